@@ -1,0 +1,86 @@
+#include "app/Dialogs.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+
+QString ApplicationTitle()
+{
+    return QApplication::applicationName();
+}
+
+void QtDialogs::Message(QWidget *parent, const QString &text)
+{
+    QMessageBox box(QMessageBox::NoIcon, ApplicationTitle(), text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+void QtDialogs::Error(QWidget *parent, const QString &text)
+{
+    QMessageBox box(QMessageBox::Critical, ApplicationTitle(), text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+Dialogs::Answer QtDialogs::Ask(QWidget *parent, const QString &text, const QString &caption,
+                               bool withCancel)
+{
+    QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No;
+    if (withCancel)
+        buttons |= QMessageBox::Cancel;
+    QMessageBox box(QMessageBox::Question, caption, text, buttons, parent);
+    box.setEscapeButton(withCancel ? QMessageBox::Cancel : QMessageBox::No);
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::No:
+        return Answer::No;
+    default:
+        return withCancel ? Answer::Cancel : Answer::No;
+    }
+}
+
+// "Caption (*.a)|*.A|Other (*.*)|*.*" to Qt's "Caption (*.a);;Other (*)".
+// Qt matches on the pattern inside the caption's parentheses, case-insensitively
+// on this platform's dialog; "*.*" would miss files without an extension.
+static QString qtFilter(const QString &filter)
+{
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList entries;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString caption = parts[i];
+        caption.replace(QStringLiteral("(*.*)"), QStringLiteral("(*)"));
+        entries << caption;
+    }
+    return entries.join(QStringLiteral(";;"));
+}
+
+static QString runFileDialog(QWidget *parent, const FileDialogSpec &spec, bool save)
+{
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setNameFilter(qtFilter(spec.filter));
+    dialog.setDefaultSuffix(spec.defaultSuffix);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !spec.overwritePrompt);
+    if (!spec.selectedFile.isEmpty())
+        dialog.selectFile(spec.selectedFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+QString QtDialogs::OpenFileName(QWidget *parent, const FileDialogSpec &spec)
+{
+    return runFileDialog(parent, spec, false);
+}
+
+QString QtDialogs::SaveFileName(QWidget *parent, const FileDialogSpec &spec)
+{
+    return runFileDialog(parent, spec, true);
+}
+
+int QtDialogs::ShowModal(QDialog *dialog)
+{
+    return dialog->exec();
+}

@@ -1,0 +1,25 @@
+// The edge of every event handler: an error that escapes a handler is shown
+// in an error box and the program goes on. Exceptions never cross the event
+// loop; connections are made through Guarded() so this is the one place.
+#pragma once
+
+#include "app/Dialogs.h"
+
+#include <QString>
+#include <QWidget>
+#include <functional>
+
+// The text of the error box: a full stop appended when the last character
+// sorts above ".".
+[[nodiscard]] QString ErrorBoxText(const QString &message);
+
+// Runs fn; a PlotwiseError or std::exception it throws is reported through
+// dialogs->Error(parent, ErrorBoxText(...)). Returns false when fn threw.
+bool RunGuarded(Dialogs *dialogs, QWidget *parent, const std::function<void()> &fn);
+
+// A slot for connect() that runs fn under RunGuarded.
+template <typename Fn>
+auto Guarded(Dialogs *dialogs, QWidget *parent, Fn fn)
+{
+    return [dialogs, parent, fn]() { RunGuarded(dialogs, parent, fn); };
+}

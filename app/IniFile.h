@@ -1,0 +1,30 @@
+// The settings file: INI sections and keys, read and written one key at a
+// time at an explicit path. Reads never fail (the default comes back); each
+// write is on disk, atomically, when the call returns.
+#pragma once
+
+#include <QDate>
+#include <QString>
+
+class IniFile
+{
+public:
+    explicit IniFile(QString path);
+
+    [[nodiscard]] const QString &path() const { return m_path; }
+
+    [[nodiscard]] qint32 ReadIniInteger(const QString &section, const QString &key, qint32 def) const;
+    [[nodiscard]] bool ReadIniBool(const QString &section, const QString &key, bool def) const;
+    [[nodiscard]] QString ReadIniString(const QString &section, const QString &key, const QString &def) const;
+    [[nodiscard]] QDate ReadIniDate(const QString &section, const QString &key, QDate def) const;
+
+    // Throw PlotwiseError("Unable to write to <full path>") when refused; the
+    // file is then left as it was.
+    void WriteIniInteger(const QString &section, const QString &key, qint32 value);
+    void WriteIniBool(const QString &section, const QString &key, bool value);
+    void WriteIniString(const QString &section, const QString &key, const QString &value);
+    void WriteIniDate(const QString &section, const QString &key, QDate value);
+
+private:
+    QString m_path;
+};

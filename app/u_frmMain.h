@@ -1,0 +1,145 @@
+// The main window: game box, node list, date range, axis and value options,
+// command buttons, the chart and the status bar. Its handlers live in several
+// files by subsystem: start-up and settings (app/u_frmMain.cpp), graph and
+// cache commands (app/frmMain_graph.cpp), Load (plot/frmMain_load.cpp),
+// scripts (script/frmMain_script.cpp), search (search/frmMain_search.cpp) and
+// geeklists (geeklist/frmMain_geeklist.cpp).
+#pragma once
+
+#include "app/AppContext.h"
+#include "app/IniFile.h"
+#include "service/u_Function.h"
+#include "service/XmlDocument.h"
+
+#include <QMainWindow>
+#include <QStringList>
+#include <memory>
+
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QFrame;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QStatusBar;
+class Downloader;
+class PlotChart;
+class RadioGroup;
+class TKeyCueFix;
+class TfrmScript;
+class TfrmSearch;
+
+class TfrmMain : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit TfrmMain(const AppContext &context, QWidget *parent = nullptr);
+    ~TfrmMain() override;
+
+    // The program entry hands over the other two lasting windows.
+    void setWindows(TfrmScript *script, TfrmSearch *search);
+
+    // Controls, named as in the layout; other subsystems read and set them.
+    QFrame *pnlLeft = nullptr;
+    QFrame *pnlLeftBottom = nullptr;
+    QLabel *labGame = nullptr;
+    QPlainTextEdit *edtGame = nullptr;
+    QPushButton *btnGeeklist = nullptr;
+    QPushButton *btnSearch = nullptr;
+    QLabel *labData = nullptr;
+    QComboBox *cboRank = nullptr;
+    QCheckBox *cboDate = nullptr;
+    QLabel *labDate1 = nullptr;
+    QDateEdit *dtpDate1 = nullptr;
+    QLabel *labDate2 = nullptr;
+    QDateEdit *dtpDate2 = nullptr;
+    RadioGroup *rgoVertAxis = nullptr;
+    RadioGroup *rgoValues = nullptr;
+    QCheckBox *cboInverted = nullptr;
+    QCheckBox *cboLogAxis = nullptr;
+    QPushButton *btnLoad = nullptr;
+    QPushButton *btnClearGraph = nullptr;
+    QPushButton *btnSave = nullptr;
+    QPushButton *btnPrint = nullptr;
+    QPushButton *btnClearData = nullptr;
+    QPushButton *btnScript = nullptr;
+    QPushButton *btnInfo = nullptr;
+    QPushButton *btnClose = nullptr;
+    PlotChart *chaMain = nullptr;
+    QStatusBar *stbMain = nullptr;
+
+    // Option properties.
+    [[nodiscard]] bool UseDateRange() const;
+    void SetUseDateRange(bool on);
+    [[nodiscard]] bool InvertedAxis() const;
+    void SetInvertedAxis(bool on);
+    [[nodiscard]] bool LogarithmicAxis() const;
+    void SetLogarithmicAxis(bool on);
+    void SetAutoColor(bool on) { AutoColor = on; }
+    void SetFixedColor(ColorValue color) { FixedColor = color; }
+
+    QStringList InfoLines;
+    bool AutoColor = true;
+    ColorValue FixedColor = 0;
+    XmlDocument XMLDocument;
+
+    // Start-up and end.
+    void FormCreate();
+    void FormDestroy();
+
+    // Settings file beside the program.
+    [[nodiscard]] IniFile &settings() { return m_settings; }
+    [[nodiscard]] const AppContext &context() const { return m_context; }
+    [[nodiscard]] QString serviceBaseUrl() const;
+
+    // Download into a page file; see service/Downloader.h.
+    bool DownloadFile(const QString &url, const QString &fileName);
+    [[nodiscard]] Downloader &downloader() { return *m_downloader; }
+
+    // Handlers.
+    void btnCloseClick();
+    void btnLoadClick();
+    void cboDateClick();
+    void btnInfoClick();
+    void btnClearGraphClick();
+    void btnSaveClick();
+    void btnPrintClick();
+    void btnClearDataClick();
+    void btnScriptClick();
+    void btnGeeklistClick();
+    void btnSearchClick();
+    void edtGameDblClick();
+    void labGameClick();
+
+    // The Load routine itself: what btnLoadClick runs, and what the script
+    // executor calls for every line whatever the busy state of the controls.
+    void RunLoad();
+    void ExecuteScript(const QString &scriptText);
+    [[nodiscard]] QString BuildScriptLines() const;
+    void ImportGeeklist(const QString &number);
+
+    // Busy state: while a Load or a script runs, the user's commands that
+    // would run nested are refused.
+    [[nodiscard]] bool IsBusy() const { return m_busyDepth > 0; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildControls();
+    void connectHandlers();
+    void setBusy(bool busy);
+
+    AppContext m_context;
+    IniFile m_settings;
+    std::unique_ptr<Downloader> m_downloader;
+    TKeyCueFix *m_keyCueFix = nullptr;
+    TfrmScript *m_frmScript = nullptr;
+    TfrmSearch *m_frmSearch = nullptr;
+    int m_busyDepth = 0;
+    bool m_stopRequested = false;
+    bool m_formCreateCompleted = false;
+};

@@ -1,0 +1,61 @@
+// Fetches one service request into a page file over Qt Network. The call
+// blocks its caller until the body is stored, while a local event loop keeps
+// the windows repainting. A page file appears only for a complete status-200
+// answer; everything else returns false with a reason.
+#pragma once
+
+#include <QString>
+#include <memory>
+
+class QNetworkAccessManager;
+
+class Downloader
+{
+public:
+    enum class Failure {
+        None,
+        Unreachable, // connection refused, host not found
+        TimedOut,    // no data for the idle limit, or the overall deadline passed
+        HttpStatus,  // any status other than 200 (after the retries)
+        Broken,      // transfer broken off
+        Aborted,     // abort() was called
+    };
+
+    struct Limits {
+        int idleTimeoutMs = 30000;
+        int totalTimeoutMs = 120000;
+        int maxAttempts = 4;          // for 429, 503 and time-outs
+        int firstRetryWaitMs = 1000;  // doubles at every retry
+        int maxRetryWaitMs = 30000;   // bound on waits, Retry-After included
+        qint64 maxBodyBytes = 64LL * 1024 * 1024;
+    };
+
+    // userAgent: the program file's name.
+    explicit Downloader(QString userAgent, Limits limits = {});
+    ~Downloader();
+
+    // True once the whole body of a status-200 answer is stored in fileName
+    // (written through a temporary file and renamed). False otherwise, with no
+    // file left behind (an existing file of that name is deleted first).
+    // Throws PlotwiseError when the file itself cannot be written.
+    bool DownloadFile(const QString &url, const QString &fileName);
+
+    // Reason for the last false result: "HTTP 404", "connection refused",
+    // "timed out", "transfer broken off", ...
+    [[nodiscard]] QString lastError() const { return m_lastError; }
+    [[nodiscard]] Failure lastFailure() const { return m_lastFailure; }
+
+    // Ends a running DownloadFile (it returns false with Failure::Aborted).
+    void abort();
+
+    void setLimits(const Limits &limits) { m_limits = limits; }
+    [[nodiscard]] const Limits &limits() const { return m_limits; }
+
+private:
+    QString m_userAgent;
+    Limits m_limits;
+    std::unique_ptr<QNetworkAccessManager> m_manager;
+    QString m_lastError;
+    Failure m_lastFailure = Failure::None;
+    bool m_abortRequested = false;
+};

@@ -1,0 +1,58 @@
+// Read-only XML document access over pugixml: load a file, walk child lists
+// (text nodes included, white space between elements excluded), names,
+// attributes and values with the null-versus-empty distinction.
+#pragma once
+
+#include <QString>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace pugi {
+class xml_document;
+class xml_node;
+}
+
+class XmlNode
+{
+public:
+    XmlNode() = default;
+
+    [[nodiscard]] bool isNull() const;
+    // Element tag name; empty for a text node.
+    [[nodiscard]] QString name() const;
+    // Children in document order, text nodes included.
+    [[nodiscard]] std::vector<XmlNode> children() const;
+    // Null when there is no such attribute (text nodes have none); an empty
+    // attribute gives empty text.
+    [[nodiscard]] std::optional<QString> attribute(const char *name) const;
+    // The text of a text node, or of an element whose only child is one text
+    // node. Empty text and an element without children give null; any other
+    // content throws PlotwiseError.
+    [[nodiscard]] std::optional<QString> value() const;
+
+    bool operator==(const XmlNode &other) const;
+
+private:
+    friend class XmlDocument;
+    explicit XmlNode(const void *internal) : m_node(internal) {}
+    const void *m_node = nullptr; // pugi::xml_node_struct*
+};
+
+class XmlDocument
+{
+public:
+    XmlDocument();
+    ~XmlDocument();
+    XmlDocument(const XmlDocument &) = delete;
+    XmlDocument &operator=(const XmlDocument &) = delete;
+
+    // Parses the file and replaces the tree. A file that cannot be read or is
+    // not well-formed throws PlotwiseError naming the file and the place.
+    void LoadFile(const QString &fileName);
+    // Top-level nodes without the XML declaration; node 0 is the root element.
+    [[nodiscard]] std::vector<XmlNode> children() const;
+
+private:
+    std::unique_ptr<pugi::xml_document> m_doc;
+};
