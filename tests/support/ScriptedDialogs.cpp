@@ -1,0 +1,44 @@
+#include "support/ScriptedDialogs.h"
+
+Dialogs::Answer ScriptedDialogs::Ask(QWidget *, const QString &text, const QString &,
+                                     bool withCancel)
+{
+    questions << text;
+    if (answers.isEmpty()) {
+        unexpected = true;
+        return withCancel ? Answer::Cancel : Answer::No;
+    }
+    return answers.dequeue();
+}
+
+QString ScriptedDialogs::OpenFileName(QWidget *, const FileDialogSpec &spec)
+{
+    fileDialogs << spec;
+    if (fileNames.isEmpty()) {
+        unexpected = true;
+        return {};
+    }
+    return fileNames.dequeue();
+}
+
+QString ScriptedDialogs::SaveFileName(QWidget *, const FileDialogSpec &spec)
+{
+    fileDialogs << spec;
+    if (fileNames.isEmpty()) {
+        unexpected = true;
+        return {};
+    }
+    return fileNames.dequeue();
+}
+
+int ScriptedDialogs::ShowModal(QDialog *dialog)
+{
+    // The dialog is shown (not exec'd) so that its widgets are laid out and
+    // focusable while the action runs; it is hidden again afterwards.
+    dialog->show();
+    int result = QDialog::Rejected;
+    if (!modalActions.isEmpty())
+        result = modalActions.dequeue()(dialog);
+    dialog->hide();
+    return result;
+}
