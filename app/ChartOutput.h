@@ -1,0 +1,17 @@
+// Writes what the chart holds to files for a headless run: every point as
+// CSV, and the chart drawn at a chosen size as BMP, PNG, JPEG, PDF or SVG.
+// Both write through a temporary file renamed into place, and throw
+// PlotwiseError("Cannot create file "<path>". <reason>") when they cannot.
+#pragma once
+
+#include <QSize>
+#include <QString>
+
+class PlotChart;
+
+// Rows in the order of the series on the chart, then of their points.
+void WriteChartCsv(const PlotChart &chart, const QString &path);
+
+// The format follows the extension (see ImageFormatOf); PDF and SVG are
+// vector output of size points or pixels.
+void WriteChartImage(PlotChart &chart, const QString &path, QSize size);
