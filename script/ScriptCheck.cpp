@@ -1,12 +1,13 @@
 #include "script/ScriptCheck.h"
 
 #include "script/ScriptLine.h"
+#include "service/TextLines.h"
 #include "service/u_Function.h"
 
 QStringList CheckScript(const QString &scriptText, const QStringList &nodes)
 {
     QStringList log;
-    const QStringList lines = CutScriptLines(scriptText);
+    const QStringList lines = SplitLines(scriptText);
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const QString number = QString::number(i + 1);
         auto report = [&](const char *message, const QString &field) {

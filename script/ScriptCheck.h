@@ -5,6 +5,6 @@
 #include <QString>
 #include <QStringList>
 
-// Log lines for the script text (lines cut as CutScriptLines does) against the
+// Log lines for the script text (lines cut as SplitLines does) against the
 // node list. All tests of a line are made, in field order.
 [[nodiscard]] QStringList CheckScript(const QString &scriptText, const QStringList &nodes);

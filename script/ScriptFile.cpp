@@ -1,7 +1,7 @@
 #include "script/ScriptFile.h"
 
-#include "script/ScriptLine.h"
 #include "service/PlotwiseError.h"
+#include "service/TextLines.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,7 +10,7 @@
 // Every CR, LF or CR LF of text becomes lineEnd.
 static QString withLineEnds(const QString &text, QLatin1String lineEnd)
 {
-    QString result = CutScriptLines(text).join(lineEnd);
+    QString result = SplitLines(text).join(lineEnd);
     if (text.endsWith(QLatin1Char('\r')) || text.endsWith(QLatin1Char('\n')))
         result += lineEnd;
     return result;
@@ -22,14 +22,11 @@ QString ReadScriptFile(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         throw PlotwiseError(QStringLiteral("Cannot open file \"%1\". %2")
                                 .arg(QDir::toNativeSeparators(path), file.errorString()));
-    QByteArray bytes = file.readAll();
+    const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw PlotwiseError(QStringLiteral("Cannot read file \"%1\". %2")
                                 .arg(QDir::toNativeSeparators(path), file.errorString()));
-    const qsizetype nul = bytes.indexOf('\0');
-    if (nul >= 0)
-        bytes.truncate(nul);
-    return withLineEnds(QString::fromUtf8(bytes), QLatin1String("\n"));
+    return withLineEnds(DecodeText(bytes), QLatin1String("\n"));
 }
 
 void WriteScriptFile(const QString &path, const QString &text)

@@ -2,28 +2,6 @@
 
 #include <algorithm>
 
-QStringList CutScriptLines(QStringView text)
-{
-    QStringList lines;
-    qsizetype start = 0;
-    qsizetype i = 0;
-    while (i < text.size()) {
-        const QChar c = text[i];
-        if (c != QLatin1Char('\r') && c != QLatin1Char('\n')) {
-            ++i;
-            continue;
-        }
-        lines << text.mid(start, i - start).toString();
-        ++i;
-        if (c == QLatin1Char('\r') && i < text.size() && text[i] == QLatin1Char('\n'))
-            ++i;
-        start = i;
-    }
-    if (start < text.size())
-        lines << text.mid(start).toString();
-    return lines;
-}
-
 // Whether field holds the ASCII letter capital, in either case.
 static bool hasLetter(const QString &field, char capital)
 {

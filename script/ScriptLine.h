@@ -28,10 +28,6 @@ struct ScriptRequest {
     std::optional<ColorValue> color; // none: the chart's automatic colours
 };
 
-// Cuts text into lines at CR, LF or CR LF. A line end at the very end gives
-// no further line; blank lines are lines; an empty text has none.
-[[nodiscard]] QStringList CutScriptLines(QStringView text);
-
 // The request a line states, or none when it does not split into seven
 // fields. Flag letters count in either case; R wins over L and D over S. The
 // colour is read here, so every capital H draws a new random digit.

@@ -4,6 +4,7 @@
 #include "script/ScriptFile.h"
 #include "script/ScriptLine.h"
 #include "service/PlotwiseError.h"
+#include "service/TextLines.h"
 
 #include <QDir>
 #include <QFile>
@@ -80,8 +81,8 @@ void TestScriptLines::checker_data()
     QTest::newRow("blanks after commas are skipped")
         << QStringLiteral("12345, abc, , , LS, ,") << nodes << QStringList{ ok };
     QTest::newRow("blank inside the ID gives eight fields, one message")
-        << QStringLiteral("  12 345,zzz,,,LS,, ") << nodes
-        << QStringList{ QStringLiteral("1) Wrong number of parameters <  12 345,zzz,,,LS,, >") };
+        << QStringLiteral("  12 345,zzz,,,LS,,") << nodes
+        << QStringList{ QStringLiteral("1) Wrong number of parameters <  12 345,zzz,,,LS,,>") };
     QTest::newRow("quoted node with a blank")
         << QStringLiteral("1,\"a b\",,,,,") << nodes << QStringList{ ok };
     QTest::newRow("unquoted node with a blank")
@@ -165,7 +166,7 @@ void TestScriptLines::cutLines()
 {
     QFETCH(QString, text);
     QFETCH(QStringList, lines);
-    QCOMPARE(CutScriptLines(text), lines);
+    QCOMPARE(SplitLines(text), lines);
 }
 
 void TestScriptLines::parseLine_data()
@@ -330,7 +331,7 @@ void TestScriptLines::builtLinesPassCheckAndReadBack()
         const ScriptRequest request = builderRequest(QStringLiteral("7 8"), node, true, 1, 0, true, false);
         const QString text = FormatScriptLines(request);
         QCOMPARE(CheckScript(text, nodes), QStringList{ QStringLiteral("Script OK") });
-        const QStringList lines = CutScriptLines(text);
+        const QStringList lines = SplitLines(text);
         QCOMPARE(lines.size(), 2);
         const Request back = ParseScriptLine(lines[1]);
         QVERIFY(back);
@@ -355,6 +356,7 @@ void TestScriptLines::readFile_data()
         << QByteArray("a\rb\nc\r\nd") << QStringLiteral("a\nb\nc\nd");
     QTest::newRow("CR CR LF") << QByteArray("a\r\r\nb") << QStringLiteral("a\n\nb");
     QTest::newRow("NUL ends the text") << QByteArray("ab\0cd\r\nef", 9) << QStringLiteral("ab");
+    QTest::newRow("single-byte text") << QByteArray("1,\xfc" "ber") << QStringLiteral("1,\u00fcber");
     QTest::newRow("UTF-8") << QByteArray("1,\xc3\x9c" "ber,,,,,") << QStringLiteral("1,\u00dcber,,,,,");
 }
 
