@@ -1,0 +1,199 @@
+// Read-only XML document access over pugixml.
+#include "service/XmlDocument.h"
+
+#include "service/FileBytes.h"
+#include "service/PlotwiseError.h"
+#include "service/Windows1252.h"
+
+#include <pugixml.hpp>
+
+namespace {
+
+pugi::xml_node toPugi(const void *internal)
+{
+    return pugi::xml_node(static_cast<pugi::xml_node_struct *>(const_cast<void *>(internal)));
+}
+
+bool isText(pugi::xml_node node)
+{
+    return node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata;
+}
+
+// Elements and text (CDATA included); comments, processing instructions and
+// the declaration are not parsed as nodes at all.
+bool isListed(pugi::xml_node node)
+{
+    return node.type() == pugi::node_element || isText(node);
+}
+
+QString fromPugi(const pugi::char_t *text)
+{
+    return QString::fromUtf8(text);
+}
+
+enum class PageEncoding { Utf8, Latin1, Windows1252 };
+
+// The encoding named by the XML declaration; UTF-8 when there is none or
+// when it names another one.
+PageEncoding declaredEncoding(QByteArrayView bytes)
+{
+    if (bytes.startsWith("\xEF\xBB\xBF") || !bytes.startsWith("<?xml"))
+        return PageEncoding::Utf8;
+    const qsizetype end = bytes.indexOf("?>");
+    const QByteArrayView declaration = bytes.first(end < 0 ? 0 : end);
+    qsizetype i = declaration.indexOf("encoding");
+    if (i < 0)
+        return PageEncoding::Utf8;
+    i += 8;
+    auto skipSpace = [&] {
+        while (i < declaration.size() && QChar::isSpace(uchar(declaration[i])))
+            ++i;
+    };
+    skipSpace();
+    if (i >= declaration.size() || declaration[i] != '=')
+        return PageEncoding::Utf8;
+    ++i;
+    skipSpace();
+    if (i >= declaration.size() || (declaration[i] != '"' && declaration[i] != '\''))
+        return PageEncoding::Utf8;
+    const char quote = declaration[i++];
+    const qsizetype close = declaration.indexOf(quote, i);
+    if (close < 0)
+        return PageEncoding::Utf8;
+    const QByteArray name = declaration.sliced(i, close - i).toByteArray().toLower();
+    if (name == "iso-8859-1" || name == "iso8859-1" || name == "iso_8859-1" || name == "latin1"
+        || name == "latin-1" || name == "l1")
+        return PageEncoding::Latin1;
+    if (name == "windows-1252" || name == "cp1252" || name == "x-cp1252")
+        return PageEncoding::Windows1252;
+    return PageEncoding::Utf8;
+}
+
+// The page as UTF-8, which is what the parser is given; its declaration is
+// then ignored.
+QByteArray toUtf8(const QByteArray &bytes)
+{
+    switch (declaredEncoding(bytes)) {
+    case PageEncoding::Latin1:
+        return QString::fromLatin1(bytes).toUtf8();
+    case PageEncoding::Windows1252:
+        return FromWindows1252(bytes).toUtf8();
+    case PageEncoding::Utf8:
+        break;
+    }
+    return bytes;
+}
+
+// "line L, column C" of a byte offset into UTF-8 text, both counted from 1.
+QString placeOf(const QByteArray &utf8, qsizetype offset)
+{
+    offset = qBound(qsizetype(0), offset, utf8.size());
+    const QByteArrayView before = QByteArrayView(utf8).first(offset);
+    const qsizetype lineStart = before.lastIndexOf('\n') + 1;
+    const qsizetype line = before.count('\n') + 1;
+    const qsizetype column = QString::fromUtf8(before.sliced(lineStart)).size() + 1;
+    return QStringLiteral("line %1, column %2").arg(line).arg(column);
+}
+
+std::vector<XmlNode> listedChildren(pugi::xml_node parent, XmlNode (*wrap)(pugi::xml_node))
+{
+    std::vector<XmlNode> nodes;
+    for (pugi::xml_node child = parent.first_child(); child; child = child.next_sibling()) {
+        if (isListed(child))
+            nodes.push_back(wrap(child));
+    }
+    return nodes;
+}
+
+} // namespace
+
+bool XmlNode::isNull() const
+{
+    return m_node == nullptr;
+}
+
+QString XmlNode::name() const
+{
+    const pugi::xml_node node = toPugi(m_node);
+    return node.type() == pugi::node_element ? fromPugi(node.name()) : QString();
+}
+
+std::vector<XmlNode> XmlNode::children() const
+{
+    return listedChildren(toPugi(m_node), [](pugi::xml_node n) { return XmlNode(n.internal_object()); });
+}
+
+std::optional<QString> XmlNode::attribute(const char *name) const
+{
+    const pugi::xml_node node = toPugi(m_node);
+    if (node.type() != pugi::node_element)
+        return std::nullopt;
+    const pugi::xml_attribute attr = node.attribute(name);
+    if (!attr)
+        return std::nullopt;
+    return fromPugi(attr.value());
+}
+
+std::optional<QString> XmlNode::value() const
+{
+    const pugi::xml_node node = toPugi(m_node);
+    pugi::xml_node textNode;
+    if (isText(node)) {
+        textNode = node;
+    } else if (node.type() == pugi::node_element) {
+        const std::vector<XmlNode> content = children();
+        if (content.empty())
+            return std::nullopt;
+        textNode = toPugi(content.front().m_node);
+        if (content.size() > 1 || !isText(textNode))
+            throw PlotwiseError(
+                QStringLiteral("The element \"%1\" holds more than one text").arg(name()));
+    } else {
+        return std::nullopt;
+    }
+    const QString text = fromPugi(textNode.value());
+    if (text.isEmpty())
+        return std::nullopt;
+    return text;
+}
+
+bool XmlNode::operator==(const XmlNode &other) const
+{
+    return m_node == other.m_node;
+}
+
+XmlDocument::XmlDocument() : m_doc(std::make_unique<pugi::xml_document>()) {}
+
+XmlDocument::~XmlDocument() = default;
+
+void XmlDocument::LoadFile(const QString &fileName)
+{
+    m_doc->reset();
+    const QByteArray utf8 = toUtf8(ReadFileBytes(fileName));
+    // White space between elements is dropped (no parse_ws_pcdata); CDATA is
+    // kept as text. The parser works without recursion, so deep nesting
+    // cannot overflow the stack.
+    const pugi::xml_parse_result result = m_doc->load_buffer(
+        utf8.constData(), size_t(utf8.size()), pugi::parse_default, pugi::encoding_utf8);
+    auto fail = [&](ptrdiff_t offset, const QString &description) {
+        m_doc->reset();
+        throw PlotwiseError(QStringLiteral("%1 is not well-formed XML (%2): %3")
+                                .arg(FullPath(fileName), placeOf(utf8, qsizetype(offset)), description));
+    };
+    if (!result)
+        fail(result.offset, QString::fromUtf8(result.description()));
+    // The parser accepts more than one top-level element; a page has one.
+    bool rootSeen = false;
+    for (pugi::xml_node child = m_doc->first_child(); child; child = child.next_sibling()) {
+        if (child.type() == pugi::node_element) {
+            if (rootSeen)
+                fail(child.offset_debug(), QStringLiteral("more than one root element"));
+            rootSeen = true;
+        }
+    }
+}
+
+std::vector<XmlNode> XmlDocument::children() const
+{
+    return listedChildren(*m_doc, [](pugi::xml_node n) { return XmlNode(n.internal_object()); });
+}
