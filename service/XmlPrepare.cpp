@@ -4,13 +4,15 @@
 
 #include "service/FileBytes.h"
 #include "service/PlotwiseError.h"
+#include "service/TextLines.h"
 #include "service/Windows1252.h"
 #include "service/u_Function.h"
 
 void PrepareXmlFile(const QString &fileName)
 {
     // Bytes throughout: the page keeps whatever single-byte or UTF-8 encoding
-    // its declaration names, byte for byte.
+    // its declaration names, byte for byte. Latin-1 maps every byte to one
+    // character and back, so the lines are cut on that lossless view.
     QByteArray data = ReadFileBytes(fileName);
     const qsizetype nul = data.indexOf('\0');
     if (nul >= 0)
@@ -18,23 +20,12 @@ void PrepareXmlFile(const QString &fileName)
 
     QByteArray prepared;
     prepared.reserve(data.size() + data.size() / 8);
-    auto keepLine = [&](qsizetype start, qsizetype end) {
-        QByteArray line = RecodeViaUtf8(data.mid(start, end - start));
+    for (const QString &text : SplitLines(QString::fromLatin1(data))) {
+        QByteArray line = RecodeViaUtf8(text.toLatin1());
         line.replace('&', AmpersandMarker);
         if (!line.isEmpty())
             prepared += line + "\r\n";
-    };
-
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < data.size(); ++i) {
-        if (data[i] != '\r' && data[i] != '\n')
-            continue;
-        keepLine(start, i);
-        if (data[i] == '\r' && i + 1 < data.size() && data[i + 1] == '\n')
-            ++i;
-        start = i + 1;
     }
-    keepLine(start, data.size());
 
     const QString reason = WriteFileAtomically(fileName, prepared);
     if (!reason.isEmpty())
