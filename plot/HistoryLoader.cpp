@@ -1,0 +1,120 @@
+#include "plot/HistoryLoader.h"
+
+#include "plot/PageWalk.h"
+#include "service/CachePaths.h"
+#include "service/PlotwiseError.h"
+#include "service/XmlDocument.h"
+#include "service/XmlPrepare.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+// Collects one game's names, points and summary while its pages are walked.
+class GameReader final : public HistoryPageVisitor
+{
+public:
+    void gameName(const QString &name, bool primary) override
+    {
+        names.append(name);
+        if (primary)
+            primaryIndex = int(names.size()) - 1;
+    }
+
+    void value(QStringView dateText, double value) override
+    {
+        series.AddPoint(dateText, value, options);
+        summary.update(value, dateText);
+    }
+
+    QString title(const QString &rawItem) const
+    {
+        if (names.isEmpty())
+            return QLatin1String("ID #") + rawItem;
+        return names.at(primaryIndex < 0 ? 0 : primaryIndex);
+    }
+
+    SeriesOptions options;
+    QStringList names;
+    int primaryIndex = -1;
+    SeriesBuilder series;
+    GameSummary summary;
+};
+
+} // namespace
+
+HistoryLoader::HistoryLoader(XmlDocument &document, QString programDir, QString baseUrl,
+                             NodeName node, LoadHooks hooks, int maxPages)
+    : m_document(document), m_programDir(std::move(programDir)), m_baseUrl(std::move(baseUrl)),
+      m_node(std::move(node)), m_hooks(std::move(hooks)), m_maxPages(maxPages)
+{
+}
+
+GameResult HistoryLoader::LoadGame(const QString &idText, const QString &rawItem)
+{
+    GameReader reader;
+    for (int page = 1;; ++page) {
+        if (page > m_maxPages) {
+            addFailure(idText, page, QStringLiteral("more than %1 pages").arg(m_maxPages));
+            break;
+        }
+        m_hooks.showStatus(QStringLiteral("Loading game %1, page %2").arg(idText).arg(page));
+        if (m_hooks.stopRequested())
+            break;
+        const QString fileName = HistoryPageFile(m_programDir, idText, page);
+        if (!obtainPage(idText, page, fileName))
+            break;
+        loadDocument(fileName);
+        reader.options = m_hooks.readOptions();
+        if (!WalkHistoryPage(m_document, m_node, reader))
+            break;
+    }
+    return {reader.title(rawItem), reader.series.takePoints(), reader.summary};
+}
+
+bool HistoryLoader::obtainPage(const QString &idText, int page, const QString &fileName)
+{
+    // A page in the cache is used as it is, and never fetched again.
+    if (QFileInfo::exists(fileName))
+        return true;
+    if (m_serviceDown) {
+        addFailure(idText, page, QStringLiteral("not fetched, the service is unavailable"));
+        return false;
+    }
+    const FetchResult result
+        = m_hooks.fetchPage(HistoryPageUrl(m_baseUrl, idText, page), fileName);
+    switch (result.outcome) {
+    case FetchOutcome::Stored:
+        PrepareXmlFile(fileName);
+        return true;
+    case FetchOutcome::ServiceDown:
+        m_serviceDown = true;
+        addFailure(idText, page, result.reason);
+        return false;
+    case FetchOutcome::Failed:
+        addFailure(idText, page, result.reason);
+        return false;
+    case FetchOutcome::Stopped:
+        return false;
+    }
+    return false;
+}
+
+void HistoryLoader::loadDocument(const QString &fileName)
+{
+    try {
+        m_document.LoadFile(fileName);
+    } catch (const PlotwiseError &) {
+        // A rejected page must not fail every later Load the same way: the
+        // next Load fetches it again.
+        if (QFileInfo(fileName).isFile())
+            QFile::remove(fileName);
+        throw;
+    }
+}
+
+void HistoryLoader::addFailure(const QString &idText, int page, const QString &reason)
+{
+    m_failures.append(QStringLiteral("Game %1, page %2: %3").arg(idText).arg(page).arg(reason));
+}

@@ -1,0 +1,78 @@
+// The page loop of one game: each ranking history page is taken from the
+// cache folder or fetched into it, loaded into the document and walked, until
+// a page without "statistics". One page is in memory at a time; the points
+// and the summary are all that is kept.
+#pragma once
+
+#include "plot/GameSummary.h"
+#include "plot/NodeName.h"
+#include "plot/SeriesBuilder.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+class XmlDocument;
+
+enum class FetchOutcome {
+    Stored,      // the page file holds the whole answer
+    Failed,      // this request failed; the service may answer others
+    ServiceDown, // unreachable or timed out: no further request in this Load
+    Stopped,     // the user stopped the Load
+};
+
+struct FetchResult {
+    FetchOutcome outcome = FetchOutcome::Failed;
+    QString reason; // "HTTP 503", "connection refused", ...
+};
+
+// What the loader needs from its surroundings; the window supplies these.
+struct LoadHooks {
+    // Downloads url into fileName; no file is left unless Stored.
+    std::function<FetchResult(const QString &url, const QString &fileName)> fetchPage;
+    // Shows the status text and lets pending window events run.
+    std::function<void(const QString &text)> showStatus;
+    // The date range and Standard/Delta choice as they stand now.
+    std::function<SeriesOptions()> readOptions;
+    std::function<bool()> stopRequested;
+};
+
+struct GameResult {
+    QString title;
+    std::vector<SeriesPoint> points;
+    GameSummary summary;
+};
+
+class HistoryLoader
+{
+public:
+    static constexpr int DefaultMaxPages = 10000;
+
+    HistoryLoader(XmlDocument &document, QString programDir, QString baseUrl, NodeName node,
+                  LoadHooks hooks, int maxPages = DefaultMaxPages);
+
+    // Reads every page of the game idText ("7"); rawItem ("007") is what the
+    // fallback title shows. A page that could not be had ends the game with
+    // the points read so far and is listed in failures(). A page file that is
+    // not well-formed is deleted and its PlotwiseError ends the Load.
+    GameResult LoadGame(const QString &idText, const QString &rawItem);
+
+    // "Game 13, page 4: HTTP 503", one line per game that ended early.
+    [[nodiscard]] const QStringList &failures() const { return m_failures; }
+
+private:
+    // True when the page file is there to be read.
+    bool obtainPage(const QString &idText, int page, const QString &fileName);
+    void loadDocument(const QString &fileName);
+    void addFailure(const QString &idText, int page, const QString &reason);
+
+    XmlDocument &m_document;
+    QString m_programDir;
+    QString m_baseUrl;
+    NodeName m_node;
+    LoadHooks m_hooks;
+    int m_maxPages;
+    bool m_serviceDown = false;
+    QStringList m_failures;
+};
