@@ -19,7 +19,8 @@ public:
     [[nodiscard]] QDate ReadIniDate(const QString &section, const QString &key, QDate def) const;
 
     // Throw PlotwiseError("Unable to write to <full path>") when refused; the
-    // file is then left as it was.
+    // file is then left as it was. Dates are written as yyyy-mm-dd; a string
+    // keeps to its one line, line breaks written as blanks.
     void WriteIniInteger(const QString &section, const QString &key, qint32 value);
     void WriteIniBool(const QString &section, const QString &key, bool value);
     void WriteIniString(const QString &section, const QString &key, const QString &value);

@@ -30,7 +30,10 @@ QString WriteFileAtomically(const QString &fileName, const QByteArray &bytes)
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
         return file.errorString();
-    if (file.write(bytes) != bytes.size()) {
+    // Flushed and checked before commit(): Qt 6.4's commit() reports success
+    // after a short write (a full disk, a file size limit) and renames the
+    // truncated file into place.
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
         const QString reason = file.errorString();
         file.cancelWriting();
         return reason;
