@@ -19,13 +19,6 @@ bool isText(pugi::xml_node node)
     return node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata;
 }
 
-// Elements and text (CDATA included); comments, processing instructions and
-// the declaration are not parsed as nodes at all.
-bool isListed(pugi::xml_node node)
-{
-    return node.type() == pugi::node_element || isText(node);
-}
-
 QString fromPugi(const pugi::char_t *text)
 {
     return QString::fromUtf8(text);
@@ -95,13 +88,13 @@ QString placeOf(const QByteArray &utf8, qsizetype offset)
     return QStringLiteral("line %1, column %2").arg(line).arg(column);
 }
 
-std::vector<XmlNode> listedChildren(pugi::xml_node parent, XmlNode (*wrap)(pugi::xml_node))
+// The parse options below make elements, text and CDATA the only nodes:
+// comments, processing instructions and the declaration are skipped.
+std::vector<XmlNode> childList(pugi::xml_node parent, XmlNode (*wrap)(pugi::xml_node))
 {
     std::vector<XmlNode> nodes;
-    for (pugi::xml_node child = parent.first_child(); child; child = child.next_sibling()) {
-        if (isListed(child))
-            nodes.push_back(wrap(child));
-    }
+    for (pugi::xml_node child = parent.first_child(); child; child = child.next_sibling())
+        nodes.push_back(wrap(child));
     return nodes;
 }
 
@@ -120,7 +113,7 @@ QString XmlNode::name() const
 
 std::vector<XmlNode> XmlNode::children() const
 {
-    return listedChildren(toPugi(m_node), [](pugi::xml_node n) { return XmlNode(n.internal_object()); });
+    return childList(toPugi(m_node), [](pugi::xml_node n) { return XmlNode(n.internal_object()); });
 }
 
 std::optional<QString> XmlNode::attribute(const char *name) const
@@ -195,5 +188,5 @@ void XmlDocument::LoadFile(const QString &fileName)
 
 std::vector<XmlNode> XmlDocument::children() const
 {
-    return listedChildren(*m_doc, [](pugi::xml_node n) { return XmlNode(n.internal_object()); });
+    return childList(*m_doc, [](pugi::xml_node n) { return XmlNode(n.internal_object()); });
 }
