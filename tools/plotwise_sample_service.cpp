@@ -1,0 +1,299 @@
+// plotwise-sample-service: answers the service's three requests (history
+// pages, name search, geeklists) from a sample data folder, over HTTP on
+// 127.0.0.1 only, with an optional delay and injected faults. Every request is
+// logged as it arrives, so a test that got an answer finds its request logged.
+#include "FaultRules.h"
+#include "SampleDataLayout.h"
+#include "service/CachePaths.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QStringList>
+#include <chrono>
+#include <cstdio>
+#include <httplib.h>
+#include <mutex>
+#include <pugixml.hpp>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+const char XmlType[] = "text/xml; charset=utf-8";
+
+struct Answer {
+    int status = 200;
+    std::string body;
+    std::string contentType = XmlType;
+};
+
+Answer ErrorAnswer(int status)
+{
+    const std::string code = std::to_string(status);
+    return {status, "<html><body><h1>" + code + "</h1></body></html>\n", "text/html"};
+}
+
+std::optional<std::string> ReadFile(const QString &path)
+{
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return file.readAll().toStdString();
+}
+
+bool AllDigits(const std::string &text)
+{
+    return !text.empty() && text.size() < 10
+        && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Each blank-separated word must occur in one name of the game, ignoring case.
+bool NameMatches(const QString &name, const QStringList &words)
+{
+    const QString folded = name.toCaseFolded();
+    return std::all_of(words.begin(), words.end(),
+                       [&](const QString &w) { return folded.contains(w.toCaseFolded()); });
+}
+
+class Service
+{
+public:
+    QString dataDir;
+    int latencyMs = 0;
+    FaultRules faults;
+    std::FILE *log = stderr;
+
+    void Handle(const httplib::Request &req, httplib::Response &res)
+    {
+        Log(req);
+        if (latencyMs > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(latencyMs));
+
+        // "/moved" is where redirects lead: served like the plain request and
+        // never faulted, so a redirect rule cannot loop.
+        const QString target = QString::fromStdString(req.target);
+        std::string path = req.path;
+        std::optional<Fault> fault;
+        if (path.starts_with("/moved/"))
+            path.erase(0, 6);
+        else
+            fault = faults.Take(target);
+
+        if (fault && fault->kind == Fault::Kind::Redirect) {
+            res.set_redirect("/moved" + req.target, 302);
+            return;
+        }
+        Answer answer = Serve(path, req);
+        if (fault)
+            Inject(*fault, answer, res);
+        else
+            Send(answer, res);
+    }
+
+private:
+    std::mutex m_logMutex;
+
+    void Log(const httplib::Request &req)
+    {
+        const std::lock_guard lock(m_logMutex);
+        std::fprintf(log, "%s %s\t%s\n", req.method.c_str(), req.target.c_str(),
+                     req.get_header_value("User-Agent").c_str());
+        std::fflush(log);
+    }
+
+    static void Send(const Answer &answer, httplib::Response &res)
+    {
+        res.status = answer.status;
+        if (answer.status != 204 && answer.status != 304)
+            res.set_content(answer.body, answer.contentType.c_str());
+    }
+
+    Answer Serve(const std::string &path, const httplib::Request &req) const
+    {
+        static const std::string game = "/xmlapi/boardgame/", list = "/xmlapi/geeklist/";
+        if (path.starts_with(game) && AllDigits(path.substr(game.size())))
+            return HistoryPage(QString::fromStdString(path.substr(game.size())), req);
+        if (path.starts_with(list) && AllDigits(path.substr(list.size()))) {
+            const auto body =
+                ReadFile(SampleGeeklistPath(dataDir, QString::fromStdString(path.substr(list.size()))));
+            return body ? Answer{200, *body} : ErrorAnswer(404);
+        }
+        if (path == "/xmlapi/search")
+            return Search(QString::fromStdString(req.get_param_value("search")));
+        return ErrorAnswer(404);
+    }
+
+    // Pages past a game's history get its last page, which has no
+    // "statistics"; an unknown game is not found.
+    Answer HistoryPage(const QString &id, const httplib::Request &req) const
+    {
+        bool ok = false;
+        const int page = QLocale::c().toInt(QString::fromStdString(req.get_param_value("page")), &ok);
+        if (!ok || page < 1)
+            return ErrorAnswer(400);
+        if (auto body = ReadFile(SampleHistoryPagePath(dataDir, id, page)))
+            return {200, *body};
+        if (auto body = ReadFile(SampleEndPagePath(dataDir, id)))
+            return {200, *body};
+        return ErrorAnswer(404);
+    }
+
+    Answer Search(const QString &query) const
+    {
+        const QStringList words = query.split(u' ', Qt::SkipEmptyParts);
+        std::ostringstream out;
+        out << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<boardgames>\n";
+        pugi::xml_document index;
+        const QByteArray indexPath = QFile::encodeName(SampleSearchIndexPath(dataDir));
+        if (!words.isEmpty() && index.load_file(indexPath.constData())) {
+            for (const pugi::xml_node game : index.document_element().children("boardgame")) {
+                const bool found = std::any_of(
+                    game.children("name").begin(), game.children("name").end(),
+                    [&](const pugi::xml_node name) {
+                        return NameMatches(QString::fromUtf8(name.text().get()), words);
+                    });
+                if (found)
+                    game.print(out, "  ", pugi::format_indent, pugi::encoding_utf8, 1);
+            }
+        }
+        out << "</boardgames>\n";
+        return {200, out.str()};
+    }
+
+    static void Inject(const Fault &fault, const Answer &answer, httplib::Response &res)
+    {
+        using namespace std::chrono;
+        const std::string body = answer.body;
+        switch (fault.kind) {
+        case Fault::Kind::Status:
+            Send(fault.status == 200 ? answer : ErrorAnswer(fault.status), res);
+            if (fault.retryAfterSeconds >= 0)
+                res.set_header("Retry-After", std::to_string(fault.retryAfterSeconds));
+            return;
+        case Fault::Kind::NotXml:
+            res.set_content("<!DOCTYPE html><html><head><title>Busy</title></head><body>"
+                            "<p>Please try again later.<br></body></html>\n",
+                            "text/html");
+            return;
+        case Fault::Kind::Broken:
+            res.set_content_provider(body.size(), XmlType,
+                                     [body](size_t, size_t, httplib::DataSink &sink) {
+                                         sink.write(body.data(), body.size() / 2);
+                                         return false;
+                                     });
+            return;
+        case Fault::Kind::Trickle:
+            res.set_content_provider(
+                body.size(), XmlType,
+                [body, interval = milliseconds(fault.intervalMs)](
+                    size_t offset, size_t, httplib::DataSink &sink) {
+                    std::this_thread::sleep_for(interval);
+                    return sink.write(body.data() + offset, 1);
+                });
+            return;
+        case Fault::Kind::Huge:
+            res.set_chunked_content_provider(
+                XmlType, [total = fault.bytes](size_t offset, httplib::DataSink &sink) {
+                    static const std::string block = [] {
+                        std::string b;
+                        while (b.size() < 65536)
+                            b += "<!-- filler filler filler -->\n";
+                        return b;
+                    }();
+                    const long long left = total - (long long)offset;
+                    if (left <= 0) {
+                        sink.done();
+                        return true;
+                    }
+                    return sink.write(block.data(), size_t(std::min<long long>(left, 65536)));
+                });
+            return;
+        case Fault::Kind::Redirect:
+            return; // answered before serving
+        }
+    }
+};
+
+[[noreturn]] void Usage(int code)
+{
+    std::fprintf(code ? stderr : stdout,
+                 "usage: plotwise-sample-service [--port N] [--data DIR] [--latency-ms N]\n"
+                 "                               [--log FILE] [--fail RULE]...\n"
+                 "  --port N        port on 127.0.0.1 (default %d; 0 picks a free one)\n"
+                 "  --data DIR      sample data folder (default: current folder)\n"
+                 "  --latency-ms N  delay before every answer\n"
+                 "  --log FILE      append one line per request (default: standard error)\n"
+                 "  --fail RULE     PATTERN=WHAT[,retry-after=S][,times=K][,interval-ms=N]"
+                 "[,bytes=N]\n"
+                 "                  PATTERN matches the request target, * for any text;\n"
+                 "                  WHAT is a status or broken, notxml, trickle, huge, redirect\n"
+                 "The first line on standard output is \"listening on 127.0.0.1:PORT\".\n",
+                 int(SampleServiceDefaultPort));
+    std::exit(code);
+}
+
+int NumberOption(const QStringList &args, qsizetype &i, int max)
+{
+    bool ok = false;
+    const int value = i + 1 < args.size() ? QLocale::c().toInt(args[++i], &ok) : -1;
+    if (!ok || value < 0 || value > max)
+        Usage(2);
+    return value;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    Service service;
+    service.dataDir = QStringLiteral(".");
+    int port = SampleServiceDefaultPort;
+    const QStringList args = app.arguments();
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const QString &arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (arg == u"--port") {
+            port = NumberOption(args, i, 65535);
+        } else if (arg == u"--latency-ms") {
+            service.latencyMs = NumberOption(args, i, 600000);
+        } else if (arg == u"--data" && hasValue) {
+            service.dataDir = args[++i];
+        } else if (arg == u"--log" && hasValue) {
+            service.log = std::fopen(QFile::encodeName(args[++i]).constData(), "a");
+            if (!service.log) {
+                std::perror("plotwise-sample-service: --log");
+                return 1;
+            }
+        } else if (arg == u"--fail" && hasValue) {
+            if (const auto error = service.faults.Add(args[++i])) {
+                std::fprintf(stderr, "plotwise-sample-service: --fail: %s\n", qPrintable(*error));
+                return 2;
+            }
+        } else {
+            Usage(arg == u"--help" ? 0 : 2);
+        }
+    }
+    if (!QFileInfo(service.dataDir).isDir()) {
+        std::fprintf(stderr, "plotwise-sample-service: no data folder %s\n",
+                     qPrintable(service.dataDir));
+        return 1;
+    }
+
+    httplib::Server server;
+    server.Get(".*", [&](const httplib::Request &req, httplib::Response &res) {
+        service.Handle(req, res);
+    });
+    const char *host = "127.0.0.1";
+    const int bound = port == 0 ? server.bind_to_any_port(host)
+                                : (server.bind_to_port(host, port) ? port : -1);
+    if (bound <= 0) {
+        std::fprintf(stderr, "plotwise-sample-service: cannot listen on %s:%d\n", host, port);
+        return 1;
+    }
+    std::printf("listening on %s:%d\n", host, bound);
+    std::fflush(stdout);
+    return server.listen_after_bind() ? 0 : 1;
+}
