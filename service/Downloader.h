@@ -6,8 +6,10 @@
 
 #include <QString>
 #include <memory>
+#include <vector>
 
 class QNetworkAccessManager;
+class QSaveFile;
 
 class Downloader
 {
@@ -19,6 +21,9 @@ public:
         HttpStatus,  // any status other than 200 (after the retries)
         Broken,      // transfer broken off
         Aborted,     // abort() was called
+        Empty,       // status 200 without a body: never a page
+        TooLarge,    // the body passed maxBodyBytes
+        Other,       // any other network error (too many redirects, bad URL, ...)
     };
 
     struct Limits {
@@ -31,7 +36,8 @@ public:
     };
 
     // userAgent: the program file's name.
-    explicit Downloader(QString userAgent, Limits limits = {});
+    explicit Downloader(QString userAgent);
+    Downloader(QString userAgent, Limits limits);
     ~Downloader();
 
     // True once the whole body of a status-200 answer is stored in fileName
@@ -45,7 +51,9 @@ public:
     [[nodiscard]] QString lastError() const { return m_lastError; }
     [[nodiscard]] Failure lastFailure() const { return m_lastFailure; }
 
-    // Ends a running DownloadFile (it returns false with Failure::Aborted).
+    // Ends a running DownloadFile (it returns false with Failure::Aborted);
+    // does nothing when none runs. Destroying the Downloader during a call
+    // ends that call the same way.
     void abort();
 
     void setLimits(const Limits &limits) { m_limits = limits; }
@@ -57,5 +65,12 @@ private:
     std::unique_ptr<QNetworkAccessManager> m_manager;
     QString m_lastError;
     Failure m_lastFailure = Failure::None;
-    bool m_abortRequested = false;
+
+    struct Call;
+    struct Outcome;
+    Outcome Attempt(const QString &url, QSaveFile &file, Call &call);
+    void Wait(int ms, Call &call);
+    // Running calls, innermost last (a window handler may start one while
+    // another waits in its event loop).
+    std::vector<Call *> m_calls;
 };

@@ -103,11 +103,19 @@ private:
         std::fflush(log);
     }
 
+    // Bodies go out through a sized content provider, which the library
+    // never compresses: its packer takes longer over a page than the whole
+    // request, and Content-Length then states the exact body size.
     static void Send(const Answer &answer, httplib::Response &res)
     {
         res.status = answer.status;
-        if (answer.status != 204 && answer.status != 304)
-            res.set_content(answer.body, answer.contentType.c_str());
+        if (answer.status == 204 || answer.status == 304)
+            return;
+        res.set_content_provider(answer.body.size(), answer.contentType.c_str(),
+                                 [body = answer.body](size_t offset, size_t length,
+                                                      httplib::DataSink &sink) {
+                                     return sink.write(body.data() + offset, length);
+                                 });
     }
 
     Answer Serve(const std::string &path, const httplib::Request &req) const
@@ -173,9 +181,11 @@ private:
                 res.set_header("Retry-After", std::to_string(fault.retryAfterSeconds));
             return;
         case Fault::Kind::NotXml:
-            res.set_content("<!DOCTYPE html><html><head><title>Busy</title></head><body>"
-                            "<p>Please try again later.<br></body></html>\n",
-                            "text/html");
+            Send({200,
+                  "<!DOCTYPE html><html><head><title>Busy</title></head><body>"
+                  "<p>Please try again later.<br></body></html>\n",
+                  "text/html"},
+                 res);
             return;
         case Fault::Kind::Broken:
             res.set_content_provider(body.size(), XmlType,
@@ -194,8 +204,10 @@ private:
                 });
             return;
         case Fault::Kind::Huge:
+            // Sent as a type the library does not compress (chunked bodies of
+            // text types it would pack).
             res.set_chunked_content_provider(
-                XmlType, [total = fault.bytes](size_t offset, httplib::DataSink &sink) {
+                "application/octet-stream", [total = fault.bytes](size_t offset, httplib::DataSink &sink) {
                     static const std::string block = [] {
                         std::string b;
                         while (b.size() < 65536)

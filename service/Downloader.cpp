@@ -1,0 +1,298 @@
+#include "service/Downloader.h"
+
+#include "service/PlotwiseError.h"
+#include "service/RetryAfter.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QNetworkAccessManager>
+#include <QNetworkProxyFactory>
+#include <QNetworkReply>
+#include <QPointer>
+#include <QSaveFile>
+#include <QScopeGuard>
+#include <QTimer>
+#include <charconv>
+#include <optional>
+
+namespace {
+
+// The system's proxy settings for this manager only, leaving the
+// application-wide proxy choice alone.
+class SystemProxies final : public QNetworkProxyFactory
+{
+public:
+    QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery &query) override
+    {
+        return systemProxyForQuery(query);
+    }
+};
+
+QString FileError(const char *what, const QString &fileName, const QString &reason)
+{
+    return QStringLiteral("%1 %2: %3")
+        .arg(QLatin1String(what), QDir::toNativeSeparators(fileName), reason);
+}
+
+// The wait before retry number `retry` (1 for the first): the first wait,
+// doubling each time up to the bound; a longer Retry-After is honoured, one
+// beyond the bound means no retry.
+std::optional<qint64> RetryWaitMs(int retry, std::optional<qint64> retryAfterMs,
+                                  const Downloader::Limits &limits)
+{
+    qint64 wait = limits.firstRetryWaitMs;
+    for (int i = 1; i < retry && wait < limits.maxRetryWaitMs; ++i)
+        wait *= 2;
+    wait = std::min<qint64>(wait, limits.maxRetryWaitMs);
+    if (retryAfterMs) {
+        if (*retryAfterMs > limits.maxRetryWaitMs)
+            return std::nullopt;
+        wait = std::max(wait, *retryAfterMs);
+    }
+    return wait;
+}
+
+// The body size the answer declared, when it can be checked. Qt drops
+// Content-Length when it unpacks a compressed body, and after a redirect it
+// may keep the redirect's headers too, joined with ", ": the last value is
+// the final answer's.
+std::optional<qint64> DeclaredLength(const QNetworkReply &reply)
+{
+    if (!reply.rawHeader("Content-Encoding").isEmpty() || !reply.hasRawHeader("Content-Length"))
+        return std::nullopt;
+    const QByteArray values = reply.rawHeader("Content-Length");
+    const QByteArray last = values.mid(values.lastIndexOf(',') + 1).trimmed();
+    qint64 length = 0;
+    const auto [end, ec] = std::from_chars(last.data(), last.data() + last.size(), length);
+    if (ec != std::errc() || end != last.data() + last.size())
+        return std::nullopt;
+    return length;
+}
+
+} // namespace
+
+// One running DownloadFile. It lives on that call's stack, so it stays valid
+// even when the Downloader is destroyed by a handler run from its event loop.
+struct Downloader::Call {
+    QDeadlineTimer deadline;
+    QEventLoop *loop = nullptr; // the loop the call waits in
+    QNetworkReply *reply = nullptr; // the request in flight, if any
+    bool aborted = false;
+    bool ownerGone = false; // the Downloader was destroyed
+};
+
+struct Downloader::Outcome {
+    Failure failure = Failure::None;
+    QString reason;
+    bool retry = false; // worth another attempt
+    std::optional<qint64> retryAfterMs;
+    QString fileError; // set when the page file could not be written
+};
+
+Downloader::Downloader(QString userAgent) : Downloader(std::move(userAgent), Limits {}) {}
+
+Downloader::Downloader(QString userAgent, Limits limits)
+    : m_userAgent(std::move(userAgent)), m_limits(limits),
+      m_manager(std::make_unique<QNetworkAccessManager>())
+{
+    m_manager->setProxyFactory(new SystemProxies);
+    m_manager->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+}
+
+Downloader::~Downloader()
+{
+    // Running calls return false once their loop gets control back, without
+    // touching this object; their replies go with the manager.
+    for (Call *call : m_calls) {
+        call->ownerGone = true;
+        call->aborted = true;
+        call->reply = nullptr;
+        if (call->loop)
+            call->loop->quit();
+    }
+}
+
+void Downloader::abort()
+{
+    for (Call *call : m_calls) {
+        call->aborted = true;
+        if (call->reply)
+            call->reply->abort();
+        if (call->loop)
+            call->loop->quit();
+    }
+}
+
+bool Downloader::DownloadFile(const QString &url, const QString &fileName)
+{
+    m_lastError.clear();
+    m_lastFailure = Failure::None;
+
+    // An old copy never survives a new download, whatever its outcome.
+    if (const QFileInfo old(fileName); old.exists() || old.isSymLink()) {
+        QFile file(fileName);
+        if (!file.remove())
+            throw PlotwiseError(FileError("Cannot delete", fileName, file.errorString()));
+    }
+
+    Call call;
+    call.deadline = QDeadlineTimer(m_limits.totalTimeoutMs);
+    m_calls.push_back(&call);
+    const auto unregister = qScopeGuard([&] {
+        if (!call.ownerGone)
+            std::erase(m_calls, &call);
+    });
+
+    Outcome outcome;
+    for (int attempt = 1;; ++attempt) {
+        // Written beside the target under a unique temporary name, renamed
+        // into place only for a complete answer; dropped otherwise.
+        QSaveFile file(fileName);
+        if (!file.open(QIODevice::WriteOnly))
+            throw PlotwiseError(FileError("Cannot create", fileName, file.errorString()));
+        outcome = Attempt(url, file, call);
+        if (call.ownerGone)
+            return false;
+        if (!outcome.fileError.isEmpty())
+            throw PlotwiseError(FileError("Cannot write", fileName, outcome.fileError));
+        if (outcome.failure == Failure::None) {
+            if (!file.commit())
+                throw PlotwiseError(FileError("Cannot write", fileName, file.errorString()));
+            return true;
+        }
+        if (!outcome.retry || attempt >= m_limits.maxAttempts)
+            break;
+        const std::optional<qint64> wait = RetryWaitMs(attempt, outcome.retryAfterMs, m_limits);
+        if (!wait || *wait >= call.deadline.remainingTime())
+            break;
+        Wait(int(*wait), call);
+        if (call.ownerGone)
+            return false;
+        if (call.aborted)
+            break;
+    }
+    if (call.aborted)
+        outcome = {Failure::Aborted, QStringLiteral("aborted")};
+    m_lastFailure = outcome.failure;
+    m_lastError = outcome.reason;
+    return false;
+}
+
+void Downloader::Wait(int ms, Call &call)
+{
+    const QDeadlineTimer until(ms);
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    call.loop = &loop;
+    loop.exec();
+    call.loop = nullptr;
+    // A loop ended from outside (the application quitting) ends the call.
+    if (!until.hasExpired())
+        call.aborted = true;
+}
+
+Downloader::Outcome Downloader::Attempt(const QString &url, QSaveFile &file, Call &call)
+{
+    const Limits limits = m_limits;
+    std::optional<Outcome> early; // set by whatever ends the transfer before its end
+    qint64 received = 0;
+    QTimer idle, total;
+    idle.setSingleShot(true);
+    total.setSingleShot(true);
+    QEventLoop loop;
+
+    QNetworkRequest request {QUrl(url)};
+    request.setHeader(QNetworkRequest::UserAgentHeader, m_userAgent);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
+                         QNetworkRequest::AlwaysNetwork);
+    QNetworkReply *const reply = m_manager->get(request);
+    // The manager deletes its replies when the Downloader goes first.
+    const auto release = qScopeGuard([guard = QPointer(reply)] { delete guard.data(); });
+    call.reply = reply;
+
+    const auto status = [reply] {
+        return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    };
+    const auto end = [&](Outcome outcome) {
+        if (!early)
+            early = std::move(outcome);
+        reply->abort();
+    };
+    const auto take = [&] {
+        idle.start(limits.idleTimeoutMs);
+        const QByteArray data = reply->readAll();
+        if (status() != 200 || early)
+            return; // error pages are not kept
+        received += data.size();
+        if (received > limits.maxBodyBytes)
+            end({Failure::TooLarge, QStringLiteral("answer too large")});
+        else if (file.write(data) != data.size())
+            end({.fileError = file.errorString()});
+    };
+    QObject::connect(reply, &QNetworkReply::readyRead, reply, take);
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [&] {
+        idle.start(limits.idleTimeoutMs);
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (status() == 200 && length.isValid() && length.toLongLong() > limits.maxBodyBytes)
+            end({Failure::TooLarge, QStringLiteral("answer too large")});
+    });
+    // A stalled answer is worth another try; one past the deadline is not.
+    QObject::connect(&idle, &QTimer::timeout, reply,
+                     [&] { end({Failure::TimedOut, QStringLiteral("timed out"), true}); });
+    QObject::connect(&total, &QTimer::timeout, reply,
+                     [&] { end({Failure::TimedOut, QStringLiteral("timed out")}); });
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+
+    idle.start(limits.idleTimeoutMs);
+    total.start(int(std::max<qint64>(0, call.deadline.remainingTime())));
+    call.loop = &loop;
+    if (!reply->isFinished())
+        loop.exec();
+    call.loop = nullptr;
+    call.reply = nullptr;
+    if (call.ownerGone)
+        return {};
+    if (!reply->isFinished()) // the loop was ended from outside
+        call.aborted = true;
+    if (call.aborted) {
+        reply->abort();
+        return {Failure::Aborted, QStringLiteral("aborted")};
+    }
+    if (early)
+        return *early;
+    take();
+    if (early)
+        return *early;
+
+    const int code = status();
+    if (code != 200 && code != 0) {
+        Outcome outcome {Failure::HttpStatus, QStringLiteral("HTTP %1").arg(code)};
+        outcome.retry = code == 429 || code == 503;
+        outcome.retryAfterMs =
+            RetryAfterMs(reply->rawHeader("Retry-After"), QDateTime::currentDateTimeUtc());
+        return outcome;
+    }
+    switch (reply->error()) {
+    case QNetworkReply::NoError:
+        break;
+    case QNetworkReply::ConnectionRefusedError:
+        return {Failure::Unreachable, QStringLiteral("connection refused")};
+    case QNetworkReply::HostNotFoundError:
+        return {Failure::Unreachable, QStringLiteral("host not found")};
+    case QNetworkReply::TimeoutError:
+        return {Failure::TimedOut, QStringLiteral("timed out"), true};
+    default:
+        if (code == 200)
+            return {Failure::Broken, QStringLiteral("transfer broken off")};
+        return {Failure::Other, reply->errorString()};
+    }
+    if (code == 0)
+        return {Failure::Other, QStringLiteral("not an HTTP answer")};
+    if (const std::optional<qint64> length = DeclaredLength(*reply); length && *length != received)
+        return {Failure::Broken, QStringLiteral("transfer broken off")};
+    if (received == 0)
+        return {Failure::Empty, QStringLiteral("empty answer")};
+    return {};
+}
