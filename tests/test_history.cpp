@@ -181,7 +181,8 @@ void TestHistory::nodeForms()
         + "<ratings><e>99</e></ratings>"
         + record("20090102", "<e k=\"v\">7</e><e k=\"x\">8</e><e k=\"v\"></e><e k=\"v\"/>")
         + "<other date=\"20090103\"><e>1</e></other>";
-    writeCachedPage(QStringLiteral("13_1"), historyPage("", records, false));
+    writeCachedPage(QStringLiteral("13_1"), historyPage("", records));
+    writeCachedPage(QStringLiteral("13_2"), historyPage("", "", false));
 
     HistoryLoader loader = makeLoader(node);
     const GameResult result = loader.LoadGame(QStringLiteral("13"), QStringLiteral("13"));
