@@ -5,6 +5,7 @@
 #include "app/Dialogs.h"
 #include "app/HandlerGuard.h"
 #include "app/u_frmMain.h"
+#include "script/ComboItems.h"
 #include "script/ScriptCheck.h"
 #include "script/ScriptFile.h"
 #include "service/TextLines.h"
@@ -255,10 +256,8 @@ void TfrmScript::btnSaveAsClick()
 
 void TfrmScript::btnCheckClick()
 {
-    QStringList nodes;
-    for (int i = 0; i < m_frmMain->cboRank->count(); ++i)
-        nodes << m_frmMain->cboRank->itemText(i);
-    memLog->setPlainText(CheckScript(ScriptText(), nodes).join(QLatin1Char('\n')));
+    const QStringList log = CheckScript(ScriptText(), ComboItems(*m_frmMain->cboRank));
+    memLog->setPlainText(log.join(QLatin1Char('\n')));
 }
 
 // Each built line becomes a new last line of the memo, ended by a line end
