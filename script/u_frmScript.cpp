@@ -56,6 +56,12 @@ static QFrame *panel(QWidget *parent, const char *name)
 void TfrmScript::buildControls()
 {
     resize(870, 640);
+    // The interface font of the program's windows: 11 pixels high, so that
+    // every caption fits its fixed-size button.
+    QFont small = font();
+    small.setPixelSize(11);
+    small.setStretch(QFont::Condensed);
+    setFont(small);
 
     panCenter = panel(this, "panCenter");
     memScript = new QPlainTextEdit(panCenter);
@@ -63,6 +69,7 @@ void TfrmScript::buildControls()
     QFont fixed(QStringLiteral("Courier New"));
     fixed.setStyleHint(QFont::TypeWriter);
     fixed.setPixelSize(13);
+    fixed.setStretch(QFont::Unstretched);
     memScript->setFont(fixed);
     memScript->setLineWrapMode(QPlainTextEdit::NoWrap);
     memScript->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
