@@ -283,22 +283,25 @@ void TfrmScript::btnAddLineClick()
     end.insertText(added);
 }
 
-void TfrmScript::btnCancelClick()
+// Cancel and Execute: after the save question the window closes, Execute
+// leaving its request for the main window.
+void TfrmScript::closeWith(bool execute)
 {
     if (!askSave())
         return;
-    m_executeRequest = false;
+    m_executeRequest = execute;
     m_modified = false;
-    reject();
+    done(execute ? QDialog::Accepted : QDialog::Rejected);
+}
+
+void TfrmScript::btnCancelClick()
+{
+    closeWith(false);
 }
 
 void TfrmScript::btnExecuteClick()
 {
-    if (!askSave())
-        return;
-    m_executeRequest = true;
-    m_modified = false;
-    accept();
+    closeWith(true);
 }
 
 void TfrmScript::memScriptChange()

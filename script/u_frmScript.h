@@ -75,6 +75,7 @@ private:
     // stay. Throws PlotwiseError when the script cannot be saved.
     [[nodiscard]] bool askSave();
     void setFileName(const QString &path);
+    void closeWith(bool execute);
     void saveTo(const QString &path);
 
     TfrmMain *m_frmMain;
