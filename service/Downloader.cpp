@@ -39,8 +39,8 @@ QString FileError(const char *what, const QString &fileName, const QString &reas
 // The wait before retry number `retry` (1 for the first): the first wait,
 // doubling each time up to the bound; a longer Retry-After is honoured, one
 // beyond the bound means no retry.
-std::optional<qint64> RetryWaitMs(int retry, std::optional<qint64> retryAfterMs,
-                                  const Downloader::Limits &limits)
+std::optional<qint64> RetryWaitMs(
+    int retry, std::optional<qint64> retryAfterMs, const Downloader::Limits &limits)
 {
     qint64 wait = limits.firstRetryWaitMs;
     for (int i = 1; i < retry && wait < limits.maxRetryWaitMs; ++i)
@@ -91,11 +91,15 @@ struct Downloader::Outcome {
     QString fileError; // set when the page file could not be written
 };
 
-Downloader::Downloader(QString userAgent) : Downloader(std::move(userAgent), Limits {}) {}
+Downloader::Downloader(QString userAgent)
+    : Downloader(std::move(userAgent), Limits {})
+{
+}
 
 Downloader::Downloader(QString userAgent, Limits limits)
-    : m_userAgent(std::move(userAgent)), m_limits(limits),
-      m_manager(std::make_unique<QNetworkAccessManager>())
+    : m_userAgent(std::move(userAgent))
+    , m_limits(limits)
+    , m_manager(std::make_unique<QNetworkAccessManager>())
 {
     m_manager->setProxyFactory(new SystemProxies);
     m_manager->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
@@ -174,7 +178,7 @@ bool Downloader::DownloadFile(const QString &url, const QString &fileName)
             break;
     }
     if (call.aborted)
-        outcome = {Failure::Aborted, QStringLiteral("aborted")};
+        outcome = { Failure::Aborted, QStringLiteral("aborted") };
     m_lastFailure = outcome.failure;
     m_lastError = outcome.reason;
     return false;
@@ -203,18 +207,17 @@ Downloader::Outcome Downloader::Attempt(const QString &url, QSaveFile &file, Cal
     total.setSingleShot(true);
     QEventLoop loop;
 
-    QNetworkRequest request {QUrl(url)};
+    QNetworkRequest request { QUrl(url) };
     request.setHeader(QNetworkRequest::UserAgentHeader, m_userAgent);
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
-                         QNetworkRequest::AlwaysNetwork);
+    request.setAttribute(
+        QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     QNetworkReply *const reply = m_manager->get(request);
     // The manager deletes its replies when the Downloader goes first.
     const auto release = qScopeGuard([guard = QPointer(reply)] { delete guard.data(); });
     call.reply = reply;
 
-    const auto status = [reply] {
-        return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    };
+    const auto status
+        = [reply] { return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(); };
     const auto end = [&](Outcome outcome) {
         if (!early)
             early = std::move(outcome);
@@ -227,22 +230,24 @@ Downloader::Outcome Downloader::Attempt(const QString &url, QSaveFile &file, Cal
             return; // error pages are not kept
         received += data.size();
         if (received > limits.maxBodyBytes)
-            end({Failure::TooLarge, QStringLiteral("answer too large")});
+            end({ Failure::TooLarge, QStringLiteral("answer too large") });
         else if (file.write(data) != data.size())
-            end({.fileError = file.errorString()});
+            end({ .fileError = file.errorString() });
     };
     QObject::connect(reply, &QNetworkReply::readyRead, reply, take);
     QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [&] {
         idle.start(limits.idleTimeoutMs);
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
         if (status() == 200 && length.isValid() && length.toLongLong() > limits.maxBodyBytes)
-            end({Failure::TooLarge, QStringLiteral("answer too large")});
+            end({ Failure::TooLarge, QStringLiteral("answer too large") });
     });
     // A stalled answer is worth another try; one past the deadline is not.
-    QObject::connect(&idle, &QTimer::timeout, reply,
-                     [&] { end({Failure::TimedOut, QStringLiteral("timed out"), true}); });
-    QObject::connect(&total, &QTimer::timeout, reply,
-                     [&] { end({Failure::TimedOut, QStringLiteral("timed out")}); });
+    QObject::connect(&idle, &QTimer::timeout, reply, [&] {
+        end({ Failure::TimedOut, QStringLiteral("timed out"), true });
+    });
+    QObject::connect(&total, &QTimer::timeout, reply, [&] {
+        end({ Failure::TimedOut, QStringLiteral("timed out") });
+    });
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
 
     idle.start(limits.idleTimeoutMs);
@@ -258,7 +263,7 @@ Downloader::Outcome Downloader::Attempt(const QString &url, QSaveFile &file, Cal
         call.aborted = true;
     if (call.aborted) {
         reply->abort();
-        return {Failure::Aborted, QStringLiteral("aborted")};
+        return { Failure::Aborted, QStringLiteral("aborted") };
     }
     if (early)
         return *early;
@@ -268,31 +273,31 @@ Downloader::Outcome Downloader::Attempt(const QString &url, QSaveFile &file, Cal
 
     const int code = status();
     if (code != 200 && code != 0) {
-        Outcome outcome {Failure::HttpStatus, QStringLiteral("HTTP %1").arg(code)};
+        Outcome outcome { Failure::HttpStatus, QStringLiteral("HTTP %1").arg(code) };
         outcome.retry = code == 429 || code == 503;
-        outcome.retryAfterMs =
-            RetryAfterMs(reply->rawHeader("Retry-After"), QDateTime::currentDateTimeUtc());
+        outcome.retryAfterMs
+            = RetryAfterMs(reply->rawHeader("Retry-After"), QDateTime::currentDateTimeUtc());
         return outcome;
     }
     switch (reply->error()) {
     case QNetworkReply::NoError:
         break;
     case QNetworkReply::ConnectionRefusedError:
-        return {Failure::Unreachable, QStringLiteral("connection refused")};
+        return { Failure::Unreachable, QStringLiteral("connection refused") };
     case QNetworkReply::HostNotFoundError:
-        return {Failure::Unreachable, QStringLiteral("host not found")};
+        return { Failure::Unreachable, QStringLiteral("host not found") };
     case QNetworkReply::TimeoutError:
-        return {Failure::TimedOut, QStringLiteral("timed out"), true};
+        return { Failure::TimedOut, QStringLiteral("timed out"), true };
     default:
         if (code == 200)
-            return {Failure::Broken, QStringLiteral("transfer broken off")};
-        return {Failure::Other, reply->errorString()};
+            return { Failure::Broken, QStringLiteral("transfer broken off") };
+        return { Failure::Other, reply->errorString() };
     }
     if (code == 0)
-        return {Failure::Other, QStringLiteral("not an HTTP answer")};
+        return { Failure::Other, QStringLiteral("not an HTTP answer") };
     if (const std::optional<qint64> length = DeclaredLength(*reply); length && *length != received)
-        return {Failure::Broken, QStringLiteral("transfer broken off")};
+        return { Failure::Broken, QStringLiteral("transfer broken off") };
     if (received == 0)
-        return {Failure::Empty, QStringLiteral("empty answer")};
+        return { Failure::Empty, QStringLiteral("empty answer") };
     return {};
 }

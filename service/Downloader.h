@@ -17,21 +17,21 @@ public:
     enum class Failure {
         None,
         Unreachable, // connection refused, host not found
-        TimedOut,    // no data for the idle limit, or the overall deadline passed
-        HttpStatus,  // any status other than 200 (after the retries)
-        Broken,      // transfer broken off
-        Aborted,     // abort() was called
-        Empty,       // status 200 without a body: never a page
-        TooLarge,    // the body passed maxBodyBytes
-        Other,       // any other network error (too many redirects, bad URL, ...)
+        TimedOut, // no data for the idle limit, or the overall deadline passed
+        HttpStatus, // any status other than 200 (after the retries)
+        Broken, // transfer broken off
+        Aborted, // abort() was called
+        Empty, // status 200 without a body: never a page
+        TooLarge, // the body passed maxBodyBytes
+        Other, // any other network error (too many redirects, bad URL, ...)
     };
 
     struct Limits {
         int idleTimeoutMs = 30000;
         int totalTimeoutMs = 120000;
-        int maxAttempts = 4;          // for 429, 503 and time-outs
-        int firstRetryWaitMs = 1000;  // doubles at every retry
-        int maxRetryWaitMs = 30000;   // bound on waits, Retry-After included
+        int maxAttempts = 4; // for 429, 503 and time-outs
+        int firstRetryWaitMs = 1000; // doubles at every retry
+        int maxRetryWaitMs = 30000; // bound on waits, Retry-After included
         qint64 maxBodyBytes = 64LL * 1024 * 1024;
     };
 

@@ -29,7 +29,7 @@ std::optional<qint64> RetryAfterMs(const QByteArray &value, const QDateTime &now
     // one-digit day with a blank.
     const QString date = QString::fromLatin1(text).simplified().section(u' ', 1);
     for (const char *format :
-         {"dd MMM yyyy hh:mm:ss 'GMT'", "dd-MMM-yy hh:mm:ss 'GMT'", "MMM d hh:mm:ss yyyy"}) {
+        { "dd MMM yyyy hh:mm:ss 'GMT'", "dd-MMM-yy hh:mm:ss 'GMT'", "MMM d hh:mm:ss yyyy" }) {
         QDateTime when = QLocale::c().toDateTime(date, QString::fromLatin1(format));
         if (!when.isValid())
             continue;

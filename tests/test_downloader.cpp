@@ -81,10 +81,10 @@ void DownloaderTest::initTestCase()
     QVERIFY(m_data.isValid());
     QString error;
     QVERIFY2(SampleService::GenerateData(m_data.path(),
-                                         {QStringLiteral("--games"), QStringLiteral("2"),
-                                          QStringLiteral("--pages"), QStringLiteral("2")},
-                                         &error),
-             qPrintable(error));
+                 { QStringLiteral("--games"), QStringLiteral("2"), QStringLiteral("--pages"),
+                     QStringLiteral("2") },
+                 &error),
+        qPrintable(error));
 }
 
 void DownloaderTest::outcomes_data()
@@ -102,23 +102,23 @@ void DownloaderTest::outcomes_data()
     const QString none;
     const QString unknownGame = QStringLiteral("/xmlapi/boardgame/9999?historical=1&page=1");
     QTest::newRow("plain page") << none << Page1 << 0 << true << Failure::None << "" << 1;
-    QTest::newRow("redirect followed") << "*=redirect" << Page1 << 0 << true << Failure::None << ""
-                                       << 1;
-    QTest::newRow("503 then success") << "*=503,times=1" << Page1 << 0 << true << Failure::None
-                                      << "" << 2;
-    QTest::newRow("429 then success") << "*=429,retry-after=0,times=1" << Page1 << 0 << true
-                                      << Failure::None << "" << 2;
+    QTest::newRow("redirect followed")
+        << "*=redirect" << Page1 << 0 << true << Failure::None << "" << 1;
+    QTest::newRow("503 then success")
+        << "*=503,times=1" << Page1 << 0 << true << Failure::None << "" << 2;
+    QTest::newRow("429 then success")
+        << "*=429,retry-after=0,times=1" << Page1 << 0 << true << Failure::None << "" << 2;
     // The downloader stores any complete body; judging it is the reader's job.
     QTest::newRow("body not XML") << "*=notxml" << Page1 << 0 << true << Failure::None << "" << 1;
 
-    QTest::newRow("404 unknown game") << none << unknownGame << 0 << false << Failure::HttpStatus
-                                      << "HTTP 404" << 1;
-    QTest::newRow("500 not retried") << "*=500" << Page1 << 0 << false << Failure::HttpStatus
-                                     << "HTTP 500" << 1;
-    QTest::newRow("503 every time") << "*=503" << Page1 << 0 << false << Failure::HttpStatus
-                                    << "HTTP 503" << 2;
-    QTest::newRow("429 asking too long") << "*=429,retry-after=60" << Page1 << 0 << false
-                                         << Failure::HttpStatus << "HTTP 429" << 1;
+    QTest::newRow("404 unknown game")
+        << none << unknownGame << 0 << false << Failure::HttpStatus << "HTTP 404" << 1;
+    QTest::newRow("500 not retried")
+        << "*=500" << Page1 << 0 << false << Failure::HttpStatus << "HTTP 500" << 1;
+    QTest::newRow("503 every time")
+        << "*=503" << Page1 << 0 << false << Failure::HttpStatus << "HTTP 503" << 2;
+    QTest::newRow("429 asking too long")
+        << "*=429,retry-after=60" << Page1 << 0 << false << Failure::HttpStatus << "HTTP 429" << 1;
     QTest::newRow("202") << "*=202" << Page1 << 0 << false << Failure::HttpStatus << "HTTP 202"
                          << 1;
     QTest::newRow("204") << "*=204" << Page1 << 0 << false << Failure::HttpStatus << "HTTP 204"
@@ -146,7 +146,7 @@ void DownloaderTest::outcomes()
     SampleService::Options options;
     options.dataDir = m_data.path();
     if (!fault.isEmpty())
-        options.serviceArgs = {QStringLiteral("--fail"), fault};
+        options.serviceArgs = { QStringLiteral("--fail"), fault };
     SampleService service(options);
     QVERIFY2(service.start(), qPrintable(service.errorString()));
 
@@ -165,15 +165,15 @@ void DownloaderTest::outcomes()
     QStringList targets;
     for (const SampleService::Request &request : service.requests())
         targets << request.target;
-    const QString counted = fault == u"*=redirect" ? QStringLiteral("/moved/") : QStringLiteral("page=1");
-    QVERIFY2(service.requestCount(counted) == requests,
-             qPrintable(targets.join(u' ')));
+    const QString counted
+        = fault == u"*=redirect" ? QStringLiteral("/moved/") : QStringLiteral("page=1");
+    QVERIFY2(service.requestCount(counted) == requests, qPrintable(targets.join(u' ')));
     for (const SampleService::Request &request : service.requests())
         QCOMPARE(request.userAgent, Agent);
     // Nothing but the finished page: no temporary file, and the old copy was
     // replaced or removed whatever happened.
     QCOMPARE(FilesIn(cache.path()),
-             stored ? QStringList {QStringLiteral("1001_1.xml")} : QStringList {});
+        stored ? QStringList { QStringLiteral("1001_1.xml") } : QStringList {});
     if (stored && fault != u"*=notxml")
         QCOMPARE(ReadAll(page), ReadAll(m_data.filePath(QStringLiteral("boardgame/1001/1.xml"))));
 }
@@ -190,7 +190,8 @@ void DownloaderTest::unreachableService()
     const QString page = cache.filePath(QStringLiteral("1001_1.xml"));
     WriteOld(page);
     Downloader downloader(Agent, TestLimits());
-    QVERIFY(!downloader.DownloadFile(QStringLiteral("http://127.0.0.1:%1").arg(port) + Page1, page));
+    QVERIFY(
+        !downloader.DownloadFile(QStringLiteral("http://127.0.0.1:%1").arg(port) + Page1, page));
     QCOMPARE(downloader.lastFailure(), Failure::Unreachable);
     QCOMPARE(downloader.lastError(), QStringLiteral("connection refused"));
     QCOMPARE(FilesIn(cache.path()), QStringList {});
@@ -200,7 +201,8 @@ void DownloaderTest::retryAfterIsHonoured()
 {
     SampleService::Options options;
     options.dataDir = m_data.path();
-    options.serviceArgs = {QStringLiteral("--fail"), QStringLiteral("*=429,retry-after=1,times=1")};
+    options.serviceArgs
+        = { QStringLiteral("--fail"), QStringLiteral("*=429,retry-after=1,times=1") };
     SampleService service(options);
     QVERIFY2(service.start(), qPrintable(service.errorString()));
     QTemporaryDir cache;
@@ -208,7 +210,8 @@ void DownloaderTest::retryAfterIsHonoured()
 
     QElapsedTimer clock;
     clock.start();
-    QVERIFY(downloader.DownloadFile(service.baseUrl() + Page1, cache.filePath(QStringLiteral("p.xml"))));
+    QVERIFY(downloader.DownloadFile(
+        service.baseUrl() + Page1, cache.filePath(QStringLiteral("p.xml"))));
     QVERIFY2(clock.elapsed() >= 950, "the service asked for one second");
     QCOMPARE(service.requestCount(), 2);
 }
@@ -227,7 +230,7 @@ void DownloaderTest::fileErrors()
     QFETCH(QString, relativeName);
     QFETCH(bool, folderInTheWay);
 
-    SampleService service(SampleService::Options {m_data.path(), {}, {}});
+    SampleService service(SampleService::Options { m_data.path(), {}, {} });
     QVERIFY2(service.start(), qPrintable(service.errorString()));
     QTemporaryDir cache;
     const QString page = cache.filePath(relativeName);
@@ -239,8 +242,8 @@ void DownloaderTest::fileErrors()
         downloader.DownloadFile(service.baseUrl() + Page1, page);
         QFAIL("no error raised");
     } catch (const PlotwiseError &error) {
-        QVERIFY2(error.message().contains(QDir::toNativeSeparators(page)),
-                 qPrintable(error.message()));
+        QVERIFY2(
+            error.message().contains(QDir::toNativeSeparators(page)), qPrintable(error.message()));
     }
     QCOMPARE(service.requestCount(), 0);
     QCOMPARE(FilesIn(cache.path()), QStringList {});
@@ -262,7 +265,8 @@ void DownloaderTest::endedFromOutside()
     QFETCH(QString, fault);
     QFETCH(bool, destroy);
 
-    SampleService service(SampleService::Options {m_data.path(), {}, {QStringLiteral("--fail"), fault}});
+    SampleService service(
+        SampleService::Options { m_data.path(), {}, { QStringLiteral("--fail"), fault } });
     QVERIFY2(service.start(), qPrintable(service.errorString()));
     QTemporaryDir cache;
     const QString page = cache.filePath(QStringLiteral("1001_1.xml"));
@@ -283,7 +287,7 @@ void DownloaderTest::endedFromOutside()
         QCOMPARE(downloader->lastFailure(), Failure::Aborted);
         QCOMPARE(downloader->lastError(), QStringLiteral("aborted"));
         // An abort ends that call only: the next one runs normally.
-        SampleService plain(SampleService::Options {m_data.path(), {}, {}});
+        SampleService plain(SampleService::Options { m_data.path(), {}, {} });
         QVERIFY2(plain.start(), qPrintable(plain.errorString()));
         QVERIFY(downloader->DownloadFile(plain.baseUrl() + Page1, page));
     }
@@ -308,8 +312,8 @@ void DownloaderTest::retryAfterHeader_data()
                                   << qint64(10000);
     QTest::newRow("asctime date") << QByteArray("Wed Oct 21 07:28:10 2015") << qint64(10000);
     QTest::newRow("date already past") << QByteArray("Wed, 21 Oct 2015 07:27:00 GMT") << qint64(0);
-    QTest::newRow("date in another zone") << QByteArray("Wed, 21 Oct 2015 07:28:10 UTC")
-                                          << qint64(-1);
+    QTest::newRow("date in another zone")
+        << QByteArray("Wed, 21 Oct 2015 07:28:10 UTC") << qint64(-1);
 }
 
 void DownloaderTest::retryAfterHeader()

@@ -10,17 +10,17 @@
 
 struct Fault {
     enum class Kind {
-        Status,   // that status, a small error body (none for 204 and 304)
-        Broken,   // Content-Length of the whole page, half of it sent, then close
-        NotXml,   // status 200 with a body that is not XML
-        Trickle,  // the page one byte per interval
-        Huge,     // status 200 with a chunked body of `bytes` bytes
+        Status, // that status, a small error body (none for 204 and 304)
+        Broken, // Content-Length of the whole page, half of it sent, then close
+        NotXml, // status 200 with a body that is not XML
+        Trickle, // the page one byte per interval
+        Huge, // status 200 with a chunked body of `bytes` bytes
         Redirect, // 302 to the same request under "/moved"
     };
     Kind kind = Kind::Status;
     int status = 200;
     int retryAfterSeconds = -1; // Retry-After header when >= 0
-    int intervalMs = 1000;      // Trickle
+    int intervalMs = 1000; // Trickle
     long long bytes = 256LL * 1024 * 1024; // Huge
 };
 

@@ -23,7 +23,10 @@ namespace {
 class Rng
 {
 public:
-    explicit Rng(quint64 seed) : m_state(seed) {}
+    explicit Rng(quint64 seed)
+        : m_state(seed)
+    {
+    }
     quint64 next()
     {
         quint64 z = (m_state += 0x9E3779B97F4A7C15ULL);
@@ -46,14 +49,14 @@ struct Family {
 };
 
 const Family Families[] = {
-    {"strategygames", "5497", "Strategy Game Rank", 4},
-    {"familygames", "5499", "Family Game Rank", 6},
-    {"thematic", "5496", "Thematic Rank", 5},
+    { "strategygames", "5497", "Strategy Game Rank", 4 },
+    { "familygames", "5499", "Family Game Rank", 6 },
+    { "thematic", "5496", "Thematic Rank", 5 },
 };
 
 struct Membership {
-    int family;           // index into Families
-    int usersForRank;     // ranked once this many users rated; < 0: never
+    int family; // index into Families
+    int usersForRank; // ranked once this many users rated; < 0: never
 };
 
 // Names are XML text as the service sends it: "&amp;", numeric references
@@ -71,23 +74,25 @@ struct Game {
 std::vector<Game> MakeGames(int count)
 {
     std::vector<Game> games = {
-        {"1001", "Harbour &amp; Hinterland", "Hafen und Hinterland", 18000, 7.4, 2.66,
-         {{0, 30}, {1, -1}}},
-        {"1002", "Caf&#233; Cartographers", "Les Cartographes du Caf&#233;", 6500, 7.0, 1.9,
-         {{1, 60}}},
-        {"1003", "Lanterns over Lindqvist", "&lt;i&gt;Lanterns&lt;/i&gt; over Lindqvist", 900,
-         6.6, 3.1, {{0, 200}, {2, 400}}},
-        {"1004", "Copper &amp; Coal Barons", "Kupfer &amp; Kohle", 32000, 7.9, 3.7, {{0, 30}}},
-        {"1005", "Sk&#229;l! Mead Hall Feasts", "Sk&#229;l!", 2500, 6.3, 1.6, {{1, 100}, {2, -1}}},
-        {"1006", "Merchant&#39;s Moon", "Le Marchand de Lune &#8364;", 12000, 7.2, 2.4,
-         {{0, 50}, {1, 80}}},
+        { "1001", "Harbour &amp; Hinterland", "Hafen und Hinterland", 18000, 7.4, 2.66,
+            { { 0, 30 }, { 1, -1 } } },
+        { "1002", "Caf&#233; Cartographers", "Les Cartographes du Caf&#233;", 6500, 7.0, 1.9,
+            { { 1, 60 } } },
+        { "1003", "Lanterns over Lindqvist", "&lt;i&gt;Lanterns&lt;/i&gt; over Lindqvist", 900, 6.6,
+            3.1, { { 0, 200 }, { 2, 400 } } },
+        { "1004", "Copper &amp; Coal Barons", "Kupfer &amp; Kohle", 32000, 7.9, 3.7,
+            { { 0, 30 } } },
+        { "1005", "Sk&#229;l! Mead Hall Feasts", "Sk&#229;l!", 2500, 6.3, 1.6,
+            { { 1, 100 }, { 2, -1 } } },
+        { "1006", "Merchant&#39;s Moon", "Le Marchand de Lune &#8364;", 12000, 7.2, 2.4,
+            { { 0, 50 }, { 1, 80 } } },
     };
     Rng rng(4242);
     for (int i = int(games.size()); i < count; ++i) {
         const QByteArray number = QByteArray::number(i + 1);
-        games.push_back({QByteArray::number(1001 + i), "Sample Game " + number,
-                         "Beispielspiel " + number, 500 + int(rng.next() % 30000),
-                         6.0 + 2.0 * rng.uniform(), 1.5 + 2.5 * rng.uniform(), {{0, 40}}});
+        games.push_back({ QByteArray::number(1001 + i), "Sample Game " + number,
+            "Beispielspiel " + number, 500 + int(rng.next() % 30000), 6.0 + 2.0 * rng.uniform(),
+            1.5 + 2.5 * rng.uniform(), { { 0, 40 } } });
     }
     games.resize(std::size_t(count));
     return games;
@@ -105,7 +110,7 @@ void WriteFile(const QString &path, const QByteArray &content)
     if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size()
         || !file.commit()) {
         std::fprintf(stderr, "plotwise-sample-data: cannot write %s: %s\n", qPrintable(path),
-                     qPrintable(file.errorString()));
+            qPrintable(file.errorString()));
         std::exit(1);
     }
 }
@@ -127,8 +132,11 @@ class History
 {
 public:
     History(const Game &game, int days)
-        : m_game(game), m_days(days), m_rng(game.id.toULongLong() * 7919),
-          m_average(game.targetAverage + 0.6), m_weight(game.weight)
+        : m_game(game)
+        , m_days(days)
+        , m_rng(game.id.toULongLong() * 7919)
+        , m_average(game.targetAverage + 0.6)
+        , m_weight(game.weight)
     {
     }
 
@@ -149,27 +157,25 @@ public:
         out += "        <bayesaverage>" + bayesText + "</bayesaverage>\n";
         out += "        <stddev>" + Fixed(m_stddev, 4) + "</stddev>\n";
         out += "        <median>0</median>\n        <ranks>\n";
-        AppendRank(out, "subtype", "1", "boardgame", "Board Game Rank", users >= 30, rank,
-                   bayesText);
+        AppendRank(
+            out, "subtype", "1", "boardgame", "Board Game Rank", users >= 30, rank, bayesText);
         for (const Membership &m : m_game.families) {
             const Family &f = Families[m.family];
             AppendRank(out, "family", f.id, f.name, f.friendlyName,
-                       m.usersForRank >= 0 && users >= m.usersForRank,
-                       1 + rank / f.rankDivisor, bayesText);
+                m.usersForRank >= 0 && users >= m.usersForRank, 1 + rank / f.rankDivisor,
+                bayesText);
         }
         out += "        </ranks>\n";
         out += "        <owned>" + QByteArray::number(int(users * 2.8)) + "</owned>\n";
         out += "        <wishing>" + QByteArray::number(int(users * 0.65)) + "</wishing>\n";
-        out += "        <numcomments>" + QByteArray::number(int(users * 0.35))
-            + "</numcomments>\n";
+        out += "        <numcomments>" + QByteArray::number(int(users * 0.35)) + "</numcomments>\n";
         out += "        <averageweight>" + (users < 10 ? QByteArray("0") : Fixed(m_weight, 4))
             + "</averageweight>\n      </ratings>\n";
     }
 
 private:
     static void AppendRank(QByteArray &out, const char *type, const char *id, const char *name,
-                           const char *friendlyName, bool ranked, int rank,
-                           const QByteArray &bayes)
+        const char *friendlyName, bool ranked, int rank, const QByteArray &bayes)
     {
         const QByteArray value = ranked ? QByteArray::number(rank) : QByteArray("Not Ranked");
         out += QByteArray("          <rank type=\"") + type + "\" id=\"" + id + "\" name=\"" + name
@@ -220,7 +226,7 @@ void WriteHistory(const QString &dir, const Game &game, std::size_t index, int p
         WriteFile(SampleHistoryPagePath(dir, id, page), out);
     }
     WriteFile(SampleEndPagePath(dir, id),
-              XmlDeclaration + ("<boardgames>\n" + header + "  </boardgame>\n</boardgames>\n"));
+        XmlDeclaration + ("<boardgames>\n" + header + "  </boardgame>\n</boardgames>\n"));
 }
 
 struct ListItem {
@@ -229,17 +235,16 @@ struct ListItem {
     QByteArray name;
 };
 
-void WriteGeeklist(const QString &dir, const char *number, const char *title,
-                   const std::vector<ListItem> &items)
+void WriteGeeklist(
+    const QString &dir, const char *number, const char *title, const std::vector<ListItem> &items)
 {
     QByteArray out = XmlDeclaration;
     out += QByteArray("<geeklist id=\"") + number + "\">\n  <title>" + title
         + "</title>\n  <username>sampleuser</username>\n";
     int itemId = 9000;
     for (const ListItem &item : items) {
-        out += "  <item id=\"" + QByteArray::number(++itemId)
-            + "\" objecttype=\"thing\" subtype=\"" + item.subtype + "\" objectid=\"" + item.id
-            + "\" objectname=\"" + item.name
+        out += "  <item id=\"" + QByteArray::number(++itemId) + "\" objecttype=\"thing\" subtype=\""
+            + item.subtype + "\" objectid=\"" + item.id + "\" objectname=\"" + item.name
             + "\" username=\"sampleuser\" postdate=\"Sat, 01 Jun 2024 10:00:00 +0000\">\n"
             + "    <body>Why " + item.name + " is on this list.</body>\n  </item>\n";
     }
@@ -247,24 +252,24 @@ void WriteGeeklist(const QString &dir, const char *number, const char *title,
     WriteFile(SampleGeeklistPath(dir, QString::fromLatin1(number)), out);
 }
 
-const ListItem Expansion{"boardgameexpansion", "9001", "Harbour &amp; Hinterland: Lighthouses"};
+const ListItem Expansion { "boardgameexpansion", "9001", "Harbour &amp; Hinterland: Lighthouses" };
 
 void WriteGeeklists(const QString &dir, const std::vector<Game> &games)
 {
     std::vector<ListItem> all;
     for (const Game &g : games)
-        all.push_back({"boardgame", g.id, g.primaryName});
+        all.push_back({ "boardgame", g.id, g.primaryName });
     all.insert(all.begin() + std::ptrdiff_t(all.size() / 2), Expansion);
     WriteGeeklist(dir, "500", "Every sample game", all);
 
     // Games, an expansion and an accessory between them, one game twice.
     const auto game = [&](std::size_t i) {
         const Game &g = games[i % games.size()];
-        return ListItem{"boardgame", g.id, g.primaryName};
+        return ListItem { "boardgame", g.id, g.primaryName };
     };
     WriteGeeklist(dir, "501", "Mixed bag",
-                  {game(0), Expansion, game(2),
-                   {"boardgameaccessory", "9002", "Deluxe Coin Set"}, game(0)});
+        { game(0), Expansion, game(2), { "boardgameaccessory", "9002", "Deluxe Coin Set" },
+            game(0) });
     WriteGeeklist(dir, "502", "Nothing here yet", {});
 }
 
@@ -283,8 +288,8 @@ void WriteSearchIndex(const QString &dir, const std::vector<Game> &games, QDate 
 void WriteNodes(const QString &dir)
 {
     QByteArray out;
-    for (const char *node : {"average", "bayesaverage", "usersrated", "stddev", "median", "owned",
-                             "wishing", "numcomments", "averageweight"})
+    for (const char *node : { "average", "bayesaverage", "usersrated", "stddev", "median", "owned",
+             "wishing", "numcomments", "averageweight" })
         out += QByteArray(node) + '\n';
     out += "ranks/rank|name=boardgame\n";
     for (const Family &f : Families)
@@ -295,11 +300,11 @@ void WriteNodes(const QString &dir)
 [[noreturn]] void Usage(int code)
 {
     std::fprintf(code ? stderr : stdout,
-                 "usage: plotwise-sample-data [--games N] [--pages N] [--records N] DIR\n"
-                 "  --games N    number of games (default 6; the first six have fixed names)\n"
-                 "  --pages N    history pages holding records, per game (default 40)\n"
-                 "  --records N  daily records a page (default 100)\n"
-                 "Each game also gets a last page without statistics.\n");
+        "usage: plotwise-sample-data [--games N] [--pages N] [--records N] DIR\n"
+        "  --games N    number of games (default 6; the first six have fixed names)\n"
+        "  --pages N    history pages holding records, per game (default 40)\n"
+        "  --records N  daily records a page (default 100)\n"
+        "Each game also gets a last page without statistics.\n");
     std::exit(code);
 }
 

@@ -32,7 +32,7 @@ struct Answer {
 Answer ErrorAnswer(int status)
 {
     const std::string code = std::to_string(status);
-    return {status, "<html><body><h1>" + code + "</h1></body></html>\n", "text/html"};
+    return { status, "<html><body><h1>" + code + "</h1></body></html>\n", "text/html" };
 }
 
 std::optional<std::string> ReadFile(const QString &path)
@@ -54,7 +54,7 @@ bool NameMatches(const QString &name, const QStringList &words)
 {
     const QString folded = name.toCaseFolded();
     return std::all_of(words.begin(), words.end(),
-                       [&](const QString &w) { return folded.contains(w.toCaseFolded()); });
+        [&](const QString &w) { return folded.contains(w.toCaseFolded()); });
 }
 
 class Service
@@ -99,7 +99,7 @@ private:
     {
         const std::lock_guard lock(m_logMutex);
         std::fprintf(log, "%s %s\t%s\n", req.method.c_str(), req.target.c_str(),
-                     req.get_header_value("User-Agent").c_str());
+            req.get_header_value("User-Agent").c_str());
         std::fflush(log);
     }
 
@@ -112,10 +112,9 @@ private:
         if (answer.status == 204 || answer.status == 304)
             return;
         res.set_content_provider(answer.body.size(), answer.contentType.c_str(),
-                                 [body = answer.body](size_t offset, size_t length,
-                                                      httplib::DataSink &sink) {
-                                     return sink.write(body.data() + offset, length);
-                                 });
+            [body = answer.body](size_t offset, size_t length, httplib::DataSink &sink) {
+                return sink.write(body.data() + offset, length);
+            });
     }
 
     Answer Serve(const std::string &path, const httplib::Request &req) const
@@ -124,9 +123,9 @@ private:
         if (path.starts_with(game) && AllDigits(path.substr(game.size())))
             return HistoryPage(QString::fromStdString(path.substr(game.size())), req);
         if (path.starts_with(list) && AllDigits(path.substr(list.size()))) {
-            const auto body =
-                ReadFile(SampleGeeklistPath(dataDir, QString::fromStdString(path.substr(list.size()))));
-            return body ? Answer{200, *body} : ErrorAnswer(404);
+            const auto body = ReadFile(
+                SampleGeeklistPath(dataDir, QString::fromStdString(path.substr(list.size()))));
+            return body ? Answer { 200, *body } : ErrorAnswer(404);
         }
         if (path == "/xmlapi/search")
             return Search(QString::fromStdString(req.get_param_value("search")));
@@ -138,13 +137,14 @@ private:
     Answer HistoryPage(const QString &id, const httplib::Request &req) const
     {
         bool ok = false;
-        const int page = QLocale::c().toInt(QString::fromStdString(req.get_param_value("page")), &ok);
+        const int page
+            = QLocale::c().toInt(QString::fromStdString(req.get_param_value("page")), &ok);
         if (!ok || page < 1)
             return ErrorAnswer(400);
         if (auto body = ReadFile(SampleHistoryPagePath(dataDir, id, page)))
-            return {200, *body};
+            return { 200, *body };
         if (auto body = ReadFile(SampleEndPagePath(dataDir, id)))
-            return {200, *body};
+            return { 200, *body };
         return ErrorAnswer(404);
     }
 
@@ -157,9 +157,8 @@ private:
         const QByteArray indexPath = QFile::encodeName(SampleSearchIndexPath(dataDir));
         if (!words.isEmpty() && index.load_file(indexPath.constData())) {
             for (const pugi::xml_node game : index.document_element().children("boardgame")) {
-                const bool found = std::any_of(
-                    game.children("name").begin(), game.children("name").end(),
-                    [&](const pugi::xml_node name) {
+                const bool found = std::any_of(game.children("name").begin(),
+                    game.children("name").end(), [&](const pugi::xml_node name) {
                         return NameMatches(QString::fromUtf8(name.text().get()), words);
                     });
                 if (found)
@@ -167,7 +166,7 @@ private:
             }
         }
         out << "</boardgames>\n";
-        return {200, out.str()};
+        return { 200, out.str() };
     }
 
     static void Inject(const Fault &fault, const Answer &answer, httplib::Response &res)
@@ -181,22 +180,21 @@ private:
                 res.set_header("Retry-After", std::to_string(fault.retryAfterSeconds));
             return;
         case Fault::Kind::NotXml:
-            Send({200,
-                  "<!DOCTYPE html><html><head><title>Busy</title></head><body>"
-                  "<p>Please try again later.<br></body></html>\n",
-                  "text/html"},
-                 res);
+            Send({ 200,
+                     "<!DOCTYPE html><html><head><title>Busy</title></head><body>"
+                     "<p>Please try again later.<br></body></html>\n",
+                     "text/html" },
+                res);
             return;
         case Fault::Kind::Broken:
-            res.set_content_provider(body.size(), XmlType,
-                                     [body](size_t, size_t, httplib::DataSink &sink) {
-                                         sink.write(body.data(), body.size() / 2);
-                                         return false;
-                                     });
+            res.set_content_provider(
+                body.size(), XmlType, [body](size_t, size_t, httplib::DataSink &sink) {
+                    sink.write(body.data(), body.size() / 2);
+                    return false;
+                });
             return;
         case Fault::Kind::Trickle:
-            res.set_content_provider(
-                body.size(), XmlType,
+            res.set_content_provider(body.size(), XmlType,
                 [body, interval = milliseconds(fault.intervalMs)](
                     size_t offset, size_t, httplib::DataSink &sink) {
                     std::this_thread::sleep_for(interval);
@@ -206,8 +204,8 @@ private:
         case Fault::Kind::Huge:
             // Sent as a type the library does not compress (chunked bodies of
             // text types it would pack).
-            res.set_chunked_content_provider(
-                "application/octet-stream", [total = fault.bytes](size_t offset, httplib::DataSink &sink) {
+            res.set_chunked_content_provider("application/octet-stream",
+                [total = fault.bytes](size_t offset, httplib::DataSink &sink) {
                     static const std::string block = [] {
                         std::string b;
                         while (b.size() < 65536)
@@ -231,18 +229,18 @@ private:
 [[noreturn]] void Usage(int code)
 {
     std::fprintf(code ? stderr : stdout,
-                 "usage: plotwise-sample-service [--port N] [--data DIR] [--latency-ms N]\n"
-                 "                               [--log FILE] [--fail RULE]...\n"
-                 "  --port N        port on 127.0.0.1 (default %d; 0 picks a free one)\n"
-                 "  --data DIR      sample data folder (default: current folder)\n"
-                 "  --latency-ms N  delay before every answer\n"
-                 "  --log FILE      append one line per request (default: standard error)\n"
-                 "  --fail RULE     PATTERN=WHAT[,retry-after=S][,times=K][,interval-ms=N]"
-                 "[,bytes=N]\n"
-                 "                  PATTERN matches the request target, * for any text;\n"
-                 "                  WHAT is a status or broken, notxml, trickle, huge, redirect\n"
-                 "The first line on standard output is \"listening on 127.0.0.1:PORT\".\n",
-                 int(SampleServiceDefaultPort));
+        "usage: plotwise-sample-service [--port N] [--data DIR] [--latency-ms N]\n"
+        "                               [--log FILE] [--fail RULE]...\n"
+        "  --port N        port on 127.0.0.1 (default %d; 0 picks a free one)\n"
+        "  --data DIR      sample data folder (default: current folder)\n"
+        "  --latency-ms N  delay before every answer\n"
+        "  --log FILE      append one line per request (default: standard error)\n"
+        "  --fail RULE     PATTERN=WHAT[,retry-after=S][,times=K][,interval-ms=N]"
+        "[,bytes=N]\n"
+        "                  PATTERN matches the request target, * for any text;\n"
+        "                  WHAT is a status or broken, notxml, trickle, huge, redirect\n"
+        "The first line on standard output is \"listening on 127.0.0.1:PORT\".\n",
+        int(SampleServiceDefaultPort));
     std::exit(code);
 }
 
@@ -289,18 +287,17 @@ int main(int argc, char *argv[])
         }
     }
     if (!QFileInfo(service.dataDir).isDir()) {
-        std::fprintf(stderr, "plotwise-sample-service: no data folder %s\n",
-                     qPrintable(service.dataDir));
+        std::fprintf(
+            stderr, "plotwise-sample-service: no data folder %s\n", qPrintable(service.dataDir));
         return 1;
     }
 
     httplib::Server server;
-    server.Get(".*", [&](const httplib::Request &req, httplib::Response &res) {
-        service.Handle(req, res);
-    });
+    server.Get(".*",
+        [&](const httplib::Request &req, httplib::Response &res) { service.Handle(req, res); });
     const char *host = "127.0.0.1";
-    const int bound = port == 0 ? server.bind_to_any_port(host)
-                                : (server.bind_to_port(host, port) ? port : -1);
+    const int bound
+        = port == 0 ? server.bind_to_any_port(host) : (server.bind_to_port(host, port) ? port : -1);
     if (bound <= 0) {
         std::fprintf(stderr, "plotwise-sample-service: cannot listen on %s:%d\n", host, port);
         return 1;

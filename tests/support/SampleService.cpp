@@ -13,9 +13,15 @@ static QString ToolPath(const char *variable, QString *error)
     return path;
 }
 
-SampleService::SampleService() : SampleService(Options {}) {}
+SampleService::SampleService()
+    : SampleService(Options {})
+{
+}
 
-SampleService::SampleService(Options options) : m_options(std::move(options)) {}
+SampleService::SampleService(Options options)
+    : m_options(std::move(options))
+{
+}
 
 SampleService::~SampleService()
 {
@@ -29,7 +35,7 @@ bool SampleService::GenerateData(const QString &dir, const QStringList &args, QS
         return false;
     QProcess generator;
     generator.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    generator.start(tool, args + QStringList {dir});
+    generator.start(tool, args + QStringList { dir });
     if (!generator.waitForFinished(120000) || generator.exitStatus() != QProcess::NormalExit
         || generator.exitCode() != 0) {
         *error = QStringLiteral("plotwise-sample-data failed: %1").arg(generator.errorString());
@@ -60,19 +66,20 @@ bool SampleService::start()
     QFile::remove(log);
     m_seen = 0;
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(tool, QStringList {QStringLiteral("--port"), QStringLiteral("0"),
-                                       QStringLiteral("--data"), m_dataDir,
-                                       QStringLiteral("--log"), log}
-                              + m_options.serviceArgs);
+    m_process.start(tool,
+        QStringList { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--data"),
+            m_dataDir, QStringLiteral("--log"), log }
+            + m_options.serviceArgs);
 
     // The first line says where it listens: "listening on 127.0.0.1:PORT".
     const QDeadlineTimer deadline(10000);
     while (!m_process.canReadLine() && m_process.state() != QProcess::NotRunning
-           && !deadline.hasExpired())
+        && !deadline.hasExpired())
         m_process.waitForReadyRead(int(deadline.remainingTime()));
     const QByteArray line = m_process.readLine().trimmed();
     bool ok = false;
-    const uint port = QLocale::c().toUInt(QString::fromLatin1(line.mid(line.lastIndexOf(':') + 1)), &ok);
+    const uint port
+        = QLocale::c().toUInt(QString::fromLatin1(line.mid(line.lastIndexOf(':') + 1)), &ok);
     if (!line.startsWith("listening on 127.0.0.1:") || !ok || port == 0 || port > 65535) {
         m_error = QStringLiteral("plotwise-sample-service did not start (%1): \"%2\"")
                       .arg(m_process.errorString(), QString::fromLatin1(line));
@@ -110,7 +117,7 @@ QList<SampleService::Request> SampleService::allRequests() const
     while (!file.atEnd()) {
         const QString line = QString::fromUtf8(file.readLine()).chopped(1);
         const QString request = line.section(u'\t', 0, 0);
-        list.append({request.section(u' ', 1), line.section(u'\t', 1)});
+        list.append({ request.section(u' ', 1), line.section(u'\t', 1) });
     }
     return list;
 }
@@ -123,8 +130,8 @@ QList<SampleService::Request> SampleService::requests() const
 int SampleService::requestCount(const QString &part) const
 {
     const QList<Request> list = requests();
-    return int(std::count_if(list.begin(), list.end(),
-                             [&](const Request &r) { return r.target.contains(part); }));
+    return int(std::count_if(
+        list.begin(), list.end(), [&](const Request &r) { return r.target.contains(part); }));
 }
 
 void SampleService::clearRequests()

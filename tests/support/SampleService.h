@@ -14,12 +14,12 @@ class SampleService
 {
 public:
     struct Options {
-        QString dataDir;    // serve this folder; empty: generate one with dataArgs
-        QStringList dataArgs = {QStringLiteral("--pages"), QStringLiteral("3")};
+        QString dataDir; // serve this folder; empty: generate one with dataArgs
+        QStringList dataArgs = { QStringLiteral("--pages"), QStringLiteral("3") };
         QStringList serviceArgs; // e.g. {"--latency-ms", "20", "--fail", "*page=2=503,times=1"}
     };
     struct Request {
-        QString target;    // path and query as sent, e.g. "/xmlapi/geeklist/500"
+        QString target; // path and query as sent, e.g. "/xmlapi/geeklist/500"
         QString userAgent;
     };
 
