@@ -52,6 +52,15 @@ QByteArray ReadAll(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
 }
 
+// Seven games (one past the named ones), two pages of five records each.
+bool GenerateSmallSet(const QString &dir, QString *error)
+{
+    return SampleService::GenerateData(dir,
+        { QStringLiteral("--games"), QStringLiteral("7"), QStringLiteral("--pages"),
+            QStringLiteral("2"), QStringLiteral("--records"), QStringLiteral("5") },
+        error);
+}
+
 QStringList Attributes(const pugi::xml_node &parent, const char *child, const char *attribute)
 {
     QStringList values;
@@ -88,11 +97,7 @@ private:
 void SampleServiceTest::initTestCase()
 {
     QString error;
-    QVERIFY2(SampleService::GenerateData(m_data.path(),
-                 { QStringLiteral("--games"), QStringLiteral("7"), QStringLiteral("--pages"),
-                     QStringLiteral("2"), QStringLiteral("--records"), QStringLiteral("5") },
-                 &error),
-        qPrintable(error));
+    QVERIFY2(GenerateSmallSet(m_data.path(), &error), qPrintable(error));
 }
 
 void SampleServiceTest::generatedData()
@@ -100,11 +105,7 @@ void SampleServiceTest::generatedData()
     // The same options give the same bytes in every file.
     QTemporaryDir again;
     QString error;
-    QVERIFY2(SampleService::GenerateData(again.path(),
-                 { QStringLiteral("--games"), QStringLiteral("7"), QStringLiteral("--pages"),
-                     QStringLiteral("2"), QStringLiteral("--records"), QStringLiteral("5") },
-                 &error),
-        qPrintable(error));
+    QVERIFY2(GenerateSmallSet(again.path(), &error), qPrintable(error));
     int files = 0;
     for (QDirIterator it(m_data.path(), QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
         const QString path = it.next();
