@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QHostAddress>
 #include <QNetworkAccessManager>
 #include <QNetworkProxyFactory>
 #include <QNetworkReply>
@@ -20,12 +21,16 @@
 namespace {
 
 // The system's proxy settings for this manager only, leaving the
-// application-wide proxy choice alone.
+// application-wide proxy choice alone. A service on this machine's loopback
+// is always reached directly: no proxy elsewhere can reach it.
 class SystemProxies final : public QNetworkProxyFactory
 {
 public:
     QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery &query) override
     {
+        const QString host = query.peerHostName();
+        if (host.compare(u"localhost", Qt::CaseInsensitive) == 0 || QHostAddress(host).isLoopback())
+            return { QNetworkProxy::NoProxy };
         return systemProxyForQuery(query);
     }
 };

@@ -64,6 +64,7 @@ private slots:
     void outcomes_data();
     void outcomes();
     void unreachableService();
+    void loopbackBypassesProxy();
     void retryAfterIsHonoured();
     void fileErrors_data();
     void fileErrors();
@@ -195,6 +196,27 @@ void DownloaderTest::unreachableService()
     QCOMPARE(downloader.lastFailure(), Failure::Unreachable);
     QCOMPARE(downloader.lastError(), QStringLiteral("connection refused"));
     QCOMPARE(FilesIn(cache.path()), QStringList {});
+}
+
+void DownloaderTest::loopbackBypassesProxy()
+{
+    // A proxy from the environment cannot reach this machine's loopback, so
+    // the sample service on 127.0.0.1 must be asked directly.
+    SampleService service(SampleService::Options { m_data.path(), {}, {} });
+    QVERIFY2(service.start(), qPrintable(service.errorString()));
+    const QByteArray saved = qgetenv("http_proxy");
+    qputenv("http_proxy", "http://127.0.0.1:9");
+    const auto restore = qScopeGuard([&] {
+        if (saved.isEmpty())
+            qunsetenv("http_proxy");
+        else
+            qputenv("http_proxy", saved);
+    });
+    QTemporaryDir cache;
+    Downloader downloader(Agent, TestLimits());
+    QVERIFY2(
+        downloader.DownloadFile(service.baseUrl() + Page1, cache.filePath(QStringLiteral("p.xml"))),
+        qPrintable(downloader.lastError()));
 }
 
 void DownloaderTest::retryAfterIsHonoured()
