@@ -191,14 +191,17 @@ bool Downloader::DownloadFile(const QString &url, const QString &fileName)
 
 void Downloader::Wait(int ms, Call &call)
 {
-    const QDeadlineTimer until(ms);
+    bool waited = false;
     QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    QTimer::singleShot(ms, &loop, [&] {
+        waited = true;
+        loop.quit();
+    });
     call.loop = &loop;
     loop.exec();
     call.loop = nullptr;
     // A loop ended from outside (the application quitting) ends the call.
-    if (!until.hasExpired())
+    if (!waited)
         call.aborted = true;
 }
 

@@ -69,7 +69,7 @@ private:
     struct Call;
     struct Outcome;
     Outcome Attempt(const QString &url, QSaveFile &file, Call &call);
-    void Wait(int ms, Call &call);
+    static void Wait(int ms, Call &call);
     // Running calls, innermost last (a window handler may start one while
     // another waits in its event loop).
     std::vector<Call *> m_calls;

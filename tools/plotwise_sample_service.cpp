@@ -13,6 +13,7 @@
 #include <QStringList>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <httplib.h>
 #include <mutex>
 #include <pugixml.hpp>
