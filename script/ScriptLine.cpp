@@ -45,7 +45,9 @@ std::optional<ScriptRequest> ParseScriptLine(QStringView line)
     return request;
 }
 
-// A field that comma-text splitting would cut or unquote goes in quotes.
+// A field that comma-text splitting would cut or unquote goes in quotes. A
+// line break cannot stand inside a script line, not even quoted (the quoted
+// game box text "12<LF>34" is one field), so it is written as a blank.
 static QString scriptField(const QString &field)
 {
     const bool needsQuotes = std::any_of(field.cbegin(), field.cend(), [](QChar c) {
@@ -55,6 +57,8 @@ static QString scriptField(const QString &field)
         return field;
     QString quoted = field;
     quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    quoted.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    quoted.replace(QLatin1Char('\n'), QLatin1Char(' '));
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
