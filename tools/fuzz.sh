@@ -5,6 +5,8 @@
 # fails is saved under build-fuzz/fuzz-artifacts/ (copy it into
 # fuzz/corpus/<target>/ to keep it as a regression case).
 #   tools/fuzz.sh [SECONDS] [TARGET...]     e.g. tools/fuzz.sh 300 markup script
+# Two runs side by side must not build in the same folder at once: build first,
+# then start them with PLOTWISE_FUZZ_NO_BUILD=1.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,12 +23,14 @@ else
     done
 fi
 
-CC=clang CXX=clang++ cmake -S . -B "$build" -DPLOTWISE_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-build_targets=()
-for t in "${targets[@]}"; do
-    build_targets+=("fuzz_$t")
-done
-nice -n 19 cmake --build "$build" -j"$(nproc)" --target "${build_targets[@]}"
+if [ -z "${PLOTWISE_FUZZ_NO_BUILD:-}" ]; then
+    CC=clang CXX=clang++ cmake -S . -B "$build" -DPLOTWISE_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    build_targets=()
+    for t in "${targets[@]}"; do
+        build_targets+=("fuzz_$t")
+    done
+    nice -n 19 cmake --build "$build" -j"$(nproc)" --target "${build_targets[@]}"
+fi
 
 mkdir -p "$build/fuzz-artifacts"
 failed=()

@@ -1,0 +1,106 @@
+// The settings file on any bytes: every key of every type reads without
+// fault; a written key reads back as written, and no other key changes.
+#include "app/IniFile.h"
+#include "fuzz/FuzzSupport.h"
+#include "service/PlotwiseError.h"
+
+#include <QFile>
+
+namespace {
+
+struct Key {
+    const char *section;
+    const char *key;
+};
+
+const Key keys[] = {
+    { "form_main", "maximized" }, { "form_main", "win_width" },  { "form_main", "win_height" },
+    { "form_main", "win_left" },  { "form_main", "win_top" },    { "form_main", "node" },
+    { "form_main", "game" },      { "form_main", "date" },       { "form_main", "vert_inverted" },
+    { "form_main", "log_axis" },  { "form_main", "date_from" },  { "form_main", "date_to" },
+    { "form_main", "vert_axis" }, { "form_main", "values" },     { "service", "base_url" },
+    { "FORM_MAIN", "Game" },
+};
+constexpr size_t keyCount = sizeof keys / sizeof keys[0];
+
+QString str(const char *text)
+{
+    return QString::fromLatin1(text);
+}
+
+QStringList readAll(const IniFile &ini)
+{
+    QStringList values;
+    for (const Key &k : keys) {
+        const QString s = str(k.section);
+        const QString key = str(k.key);
+        values << ini.ReadIniString(s, key, QStringLiteral("<none>"))
+               << QString::number(ini.ReadIniInteger(s, key, -77))
+               << QString::number(ini.ReadIniBool(s, key, true))
+               << ini.ReadIniDate(s, key, QDate(1999, 9, 9)).toString(Qt::ISODate);
+    }
+    return values;
+}
+
+// What a string reads back as: one line, blanks around it dropped, and one
+// pair of enclosing quotes.
+QString expectedString(QString value)
+{
+    value.replace(u'\r', u' ').replace(u'\n', u' ');
+    QByteArray kept = value.toUtf8().trimmed();
+    if (kept.size() >= 2 && (kept.front() == '"' || kept.front() == '\'') && kept.back() == kept.front())
+        kept = kept.mid(1, kept.size() - 2);
+    return QString::fromUtf8(kept);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size < 2)
+        return 0;
+    // Byte 0 picks the key written, byte 1 how; the rest is the file.
+    const Key &target = keys[data[0] % keyCount];
+    const int kind = data[1] % 3;
+    const QString path =
+        FuzzWriteScratchFile("plotwise.ini", data + 2, size - 2);
+    IniFile ini(path);
+    const QStringList before = readAll(ini);
+
+    const QString section = str(target.section);
+    const QString key = str(target.key);
+    // The value written: the file's own last line, so that the fuzzer
+    // controls it too.
+    const QByteArray file = FuzzBytes(data + 2, size - 2);
+    const QString text = QString::fromUtf8(file.mid(file.lastIndexOf('\n') + 1));
+    if (kind == 0) {
+        ini.WriteIniString(section, key, text);
+        FUZZ_CHECK(ini.ReadIniString(section, key, QString()) == expectedString(text));
+    } else if (kind == 1) {
+        const qint32 number = qint32(qHash(text));
+        ini.WriteIniInteger(section, key, number);
+        FUZZ_CHECK(ini.ReadIniInteger(section, key, 0) == number);
+    } else {
+        const QDate date = QDate(1752, 9, 14).addDays(qHash(text) % 3000000);
+        ini.WriteIniDate(section, key, date);
+        FUZZ_CHECK(ini.ReadIniDate(section, key, QDate()) == date);
+    }
+
+    // Every other key reads as before.
+    const QStringList after = readAll(ini);
+    for (size_t i = 0; i < keyCount; ++i) {
+        const bool same = QString::fromLatin1(keys[i].section).compare(section, Qt::CaseInsensitive) == 0
+            && QString::fromLatin1(keys[i].key).compare(key, Qt::CaseInsensitive) == 0;
+        if (same)
+            continue;
+        for (int j = 0; j < 4; ++j) {
+            if (before[i * 4 + j] != after[i * 4 + j]) {
+                std::fprintf(stderr, "key %s/%s changed\n", keys[i].section, keys[i].key);
+                FuzzDump("before", before[i * 4 + j]);
+                FuzzDump("after", after[i * 4 + j]);
+            }
+            FUZZ_CHECK(before[i * 4 + j] == after[i * 4 + j]);
+        }
+    }
+    return 0;
+}
