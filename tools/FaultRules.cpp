@@ -54,11 +54,23 @@ std::optional<QString> FaultRules::Add(const QString &text)
         f.kind = Fault::Kind::Huge;
     else if (what == u"redirect")
         f.kind = Fault::Kind::Redirect;
+    else if (what == u"random")
+        f.kind = Fault::Kind::Random;
+    else if (what == u"deep")
+        f.kind = Fault::Kind::Deep;
+    else if (what == u"otherroot")
+        f.kind = Fault::Kind::OtherRoot;
+    else if (what == u"nogames")
+        f.kind = Fault::Kind::NoGames;
+    else if (what == u"statistics")
+        f.kind = Fault::Kind::Statistics;
     else if (const auto status = Number(what); status && *status >= 100 && *status <= 599)
         f.status = int(*status);
     else
         return QStringLiteral("unknown fault \"%1\"").arg(what);
 
+    if (f.kind == Fault::Kind::Random)
+        f.bytes = 64 * 1024;
     for (qsizetype i = 1; i < parts.size(); ++i) {
         const QString key = parts[i].section(u'=', 0, 0);
         const auto value = Number(parts[i].section(u'=', 1));
@@ -66,6 +78,10 @@ std::optional<QString> FaultRules::Add(const QString &text)
             return QStringLiteral("bad option \"%1\"").arg(parts[i]);
         if (key == u"retry-after")
             f.retryAfterSeconds = int(*value);
+        else if (key == u"retry-date")
+            f.retryDateSeconds = int(*value);
+        else if (key == u"depth")
+            f.depth = int(*value);
         else if (key == u"times")
             rule.remaining = int(*value);
         else if (key == u"interval-ms")

@@ -16,12 +16,19 @@ struct Fault {
         Trickle, // the page one byte per interval
         Huge, // status 200 with a chunked body of `bytes` bytes
         Redirect, // 302 to the same request under "/moved"
+        Random, // status 200 with `bytes` pseudo-random bytes (the same each time)
+        Deep, // status 200, well-formed XML nested `depth` elements deep
+        OtherRoot, // status 200, a well-formed XHTML page instead of the answer
+        NoGames, // status 200, the usual root with neither "boardgame" nor "item"
+        Statistics, // status 200, a small history page with "statistics" for any page
     };
     Kind kind = Kind::Status;
     int status = 200;
     int retryAfterSeconds = -1; // Retry-After header when >= 0
+    int retryDateSeconds = -1; // Retry-After as an HTTP date this far ahead when >= 0
     int intervalMs = 1000; // Trickle
-    long long bytes = 256LL * 1024 * 1024; // Huge
+    long long bytes = 256LL * 1024 * 1024; // Huge; Random defaults to 64 KiB
+    int depth = 10000; // Deep
 };
 
 class FaultRules
@@ -30,8 +37,9 @@ public:
     // Parses one rule; an error text on failure. PATTERN matches the whole
     // request target (path and query, as sent), "*" standing for any run of
     // characters. WHAT is a status number or broken, notxml, trickle, huge,
-    // redirect. Options: retry-after=S, times=K (only the first K matching
-    // requests), interval-ms=N, bytes=N.
+    // redirect, random, deep, otherroot, nogames, statistics. Options:
+    // retry-after=S, retry-date=S, times=K (only the first K matching
+    // requests), interval-ms=N, bytes=N, depth=N.
     std::optional<QString> Add(const QString &rule);
 
     // The fault for this request, counting it against the rule's times.

@@ -7,6 +7,7 @@
 #include "service/CachePaths.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
@@ -17,6 +18,7 @@
 #include <httplib.h>
 #include <mutex>
 #include <pugixml.hpp>
+#include <random>
 #include <sstream>
 #include <thread>
 
@@ -58,6 +60,15 @@ bool NameMatches(const QString &name, const QStringList &words)
         [&](const QString &w) { return folded.contains(w.toCaseFolded()); });
 }
 
+// An HTTP date (always GMT) seconds from now.
+std::string HttpDate(int seconds)
+{
+    const QDateTime when = QDateTime::currentDateTimeUtc().addSecs(seconds);
+    return QLocale::c()
+        .toString(when, QStringLiteral("ddd, dd MMM yyyy hh:mm:ss 'GMT'"))
+        .toStdString();
+}
+
 class Service
 {
 public:
@@ -88,7 +99,7 @@ public:
         }
         Answer answer = Serve(path, req);
         if (fault)
-            Inject(*fault, answer, res);
+            Inject(*fault, answer, req, res);
         else
             Send(answer, res);
     }
@@ -170,7 +181,8 @@ private:
         return { 200, out.str() };
     }
 
-    static void Inject(const Fault &fault, const Answer &answer, httplib::Response &res)
+    static void Inject(const Fault &fault, const Answer &answer, const httplib::Request &req,
+        httplib::Response &res)
     {
         using namespace std::chrono;
         const std::string body = answer.body;
@@ -179,7 +191,57 @@ private:
             Send(fault.status == 200 ? answer : ErrorAnswer(fault.status), res);
             if (fault.retryAfterSeconds >= 0)
                 res.set_header("Retry-After", std::to_string(fault.retryAfterSeconds));
+            if (fault.retryDateSeconds >= 0)
+                res.set_header("Retry-After", HttpDate(fault.retryDateSeconds));
             return;
+        case Fault::Kind::Random: {
+            // A fixed generator, so every answer holds the same bytes.
+            std::mt19937 generator(20240229);
+            std::string bytes(size_t(fault.bytes), '\0');
+            for (char &c : bytes)
+                c = char(generator() & 0xFF);
+            Send({ 200, bytes, "application/octet-stream" }, res);
+            return;
+        }
+        case Fault::Kind::Deep: {
+            std::string deep
+                = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<boardgames><boardgame>";
+            for (int i = 0; i < fault.depth; ++i)
+                deep += "<name>";
+            for (int i = 0; i < fault.depth; ++i)
+                deep += "</name>";
+            Send({ 200, deep + "</boardgame></boardgames>\n" }, res);
+            return;
+        }
+        case Fault::Kind::OtherRoot:
+            Send({ 200,
+                     "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<html><head><title>Maintenance"
+                     "</title></head><body><p>Back soon &amp; thanks.</p></body></html>\n" },
+                res);
+            return;
+        case Fault::Kind::NoGames:
+            Send({ 200,
+                     "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<boardgames termsofuse=\"x\">"
+                     "<notice>Nothing here</notice></boardgames>\n" },
+                res);
+            return;
+        case Fault::Kind::Statistics: {
+            // One record a page, a day later on each page, and always more.
+            const int page = std::max(1, std::atoi(req.get_param_value("page").c_str()));
+            const std::string date = QDate(2000, 1, 1)
+                                         .addDays(page)
+                                         .toString(QStringLiteral("yyyyMMdd"))
+                                         .toStdString();
+            Send({ 200,
+                     "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<boardgames><boardgame>"
+                     "<name primary=\"true\">Endless</name><statistics page=\""
+                         + std::to_string(page) + "\"><ratings date=\"" + date + "\"><average>"
+                         + std::to_string(page % 10) + "</average><usersrated>"
+                         + std::to_string(page)
+                         + "</usersrated></ratings></statistics></boardgame></boardgames>\n" },
+                res);
+            return;
+        }
         case Fault::Kind::NotXml:
             Send({ 200,
                      "<!DOCTYPE html><html><head><title>Busy</title></head><body>"
@@ -236,10 +298,11 @@ private:
         "  --data DIR      sample data folder (default: current folder)\n"
         "  --latency-ms N  delay before every answer\n"
         "  --log FILE      append one line per request (default: standard error)\n"
-        "  --fail RULE     PATTERN=WHAT[,retry-after=S][,times=K][,interval-ms=N]"
-        "[,bytes=N]\n"
+        "  --fail RULE     PATTERN=WHAT[,retry-after=S][,retry-date=S][,times=K]"
+        "[,interval-ms=N][,bytes=N][,depth=N]\n"
         "                  PATTERN matches the request target, * for any text;\n"
-        "                  WHAT is a status or broken, notxml, trickle, huge, redirect\n"
+        "                  WHAT is a status or broken, notxml, trickle, huge, redirect,\n"
+        "                  random, deep, otherroot, nogames, statistics\n"
         "The first line on standard output is \"listening on 127.0.0.1:PORT\".\n",
         int(SampleServiceDefaultPort));
     std::exit(code);
