@@ -86,6 +86,8 @@ void DownloaderTest::initTestCase()
                      QStringLiteral("2") },
                  &error),
         qPrintable(error));
+    // A geeklist answered with status 200 and no body at all.
+    QVERIFY(QFile(m_data.filePath(QStringLiteral("geeklist/600.xml"))).open(QIODevice::WriteOnly));
 }
 
 void DownloaderTest::outcomes_data()
@@ -124,6 +126,8 @@ void DownloaderTest::outcomes_data()
                          << 1;
     QTest::newRow("204") << "*=204" << Page1 << 0 << false << Failure::HttpStatus << "HTTP 204"
                          << 1;
+    QTest::newRow("empty answer") << none << QStringLiteral("/xmlapi/geeklist/600") << 0 << false
+                                  << Failure::Empty << "empty answer" << 0;
     QTest::newRow("broken off") << "*=broken" << Page1 << 0 << false << Failure::Broken
                                 << "transfer broken off" << 1;
     QTest::newRow("stalled, retried") << "*=trickle,interval-ms=4000" << Page1 << 0 << false

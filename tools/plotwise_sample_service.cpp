@@ -123,6 +123,10 @@ private:
         res.status = answer.status;
         if (answer.status == 204 || answer.status == 304)
             return;
+        if (answer.body.empty()) { // a provider of no bytes would send no length
+            res.set_content(answer.body, answer.contentType.c_str());
+            return;
+        }
         res.set_content_provider(answer.body.size(), answer.contentType.c_str(),
             [body = answer.body](size_t offset, size_t length, httplib::DataSink &sink) {
                 return sink.write(body.data() + offset, length);
