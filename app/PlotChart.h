@@ -9,10 +9,16 @@
 #include <QChartView>
 #include <QColor>
 #include <QObject>
+#include <QPoint>
 #include <QString>
 #include <vector>
 
+class QAbstractAxis;
+class QDateTimeAxis;
 class QLineSeries;
+class QPrinter;
+class QRubberBand;
+class PlotChart;
 
 enum class VertAxis { Left, Right };
 
@@ -29,6 +35,7 @@ class PlotSeries : public QObject
     Q_OBJECT
 public:
     explicit PlotSeries(QObject *owner);
+    ~PlotSeries() override;
 
     void setTitle(const QString &title);
     [[nodiscard]] QString title() const { return m_title; }
@@ -36,21 +43,29 @@ public:
     void setXDateTime(bool dateTime) { m_xDateTime = dateTime; }
     void setLineWidth(int width);
     [[nodiscard]] int lineWidth() const { return m_lineWidth; }
-    void setAxis(VertAxis axis) { m_axis = axis; }
+    // Takes effect on the chart at once when the series is attached.
+    void setAxis(VertAxis axis);
     [[nodiscard]] VertAxis axis() const { return m_axis; }
 
     // Inserted after every point whose day is equal or smaller; amortised
-    // constant time when points arrive in date order.
+    // constant time when points arrive in date order. On an attached series
+    // the chart catches up once, when the program is next idle.
     void addPoint(int day, double y);
     [[nodiscard]] int pointCount() const { return int(m_points.size()); }
     [[nodiscard]] const std::vector<ChartPoint> &points() const { return m_points; }
 
     void setColor(const QColor &color);
+    // The colour set, or the palette colour the chart gave it when attached.
     [[nodiscard]] QColor color() const { return m_color; }
     [[nodiscard]] bool colorSet() const { return m_colorSet; }
 
+    // The Qt series drawing it while it is on a chart, else null.
+    [[nodiscard]] QLineSeries *lineSeries() const { return m_line; }
+
 private:
     friend class PlotChart;
+    void applyStyle();
+
     QString m_title;
     bool m_marksVisible = true;
     bool m_xDateTime = false;
@@ -59,7 +74,8 @@ private:
     std::vector<ChartPoint> m_points;
     QColor m_color;
     bool m_colorSet = false;
-    QLineSeries *m_line = nullptr; // while on the chart
+    PlotChart *m_chart = nullptr;  // while on the chart
+    QLineSeries *m_line = nullptr; // while on the chart; owned by the chart
 };
 
 class PlotChart : public QChartView
@@ -67,15 +83,21 @@ class PlotChart : public QChartView
     Q_OBJECT
 public:
     explicit PlotChart(QWidget *parent = nullptr);
+    ~PlotChart() override;
 
+    // Ends any zoom or scroll: every axis scales to the data again.
     void undoZoom();
     void setBottomLabelAngle(int degrees);
     [[nodiscard]] PlotSeries *createSeries(QObject *owner);
 
+    // Switching keeps the series on the axis; a logarithmic axis draws only
+    // the positive points of its series.
     void setAxisInverted(VertAxis axis, bool inverted);
     void setAxisLogarithmic(VertAxis axis, bool logarithmic);
     [[nodiscard]] bool axisInverted(VertAxis axis) const;
     [[nodiscard]] bool axisLogarithmic(VertAxis axis) const;
+    [[nodiscard]] QAbstractAxis *verticalAxis(VertAxis axis) const;
+    [[nodiscard]] QDateTimeAxis *bottomAxis() const { return m_axisX; }
 
     // Appends the series to the chart and draws it; a series whose colour was
     // never set gets the first palette colour no other series on it uses.
@@ -96,7 +118,40 @@ public:
     void saveToBitmap(const QString &path);
     // One page on the default printer, no dialog; throws PlotwiseError.
     void print();
+    // One page on the given printer, the job titled with the chart's object
+    // name; a failed job is aborted and throws PlotwiseError.
+    void printTo(QPrinter &printer);
+
+    // The x value the chart draws for a day: local midnight of that day.
+    [[nodiscard]] static qint64 DayToMSecs(int day);
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
+    friend class PlotSeries;
+    void placeOnAxis(PlotSeries *series);
+    void fillLine(PlotSeries *series);
+    void detach(PlotSeries *series);
+    void seriesPointsChanged(PlotSeries *series);
+    void refreshChangedSeries();
+    void rescale();
+    [[nodiscard]] QColor unusedPaletteColor(const PlotSeries *series) const;
+    [[nodiscard]] int axisIndex(VertAxis axis) const { return axis == VertAxis::Left ? 0 : 1; }
+
     QList<PlotSeries *> m_series;
+    QList<PlotSeries *> m_changed; // attached series with points not yet on the chart
+    QDateTimeAxis *m_axisX = nullptr;
+    QAbstractAxis *m_axisY[2] = {nullptr, nullptr};
+    bool m_inverted[2] = {false, false};
+    bool m_logarithmic[2] = {false, false};
+    // Zoom rectangle and scrolling with the mouse.
+    QRubberBand *m_band = nullptr;
+    QPoint m_pressPos;
+    QPoint m_lastScrollPos;
+    bool m_zooming = false;
+    bool m_scrolling = false;
 };

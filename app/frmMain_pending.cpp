@@ -6,12 +6,6 @@ void TfrmMain::btnLoadClick() {}
 void TfrmMain::RunLoad() {}
 void TfrmMain::cboDateClick() {}
 void TfrmMain::btnInfoClick() {}
-bool TfrmMain::UseDateRange() const { return false; }
-void TfrmMain::SetUseDateRange(bool) {}
-bool TfrmMain::InvertedAxis() const { return false; }
-void TfrmMain::SetInvertedAxis(bool) {}
-bool TfrmMain::LogarithmicAxis() const { return false; }
-void TfrmMain::SetLogarithmicAxis(bool) {}
 void TfrmMain::btnScriptClick() {}
 void TfrmMain::ExecuteScript(const QString &) {}
 QString TfrmMain::BuildScriptLines() const { return {}; }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "app/AppContext.h"
+#include "app/Dialogs.h"
 #include "app/IniFile.h"
 #include "service/u_Function.h"
 #include "service/XmlDocument.h"
@@ -83,6 +84,8 @@ public:
     bool AutoColor = true;
     ColorValue FixedColor = 0;
     XmlDocument XMLDocument;
+    // The save dialog of "Save graph"; it offers the last chosen name again.
+    FileDialogSpec sdlMain;
 
     // Start-up and end.
     void FormCreate();
@@ -123,9 +126,17 @@ public:
     // would run nested are refused.
     [[nodiscard]] bool IsBusy() const { return m_busyDepth > 0; }
 
+signals:
+    // The window has closed: the program entry ends the event loop.
+    void closed();
+
 protected:
+    // Runs FormDestroy (unless the start-up did not restore the settings or
+    // the run writes none), then lets the window close.
     void closeEvent(QCloseEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
+    // Esc presses btnClose; the game box keeps the key (see eventFilter).
+    void keyPressEvent(QKeyEvent *event) override;
+    // labGame click, edtGame double click (ignored while busy), Esc in edtGame.
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -141,5 +152,7 @@ private:
     TfrmSearch *m_frmSearch = nullptr;
     int m_busyDepth = 0;
     bool m_stopRequested = false;
-    bool m_formCreateCompleted = false;
+    // Set when FormCreate restored every value; only then does the close
+    // write them back, once.
+    bool m_settingsRestored = false;
 };

@@ -1,0 +1,531 @@
+#include "app/PlotChart.h"
+
+#include "service/PlotwiseError.h"
+
+#include <QChart>
+#include <QDateTime>
+#include <QDateTimeAxis>
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QLegend>
+#include <QLineSeries>
+#include <QLogValueAxis>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QRubberBand>
+#include <QSaveFile>
+#include <QValueAxis>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+// Colours a series gets when the program sets none, in order of preference.
+static const QColor Palette[] = {
+    QColor(0x1f, 0x77, 0xb4), QColor(0xd6, 0x27, 0x28), QColor(0x2c, 0xa0, 0x2c),
+    QColor(0xff, 0x7f, 0x0e), QColor(0x94, 0x67, 0xbd), QColor(0x8c, 0x56, 0x4b),
+    QColor(0xe3, 0x77, 0xc2), QColor(0x7f, 0x7f, 0x7f), QColor(0xbc, 0xbd, 0x22),
+    QColor(0x17, 0xbe, 0xcf), QColor(0x00, 0x00, 0x80), QColor(0x80, 0x00, 0x00),
+};
+
+// A dragged rectangle smaller than this is a click, not a zoom.
+static constexpr int MinZoomDrag = 4;
+
+QColor ColorFromValue(ColorValue value)
+{
+    return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
+}
+
+// --- PlotSeries ---------------------------------------------------------
+
+PlotSeries::PlotSeries(QObject *owner) : QObject(owner) {}
+
+PlotSeries::~PlotSeries()
+{
+    if (m_chart)
+        m_chart->detach(this);
+}
+
+void PlotSeries::setTitle(const QString &title)
+{
+    m_title = title;
+    applyStyle();
+}
+
+void PlotSeries::setLineWidth(int width)
+{
+    m_lineWidth = width;
+    applyStyle();
+}
+
+void PlotSeries::setColor(const QColor &color)
+{
+    m_color = color;
+    m_colorSet = true;
+    applyStyle();
+}
+
+void PlotSeries::setAxis(VertAxis axis)
+{
+    if (m_axis == axis)
+        return;
+    m_axis = axis;
+    if (m_chart) {
+        m_chart->placeOnAxis(this);
+        m_chart->rescale();
+    }
+}
+
+void PlotSeries::addPoint(int day, double y)
+{
+    if (m_points.empty() || m_points.back().day <= day) {
+        m_points.push_back({day, y});
+    } else {
+        const auto after = std::upper_bound(m_points.begin(), m_points.end(), day,
+                                            [](int d, const ChartPoint &p) { return d < p.day; });
+        m_points.insert(after, {day, y});
+    }
+    if (m_chart)
+        m_chart->seriesPointsChanged(this);
+}
+
+void PlotSeries::applyStyle()
+{
+    if (!m_line)
+        return;
+    m_line->setName(m_title);
+    QPen pen(m_color);
+    pen.setWidth(m_lineWidth);
+    m_line->setPen(pen);
+    m_line->setPointLabelsVisible(m_marksVisible);
+}
+
+// --- PlotChart ----------------------------------------------------------
+
+static QAbstractAxis *makeVerticalAxis(bool logarithmic, bool inverted)
+{
+    QAbstractAxis *axis = nullptr;
+    if (logarithmic) {
+        auto *log = new QLogValueAxis;
+        log->setBase(10);
+        log->setLabelFormat(QStringLiteral("%g"));
+        axis = log;
+    } else {
+        axis = new QValueAxis;
+    }
+    axis->setReverse(inverted);
+    return axis;
+}
+
+static Qt::Alignment alignmentOf(VertAxis axis)
+{
+    return axis == VertAxis::Left ? Qt::AlignLeft : Qt::AlignRight;
+}
+
+// Whether the chart can draw a value on an axis of that kind.
+static bool drawable(double y, bool logarithmic)
+{
+    return std::isfinite(y) && (!logarithmic || y > 0);
+}
+
+PlotChart::PlotChart(QWidget *parent) : QChartView(new QChart, parent)
+{
+    QChart *c = chart();
+    c->setBackgroundBrush(Qt::white);
+    c->setBackgroundRoundness(0);
+    c->setPlotAreaBackgroundVisible(false);
+    c->setAnimationOptions(QChart::NoAnimation);
+    c->legend()->setAlignment(Qt::AlignRight);
+    c->legend()->setVisible(true);
+
+    m_axisX = new QDateTimeAxis;
+    m_axisX->setFormat(QStringLiteral("dd/MM/yyyy"));
+    c->addAxis(m_axisX, Qt::AlignBottom);
+    for (VertAxis axis : {VertAxis::Left, VertAxis::Right}) {
+        m_axisY[axisIndex(axis)] = makeVerticalAxis(false, false);
+        c->addAxis(m_axisY[axisIndex(axis)], alignmentOf(axis));
+    }
+    m_axisY[1]->setVisible(false);
+
+    setFrameShape(QFrame::NoFrame);
+    setBackgroundBrush(Qt::white);
+    setRenderHint(QPainter::Antialiasing);
+    m_band = new QRubberBand(QRubberBand::Rectangle, viewport());
+    m_band->hide();
+}
+
+PlotChart::~PlotChart()
+{
+    // The Qt series die with the chart; the series objects live on.
+    for (PlotSeries *series : std::as_const(m_series)) {
+        series->m_chart = nullptr;
+        series->m_line = nullptr;
+    }
+}
+
+qint64 PlotChart::DayToMSecs(int day)
+{
+    // Local midnight (or the first moment of the day where midnight falls in a
+    // daylight-saving gap): the date axis labels in local time.
+    return DaysToDate(day).startOfDay().toMSecsSinceEpoch();
+}
+
+void PlotChart::undoZoom()
+{
+    chart()->zoomReset();
+    rescale();
+}
+
+void PlotChart::setBottomLabelAngle(int degrees)
+{
+    m_axisX->setLabelsAngle(degrees);
+}
+
+PlotSeries *PlotChart::createSeries(QObject *owner)
+{
+    return new PlotSeries(owner);
+}
+
+void PlotChart::setAxisInverted(VertAxis axis, bool inverted)
+{
+    m_inverted[axisIndex(axis)] = inverted;
+    m_axisY[axisIndex(axis)]->setReverse(inverted);
+}
+
+void PlotChart::setAxisLogarithmic(VertAxis axis, bool logarithmic)
+{
+    const int i = axisIndex(axis);
+    if (m_logarithmic[i] == logarithmic)
+        return;
+    m_logarithmic[i] = logarithmic;
+    QAbstractAxis *old = m_axisY[i];
+    m_axisY[i] = makeVerticalAxis(logarithmic, m_inverted[i]);
+    chart()->addAxis(m_axisY[i], alignmentOf(axis));
+    for (PlotSeries *series : std::as_const(m_series)) {
+        if (series->m_axis == axis)
+            placeOnAxis(series);
+    }
+    chart()->removeAxis(old);
+    delete old;
+    rescale();
+}
+
+bool PlotChart::axisInverted(VertAxis axis) const
+{
+    return m_inverted[axisIndex(axis)];
+}
+
+bool PlotChart::axisLogarithmic(VertAxis axis) const
+{
+    return m_logarithmic[axisIndex(axis)];
+}
+
+QAbstractAxis *PlotChart::verticalAxis(VertAxis axis) const
+{
+    return m_axisY[axisIndex(axis)];
+}
+
+QColor PlotChart::unusedPaletteColor(const PlotSeries *series) const
+{
+    // The first palette colour used by the fewest other series: an unused
+    // one while there is one.
+    const QColor *best = std::begin(Palette);
+    qsizetype bestUses = std::numeric_limits<qsizetype>::max();
+    for (const QColor &color : Palette) {
+        const qsizetype uses = std::count_if(m_series.begin(), m_series.end(), [&](const PlotSeries *s) {
+            return s != series && s->m_color == color;
+        });
+        if (uses < bestUses) {
+            best = &color;
+            bestUses = uses;
+        }
+    }
+    return *best;
+}
+
+void PlotChart::attachSeries(PlotSeries *series)
+{
+    if (series->m_chart == this)
+        return;
+    if (!series->m_colorSet)
+        series->m_color = unusedPaletteColor(series);
+    series->m_chart = this;
+    series->m_line = new QLineSeries;
+    m_series << series;
+    chart()->addSeries(series->m_line);
+    series->applyStyle(); // after addSeries, which gives the series the theme's look
+    series->m_line->attachAxis(m_axisX);
+    placeOnAxis(series);
+    rescale();
+}
+
+void PlotChart::placeOnAxis(PlotSeries *series)
+{
+    QLineSeries *line = series->m_line;
+    for (QAbstractAxis *axis : line->attachedAxes()) {
+        if (axis != m_axisX)
+            line->detachAxis(axis);
+    }
+    // Filled before attaching: a logarithmic axis must never see a value at
+    // or below zero, or it draws nothing of the series.
+    fillLine(series);
+    line->attachAxis(m_axisY[axisIndex(series->m_axis)]);
+}
+
+void PlotChart::fillLine(PlotSeries *series)
+{
+    const bool logarithmic = m_logarithmic[axisIndex(series->m_axis)];
+    QList<QPointF> points;
+    points.reserve(qsizetype(series->m_points.size()));
+    int lastDay = 0;
+    qint64 lastMSecs = 0;
+    bool haveLast = false;
+    for (const ChartPoint &p : series->m_points) {
+        if (!drawable(p.y, logarithmic))
+            continue;
+        if (!haveLast || p.day != lastDay) {
+            lastDay = p.day;
+            lastMSecs = DayToMSecs(p.day);
+            haveLast = true;
+        }
+        points.append(QPointF(double(lastMSecs), p.y));
+    }
+    series->m_line->replace(points);
+}
+
+void PlotChart::detach(PlotSeries *series)
+{
+    m_changed.removeAll(series);
+    m_series.removeAll(series);
+    chart()->removeSeries(series->m_line);
+    delete series->m_line;
+    series->m_line = nullptr;
+    series->m_chart = nullptr;
+    rescale();
+}
+
+void PlotChart::seriesPointsChanged(PlotSeries *series)
+{
+    if (m_changed.contains(series))
+        return;
+    m_changed << series;
+    if (m_changed.size() == 1)
+        QMetaObject::invokeMethod(this, &PlotChart::refreshChangedSeries, Qt::QueuedConnection);
+}
+
+void PlotChart::refreshChangedSeries()
+{
+    if (m_changed.isEmpty())
+        return;
+    for (PlotSeries *series : std::as_const(m_changed))
+        fillLine(series);
+    m_changed.clear();
+    rescale();
+}
+
+// Every axis scales to the points it draws: the date axis to the first and
+// last day, a linear axis to rounded limits around the values, a logarithmic
+// one to the powers of ten around its positive values.
+void PlotChart::rescale()
+{
+    chart()->setAnimationOptions(QChart::NoAnimation);
+    bool anyDay = false;
+    int firstDay = 0;
+    int lastDay = 0;
+    bool anyValue[2] = {false, false};
+    double low[2] = {0, 0};
+    double high[2] = {0, 0};
+    bool used[2] = {false, false};
+    for (const PlotSeries *series : std::as_const(m_series)) {
+        const int i = axisIndex(series->m_axis);
+        used[i] = true;
+        for (const ChartPoint &p : series->m_points) {
+            if (!drawable(p.y, m_logarithmic[i]))
+                continue;
+            firstDay = anyDay ? std::min(firstDay, p.day) : p.day;
+            lastDay = anyDay ? std::max(lastDay, p.day) : p.day;
+            low[i] = anyValue[i] ? std::min(low[i], p.y) : p.y;
+            high[i] = anyValue[i] ? std::max(high[i], p.y) : p.y;
+            anyDay = anyValue[i] = true;
+        }
+    }
+    if (anyDay) {
+        if (firstDay == lastDay) {
+            --firstDay;
+            ++lastDay;
+        }
+        m_axisX->setRange(QDateTime::fromMSecsSinceEpoch(DayToMSecs(firstDay)),
+                          QDateTime::fromMSecsSinceEpoch(DayToMSecs(lastDay)));
+    }
+    for (int i = 0; i < 2; ++i) {
+        if (!anyValue[i])
+            continue;
+        if (m_logarithmic[i]) {
+            double from = std::pow(10.0, std::floor(std::log10(low[i])));
+            double to = std::pow(10.0, std::ceil(std::log10(high[i])));
+            if (to <= from)
+                to = from * 10;
+            m_axisY[i]->setRange(from, to);
+        } else {
+            auto *axis = static_cast<QValueAxis *>(m_axisY[i]);
+            if (low[i] == high[i]) {
+                low[i] -= 1;
+                high[i] += 1;
+            }
+            axis->setRange(low[i], high[i]);
+            axis->applyNiceNumbers();
+        }
+    }
+    m_axisY[1]->setVisible(used[1]);
+    m_axisY[0]->setVisible(used[0] || !used[1]);
+}
+
+void PlotChart::setLegendVisible(bool visible)
+{
+    chart()->legend()->setVisible(visible);
+}
+
+bool PlotChart::legendVisible() const
+{
+    return chart()->legend()->isVisible();
+}
+
+void PlotChart::clearSeriesList()
+{
+    for (PlotSeries *series : std::as_const(m_series)) {
+        chart()->removeSeries(series->m_line);
+        delete series->m_line;
+        series->m_line = nullptr;
+        series->m_chart = nullptr;
+    }
+    m_series.clear();
+    m_changed.clear();
+    rescale();
+}
+
+void PlotChart::repaintNow()
+{
+    viewport()->repaint();
+}
+
+void PlotChart::saveToBitmap(const QString &path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    const char *format = "bmp";
+    if (suffix == QLatin1String("png"))
+        format = "png";
+    else if (suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg"))
+        format = "jpg";
+
+    const QImage image = grab().toImage();
+    QSaveFile file(path);
+    QString reason;
+    if (!file.open(QIODevice::WriteOnly)) {
+        reason = file.errorString();
+    } else {
+        QImageWriter writer(&file, format);
+        if (!writer.write(image)) {
+            reason = writer.errorString();
+            file.cancelWriting();
+        } else if (!file.commit()) {
+            reason = file.errorString();
+        }
+    }
+    if (!reason.isEmpty()) {
+        throw PlotwiseError(QStringLiteral("Cannot create file \"%1\". %2")
+                                .arg(QFileInfo(path).absoluteFilePath(), reason));
+    }
+}
+
+void PlotChart::print()
+{
+    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+    if (info.isNull())
+        throw PlotwiseError(QStringLiteral("There is no default printer currently selected"));
+    QPrinter printer(info, QPrinter::HighResolution);
+    printTo(printer);
+}
+
+void PlotChart::printTo(QPrinter &printer)
+{
+    printer.setDocName(objectName());
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        printer.abort();
+        throw PlotwiseError(QStringLiteral("The print job could not be started"));
+    }
+    // The chart as drawn, scaled to fit the page with its proportions kept.
+    QGraphicsView::render(&painter, QRectF(painter.viewport()), viewport()->rect(),
+                          Qt::KeepAspectRatio);
+    if (!painter.end() || printer.printerState() == QPrinter::Error) {
+        printer.abort();
+        throw PlotwiseError(QStringLiteral("Printing failed"));
+    }
+}
+
+void PlotChart::resizeEvent(QResizeEvent *event)
+{
+    // Margins in percent of the chart's size: top 1, left 1, right 0, bottom 0.
+    chart()->setMargins(QMargins(width() / 100, height() / 100, 0, 0));
+    QChartView::resizeEvent(event);
+}
+
+// The mouse: dragging a rectangle with the left button towards the lower
+// right zooms into it (animated); dragging towards the upper left undoes the
+// zoom; dragging with the right button scrolls.
+void PlotChart::mousePressEvent(QMouseEvent *event)
+{
+    const QPoint pos = event->position().toPoint();
+    if (event->button() == Qt::LeftButton) {
+        m_zooming = true;
+        m_pressPos = pos;
+        m_band->setGeometry(QRect(pos, QSize()));
+        m_band->show();
+    } else if (event->button() == Qt::RightButton) {
+        m_scrolling = true;
+        m_lastScrollPos = pos;
+    } else {
+        QChartView::mousePressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void PlotChart::mouseMoveEvent(QMouseEvent *event)
+{
+    const QPoint pos = event->position().toPoint();
+    if (m_zooming)
+        m_band->setGeometry(QRect(m_pressPos, pos).normalized());
+    if (m_scrolling) {
+        const QPoint delta = pos - m_lastScrollPos;
+        chart()->scroll(-delta.x(), delta.y());
+        m_lastScrollPos = pos;
+    }
+    if (!m_zooming && !m_scrolling)
+        QChartView::mouseMoveEvent(event);
+}
+
+void PlotChart::mouseReleaseEvent(QMouseEvent *event)
+{
+    const QPoint pos = event->position().toPoint();
+    if (event->button() == Qt::LeftButton && m_zooming) {
+        m_zooming = false;
+        m_band->hide();
+        const QRect dragged = QRect(m_pressPos, pos).normalized();
+        if (pos.x() < m_pressPos.x() && pos.y() < m_pressPos.y()) {
+            undoZoom();
+        } else if (dragged.width() >= MinZoomDrag && dragged.height() >= MinZoomDrag) {
+            const QRectF inScene = mapToScene(dragged).boundingRect();
+            const QRectF inChart = chart()->mapFromScene(inScene).boundingRect();
+            chart()->setAnimationOptions(QChart::SeriesAnimations);
+            chart()->zoomIn(inChart.intersected(chart()->plotArea()));
+        }
+    } else if (event->button() == Qt::RightButton && m_scrolling) {
+        m_scrolling = false;
+    } else {
+        QChartView::mouseReleaseEvent(event);
+        return;
+    }
+    event->accept();
+}

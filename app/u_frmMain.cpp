@@ -1,0 +1,345 @@
+// The main window: its controls, start-up and end (settings and node list),
+// the option properties and the window-level events.
+#include "app/u_frmMain.h"
+
+#include "app/HandlerGuard.h"
+#include "app/NodeList.h"
+#include "app/PlotChart.h"
+#include "app/WindowSettings.h"
+#include "service/CachePaths.h"
+#include "service/Downloader.h"
+#include "ui/KeyCueFixUnit.h"
+#include "ui/RadioGroup.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QVBoxLayout>
+
+static const QString Section = QStringLiteral("form_main");
+static const QString NodeFile = QStringLiteral("nodes.txt");
+
+// The user's short date format with a four-digit year: a two-digit year would
+// be read back in the wrong century.
+static QString pickerDateFormat()
+{
+    QString format = QLocale().dateFormat(QLocale::ShortFormat);
+    if (!format.contains(QLatin1String("yyyy")))
+        format.replace(QLatin1String("yy"), QLatin1String("yyyy"));
+    return format;
+}
+
+template <typename W>
+static W *place(W *widget, const char *name, const QRect &geometry)
+{
+    widget->setObjectName(QLatin1String(name));
+    widget->setGeometry(geometry);
+    return widget;
+}
+
+// A label sized to its caption, at left, top.
+static QLabel *placeLabel(QWidget *parent, const char *name, const QString &caption, int left,
+                          int top)
+{
+    auto *label = new QLabel(caption, parent);
+    label->setObjectName(QLatin1String(name));
+    label->adjustSize();
+    label->move(left, top);
+    return label;
+}
+
+static QPushButton *placeButton(QWidget *parent, const char *name, const QString &caption,
+                                const QRect &geometry)
+{
+    return place(new QPushButton(caption, parent), name, geometry);
+}
+
+TfrmMain::TfrmMain(const AppContext &context, QWidget *parent)
+    : QMainWindow(parent),
+      m_context(context),
+      m_settings(context.programDir + QStringLiteral("/plotwise.ini")),
+      m_downloader(std::make_unique<Downloader>(context.programName))
+{
+    setObjectName(QStringLiteral("frmMain"));
+    buildControls();
+    connectHandlers();
+    RunGuarded(m_context.dialogs, this, [this] { FormCreate(); });
+}
+
+TfrmMain::~TfrmMain() = default;
+
+void TfrmMain::setWindows(TfrmScript *script, TfrmSearch *search)
+{
+    m_frmScript = script;
+    m_frmSearch = search;
+}
+
+void TfrmMain::buildControls()
+{
+    setMinimumSize(MainWindowMinimumSize);
+    resize(MainWindowLayoutSize);
+
+    auto *central = new QWidget(this);
+    auto *row = new QHBoxLayout(central);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    setCentralWidget(central);
+
+    pnlLeft = new QFrame(central);
+    pnlLeft->setObjectName(QStringLiteral("pnlLeft"));
+    pnlLeft->setFixedWidth(177);
+    row->addWidget(pnlLeft);
+    chaMain = new PlotChart(central);
+    chaMain->setObjectName(QStringLiteral("chaMain"));
+    row->addWidget(chaMain, 1);
+
+    QWidget *p = pnlLeft;
+    labGame = placeLabel(p, "labGame", QStringLiteral("Game ID1, ID2, ..."), 8, 8);
+    edtGame = place(new QPlainTextEdit(p), "edtGame", {8, 24, 161, 89});
+    edtGame->setTabChangesFocus(true);
+    btnGeeklist = placeButton(p, "btnGeeklist", QStringLiteral("Geeklist..."), {94, 5, 75, 17});
+    btnSearch = placeButton(p, "btnSearch", QStringLiteral("Search..."), {94, 117, 75, 17});
+    labData = placeLabel(p, "labData", QStringLiteral("Game value"), 8, 120);
+    cboRank = place(new QComboBox(p), "cboRank", {8, 136, 161, 21});
+    cboDate = place(new QCheckBox(QStringLiteral("Use this range:"), p), "cboDate", {8, 164, 161, 17});
+    labDate1 = placeLabel(p, "labDate1", QStringLiteral("From"), 8, 188);
+    dtpDate1 = place(new QDateEdit(QDate::currentDate(), p), "dtpDate1", {40, 184, 130, 21});
+    labDate2 = placeLabel(p, "labDate2", QStringLiteral("To"), 8, 212);
+    dtpDate2 = place(new QDateEdit(QDate::currentDate(), p), "dtpDate2", {40, 208, 129, 21});
+    for (QDateEdit *picker : {dtpDate1, dtpDate2}) {
+        picker->setCalendarPopup(true);
+        picker->setDisplayFormat(pickerDateFormat());
+        picker->setMinimumDate(QDate(100, 1, 1));
+    }
+    rgoVertAxis = place(new RadioGroup(QStringLiteral("Vertical axis"),
+                                       {QStringLiteral("Left"), QStringLiteral("Right")}, p),
+                        "rgoVertAxis", {8, 232, 76, 57});
+    rgoValues = place(new RadioGroup(QStringLiteral("Values"),
+                                     {QStringLiteral("Standard"), QStringLiteral("Delta")}, p),
+                      "rgoValues", {96, 232, 76, 57});
+    cboInverted = place(new QCheckBox(QStringLiteral("Inverted axis"), p), "cboInverted", {8, 290, 80, 25});
+    cboLogAxis = place(new QCheckBox(QStringLiteral("Logarithmic"), p), "cboLogAxis", {96, 290, 80, 25});
+    btnLoad = placeButton(p, "btnLoad", QStringLiteral("Load"), {8, 320, 161, 25});
+    btnClearGraph = placeButton(p, "btnClearGraph", QStringLiteral("Clear graph"), {8, 352, 161, 25});
+    btnSave = placeButton(p, "btnSave", QStringLiteral("Save graph"), {8, 384, 161, 25});
+    btnPrint = placeButton(p, "btnPrint", QStringLiteral("Print graph"), {8, 416, 161, 25});
+    btnClearData = placeButton(p, "btnClearData", QStringLiteral("Clear cache"), {8, 448, 161, 25});
+    btnScript = placeButton(p, "btnScript", QStringLiteral("Script"), {8, 480, 161, 25});
+    btnInfo = placeButton(p, "btnInfo", QStringLiteral("Info"), {8, 512, 161, 25});
+    btnInfo->setEnabled(false);
+
+    // The bottom strip of the panel, kept at its foot by the panel's layout;
+    // the controls above sit at fixed places outside that layout.
+    pnlLeftBottom = new QFrame(pnlLeft);
+    pnlLeftBottom->setObjectName(QStringLiteral("pnlLeftBottom"));
+    pnlLeftBottom->setFixedHeight(41);
+    auto *column = new QVBoxLayout(pnlLeft);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->addStretch(1);
+    column->addWidget(pnlLeftBottom);
+    btnClose = placeButton(pnlLeftBottom, "btnClose", QStringLiteral("Close"), {8, 8, 161, 25});
+
+    stbMain = statusBar();
+    stbMain->setObjectName(QStringLiteral("stbMain"));
+
+    QWidget *order[] = {edtGame, btnGeeklist, btnSearch, cboRank, cboDate, dtpDate1, dtpDate2,
+                        rgoVertAxis->item(0), rgoVertAxis->item(1), rgoValues->item(0),
+                        rgoValues->item(1), cboInverted, cboLogAxis, btnLoad, btnClearGraph,
+                        btnSave, btnPrint, btnClearData, btnScript, btnInfo, btnClose};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
+    labGame->installEventFilter(this);
+    edtGame->installEventFilter(this);
+    edtGame->viewport()->installEventFilter(this);
+}
+
+void TfrmMain::connectHandlers()
+{
+    Dialogs *dialogs = m_context.dialogs;
+    const auto onClick = [this, dialogs](QAbstractButton *button, void (TfrmMain::*handler)()) {
+        connect(button, &QAbstractButton::clicked, this,
+                Guarded(dialogs, this, [this, handler] { (this->*handler)(); }));
+    };
+    onClick(btnGeeklist, &TfrmMain::btnGeeklistClick);
+    onClick(btnSearch, &TfrmMain::btnSearchClick);
+    onClick(cboDate, &TfrmMain::cboDateClick);
+    onClick(btnLoad, &TfrmMain::btnLoadClick);
+    onClick(btnClearGraph, &TfrmMain::btnClearGraphClick);
+    onClick(btnSave, &TfrmMain::btnSaveClick);
+    onClick(btnPrint, &TfrmMain::btnPrintClick);
+    onClick(btnClearData, &TfrmMain::btnClearDataClick);
+    onClick(btnScript, &TfrmMain::btnScriptClick);
+    onClick(btnInfo, &TfrmMain::btnInfoClick);
+    onClick(btnClose, &TfrmMain::btnCloseClick);
+}
+
+void TfrmMain::FormCreate()
+{
+    m_keyCueFix = new TKeyCueFix(this);
+    setWindowTitle(QStringLiteral("Plotwise - Ver1.4"));
+
+    QScreen *screen = QGuiApplication::primaryScreen();
+    const QRect primary = screen ? screen->geometry() : QRect(QPoint(0, 0), MainWindowLayoutSize);
+    if (m_settings.ReadIniBool(Section, QStringLiteral("maximized"), false)) {
+        // The normal bounds stay the layout's, centred on the screen.
+        resize(MainWindowLayoutSize);
+        move((primary.width() - MainWindowLayoutSize.width()) / 2,
+             (primary.height() - MainWindowLayoutSize.height()) / 2);
+        setWindowState(windowState() | Qt::WindowMaximized);
+    } else {
+        const QPoint position = DefaultWindowPosition(primary.size());
+        const int width = m_settings.ReadIniInteger(Section, QStringLiteral("win_width"),
+                                                    MainWindowLayoutSize.width());
+        const int height = m_settings.ReadIniInteger(Section, QStringLiteral("win_height"),
+                                                     MainWindowDefaultHeight);
+        const int left = m_settings.ReadIniInteger(Section, QStringLiteral("win_left"), position.x());
+        const int top = m_settings.ReadIniInteger(Section, QStringLiteral("win_top"), position.y());
+        resize(width, height); // the minimum size raises smaller values
+        QList<QRect> screens;
+        for (QScreen *s : QGuiApplication::screens())
+            screens << s->geometry();
+        move(PositionOnScreens(QRect(QPoint(left, top), size()), screens, primary));
+    }
+
+    cboRank->clear();
+    cboRank->addItems(ReadNodeList(NodeFile));
+
+    const int node = m_settings.ReadIniInteger(Section, QStringLiteral("node"), -1);
+    cboRank->setCurrentIndex(node >= 0 && node < cboRank->count() ? node : -1);
+    edtGame->setPlainText(m_settings.ReadIniString(Section, QStringLiteral("game"), QString()));
+    SetUseDateRange(m_settings.ReadIniBool(Section, QStringLiteral("date"), false));
+    SetInvertedAxis(m_settings.ReadIniBool(Section, QStringLiteral("vert_inverted"), false));
+    SetLogarithmicAxis(m_settings.ReadIniBool(Section, QStringLiteral("log_axis"), false));
+    const QDate today = QDate::currentDate();
+    dtpDate1->setDate(m_settings.ReadIniDate(Section, QStringLiteral("date_from"), today));
+    dtpDate2->setDate(m_settings.ReadIniDate(Section, QStringLiteral("date_to"), today));
+    rgoVertAxis->setItemIndex(m_settings.ReadIniInteger(Section, QStringLiteral("vert_axis"), 0));
+    rgoValues->setItemIndex(m_settings.ReadIniInteger(Section, QStringLiteral("values"), 0));
+    InfoLines.clear();
+    SetAutoColor(true);
+    m_settingsRestored = true;
+}
+
+void TfrmMain::FormDestroy()
+{
+    if (isMaximized()) {
+        m_settings.WriteIniBool(Section, QStringLiteral("maximized"), true);
+    } else {
+        m_settings.WriteIniBool(Section, QStringLiteral("maximized"), false);
+        // The frame's outer position, the same measure move() takes at start.
+        m_settings.WriteIniInteger(Section, QStringLiteral("win_width"), width());
+        m_settings.WriteIniInteger(Section, QStringLiteral("win_height"), height());
+        m_settings.WriteIniInteger(Section, QStringLiteral("win_left"), x());
+        m_settings.WriteIniInteger(Section, QStringLiteral("win_top"), y());
+    }
+    m_settings.WriteIniInteger(Section, QStringLiteral("node"), cboRank->currentIndex());
+    m_settings.WriteIniString(Section, QStringLiteral("game"), GameTextOnOneLine(edtGame->toPlainText()));
+    m_settings.WriteIniBool(Section, QStringLiteral("date"), UseDateRange());
+    m_settings.WriteIniBool(Section, QStringLiteral("vert_inverted"), InvertedAxis());
+    m_settings.WriteIniBool(Section, QStringLiteral("log_axis"), LogarithmicAxis());
+    m_settings.WriteIniDate(Section, QStringLiteral("date_from"), dtpDate1->date());
+    m_settings.WriteIniDate(Section, QStringLiteral("date_to"), dtpDate2->date());
+    m_settings.WriteIniInteger(Section, QStringLiteral("vert_axis"), rgoVertAxis->itemIndex());
+    m_settings.WriteIniInteger(Section, QStringLiteral("values"), rgoValues->itemIndex());
+    InfoLines.clear();
+}
+
+bool TfrmMain::UseDateRange() const
+{
+    return cboDate->isChecked();
+}
+
+void TfrmMain::SetUseDateRange(bool on)
+{
+    cboDate->setChecked(on);
+    for (QWidget *control : {static_cast<QWidget *>(labDate1), static_cast<QWidget *>(dtpDate1),
+                             static_cast<QWidget *>(labDate2), static_cast<QWidget *>(dtpDate2)})
+        control->setEnabled(on);
+}
+
+bool TfrmMain::InvertedAxis() const
+{
+    return cboInverted->isChecked();
+}
+
+void TfrmMain::SetInvertedAxis(bool on)
+{
+    cboInverted->setChecked(on);
+}
+
+bool TfrmMain::LogarithmicAxis() const
+{
+    return cboLogAxis->isChecked();
+}
+
+void TfrmMain::SetLogarithmicAxis(bool on)
+{
+    cboLogAxis->setChecked(on);
+}
+
+QString TfrmMain::serviceBaseUrl() const
+{
+    if (!m_context.serviceOverride.isEmpty())
+        return m_context.serviceOverride;
+    return m_settings.ReadIniString(QStringLiteral("service"), QStringLiteral("base_url"),
+                                    DefaultServiceBaseUrl());
+}
+
+bool TfrmMain::DownloadFile(const QString &url, const QString &fileName)
+{
+    return m_downloader->DownloadFile(url, fileName);
+}
+
+void TfrmMain::btnCloseClick()
+{
+    close();
+}
+
+void TfrmMain::closeEvent(QCloseEvent *event)
+{
+    if (m_settingsRestored && m_context.writeSettingsOnClose) {
+        m_settingsRestored = false; // written once, whatever the outcome
+        RunGuarded(m_context.dialogs, this, [this] { FormDestroy(); });
+    }
+    event->accept();
+    emit closed();
+}
+
+void TfrmMain::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        btnCloseClick();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    Dialogs *dialogs = m_context.dialogs;
+    if (watched == labGame && event->type() == QEvent::MouseButtonRelease
+        && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        if (!IsBusy())
+            RunGuarded(dialogs, this, [this] { labGameClick(); });
+        return true;
+    }
+    if (watched == edtGame->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        if (!IsBusy())
+            RunGuarded(dialogs, this, [this] { edtGameDblClick(); });
+        return true;
+    }
+    if (watched == edtGame && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape)
+        return true; // the multi-line box keeps Esc: it does not close the window
+    return QMainWindow::eventFilter(watched, event);
+}
