@@ -88,10 +88,14 @@ void WriteChartCsv(const PlotChart &chart, const QString &path)
 
 void WriteChartImage(PlotChart &chart, const QString &path, QSize size)
 {
+    WriteChartImage(chart, path, size, ImageFormatOf(path));
+}
+
+void WriteChartImage(PlotChart &chart, const QString &path, QSize size, ImageFormat format)
+{
     QSaveFile file(path);
     openOrThrow(file);
     const QRectF target(QPointF(0, 0), size);
-    const ImageFormat format = ImageFormatOf(path);
     if (format == ImageFormat::Pdf) {
         QPdfWriter pdf(&file);
         pdf.setResolution(72); // one point per pixel

@@ -4,6 +4,8 @@
 // PlotwiseError("Cannot create file "<path>". <reason>") when they cannot.
 #pragma once
 
+#include "app/CommandLine.h"
+
 #include <QSize>
 #include <QString>
 
@@ -15,3 +17,5 @@ void WriteChartCsv(const PlotChart &chart, const QString &path);
 // The format follows the extension (see ImageFormatOf); PDF and SVG are
 // vector output of size points or pixels.
 void WriteChartImage(PlotChart &chart, const QString &path, QSize size);
+// The same in the given format, whatever the extension; Unknown is a BMP.
+void WriteChartImage(PlotChart &chart, const QString &path, QSize size, ImageFormat format);

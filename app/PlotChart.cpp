@@ -1,12 +1,11 @@
 #include "app/PlotChart.h"
 
+#include "app/ChartOutput.h"
 #include "service/PlotwiseError.h"
 
 #include <QChart>
 #include <QDateTime>
 #include <QDateTimeAxis>
-#include <QFileInfo>
-#include <QImageWriter>
 #include <QLegend>
 #include <QLineSeries>
 #include <QLogValueAxis>
@@ -15,7 +14,6 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QRubberBand>
-#include <QSaveFile>
 #include <QValueAxis>
 #include <algorithm>
 #include <cmath>
@@ -411,31 +409,10 @@ void PlotChart::repaintNow()
 
 void PlotChart::saveToBitmap(const QString &path)
 {
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    const char *format = "bmp";
-    if (suffix == QLatin1String("png"))
-        format = "png";
-    else if (suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg"))
-        format = "jpg";
-
-    const QImage image = grab().toImage();
-    QSaveFile file(path);
-    QString reason;
-    if (!file.open(QIODevice::WriteOnly)) {
-        reason = file.errorString();
-    } else {
-        QImageWriter writer(&file, format);
-        if (!writer.write(image)) {
-            reason = writer.errorString();
-            file.cancelWriting();
-        } else if (!file.commit()) {
-            reason = file.errorString();
-        }
-    }
-    if (!reason.isEmpty()) {
-        throw PlotwiseError(QStringLiteral("Cannot create file \"%1\". %2")
-                                .arg(QFileInfo(path).absoluteFilePath(), reason));
-    }
+    // The extension chooses PNG or JPEG; every other name gets a bitmap.
+    const ImageFormat format = ImageFormatOf(path);
+    const bool named = format == ImageFormat::Png || format == ImageFormat::Jpeg;
+    WriteChartImage(*this, path, size(), named ? format : ImageFormat::Bmp);
 }
 
 void PlotChart::print()

@@ -21,6 +21,7 @@
 #include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QStatusBar>
 #include <QVBoxLayout>
@@ -87,6 +88,12 @@ void TfrmMain::buildControls()
 {
     setMinimumSize(MainWindowMinimumSize);
     resize(MainWindowLayoutSize);
+    // The controls' places and sizes are fixed: the interface font, 11 pixels
+    // high and condensed, lets every caption fit them.
+    QFont small = font();
+    small.setPixelSize(11);
+    small.setStretch(QFont::Condensed);
+    setFont(small);
 
     auto *central = new QWidget(this);
     auto *row = new QHBoxLayout(central);

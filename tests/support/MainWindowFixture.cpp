@@ -1,0 +1,95 @@
+#include "support/MainWindowFixture.h"
+
+#include "service/CachePaths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QtTest>
+
+static void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
+    file.write(bytes);
+}
+
+MainWindowFixture::MainWindowFixture() : MainWindowFixture(Setup{}) {}
+
+MainWindowFixture::MainWindowFixture(const Setup &setup) : m_show(setup.show)
+{
+    QDir root(m_dir.path());
+    root.mkpath(QStringLiteral("program"));
+    root.mkpath(QStringLiteral("work"));
+    if (setup.nodes)
+        writeFile(workDir() + QStringLiteral("/nodes.txt"), *setup.nodes);
+    if (setup.settings)
+        writeFile(settingsPath(), *setup.settings);
+
+    m_previousDir = QDir::currentPath();
+    QDir::setCurrent(workDir());
+
+    m_context.programDir = programDir();
+    m_context.programName = QStringLiteral("plotwise");
+    m_context.dialogs = &dialogs;
+    m_context.writeSettingsOnClose = setup.writeSettingsOnClose;
+    m_context.serviceOverride = setup.serviceOverride;
+    open();
+}
+
+MainWindowFixture::~MainWindowFixture()
+{
+    m_window.reset();
+    QDir::setCurrent(m_previousDir);
+}
+
+QByteArray MainWindowFixture::DefaultNodes()
+{
+    return QByteArrayLiteral("average\nbayesaverage\nranks/rank|name=boardgame\nusersrated\n");
+}
+
+QString MainWindowFixture::programDir() const
+{
+    return m_dir.filePath(QStringLiteral("program"));
+}
+
+QString MainWindowFixture::workDir() const
+{
+    return m_dir.filePath(QStringLiteral("work"));
+}
+
+QString MainWindowFixture::settingsPath() const
+{
+    return programDir() + QStringLiteral("/plotwise.ini");
+}
+
+QString MainWindowFixture::cacheDir() const
+{
+    return CacheFolder(programDir());
+}
+
+QByteArray MainWindowFixture::settingsText() const
+{
+    QFile file(settingsPath());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void MainWindowFixture::open()
+{
+    m_window = std::make_unique<TfrmMain>(m_context);
+    if (m_show)
+        m_window->show();
+}
+
+void MainWindowFixture::close()
+{
+    if (!m_window)
+        return;
+    m_window->close();
+    m_window.reset();
+}
+
+void MainWindowFixture::restart()
+{
+    close();
+    open();
+}

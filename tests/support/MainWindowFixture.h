@@ -1,0 +1,64 @@
+// A main window on a temporary program folder for window tests: scripted
+// dialogs, a chosen "nodes.txt" in a chosen current directory, and an optional
+// settings file. The current directory is restored when the fixture ends.
+#pragma once
+
+#include "app/AppContext.h"
+#include "app/u_frmMain.h"
+#include "support/ScriptedDialogs.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+#include <memory>
+#include <optional>
+
+class MainWindowFixture
+{
+public:
+    struct Setup {
+        // Content of "nodes.txt" in the current directory; nullopt: no file.
+        std::optional<QByteArray> nodes = DefaultNodes();
+        // Content of "plotwise.ini" beside the program; nullopt: no file.
+        std::optional<QByteArray> settings;
+        QString serviceOverride;
+        bool writeSettingsOnClose = true;
+        bool show = true;
+    };
+
+    MainWindowFixture();
+    explicit MainWindowFixture(const Setup &setup);
+    ~MainWindowFixture();
+    MainWindowFixture(const MainWindowFixture &) = delete;
+    MainWindowFixture &operator=(const MainWindowFixture &) = delete;
+
+    [[nodiscard]] static QByteArray DefaultNodes();
+
+    [[nodiscard]] TfrmMain &window() const { return *m_window; }
+    TfrmMain *operator->() const { return m_window.get(); }
+    ScriptedDialogs dialogs;
+
+    // The program's folder: settings file and cache folder.
+    [[nodiscard]] QString programDir() const;
+    // The current directory while the fixture lives: "nodes.txt".
+    [[nodiscard]] QString workDir() const;
+    [[nodiscard]] QString settingsPath() const;
+    [[nodiscard]] QString cacheDir() const;
+    // The settings file's content; empty when there is none.
+    [[nodiscard]] QByteArray settingsText() const;
+
+    // Closes the window as the user does (FormDestroy writes the settings)
+    // and destroys it.
+    void close();
+    // close(), then a new window on the same folders.
+    void restart();
+
+private:
+    void open();
+
+    QTemporaryDir m_dir;
+    QString m_previousDir;
+    AppContext m_context;
+    bool m_show = true;
+    std::unique_ptr<TfrmMain> m_window;
+};

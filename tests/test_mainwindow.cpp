@@ -1,0 +1,511 @@
+// The main window's start-up and end: controls, settings restored and written
+// back, the node list, window placement, Esc, and the pure rules behind them.
+#include "app/IniFile.h"
+#include "app/NodeList.h"
+#include "app/WindowSettings.h"
+#include "service/CachePaths.h"
+#include "service/u_Function.h"
+#include "support/MainWindowFixture.h"
+#include "ui/RadioGroup.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDir>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QtTest>
+
+namespace {
+
+const QString Section = QStringLiteral("form_main");
+
+QVariantMap stateOf(const TfrmMain &w)
+{
+    return {
+        {QStringLiteral("maximized"), w.isMaximized()},
+        {QStringLiteral("width"), w.width()},
+        {QStringLiteral("height"), w.height()},
+        {QStringLiteral("left"), w.x()},
+        {QStringLiteral("top"), w.y()},
+        {QStringLiteral("node"), w.cboRank->currentIndex()},
+        {QStringLiteral("nodeText"), w.cboRank->currentText()},
+        {QStringLiteral("game"), w.edtGame->toPlainText()},
+        {QStringLiteral("date"), w.UseDateRange()},
+        {QStringLiteral("dateControls"), w.dtpDate1->isEnabled()},
+        {QStringLiteral("inverted"), w.InvertedAxis()},
+        {QStringLiteral("log"), w.LogarithmicAxis()},
+        {QStringLiteral("from"), w.dtpDate1->date()},
+        {QStringLiteral("to"), w.dtpDate2->date()},
+        {QStringLiteral("vertAxis"), w.rgoVertAxis->itemIndex()},
+        {QStringLiteral("values"), w.rgoValues->itemIndex()},
+    };
+}
+
+QByteArray formMain(const QByteArray &body)
+{
+    return "[form_main]\n" + body + "\n";
+}
+
+QStringList keysInOrder(const QByteArray &iniText)
+{
+    QStringList keys;
+    for (const QByteArray &line : iniText.split('\n')) {
+        const qsizetype eq = line.indexOf('=');
+        if (eq > 0)
+            keys << QString::fromUtf8(line.left(eq));
+    }
+    return keys;
+}
+
+QRect primaryScreen()
+{
+    return QGuiApplication::primaryScreen()->geometry();
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void controlsOfTheLayout_data();
+    void controlsOfTheLayout();
+    void firstStartGivesEveryDefault();
+    void storedValues_data();
+    void storedValues();
+    void positionOffEveryScreenComesBack_data();
+    void positionOffEveryScreenComesBack();
+    void closeWritesEveryKeyInOrder();
+    void closeWhileMaximizedKeepsStoredGeometry();
+    void valuesSurviveARestart();
+    void failedNodeListSkipsTheRestAndWritesNothing_data();
+    void failedNodeListSkipsTheRestAndWritesNothing();
+    void refusedSettingsWriteIsReportedAndTheWindowCloses();
+    void headlessRunWritesNoSettings();
+    void escClosesExceptInTheGameBox();
+    void serviceBaseUrl_data();
+    void serviceBaseUrl();
+
+    void nodeListRules_data();
+    void nodeListRules();
+    void positionOnScreens_data();
+    void positionOnScreens();
+    void gameTextOnOneLineKeepsTheGameList_data();
+    void gameTextOnOneLineKeepsTheGameList();
+    void radioGroupIndex_data();
+    void radioGroupIndex();
+};
+
+void TestMainWindow::controlsOfTheLayout_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QRect>("geometry");
+    const auto row = [](const char *name, const char *caption, QRect geometry) {
+        QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(caption) << geometry;
+    };
+    row("btnGeeklist", "Geeklist...", {94, 5, 75, 17});
+    row("btnSearch", "Search...", {94, 117, 75, 17});
+    row("btnLoad", "Load", {8, 320, 161, 25});
+    row("btnClearGraph", "Clear graph", {8, 352, 161, 25});
+    row("btnSave", "Save graph", {8, 384, 161, 25});
+    row("btnPrint", "Print graph", {8, 416, 161, 25});
+    row("btnClearData", "Clear cache", {8, 448, 161, 25});
+    row("btnScript", "Script", {8, 480, 161, 25});
+    row("btnInfo", "Info", {8, 512, 161, 25});
+    row("btnClose", "Close", {8, 8, 161, 25});
+    row("cboDate", "Use this range:", {8, 164, 161, 17});
+    row("cboInverted", "Inverted axis", {8, 290, 80, 25});
+    row("cboLogAxis", "Logarithmic", {96, 290, 80, 25});
+}
+
+void TestMainWindow::controlsOfTheLayout()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, caption);
+    QFETCH(QRect, geometry);
+    MainWindowFixture f;
+    auto *button = f->findChild<QAbstractButton *>(name);
+    QVERIFY(button);
+    QCOMPARE(button->text(), caption);
+    QCOMPARE(button->geometry(), geometry);
+    // Every caption fits the room its control leaves for text.
+    int room = geometry.width() - 2 * button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button);
+    if (auto *box = qobject_cast<QCheckBox *>(button)) {
+        QStyleOptionButton option;
+        option.initFrom(box);
+        option.rect = box->rect();
+        room = box->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, box).width();
+    }
+    const int needed = button->fontMetrics().horizontalAdvance(caption);
+    QVERIFY2(needed <= room, qPrintable(QStringLiteral("%1 needs %2 of %3").arg(name).arg(needed).arg(room)));
+}
+
+void TestMainWindow::firstStartGivesEveryDefault()
+{
+    MainWindowFixture f;
+    QVERIFY(f.dialogs.errors.isEmpty());
+    const QPoint position = DefaultWindowPosition(primaryScreen().size());
+    const QDate today = QDate::currentDate();
+    const QVariantMap expected{
+        {QStringLiteral("maximized"), false},  {QStringLiteral("width"), 650},
+        {QStringLiteral("height"), 633},       {QStringLiteral("left"), position.x()},
+        {QStringLiteral("top"), position.y()}, {QStringLiteral("node"), -1},
+        {QStringLiteral("nodeText"), QString()}, {QStringLiteral("game"), QString()},
+        {QStringLiteral("date"), false},       {QStringLiteral("dateControls"), false},
+        {QStringLiteral("inverted"), false},   {QStringLiteral("log"), false},
+        {QStringLiteral("from"), today},       {QStringLiteral("to"), today},
+        {QStringLiteral("vertAxis"), 0},       {QStringLiteral("values"), 0},
+    };
+    QCOMPARE(stateOf(f.window()), expected);
+    QCOMPARE(f->windowTitle(), QStringLiteral("Plotwise - Ver1.4"));
+    QCOMPARE(f->cboRank->count(), 4);
+    QVERIFY(!f->btnInfo->isEnabled());
+    QVERIFY(f->AutoColor);
+    QVERIFY(f->InfoLines.isEmpty());
+    QVERIFY(f.settingsText().isEmpty()); // nothing is written before the close
+}
+
+void TestMainWindow::storedValues_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QVariant>("expected");
+    const auto row = [](const char *name, const char *body, const char *key, QVariant expected) {
+        QTest::newRow(name) << QByteArray(body) << QString::fromLatin1(key) << expected;
+    };
+    row("maximized 2", "maximized=2", "maximized", true);
+    row("maximized -1", "maximized=-1", "maximized", true);
+    row("maximized yes", "maximized=yes", "maximized", false);
+    row("width hex", "win_width=0x300", "width", 768);
+    row("width dollar", "win_width=$300", "width", 768);
+    row("width below minimum", "win_width=100", "width", 185);
+    row("height below minimum", "win_height=100", "height", 633);
+    row("height above minimum", "win_height=700", "height", 700);
+    row("left and top", "win_left=10\nwin_top=20", "top", 20);
+    row("node index", "node=1", "nodeText", QStringLiteral("bayesaverage"));
+    row("node past the list", "node=4", "node", -1);
+    row("node negative", "node=-7", "node", -1);
+    row("node unreadable", "node=one", "node", -1);
+    row("game", "game=12, 34", "game", QStringLiteral("12, 34"));
+    row("date range on", "date=1", "dateControls", true);
+    row("inverted", "vert_inverted=1", "inverted", true);
+    row("logarithmic", "log_axis=5", "log", true);
+    row("date from", "date_from=2010-02-03", "from", QDate(2010, 2, 3));
+    row("date from unreadable", "date_from=2010-02-31", "from", QDate::currentDate());
+    row("vert axis right", "vert_axis=1", "vertAxis", 1);
+    row("vert axis above last", "vert_axis=7", "vertAxis", 1);
+    row("values below 0", "values=-5", "values", -1);
+    row("values delta", "values=1", "values", 1);
+}
+
+void TestMainWindow::storedValues()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(QString, key);
+    QFETCH(QVariant, expected);
+    MainWindowFixture::Setup setup;
+    setup.settings = formMain(body);
+    MainWindowFixture f(setup);
+    QVERIFY(f.dialogs.errors.isEmpty());
+    QCOMPARE(stateOf(f.window()).value(key), expected);
+}
+
+void TestMainWindow::positionOffEveryScreenComesBack_data()
+{
+    QTest::addColumn<QPoint>("stored");
+    QTest::addColumn<QPoint>("expected");
+    const QRect screen = primaryScreen();
+    QTest::newRow("on screen") << QPoint(10, 20) << QPoint(10, 20);
+    QTest::newRow("far right and down")
+        << QPoint(screen.right() + 4000, screen.bottom() + 4000)
+        << QPoint(std::max(screen.left(), screen.right() + 1 - 650),
+                  std::max(screen.top(), screen.bottom() + 1 - 633));
+    QTest::newRow("far left") << QPoint(-5000, 20) << QPoint(screen.left(), 20);
+    QTest::newRow("partly visible") << QPoint(-500, 20) << QPoint(-500, 20);
+}
+
+void TestMainWindow::positionOffEveryScreenComesBack()
+{
+    QFETCH(QPoint, stored);
+    QFETCH(QPoint, expected);
+    MainWindowFixture::Setup setup;
+    setup.settings = formMain(QStringLiteral("win_left=%1\nwin_top=%2\nwin_height=633")
+                                  .arg(stored.x())
+                                  .arg(stored.y())
+                                  .toUtf8());
+    MainWindowFixture f(setup);
+    QCOMPARE(f->pos(), expected);
+}
+
+void TestMainWindow::closeWritesEveryKeyInOrder()
+{
+    MainWindowFixture f;
+    f.close();
+    const QByteArray text = f.settingsText();
+    QVERIFY(text.startsWith("[form_main]"));
+    QCOMPARE(keysInOrder(text),
+             QStringList({"maximized", "win_width", "win_height", "win_left", "win_top", "node",
+                          "game", "date", "vert_inverted", "log_axis", "date_from", "date_to",
+                          "vert_axis", "values"}));
+    const IniFile ini(f.settingsPath());
+    QCOMPARE(ini.ReadIniInteger(Section, QStringLiteral("win_height"), 0), 633);
+    QCOMPARE(ini.ReadIniInteger(Section, QStringLiteral("node"), 0), -1);
+    QCOMPARE(ini.ReadIniDate(Section, QStringLiteral("date_to"), {}), QDate::currentDate());
+}
+
+void TestMainWindow::closeWhileMaximizedKeepsStoredGeometry()
+{
+    MainWindowFixture::Setup setup;
+    setup.settings = formMain("maximized=0\nwin_width=700\nwin_height=640\nwin_left=11\nwin_top=12");
+    MainWindowFixture f(setup);
+    f->setWindowState(Qt::WindowMaximized);
+    f.close();
+    const IniFile ini(f.settingsPath());
+    QVERIFY(ini.ReadIniBool(Section, QStringLiteral("maximized"), false));
+    QCOMPARE(ini.ReadIniInteger(Section, QStringLiteral("win_width"), 0), 700);
+    QCOMPARE(ini.ReadIniInteger(Section, QStringLiteral("win_height"), 0), 640);
+    QCOMPARE(ini.ReadIniInteger(Section, QStringLiteral("win_left"), 0), 11);
+    QCOMPARE(ini.ReadIniInteger(Section, QStringLiteral("win_top"), 0), 12);
+
+    // The next start opens maximized; restored, it has the layout's bounds
+    // centred on the screen.
+    f.restart();
+    QVERIFY(f->isMaximized());
+    f->showNormal();
+    const QRect screen = primaryScreen();
+    QCOMPARE(f->size(), QSize(650, 633));
+    QCOMPARE(f->pos(), QPoint((screen.width() - 650) / 2, (screen.height() - 633) / 2));
+}
+
+void TestMainWindow::valuesSurviveARestart()
+{
+    MainWindowFixture f;
+    f->resize(720, 650);
+    f->move(30, 40);
+    f->cboRank->setCurrentIndex(2);
+    f->edtGame->setPlainText(QStringLiteral("12,\n34\r\n\"56\""));
+    f->SetUseDateRange(true);
+    f->SetInvertedAxis(true);
+    f->SetLogarithmicAxis(true);
+    f->dtpDate1->setDate(QDate(2011, 5, 6));
+    f->dtpDate2->setDate(QDate(2012, 7, 8));
+    f->rgoVertAxis->setItemIndex(1);
+    f->rgoValues->setItemIndex(-1);
+    const QString game = f->edtGame->toPlainText();
+    QVariantMap before = stateOf(f.window());
+    f.restart();
+    QVERIFY(f.dialogs.errors.isEmpty());
+    QVariantMap after = stateOf(f.window());
+    // The multi-line game box comes back on one line with the same games.
+    QCOMPARE(CommaTextSplit(after.take(QStringLiteral("game")).toString()),
+             CommaTextSplit(before.take(QStringLiteral("game")).toString()));
+    QCOMPARE(after, before);
+    QCOMPARE(CommaTextSplit(game), QStringList({"12", "34", "56"}));
+}
+
+void TestMainWindow::failedNodeListSkipsTheRestAndWritesNothing_data()
+{
+    QTest::addColumn<bool>("asFolder");
+    QTest::newRow("missing") << false;
+    QTest::newRow("a folder") << true;
+}
+
+void TestMainWindow::failedNodeListSkipsTheRestAndWritesNothing()
+{
+    QFETCH(bool, asFolder);
+    MainWindowFixture::Setup setup;
+    setup.nodes = std::nullopt;
+    const QByteArray stored = formMain("game=12\nvert_axis=1\nvalues=1\ndate=0\nnode=0");
+    setup.settings = stored;
+    QTemporaryDir scratch;
+    MainWindowFixture f(setup);
+    if (asFolder) {
+        QDir(f.workDir()).mkdir(QStringLiteral("nodes.txt"));
+        f.dialogs.errors.clear();
+        f.restart();
+    }
+    QCOMPARE(f.dialogs.errors.size(), 1);
+    const QString error = f.dialogs.errors.constFirst();
+    const QString path = QDir(f.workDir()).absoluteFilePath(QStringLiteral("nodes.txt"));
+    QVERIFY2(error.startsWith(QStringLiteral("Cannot open file \"%1\". ").arg(path)), qPrintable(error));
+    QVERIFY(error.size() > path.size() + 22); // the system's reason follows
+    QVERIFY(error.endsWith(QLatin1Char('.')));
+
+    // The window keeps the layout's values; the placement was restored.
+    QCOMPARE(f->cboRank->count(), 0);
+    QVERIFY(f->edtGame->toPlainText().isEmpty());
+    QCOMPARE(f->rgoVertAxis->itemIndex(), -1);
+    QCOMPARE(f->rgoValues->itemIndex(), -1);
+    QVERIFY(!f->cboDate->isChecked());
+    QVERIFY(f->dtpDate1->isEnabled());
+    QCOMPARE(f->windowTitle(), QStringLiteral("Plotwise - Ver1.4"));
+
+    // Closing does not write the un-restored values over the stored ones.
+    f.close();
+    QCOMPARE(f.settingsText(), stored);
+}
+
+void TestMainWindow::refusedSettingsWriteIsReportedAndTheWindowCloses()
+{
+    MainWindowFixture f;
+    QVERIFY(QDir().mkdir(f.settingsPath())); // a folder where the file belongs
+    QSignalSpy closed(&f.window(), &TfrmMain::closed);
+    f->close();
+    QCOMPARE(closed.size(), 1);
+    QVERIFY(!f->isVisible());
+    QCOMPARE(f.dialogs.errors,
+             QStringList(QStringLiteral("Unable to write to %1.").arg(f.settingsPath())));
+}
+
+void TestMainWindow::headlessRunWritesNoSettings()
+{
+    MainWindowFixture::Setup setup;
+    setup.writeSettingsOnClose = false;
+    MainWindowFixture f(setup);
+    f.close();
+    QVERIFY(!QFile::exists(f.settingsPath()));
+}
+
+void TestMainWindow::escClosesExceptInTheGameBox()
+{
+    MainWindowFixture f;
+    QSignalSpy closed(&f.window(), &TfrmMain::closed);
+    QTest::keyClick(f->edtGame, Qt::Key_Escape);
+    QVERIFY(f->isVisible());
+    QCOMPARE(closed.size(), 0);
+    QTest::keyClick(f->btnLoad, Qt::Key_Escape);
+    QVERIFY(!f->isVisible());
+    QCOMPARE(closed.size(), 1);
+    QVERIFY(!f.settingsText().isEmpty());
+}
+
+void TestMainWindow::serviceBaseUrl_data()
+{
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<QString>("override");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("default") << QByteArray() << QString() << DefaultServiceBaseUrl();
+    QTest::newRow("settings") << QByteArray("[service]\nbase_url=http://127.0.0.1:9\n") << QString()
+                              << QStringLiteral("http://127.0.0.1:9");
+    QTest::newRow("override wins") << QByteArray("[service]\nbase_url=http://127.0.0.1:9\n")
+                                   << QStringLiteral("http://127.0.0.1:7")
+                                   << QStringLiteral("http://127.0.0.1:7");
+}
+
+void TestMainWindow::serviceBaseUrl()
+{
+    QFETCH(QByteArray, settings);
+    QFETCH(QString, override);
+    QFETCH(QString, expected);
+    MainWindowFixture::Setup setup;
+    if (!settings.isEmpty())
+        setup.settings = settings;
+    setup.serviceOverride = override;
+    MainWindowFixture f(setup);
+    QCOMPARE(f->serviceBaseUrl(), expected);
+}
+
+void TestMainWindow::nodeListRules_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("sorted, empty line first") << QByteArray("b\nA\n\n") << QStringList({"", "A", "b"});
+    QTest::newRow("CR, LF and CR LF") << QByteArray("z\r\ny\rx\n") << QStringList({"x", "y", "z"});
+    QTest::newRow("last line without end") << QByteArray("a\nlast") << QStringList({"a", "last"});
+    QTest::newRow("final line end adds nothing") << QByteArray("a\r\n") << QStringList({"a"});
+    QTest::newRow("no trimming") << QByteArray(" b \n\ta") << QStringList({"\ta", " b "});
+    QTest::newRow("NUL ends the text") << QByteArray("b\na\0c\n", 6) << QStringList({"a", "b"});
+    QTest::newRow("duplicates in file order") << QByteArray("B\nb\na\nA\nb")
+                                              << QStringList({"a", "A", "B", "b", "b"});
+    QTest::newRow("empty file") << QByteArray() << QStringList();
+    QTest::newRow("single-byte text") << QByteArray("caf\xe9\n") << QStringList({"caf\u00e9"});
+}
+
+void TestMainWindow::nodeListRules()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QStringList, expected);
+    QCOMPARE(NodeListFromText(text), expected);
+}
+
+void TestMainWindow::positionOnScreens_data()
+{
+    QTest::addColumn<QRect>("frame");
+    QTest::addColumn<QList<QRect>>("screens");
+    QTest::addColumn<QPoint>("expected");
+    const QRect primary(0, 0, 1280, 1024);
+    const QList<QRect> one{primary};
+    QTest::newRow("inside") << QRect(10, 10, 650, 633) << one << QPoint(10, 10);
+    QTest::newRow("right of it") << QRect(5000, 10, 650, 633) << one << QPoint(630, 10);
+    QTest::newRow("below it") << QRect(10, 3000, 650, 633) << one << QPoint(10, 391);
+    QTest::newRow("above it") << QRect(10, -900, 650, 633) << one << QPoint(10, 0);
+    QTest::newRow("a sliver is not enough") << QRect(-630, 10, 650, 633) << one << QPoint(0, 10);
+    QTest::newRow("a grabbable piece is") << QRect(-600, 10, 650, 633) << one << QPoint(-600, 10);
+    QTest::newRow("on the second screen")
+        << QRect(1400, 100, 650, 633) << QList<QRect>{primary, QRect(1280, 0, 1024, 768)}
+        << QPoint(1400, 100);
+    QTest::newRow("larger than the screen")
+        << QRect(3000, 3000, 1400, 1100) << one << QPoint(0, 0);
+}
+
+void TestMainWindow::positionOnScreens()
+{
+    QFETCH(QRect, frame);
+    QFETCH(QList<QRect>, screens);
+    QFETCH(QPoint, expected);
+    QCOMPARE(PositionOnScreens(frame, screens, screens.constFirst()), expected);
+}
+
+void TestMainWindow::gameTextOnOneLineKeepsTheGameList_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("LF") << QStringLiteral("1\n2") << QStringLiteral("1 2");
+    QTest::newRow("CR LF and CR") << QStringLiteral("1,\r\n2\r3") << QStringLiteral("1, 2 3");
+    QTest::newRow("empty line") << QStringLiteral("1\n\n2") << QStringLiteral("1  2");
+    QTest::newRow("one line") << QStringLiteral("12, 34") << QStringLiteral("12, 34");
+}
+
+void TestMainWindow::gameTextOnOneLineKeepsTheGameList()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    const QString line = GameTextOnOneLine(text);
+    QCOMPARE(line, expected);
+    QCOMPARE(CommaTextSplit(line), CommaTextSplit(text));
+}
+
+void TestMainWindow::radioGroupIndex_data()
+{
+    QTest::addColumn<int>("set");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("first") << 0 << 0;
+    QTest::newRow("last") << 1 << 1;
+    QTest::newRow("above the last") << 7 << 1;
+    QTest::newRow("none") << -1 << -1;
+    QTest::newRow("below 0") << -5 << -1;
+}
+
+void TestMainWindow::radioGroupIndex()
+{
+    QFETCH(int, set);
+    QFETCH(int, expected);
+    RadioGroup group(QStringLiteral("Values"), {QStringLiteral("Standard"), QStringLiteral("Delta")});
+    QCOMPARE(group.itemIndex(), -1);
+    group.setItemIndex(0);
+    group.setItemIndex(set);
+    QCOMPARE(group.itemIndex(), expected);
+    for (int i = 0; i < group.count(); ++i)
+        QCOMPARE(group.item(i)->isChecked(), i == expected);
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "test_mainwindow.moc"
