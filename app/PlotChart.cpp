@@ -4,6 +4,7 @@
 #include "service/PlotwiseError.h"
 
 #include <QChart>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDateTimeAxis>
 #include <QLegend>
@@ -96,6 +97,7 @@ void PlotSeries::applyStyle()
     QPen pen(m_color);
     pen.setWidth(m_lineWidth);
     m_line->setPen(pen);
+    m_line->setPointLabelsFormat(QStringLiteral("@yPoint"));
     m_line->setPointLabelsVisible(m_marksVisible);
 }
 
@@ -260,15 +262,16 @@ void PlotChart::attachSeries(PlotSeries *series)
 
 void PlotChart::placeOnAxis(PlotSeries *series)
 {
+    // Emptied while it changes axes: a series holding a value at or below zero
+    // on a logarithmic axis, even for a moment, is not drawn at all.
     QLineSeries *line = series->m_line;
+    line->clear();
     for (QAbstractAxis *axis : line->attachedAxes()) {
         if (axis != m_axisX)
             line->detachAxis(axis);
     }
-    // Filled before attaching: a logarithmic axis must never see a value at
-    // or below zero, or it draws nothing of the series.
-    fillLine(series);
     line->attachAxis(m_axisY[axisIndex(series->m_axis)]);
+    fillLine(series);
 }
 
 void PlotChart::fillLine(PlotSeries *series)
@@ -355,6 +358,8 @@ void PlotChart::rescale()
         }
         m_axisX->setRange(QDateTime::fromMSecsSinceEpoch(DayToMSecs(firstDay)),
                           QDateTime::fromMSecsSinceEpoch(DayToMSecs(lastDay)));
+        m_daySpan = lastDay - firstDay;
+        updateDateTicks();
     }
     for (int i = 0; i < 2; ++i) {
         if (!anyValue[i])
@@ -377,6 +382,13 @@ void PlotChart::rescale()
     }
     m_axisY[1]->setVisible(used[1]);
     m_axisY[0]->setVisible(used[0] || !used[1]);
+}
+
+// About one date label per 80 pixels, but never closer than a day apart:
+// the labels show whole days.
+void PlotChart::updateDateTicks()
+{
+    m_axisX->setTickCount(std::clamp(width() / 80, 2, m_daySpan + 1));
 }
 
 void PlotChart::setLegendVisible(bool visible)
@@ -404,6 +416,12 @@ void PlotChart::clearSeriesList()
 
 void PlotChart::repaintNow()
 {
+    // Qt Charts lays the chart out (axes, legend, reversed scales) in posted
+    // events; they run first so that what is drawn is the current state.
+    refreshChangedSeries();
+    for (QObject *receiver : {static_cast<QObject *>(chart()), static_cast<QObject *>(chart()->legend()),
+                              static_cast<QObject *>(scene())})
+        QCoreApplication::sendPostedEvents(receiver);
     viewport()->repaint();
 }
 
@@ -445,6 +463,7 @@ void PlotChart::resizeEvent(QResizeEvent *event)
 {
     // Margins in percent of the chart's size: top 1, left 1, right 0, bottom 0.
     chart()->setMargins(QMargins(width() / 100, height() / 100, 0, 0));
+    updateDateTicks();
     QChartView::resizeEvent(event);
 }
 

@@ -139,6 +139,7 @@ private:
     void seriesPointsChanged(PlotSeries *series);
     void refreshChangedSeries();
     void rescale();
+    void updateDateTicks();
     [[nodiscard]] QColor unusedPaletteColor(const PlotSeries *series) const;
     [[nodiscard]] int axisIndex(VertAxis axis) const { return axis == VertAxis::Left ? 0 : 1; }
 
@@ -148,6 +149,7 @@ private:
     QAbstractAxis *m_axisY[2] = {nullptr, nullptr};
     bool m_inverted[2] = {false, false};
     bool m_logarithmic[2] = {false, false};
+    int m_daySpan = 4; // days from the first to the last point drawn
     // Zoom rectangle and scrolling with the mouse.
     QRubberBand *m_band = nullptr;
     QPoint m_pressPos;

@@ -1,0 +1,440 @@
+// The chart component: point order, days as local calendar days, axis
+// switching with series on them, logarithmic axes and values at or below zero,
+// the palette rule, clearing, saving and printing. Run under several time zones.
+#include "app/PlotChart.h"
+#include "service/PlotwiseError.h"
+#include "service/u_Function.h"
+
+#include <QDateTimeAxis>
+#include <QFile>
+#include <QLineSeries>
+#include <QLogValueAxis>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QValueAxis>
+#include <QtTest>
+
+namespace {
+
+int day(int y, int m, int d)
+{
+    return int(DateToDays(QDate(y, m, d)));
+}
+
+QList<double> yValues(const PlotSeries &series)
+{
+    QList<double> ys;
+    for (const QPointF &p : series.lineSeries()->points())
+        ys << p.y();
+    return ys;
+}
+
+PlotSeries *seriesWith(PlotChart &chart, QObject *owner, const QList<double> &ys, int firstDay = 40000)
+{
+    PlotSeries *series = chart.createSeries(owner);
+    for (int i = 0; i < ys.size(); ++i)
+        series->addPoint(firstDay + i, ys[i]);
+    return series;
+}
+
+bool containsColor(const QImage &image, const QColor &color)
+{
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, y) == color)
+                return true;
+    return false;
+}
+
+} // namespace
+
+class TestChart : public QObject
+{
+    Q_OBJECT
+private slots:
+    void pointsKeepAscendingDaysNewAfterEqual();
+    void daysAreLocalCalendarDays_data();
+    void daysAreLocalCalendarDays();
+    void axesScaleToTheData();
+    void logarithmicAxisDrawsOnlyPositivePoints();
+    void switchingKeepsSeriesOnTheirAxis();
+    void invertedSurvivesSwitchingToLogarithmic();
+    void paletteGivesFirstUnusedColour();
+    void clearingKeepsTheSeriesObjects();
+    void pointsAddedToAnAttachedSeriesReachTheChartInOneCall();
+    void dragZoomsAndUndoes();
+    void saveChoosesTheFormatByExtension_data();
+    void saveChoosesTheFormatByExtension();
+    void savedImageShowsTheCurrentState();
+    void saveFailureNamesTheFile();
+    void printWithoutDefaultPrinterIsRefused();
+    void printToTitlesTheJob();
+};
+
+void TestChart::pointsKeepAscendingDaysNewAfterEqual()
+{
+    PlotChart chart;
+    PlotSeries *s = chart.createSeries(&chart);
+    const QList<std::pair<int, double>> added{{5, 1}, {3, 2}, {5, 3}, {4, 4}, {3, 5}, {9, 6}, {1, 7}};
+    for (auto [d, y] : added)
+        s->addPoint(d, y);
+    QList<std::pair<int, double>> got;
+    for (const ChartPoint &p : s->points())
+        got << std::pair(p.day, p.y);
+    const QList<std::pair<int, double>> expected{{1, 7}, {3, 2}, {3, 5}, {4, 4}, {5, 1}, {5, 3}, {9, 6}};
+    QCOMPARE(got, expected);
+    QCOMPARE(s->pointCount(), 7);
+}
+
+void TestChart::daysAreLocalCalendarDays_data()
+{
+    QTest::addColumn<QDate>("date");
+    QTest::newRow("leap day") << QDate(2020, 2, 29);
+    QTest::newRow("US spring forward") << QDate(2020, 3, 8);
+    QTest::newRow("US fall back") << QDate(2020, 11, 1);
+    QTest::newRow("NZ spring forward") << QDate(2020, 9, 27);
+    QTest::newRow("NZ fall back") << QDate(2020, 4, 5);
+    QTest::newRow("new year") << QDate(2021, 1, 1);
+}
+
+void TestChart::daysAreLocalCalendarDays()
+{
+    QFETCH(QDate, date);
+    const QDateTime shown = QDateTime::fromMSecsSinceEpoch(PlotChart::DayToMSecs(day(date.year(), date.month(), date.day())));
+    QCOMPARE(shown.date(), date);
+    QCOMPARE(shown.time(), QTime(0, 0));
+
+    // The date axis starts at that very day when it is the series' first.
+    PlotChart chart;
+    PlotSeries *s = chart.createSeries(&chart);
+    s->addPoint(int(DateToDays(date)), 1);
+    s->addPoint(int(DateToDays(date)) + 30, 2);
+    chart.attachSeries(s);
+    QCOMPARE(chart.bottomAxis()->min().date(), date);
+    QCOMPARE(chart.bottomAxis()->max().date(), date.addDays(30));
+}
+
+void TestChart::axesScaleToTheData()
+{
+    PlotChart chart;
+    chart.attachSeries(seriesWith(chart, &chart, {120, 80, 95}));
+    auto *left = qobject_cast<QValueAxis *>(chart.verticalAxis(VertAxis::Left));
+    QVERIFY(left);
+    QVERIFY(left->min() <= 80 && left->max() >= 120);
+    QVERIFY(left->max() - left->min() < 200); // scaled to the data, not from zero
+    QVERIFY(!chart.verticalAxis(VertAxis::Right)->isVisible());
+
+    PlotSeries *right = seriesWith(chart, &chart, {5, 7});
+    right->setAxis(VertAxis::Right);
+    chart.attachSeries(right);
+    auto *rightAxis = qobject_cast<QValueAxis *>(chart.verticalAxis(VertAxis::Right));
+    QVERIFY(rightAxis->isVisible());
+    QVERIFY(rightAxis->min() <= 5 && rightAxis->max() >= 7 && rightAxis->max() < 80);
+}
+
+void TestChart::logarithmicAxisDrawsOnlyPositivePoints()
+{
+    PlotChart chart;
+    PlotSeries *s = seriesWith(chart, &chart, {10, 0, -5, 100, 1e-3});
+    chart.attachSeries(s);
+    QCOMPARE(yValues(*s), QList<double>({10, 0, -5, 100, 1e-3}));
+
+    chart.setAxisLogarithmic(VertAxis::Left, true);
+    QCOMPARE(yValues(*s), QList<double>({10, 100, 1e-3}));
+    auto *log = qobject_cast<QLogValueAxis *>(chart.verticalAxis(VertAxis::Left));
+    QVERIFY(log);
+    QVERIFY(s->lineSeries()->attachedAxes().contains(log));
+    QVERIFY(log->min() > 0 && log->min() <= 1e-3 && log->max() >= 100);
+    QCOMPARE(s->pointCount(), 5); // the model keeps every point
+
+    // A series with nothing positive draws nothing and breaks nothing.
+    PlotSeries *negative = seriesWith(chart, &chart, {-1, 0});
+    chart.attachSeries(negative);
+    QCOMPARE(negative->lineSeries()->count(), 0);
+
+    chart.setAxisLogarithmic(VertAxis::Left, false);
+    QCOMPARE(yValues(*s), QList<double>({10, 0, -5, 100, 1e-3}));
+    QVERIFY(qobject_cast<QValueAxis *>(chart.verticalAxis(VertAxis::Left)));
+    QVERIFY(s->lineSeries()->attachedAxes().contains(chart.verticalAxis(VertAxis::Left)));
+}
+
+void TestChart::switchingKeepsSeriesOnTheirAxis()
+{
+    PlotChart chart;
+    PlotSeries *left = seriesWith(chart, &chart, {1, -2});
+    PlotSeries *right = seriesWith(chart, &chart, {3, 4});
+    right->setAxis(VertAxis::Right);
+    chart.attachSeries(left);
+    chart.attachSeries(right);
+
+    chart.setAxisLogarithmic(VertAxis::Right, true);
+    QVERIFY(chart.axisLogarithmic(VertAxis::Right));
+    QVERIFY(!chart.axisLogarithmic(VertAxis::Left));
+    QCOMPARE(yValues(*left), QList<double>({1, -2})); // the left axis is untouched
+    QVERIFY(right->lineSeries()->attachedAxes().contains(chart.verticalAxis(VertAxis::Right)));
+    QVERIFY(left->lineSeries()->attachedAxes().contains(chart.verticalAxis(VertAxis::Left)));
+    QVERIFY(right->lineSeries()->attachedAxes().contains(chart.bottomAxis()));
+
+    // Moving a series to the logarithmic axis drops its non-positive points.
+    left->setAxis(VertAxis::Right);
+    QCOMPARE(yValues(*left), QList<double>({1}));
+    QVERIFY(left->lineSeries()->attachedAxes().contains(chart.verticalAxis(VertAxis::Right)));
+    QCOMPARE(left->lineSeries()->attachedAxes().size(), 2);
+}
+
+void TestChart::invertedSurvivesSwitchingToLogarithmic()
+{
+    PlotChart chart;
+    chart.setAxisInverted(VertAxis::Left, true);
+    QVERIFY(chart.verticalAxis(VertAxis::Left)->isReverse());
+    chart.setAxisLogarithmic(VertAxis::Left, true);
+    QVERIFY(chart.axisInverted(VertAxis::Left));
+    QVERIFY(chart.verticalAxis(VertAxis::Left)->isReverse());
+    QVERIFY(!chart.verticalAxis(VertAxis::Right)->isReverse());
+    chart.setAxisInverted(VertAxis::Left, false);
+    QVERIFY(!chart.verticalAxis(VertAxis::Left)->isReverse());
+}
+
+void TestChart::paletteGivesFirstUnusedColour()
+{
+    PlotChart chart;
+    PlotSeries *a = seriesWith(chart, &chart, {1});
+    PlotSeries *b = seriesWith(chart, &chart, {1});
+    chart.attachSeries(a);
+    chart.attachSeries(b);
+    QVERIFY(!a->colorSet() && !b->colorSet());
+    QVERIFY(a->color() != b->color());
+    const QColor second = b->color();
+
+    b->setColor(Qt::red); // b no longer uses its palette colour
+    QCOMPARE(b->lineSeries()->color(), QColor(Qt::red));
+    PlotSeries *c = seriesWith(chart, &chart, {1});
+    chart.attachSeries(c);
+    QCOMPARE(c->color(), second);
+    QCOMPARE(c->lineSeries()->pen().color(), second);
+
+    // A series with a colour of its own keeps it.
+    PlotSeries *d = seriesWith(chart, &chart, {1});
+    d->setColor(ColorFromValue(0x00FF00)); // green in the chart's colour value layout
+    chart.attachSeries(d);
+    QCOMPARE(d->lineSeries()->color(), QColor(0, 255, 0));
+    QCOMPARE(ColorFromValue(0x0000FF), QColor(255, 0, 0));
+    QCOMPARE(ColorFromValue(0xFF0000), QColor(0, 0, 255));
+
+    // Once every palette colour is taken, colours are shared, never missing.
+    QSet<QRgb> colours;
+    for (int i = 0; i < 30; ++i) {
+        PlotSeries *s = seriesWith(chart, &chart, {1});
+        chart.attachSeries(s);
+        QVERIFY(s->color().isValid());
+        colours << s->color().rgb();
+    }
+    QVERIFY(colours.size() > 5);
+}
+
+void TestChart::clearingKeepsTheSeriesObjects()
+{
+    QObject owner;
+    PlotChart chart;
+    chart.setAxisLogarithmic(VertAxis::Right, true);
+    chart.setAxisInverted(VertAxis::Left, true);
+    chart.setLegendVisible(false);
+    QPointer<PlotSeries> s = seriesWith(chart, &owner, {1, 2});
+    s->setTitle(QStringLiteral("Game"));
+    chart.attachSeries(s);
+    QCOMPARE(s->lineSeries()->name(), QStringLiteral("Game"));
+    chart.clearSeriesList();
+    chart.repaintNow();
+    QCOMPARE(chart.seriesCount(), 0);
+    QVERIFY(chart.chart()->series().isEmpty());
+    QVERIFY(s);
+    QVERIFY(!s->lineSeries());
+    QCOMPARE(s->pointCount(), 2);
+    QVERIFY(chart.axisLogarithmic(VertAxis::Right));
+    QVERIFY(chart.axisInverted(VertAxis::Left));
+    QVERIFY(!chart.legendVisible());
+
+    // A series may go back on the chart, and dies cleanly on or off it.
+    chart.attachSeries(s);
+    QCOMPARE(s->lineSeries()->count(), 2);
+    delete s;
+    QCOMPARE(chart.seriesCount(), 0);
+}
+
+void TestChart::pointsAddedToAnAttachedSeriesReachTheChartInOneCall()
+{
+    PlotChart chart;
+    PlotSeries *s = seriesWith(chart, &chart, {1});
+    chart.attachSeries(s);
+    QSignalSpy replaced(s->lineSeries(), &QXYSeries::pointsReplaced);
+    QSignalSpy added(s->lineSeries(), &QXYSeries::pointAdded);
+    for (int i = 1; i <= 5500; ++i)
+        s->addPoint(40000 + i, i);
+    QCOMPARE(s->lineSeries()->count(), 1); // nothing per point
+    QCoreApplication::processEvents();
+    QCOMPARE(s->lineSeries()->count(), 5501);
+    QCOMPARE(replaced.size(), 1);
+    QCOMPARE(added.size(), 0);
+    QCOMPARE(chart.bottomAxis()->max().date(), DaysToDate(45500));
+}
+
+void TestChart::dragZoomsAndUndoes()
+{
+    PlotChart chart;
+    chart.resize(600, 400);
+    chart.show();
+    chart.attachSeries(seriesWith(chart, &chart, {1, 5, 2, 8, 3, 9, 4}));
+    const QDateTime fullMin = chart.bottomAxis()->min();
+    const QDateTime fullMax = chart.bottomAxis()->max();
+    const QRectF area = chart.chart()->plotArea();
+    const QPoint from = chart.mapFromScene(chart.chart()->mapToScene(area.center() - QPointF(60, 40)));
+    const QPoint to = from + QPoint(120, 80);
+
+    QTest::mousePress(chart.viewport(), Qt::LeftButton, {}, from);
+    QTest::mouseMove(chart.viewport(), to);
+    QTest::mouseRelease(chart.viewport(), Qt::LeftButton, {}, to);
+    QVERIFY(chart.bottomAxis()->min() > fullMin);
+    QVERIFY(chart.bottomAxis()->max() < fullMax);
+
+    // Dragging towards the upper left undoes the zoom.
+    QTest::mousePress(chart.viewport(), Qt::LeftButton, {}, to);
+    QTest::mouseMove(chart.viewport(), from);
+    QTest::mouseRelease(chart.viewport(), Qt::LeftButton, {}, from);
+    QCOMPARE(chart.bottomAxis()->min(), fullMin);
+    QCOMPARE(chart.bottomAxis()->max(), fullMax);
+
+    // Dragging with the right button scrolls: the content follows the mouse.
+    QTest::mousePress(chart.viewport(), Qt::RightButton, {}, from);
+    QTest::mouseMove(chart.viewport(), from + QPoint(100, 0));
+    QTest::mouseRelease(chart.viewport(), Qt::RightButton, {}, from + QPoint(100, 0));
+    QVERIFY(chart.bottomAxis()->min() < fullMin);
+}
+
+void TestChart::saveChoosesTheFormatByExtension_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("magic");
+    QTest::newRow("bmp") << QStringLiteral("graph.bmp") << QByteArray("BM");
+    QTest::newRow("png") << QStringLiteral("graph.png") << QByteArray("\x89PNG");
+    QTest::newRow("PNG upper case") << QStringLiteral("graph.PNG") << QByteArray("\x89PNG");
+    QTest::newRow("jpg") << QStringLiteral("graph.jpg") << QByteArray("\xff\xd8");
+    QTest::newRow("jpeg") << QStringLiteral("graph.JPEG") << QByteArray("\xff\xd8");
+    QTest::newRow("other extension") << QStringLiteral("graph.txt") << QByteArray("BM");
+    QTest::newRow("pdf is not chosen") << QStringLiteral("graph.pdf") << QByteArray("BM");
+    QTest::newRow("no extension") << QStringLiteral("graph") << QByteArray("BM");
+}
+
+void TestChart::saveChoosesTheFormatByExtension()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, magic);
+    QTemporaryDir dir;
+    PlotChart chart;
+    chart.resize(400, 300);
+    chart.show();
+    PlotSeries *s = seriesWith(chart, &chart, {1, 5, 2, 8});
+    s->setColor(QColor(255, 0, 0));
+    s->setLineWidth(2);
+    chart.attachSeries(s);
+    const QString path = dir.filePath(name);
+    chart.saveToBitmap(path);
+
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.read(magic.size()) == magic);
+    file.close();
+    const QImage image(path, magic == "BM" ? "BMP" : nullptr);
+    QCOMPARE(image.size(), QSize(400, 300));
+    QCOMPARE(image.pixelColor(1, 1), QColor(Qt::white));
+    if (!magic.startsWith('\xff')) { // JPEG shifts colours
+        // The image shows the chart as laid out now: the series and its
+        // legend entry right of the plot area.
+        QVERIFY(containsColor(image, QColor(255, 0, 0)));
+        const int legendLeft = int(chart.chart()->plotArea().right()) + 5;
+        QVERIFY(containsColor(image.copy(legendLeft, 0, 400 - legendLeft, 300), QColor(255, 0, 0)));
+    }
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList(name)); // no temporary left
+}
+
+void TestChart::savedImageShowsTheCurrentState()
+{
+    // Regression: the image was drawn before Qt Charts had laid out changes
+    // made just before the save, so the right axis and the legend were missing.
+    QTemporaryDir dir;
+    PlotChart chart;
+    chart.resize(400, 300);
+    chart.show();
+    PlotSeries *rising = seriesWith(chart, &chart, {1, 2, 3, 4, 5, 6, 7, 8});
+    rising->setColor(QColor(255, 0, 0));
+    rising->setLineWidth(3);
+    chart.attachSeries(rising);
+    PlotSeries *right = seriesWith(chart, &chart, {5, 3});
+    right->setAxis(VertAxis::Right);
+    right->setColor(QColor(0, 0, 255));
+    chart.attachSeries(right);
+    chart.setBottomLabelAngle(90);
+    chart.setAxisInverted(VertAxis::Left, true);
+    const QString path = dir.filePath(QStringLiteral("graph.png"));
+    chart.saveToBitmap(path);
+    const QImage image(path);
+    const QRect area = chart.chart()->plotArea().toRect();
+    const QSize quarter = area.size() / 4;
+    const QRect topLeft(area.topLeft(), quarter);
+    const QRect bottomLeft(QPoint(area.left(), area.bottom() - quarter.height()), quarter);
+    QVERIFY(containsColor(image.copy(topLeft), QColor(255, 0, 0)));
+    QVERIFY(!containsColor(image.copy(bottomLeft), QColor(255, 0, 0)));
+    const int legendLeft = area.right() + 40; // past the right axis' labels
+    QVERIFY(containsColor(image.copy(legendLeft, 0, image.width() - legendLeft, image.height()),
+                          QColor(0, 0, 255)));
+}
+
+void TestChart::saveFailureNamesTheFile()
+{
+    QTemporaryDir dir;
+    PlotChart chart;
+    const QString path = dir.filePath(QStringLiteral("taken.bmp"));
+    QVERIFY(QDir().mkdir(path)); // a folder where the file belongs
+    try {
+        chart.saveToBitmap(path);
+        QFAIL("no error");
+    } catch (const PlotwiseError &e) {
+        QVERIFY2(e.message().startsWith(QStringLiteral("Cannot create file \"%1\". ").arg(path)),
+                 qPrintable(e.message()));
+        QVERIFY(e.message().size() > path.size() + 22);
+    }
+}
+
+void TestChart::printWithoutDefaultPrinterIsRefused()
+{
+    if (!QPrinterInfo::defaultPrinter().isNull())
+        QSKIP("this machine has a default printer");
+    PlotChart chart;
+    QVERIFY_THROWS_EXCEPTION(PlotwiseError, chart.print());
+    try {
+        chart.print();
+    } catch (const PlotwiseError &e) {
+        QCOMPARE(e.message(), QStringLiteral("There is no default printer currently selected"));
+    }
+}
+
+void TestChart::printToTitlesTheJob()
+{
+    QTemporaryDir dir;
+    PlotChart chart;
+    chart.setObjectName(QStringLiteral("chaMain"));
+    chart.resize(400, 300);
+    chart.attachSeries(seriesWith(chart, &chart, {1, 2}));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(dir.filePath(QStringLiteral("out.pdf")));
+    chart.printTo(printer);
+    QCOMPARE(printer.docName(), QStringLiteral("chaMain"));
+    QFile pdf(printer.outputFileName());
+    QVERIFY(pdf.open(QIODevice::ReadOnly));
+    QVERIFY(pdf.readAll().startsWith("%PDF"));
+}
+
+QTEST_MAIN(TestChart)
+#include "test_chart.moc"
