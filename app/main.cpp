@@ -2,6 +2,7 @@
 // until the main window closes, and destroys the windows in reverse order.
 #include "app/Dialogs.h"
 #include "app/u_frmMain.h"
+#include "script/u_frmScript.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -21,10 +22,13 @@ int main(int argc, char *argv[])
     context.dialogs = &dialogs;
 
     auto frmMain = std::make_unique<TfrmMain>(context);
+    auto frmScript = std::make_unique<TfrmScript>(frmMain.get());
+    frmMain->setWindows(frmScript.get(), nullptr);
     QObject::connect(frmMain.get(), &TfrmMain::closed, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     frmMain->show();
     const int result = QApplication::exec();
+    frmScript.reset();
     frmMain.reset();
     return result;
 }
