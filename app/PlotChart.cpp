@@ -72,7 +72,7 @@ void PlotSeries::setAxis(VertAxis axis)
     m_axis = axis;
     if (m_chart) {
         m_chart->placeOnAxis(this);
-        m_chart->rescale();
+        m_chart->scheduleUpdate();
     }
 }
 
@@ -171,10 +171,21 @@ qint64 PlotChart::DayToMSecs(int day)
     return DaysToDate(day).startOfDay().toMSecsSinceEpoch();
 }
 
+qint64 PlotChart::midnight(int day)
+{
+    // Local time conversions cost microseconds each (the C library may look
+    // at the zone file every time), and every series of a Load repeats the
+    // same days.
+    auto known = m_midnights.constFind(day);
+    if (known == m_midnights.constEnd())
+        known = m_midnights.insert(day, DayToMSecs(day));
+    return *known;
+}
+
 void PlotChart::undoZoom()
 {
     chart()->zoomReset();
-    rescale();
+    scheduleUpdate();
 }
 
 void PlotChart::setBottomLabelAngle(int degrees)
@@ -208,7 +219,7 @@ void PlotChart::setAxisLogarithmic(VertAxis axis, bool logarithmic)
     }
     chart()->removeAxis(old);
     delete old;
-    rescale();
+    scheduleUpdate();
 }
 
 bool PlotChart::axisInverted(VertAxis axis) const
@@ -257,7 +268,7 @@ void PlotChart::attachSeries(PlotSeries *series)
     series->applyStyle(); // after addSeries, which gives the series the theme's look
     series->m_line->attachAxis(m_axisX);
     placeOnAxis(series);
-    rescale();
+    scheduleUpdate();
 }
 
 void PlotChart::placeOnAxis(PlotSeries *series)
@@ -279,18 +290,9 @@ void PlotChart::fillLine(PlotSeries *series)
     const bool logarithmic = m_logarithmic[axisIndex(series->m_axis)];
     QList<QPointF> points;
     points.reserve(qsizetype(series->m_points.size()));
-    int lastDay = 0;
-    qint64 lastMSecs = 0;
-    bool haveLast = false;
     for (const ChartPoint &p : series->m_points) {
-        if (!drawable(p.y, logarithmic))
-            continue;
-        if (!haveLast || p.day != lastDay) {
-            lastDay = p.day;
-            lastMSecs = DayToMSecs(p.day);
-            haveLast = true;
-        }
-        points.append(QPointF(double(lastMSecs), p.y));
+        if (drawable(p.y, logarithmic))
+            points.append(QPointF(double(midnight(p.day)), p.y));
     }
     series->m_line->replace(points);
 }
@@ -303,22 +305,29 @@ void PlotChart::detach(PlotSeries *series)
     delete series->m_line;
     series->m_line = nullptr;
     series->m_chart = nullptr;
-    rescale();
+    scheduleUpdate();
 }
 
 void PlotChart::seriesPointsChanged(PlotSeries *series)
 {
-    if (m_changed.contains(series))
-        return;
-    m_changed << series;
-    if (m_changed.size() == 1)
-        QMetaObject::invokeMethod(this, &PlotChart::refreshChangedSeries, Qt::QueuedConnection);
+    if (!m_changed.contains(series))
+        m_changed << series;
+    scheduleUpdate();
 }
 
-void PlotChart::refreshChangedSeries()
+void PlotChart::scheduleUpdate()
 {
-    if (m_changed.isEmpty())
+    if (m_updateQueued)
         return;
+    m_updateQueued = true;
+    QMetaObject::invokeMethod(this, &PlotChart::applyPendingChanges, Qt::QueuedConnection);
+}
+
+void PlotChart::applyPendingChanges()
+{
+    if (!m_updateQueued)
+        return;
+    m_updateQueued = false;
     for (PlotSeries *series : std::as_const(m_changed))
         fillLine(series);
     m_changed.clear();
@@ -356,8 +365,8 @@ void PlotChart::rescale()
             --firstDay;
             ++lastDay;
         }
-        m_axisX->setRange(QDateTime::fromMSecsSinceEpoch(DayToMSecs(firstDay)),
-                          QDateTime::fromMSecsSinceEpoch(DayToMSecs(lastDay)));
+        m_axisX->setRange(QDateTime::fromMSecsSinceEpoch(midnight(firstDay)),
+                          QDateTime::fromMSecsSinceEpoch(midnight(lastDay)));
         m_daySpan = lastDay - firstDay;
         updateDateTicks();
     }
@@ -411,14 +420,15 @@ void PlotChart::clearSeriesList()
     }
     m_series.clear();
     m_changed.clear();
-    rescale();
+    m_midnights.clear(); // a time zone changed since is taken from here on
+    scheduleUpdate();
 }
 
 void PlotChart::repaintNow()
 {
     // Qt Charts lays the chart out (axes, legend, reversed scales) in posted
     // events; they run first so that what is drawn is the current state.
-    refreshChangedSeries();
+    applyPendingChanges();
     for (QObject *receiver : {static_cast<QObject *>(chart()), static_cast<QObject *>(chart()->legend()),
                               static_cast<QObject *>(scene())})
         QCoreApplication::sendPostedEvents(receiver);

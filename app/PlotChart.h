@@ -8,6 +8,7 @@
 
 #include <QChartView>
 #include <QColor>
+#include <QHash>
 #include <QObject>
 #include <QPoint>
 #include <QString>
@@ -85,7 +86,8 @@ public:
     explicit PlotChart(QWidget *parent = nullptr);
     ~PlotChart() override;
 
-    // Ends any zoom or scroll: every axis scales to the data again.
+    // Ends any zoom or scroll: every axis scales to the data again (when the
+    // program is next idle, or at repaintNow()).
     void undoZoom();
     void setBottomLabelAngle(int degrees);
     [[nodiscard]] PlotSeries *createSeries(QObject *owner);
@@ -110,6 +112,8 @@ public:
 
     // Every series leaves the chart; the series objects live on.
     void clearSeriesList();
+    // Applies every pending change (axis scales, added points, Qt Charts'
+    // layout) and redraws the chart at once.
     void repaintNow();
 
     // Writes the chart as drawn at its current size on white. The extension
@@ -137,19 +141,27 @@ private:
     void fillLine(PlotSeries *series);
     void detach(PlotSeries *series);
     void seriesPointsChanged(PlotSeries *series);
-    void refreshChangedSeries();
+    // Axis scaling and points added to attached series are applied once, when
+    // the program is next idle or the chart is repainted: a Load attaching
+    // many series lays the chart out once, not once per series.
+    void scheduleUpdate();
+    void applyPendingChanges();
     void rescale();
     void updateDateTicks();
+    // DayToMSecs, remembered per day.
+    [[nodiscard]] qint64 midnight(int day);
     [[nodiscard]] QColor unusedPaletteColor(const PlotSeries *series) const;
     [[nodiscard]] int axisIndex(VertAxis axis) const { return axis == VertAxis::Left ? 0 : 1; }
 
     QList<PlotSeries *> m_series;
     QList<PlotSeries *> m_changed; // attached series with points not yet on the chart
+    bool m_updateQueued = false;
     QDateTimeAxis *m_axisX = nullptr;
     QAbstractAxis *m_axisY[2] = {nullptr, nullptr};
     bool m_inverted[2] = {false, false};
     bool m_logarithmic[2] = {false, false};
     int m_daySpan = 4; // days from the first to the last point drawn
+    QHash<int, qint64> m_midnights;
     // Zoom rectangle and scrolling with the mouse.
     QRubberBand *m_band = nullptr;
     QPoint m_pressPos;

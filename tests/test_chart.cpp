@@ -112,6 +112,7 @@ void TestChart::daysAreLocalCalendarDays()
     s->addPoint(int(DateToDays(date)), 1);
     s->addPoint(int(DateToDays(date)) + 30, 2);
     chart.attachSeries(s);
+    chart.repaintNow();
     QCOMPARE(chart.bottomAxis()->min().date(), date);
     QCOMPARE(chart.bottomAxis()->max().date(), date.addDays(30));
 }
@@ -120,6 +121,7 @@ void TestChart::axesScaleToTheData()
 {
     PlotChart chart;
     chart.attachSeries(seriesWith(chart, &chart, {120, 80, 95}));
+    chart.repaintNow();
     auto *left = qobject_cast<QValueAxis *>(chart.verticalAxis(VertAxis::Left));
     QVERIFY(left);
     QVERIFY(left->min() <= 80 && left->max() >= 120);
@@ -129,6 +131,7 @@ void TestChart::axesScaleToTheData()
     PlotSeries *right = seriesWith(chart, &chart, {5, 7});
     right->setAxis(VertAxis::Right);
     chart.attachSeries(right);
+    QCoreApplication::processEvents(); // the chart catches up when idle
     auto *rightAxis = qobject_cast<QValueAxis *>(chart.verticalAxis(VertAxis::Right));
     QVERIFY(rightAxis->isVisible());
     QVERIFY(rightAxis->min() <= 5 && rightAxis->max() >= 7 && rightAxis->max() < 80);
@@ -142,6 +145,7 @@ void TestChart::logarithmicAxisDrawsOnlyPositivePoints()
     QCOMPARE(yValues(*s), QList<double>({10, 0, -5, 100, 1e-3}));
 
     chart.setAxisLogarithmic(VertAxis::Left, true);
+    chart.repaintNow();
     QCOMPARE(yValues(*s), QList<double>({10, 100, 1e-3}));
     auto *log = qobject_cast<QLogValueAxis *>(chart.verticalAxis(VertAxis::Left));
     QVERIFY(log);
@@ -286,6 +290,7 @@ void TestChart::dragZoomsAndUndoes()
     chart.resize(600, 400);
     chart.show();
     chart.attachSeries(seriesWith(chart, &chart, {1, 5, 2, 8, 3, 9, 4}));
+    chart.repaintNow();
     const QDateTime fullMin = chart.bottomAxis()->min();
     const QDateTime fullMax = chart.bottomAxis()->max();
     const QRectF area = chart.chart()->plotArea();
@@ -302,6 +307,7 @@ void TestChart::dragZoomsAndUndoes()
     QTest::mousePress(chart.viewport(), Qt::LeftButton, {}, to);
     QTest::mouseMove(chart.viewport(), from);
     QTest::mouseRelease(chart.viewport(), Qt::LeftButton, {}, from);
+    chart.repaintNow();
     QCOMPARE(chart.bottomAxis()->min(), fullMin);
     QCOMPARE(chart.bottomAxis()->max(), fullMax);
 
