@@ -1,10 +1,10 @@
 #include "app/NodeList.h"
 
+#include "service/FileBytes.h"
 #include "service/PlotwiseError.h"
 #include "service/TextLines.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <algorithm>
 
 QStringList NodeListFromText(const QByteArray &text)
@@ -24,7 +24,7 @@ QStringList ReadNodeList(const QString &fileName)
         bytes = file.readAll();
     if (!file.isOpen() || file.error() != QFileDevice::NoError) {
         throw PlotwiseError(QStringLiteral("Cannot open file \"%1\". %2")
-                                .arg(QFileInfo(fileName).absoluteFilePath(), file.errorString()));
+                                .arg(FullPath(fileName), file.errorString()));
     }
     return NodeListFromText(bytes);
 }

@@ -325,7 +325,6 @@ void TestMainWindow::failedNodeListSkipsTheRestAndWritesNothing()
     setup.nodes = std::nullopt;
     const QByteArray stored = formMain("game=12\nvert_axis=1\nvalues=1\ndate=0\nnode=0");
     setup.settings = stored;
-    QTemporaryDir scratch;
     MainWindowFixture f(setup);
     if (asFolder) {
         QDir(f.workDir()).mkdir(QStringLiteral("nodes.txt"));
