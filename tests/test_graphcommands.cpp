@@ -41,7 +41,7 @@ class TestGraphCommands : public QObject
     Q_OBJECT
 private slots:
     void clearGraphKeepsEverythingButTheSeriesList();
-    void saveAsksAndWritesByExtension();
+    void saveAsksAndWritesTheChart();
     void saveOffersTheLastNameAgain();
     void saveCancelledWritesNothing();
     void saveFailureIsReported();
@@ -76,14 +76,12 @@ void TestGraphCommands::clearGraphKeepsEverythingButTheSeriesList()
     QVERIFY(f.dialogs.errors.isEmpty());
 }
 
-void TestGraphCommands::saveAsksAndWritesByExtension()
+void TestGraphCommands::saveAsksAndWritesTheChart()
 {
     MainWindowFixture f;
     addSeries(f.window(), QStringLiteral("A"));
     const QString bmp = f.workDir() + QStringLiteral("/graph.bmp");
-    const QString png = f.workDir() + QStringLiteral("/graph.png");
-    f.dialogs.fileNames << bmp << png;
-    f->btnSave->click();
+    f.dialogs.fileNames << bmp;
     f->btnSave->click();
     QVERIFY(f.dialogs.errors.isEmpty());
     QVERIFY(!f.dialogs.unexpected);
@@ -95,11 +93,7 @@ void TestGraphCommands::saveAsksAndWritesByExtension()
     QVERIFY(spec.overwritePrompt);
     QVERIFY(spec.selectedFile.isEmpty());
 
-    const QSize size = f->chaMain->size();
-    QImage saved(bmp, "BMP");
-    QCOMPARE(saved.size(), size);
-    QImage savedPng(png, "PNG");
-    QCOMPARE(savedPng.size(), size);
+    QCOMPARE(QImage(bmp, "BMP").size(), f->chaMain->size());
 }
 
 void TestGraphCommands::saveOffersTheLastNameAgain()
