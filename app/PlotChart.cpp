@@ -429,8 +429,7 @@ void PlotChart::repaintNow()
     // Qt Charts lays the chart out (axes, legend, reversed scales) in posted
     // events; they run first so that what is drawn is the current state.
     applyPendingChanges();
-    for (QObject *receiver : {static_cast<QObject *>(chart()), static_cast<QObject *>(chart()->legend()),
-                              static_cast<QObject *>(scene())})
+    for (QObject *receiver : std::initializer_list<QObject *>{chart(), chart()->legend(), scene()})
         QCoreApplication::sendPostedEvents(receiver);
     viewport()->repaint();
 }

@@ -269,8 +269,7 @@ bool TfrmMain::UseDateRange() const
 void TfrmMain::SetUseDateRange(bool on)
 {
     cboDate->setChecked(on);
-    for (QWidget *control : {static_cast<QWidget *>(labDate1), static_cast<QWidget *>(dtpDate1),
-                             static_cast<QWidget *>(labDate2), static_cast<QWidget *>(dtpDate2)})
+    for (QWidget *control : std::initializer_list<QWidget *>{labDate1, dtpDate1, labDate2, dtpDate2})
         control->setEnabled(on);
 }
 
