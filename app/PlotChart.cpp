@@ -267,8 +267,8 @@ void PlotChart::attachSeries(PlotSeries *series)
     chart()->addSeries(series->m_line);
     series->applyStyle(); // after addSeries, which gives the series the theme's look
     series->m_line->attachAxis(m_axisX);
-    placeOnAxis(series);
-    scheduleUpdate();
+    series->m_line->attachAxis(m_axisY[axisIndex(series->m_axis)]);
+    seriesPointsChanged(series); // its points follow once the axes have their new scales
 }
 
 void PlotChart::placeOnAxis(PlotSeries *series)
@@ -328,10 +328,11 @@ void PlotChart::applyPendingChanges()
     if (!m_updateQueued)
         return;
     m_updateQueued = false;
+    // Scales first, points second: Qt Charts lays out each new line once.
+    rescale();
     for (PlotSeries *series : std::as_const(m_changed))
         fillLine(series);
     m_changed.clear();
-    rescale();
 }
 
 // Every axis scales to the points it draws: the date axis to the first and

@@ -101,8 +101,9 @@ public:
     [[nodiscard]] QAbstractAxis *verticalAxis(VertAxis axis) const;
     [[nodiscard]] QDateTimeAxis *bottomAxis() const { return m_axisX; }
 
-    // Appends the series to the chart and draws it; a series whose colour was
-    // never set gets the first palette colour no other series on it uses.
+    // Appends the series to the chart; a series whose colour was never set
+    // gets the first palette colour no other series on it uses. Its points
+    // are drawn when the program is next idle or at repaintNow().
     void attachSeries(PlotSeries *series);
     [[nodiscard]] int seriesCount() const { return int(m_series.size()); }
     [[nodiscard]] const QList<PlotSeries *> &series() const { return m_series; }

@@ -139,6 +139,7 @@ void TestChart::logarithmicAxisDrawsOnlyPositivePoints()
     PlotChart chart;
     PlotSeries *s = seriesWith(chart, &chart, {10, 0, -5, 100, 1e-3});
     chart.attachSeries(s);
+    chart.repaintNow();
     QCOMPARE(yValues(*s), QList<double>({10, 0, -5, 100, 1e-3}));
 
     chart.setAxisLogarithmic(VertAxis::Left, true);
@@ -153,6 +154,7 @@ void TestChart::logarithmicAxisDrawsOnlyPositivePoints()
     // A series with nothing positive draws nothing and breaks nothing.
     PlotSeries *negative = seriesWith(chart, &chart, {-1, 0});
     chart.attachSeries(negative);
+    chart.repaintNow();
     QCOMPARE(negative->lineSeries()->count(), 0);
 
     chart.setAxisLogarithmic(VertAxis::Left, false);
@@ -169,6 +171,7 @@ void TestChart::switchingKeepsSeriesOnTheirAxis()
     right->setAxis(VertAxis::Right);
     chart.attachSeries(left);
     chart.attachSeries(right);
+    chart.repaintNow();
 
     chart.setAxisLogarithmic(VertAxis::Right, true);
     QVERIFY(chart.axisLogarithmic(VertAxis::Right));
@@ -259,6 +262,7 @@ void TestChart::clearingKeepsTheSeriesObjects()
 
     // A series may go back on the chart, and dies cleanly on or off it.
     chart.attachSeries(s);
+    chart.repaintNow();
     QCOMPARE(s->lineSeries()->count(), 2);
     delete s;
     QCOMPARE(chart.seriesCount(), 0);
@@ -269,6 +273,7 @@ void TestChart::pointsAddedToAnAttachedSeriesReachTheChartInOneCall()
     PlotChart chart;
     PlotSeries *s = seriesWith(chart, &chart, {1});
     chart.attachSeries(s);
+    chart.repaintNow();
     QSignalSpy replaced(s->lineSeries(), &QXYSeries::pointsReplaced);
     QSignalSpy added(s->lineSeries(), &QXYSeries::pointAdded);
     for (int i = 1; i <= 5500; ++i)
