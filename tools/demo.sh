@@ -16,7 +16,7 @@ cmake --build build -j"$(nproc)" --target plotwise plotwise-sample-service plotw
 demo=$PWD/build/demo
 mkdir -p "$demo"
 cp build/plotwise "$demo/plotwise"
-[ -f "$demo/data/nodes.txt" ] || build/plotwise-sample-data "$demo/data" >/dev/null
+[ -f "$demo/data/nodes.txt" ] || build/tools/plotwise-sample-data "$demo/data" >/dev/null
 cp "$demo/data/nodes.txt" "$demo/nodes.txt"
 
 # Four games' board-game rank on an inverted axis (rank 1 at the top), one
@@ -30,18 +30,19 @@ cat >"$demo/demo-script.txt" <<EOF
 1006,$node,,,LS,I,#9467BD
 EOF
 
-# Starts the service on the given port; prints its base address, or nothing
-# when it could not listen there.
+# Starts the service on the given port and sets url to its base address;
+# url stays empty when it could not listen there.
 service_pid=
+url=
 start_service() {
     local out=$demo/service.out
     : >"$out"
-    build/plotwise-sample-service --port "$1" --data "$demo/data" --log "$demo/service.log" \
+    build/tools/plotwise-sample-service --port "$1" --data "$demo/data" --log "$demo/service.log" \
         >"$out" 2>&1 &
     service_pid=$!
     for _ in $(seq 50); do
         if grep -q '^listening on ' "$out"; then
-            sed -n 's/^listening on \(.*\)$/http:\/\/\1/p' "$out" | head -n 1
+            url=http://$(sed -n 's/^listening on //p' "$out" | head -n 1)
             return
         fi
         kill -0 "$service_pid" 2>/dev/null || break
@@ -50,9 +51,12 @@ start_service() {
     kill "$service_pid" 2>/dev/null || true
     service_pid=
 }
+# The service's socket shares its port with another listener instead of
+# failing, so a taken default port is found by connecting to it first.
+port_taken() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
 trap '[ -z "$service_pid" ] || kill "$service_pid" 2>/dev/null || true' EXIT
-url=$(start_service 8642)
-[ -n "$url" ] || url=$(start_service 0)
+port_taken 8642 || start_service 8642
+[ -n "$url" ] || start_service 0
 if [ -z "$url" ]; then
     echo "The sample service did not start; see $demo/service.out" >&2
     exit 1
