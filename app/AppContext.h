@@ -14,3 +14,7 @@ struct AppContext {
     bool writeSettingsOnClose = true; // false for a headless run
     QString serviceOverride;          // base address for this run; empty: from the settings file
 };
+
+// The running program's context: its folder and file name, with dialogs. Needs
+// the application object.
+[[nodiscard]] AppContext ProgramContext(Dialogs *dialogs);

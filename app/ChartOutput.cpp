@@ -6,6 +6,7 @@
 #include "service/PlotwiseError.h"
 
 #include <QChart>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QGraphicsScene>
@@ -13,6 +14,7 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QResizeEvent>
 #include <QSaveFile>
 #include <QSvgGenerator>
 
@@ -37,20 +39,36 @@ void commitOrThrow(QSaveFile &file)
         cannotCreate(file.fileName(), file.errorString());
 }
 
-// Draws the chart into painter over target, laid out at size. The chart is
-// resized for the drawing and given its own size back afterwards, so the
-// window's chart is unchanged.
+// Lays the view and its chart out at size, as a resize by the user would
+// (margins, date labels). A hidden view gets no resize events until it is
+// shown, so they are sent here: the view's own, which sizes its viewport, and
+// the viewport's, which a scroll area hands to its resizeEvent.
+void layOut(PlotChart &view, QSize size)
+{
+    const QSize oldSize = view.size();
+    if (size == oldSize)
+        return;
+    const QSize oldViewportSize = view.viewport()->size();
+    view.resize(size);
+    QResizeEvent viewEvent(size, oldSize);
+    QCoreApplication::sendEvent(&view, &viewEvent);
+    QResizeEvent viewportEvent(view.viewport()->size(), oldViewportSize);
+    QCoreApplication::sendEvent(view.viewport(), &viewportEvent);
+}
+
+// Draws the chart into painter over target, laid out at size. The view is
+// given its own size back afterwards.
 void renderChart(PlotChart &view, QPainter &painter, const QRectF &target, QSize size)
 {
+    const QSize oldSize = view.size();
+    layOut(view, size);
     view.repaintNow();
-    QChart *chart = view.chart();
-    const QSizeF oldSize = chart->size();
-    chart->resize(size);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.fillRect(target, Qt::white);
+    QChart *chart = view.chart();
     chart->scene()->render(&painter, target, chart->sceneBoundingRect());
-    chart->resize(oldSize);
+    layOut(view, oldSize);
 }
 
 const char *bitmapFormat(ImageFormat format)
@@ -107,6 +125,7 @@ void WriteChartImage(PlotChart &chart, const QString &path, QSize size, ImageFor
         QSvgGenerator svg;
         svg.setOutputDevice(&file);
         svg.setSize(size);
+        svg.setResolution(96); // the CSS pixel: viewers show size pixels
         svg.setViewBox(target);
         QPainter painter(&svg);
         renderChart(chart, painter, target, size);

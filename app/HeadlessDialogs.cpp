@@ -12,8 +12,18 @@ void PrintLine(std::FILE *out, const QString &text)
 
 void HeadlessDialogs::printLine(const QString &text)
 {
-    static const QRegularExpression lineBreaks(QStringLiteral("\\s*[\\r\\n]+\\s*"));
-    PrintLine(m_out, text.trimmed().replace(lineBreaks, QStringLiteral("; ")));
+    // "Not every page could be loaded:" and its list of failures become
+    // "Not every page could be loaded: Game 13, page 4: HTTP 503; Game 14, ...".
+    QString line;
+    for (const QString &part : text.split(QRegularExpression(QStringLiteral("[\\r\\n]+")))) {
+        const QString trimmed = part.trimmed();
+        if (trimmed.isEmpty())
+            continue;
+        if (!line.isEmpty())
+            line += line.endsWith(QLatin1Char(':')) ? QStringLiteral(" ") : QStringLiteral("; ");
+        line += trimmed;
+    }
+    PrintLine(m_out, line);
 }
 
 void HeadlessDialogs::Message(QWidget *, const QString &text)

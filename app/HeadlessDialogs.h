@@ -26,7 +26,8 @@ public:
     // download, an error that ended the script).
     [[nodiscard]] bool problemReported() const { return m_problem; }
 
-    // Writes text as one line: its line breaks become "; ".
+    // Writes text as one line: its lines joined by "; ", or by a blank after
+    // a line that ends in a colon.
     void printLine(const QString &text);
 
 private:

@@ -1,25 +1,28 @@
 // Program entry: creates the program's lasting windows, runs the event loop
 // until the main window closes, and destroys the windows in reverse order.
+#include "app/CommandLine.h"
 #include "app/Dialogs.h"
+#include "app/HeadlessRun.h"
 #include "app/u_frmMain.h"
 #include "script/u_frmScript.h"
 
 #include <QApplication>
-#include <QFileInfo>
 #include <memory>
 
 int main(int argc, char *argv[])
 {
+    // Arguments choose a headless mode (or the usage text), before Qt starts.
+    const CommandLine commandLine = ParseCommandLine(ProgramArguments(argc, argv));
+    if (commandLine.mode != CommandLine::Mode::Desktop)
+        return RunCommandLine(commandLine, argc, argv);
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Plotwise"));
     // The main window ends the loop, whatever other windows are open.
     QApplication::setQuitOnLastWindowClosed(false);
 
     QtDialogs dialogs;
-    AppContext context;
-    context.programDir = QCoreApplication::applicationDirPath();
-    context.programName = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
-    context.dialogs = &dialogs;
+    const AppContext context = ProgramContext(&dialogs);
 
     auto frmMain = std::make_unique<TfrmMain>(context);
     auto frmScript = std::make_unique<TfrmScript>(frmMain.get());

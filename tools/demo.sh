@@ -19,15 +19,15 @@ cp build/plotwise "$demo/plotwise"
 [ -f "$demo/data/nodes.txt" ] || build/tools/plotwise-sample-data "$demo/data" >/dev/null
 cp "$demo/data/nodes.txt" "$demo/nodes.txt"
 
-# Four games' board-game rank on an inverted axis (rank 1 at the top), one
-# line per game, each in its own colour.
+# Four games' board-game rank on an inverted logarithmic axis (rank 1 at the
+# top), one line per game, each in its own colour.
 games="1001, 1003, 1004, 1006"
 node="ranks/rank|name=boardgame"
 cat >"$demo/demo-script.txt" <<EOF
-1001,$node,,,LS,I,#1F77B4
-1003,$node,,,LS,I,#D62728
-1004,$node,,,LS,I,#2CA02C
-1006,$node,,,LS,I,#9467BD
+1001,$node,,,LS,IL,#1F77B4
+1003,$node,,,LS,IL,#D62728
+1004,$node,,,LS,IL,#2CA02C
+1006,$node,,,LS,IL,#9467BD
 EOF
 
 # Starts the service on the given port and sets url to its base address;
@@ -82,6 +82,7 @@ if [ ! -f plotwise.ini ]; then
 node=$((index - 1))
 game=$games
 vert_inverted=1
+log_axis=1
 [service]
 base_url=$url
 EOF
