@@ -1,0 +1,289 @@
+// Files on disk that are not what the program expects: a settings file that
+// is a folder, unreadable, binary garbage, 10 MB long or 10,000 sections; a
+// "nodes.txt" of 100,000 lines or binary bytes; a script file of 100,000
+// lines or binary bytes. Each gives defaults or a clear message, and the
+// program goes on. Permission cases run as the unprivileged user 65534, since
+// permission bits refuse root nothing.
+#include "script/u_frmScript.h"
+#include "support/MainWindowFixture.h"
+#include "ui/RadioGroup.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDir>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include <unistd.h>
+
+namespace {
+
+// Set in the child that runs a test as the unprivileged user.
+const char AsNobody[] = "PLOTWISE_TEST_AS_NOBODY";
+
+QByteArray randomBytes(qsizetype size, quint32 seed)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator generator(seed);
+    for (char &c : bytes)
+        c = char(generator.bounded(256));
+    return bytes;
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The values a first start shows, for the keys a bad settings file could hold.
+void checkDefaults(MainWindowFixture &f)
+{
+    QCOMPARE(f->cboRank->currentIndex(), -1);
+    QVERIFY(f->edtGame->toPlainText().isEmpty());
+    QVERIFY(!f->cboDate->isChecked());
+    QVERIFY(!f->cboInverted->isChecked());
+    QVERIFY(!f->cboLogAxis->isChecked());
+    QCOMPARE(f->rgoVertAxis->itemIndex(), 0);
+    QCOMPARE(f->rgoValues->itemIndex(), 0);
+    QCOMPARE(f->dtpDate1->date(), QDate::currentDate());
+    QVERIFY(!f->isMaximized());
+}
+
+const QByteArray Stored = "[form_main]\r\nnode=1\r\ngame=13, 822\r\nvert_inverted=1\r\nvalues=1\r\n";
+
+void checkStored(MainWindowFixture &f)
+{
+    QCOMPARE(f->cboRank->currentIndex(), 1);
+    QCOMPARE(f->edtGame->toPlainText(), QStringLiteral("13, 822"));
+    QVERIFY(f->cboInverted->isChecked());
+    QCOMPARE(f->rgoValues->itemIndex(), 1);
+}
+
+} // namespace
+
+class TestFileFaults : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void settingsFile_data();
+    void settingsFile();
+    void settingsFileAFolder();
+    void settingsFileUnreadable();
+    void nodeList_data();
+    void nodeList();
+    void scriptFile_data();
+    void scriptFile();
+
+private:
+    // Runs this test function again as user 65534 when running as root; true
+    // when the caller is to run the checks itself (not root, or the child).
+    bool runAsNobody(const char *function);
+};
+
+bool TestFileFaults::runAsNobody(const char *function)
+{
+    if (geteuid() != 0 || qEnvironmentVariableIsSet(AsNobody))
+        return true;
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QString::fromLatin1(AsNobody), QStringLiteral("1"));
+    env.insert(QStringLiteral("HOME"), QDir::tempPath());
+    env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QStringLiteral("setpriv"),
+                { QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                  QStringLiteral("--clear-groups"), QStringLiteral("--"),
+                  QCoreApplication::applicationFilePath(), QString::fromLatin1(function) });
+    if (!child.waitForFinished(120000))
+        child.kill();
+    const QByteArray output = child.readAll();
+    if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
+        qWarning("%s", output.constData());
+    [&] {
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 0);
+    }();
+    return false;
+}
+
+void TestFileFaults::settingsFile_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("holdsValues"); // the stored values are in it
+
+    QByteArray garbage = randomBytes(1 << 20, 11);
+    garbage.replace('[', '(');
+    QTest::newRow("binary garbage") << garbage << false;
+    QTest::newRow("garbage then the section") << randomBytes(1 << 20, 12) + "\r\n" + Stored << true;
+
+    QByteArray big;
+    while (big.size() < 10 * 1024 * 1024)
+        big += "; " + QByteArray(1000, 'x') + "\r\n";
+    QTest::newRow("10 MB") << big + Stored << true;
+
+    QByteArray sections;
+    for (int i = 0; i < 10000; ++i)
+        sections += "[s" + QByteArray::number(i) + "]\r\nkey=value\r\n";
+    QTest::newRow("10,000 sections") << sections + Stored << true;
+    QTest::newRow("10,000 sections, then none") << sections << false;
+}
+
+void TestFileFaults::settingsFile()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(bool, holdsValues);
+    MainWindowFixture::Setup setup;
+    setup.settings = content;
+    MainWindowFixture f(setup);
+    QVERIFY2(f.dialogs.errors.isEmpty(), qPrintable(f.dialogs.errors.join(u'\n')));
+    if (holdsValues)
+        checkStored(f);
+    else
+        checkDefaults(f);
+
+    // The window works and closes; what it writes reads back at the next
+    // start, and the lines it does not own stay as they were.
+    f->edtGame->setPlainText(QStringLiteral("77"));
+    f->cboLogAxis->setChecked(true);
+    f.restart();
+    QVERIFY2(f.dialogs.errors.isEmpty(), qPrintable(f.dialogs.errors.join(u'\n')));
+    QCOMPARE(f->edtGame->toPlainText(), QStringLiteral("77"));
+    QVERIFY(f->cboLogAxis->isChecked());
+    const QByteArray after = f.settingsText();
+    const qsizetype kept = holdsValues ? content.size() - Stored.size() : content.size();
+    QVERIFY(after.startsWith(content.left(kept)));
+}
+
+void TestFileFaults::settingsFileAFolder()
+{
+    MainWindowFixture f;
+    f.close();
+    QVERIFY(QFile::remove(f.settingsPath()));
+    QVERIFY(QDir().mkdir(f.settingsPath()));
+    f.restart();
+
+    // Every value at its default; the start says nothing, the close says why
+    // nothing could be stored.
+    QVERIFY(f.dialogs.errors.isEmpty());
+    checkDefaults(f);
+    f.close();
+    QCOMPARE(f.dialogs.errors,
+             QStringList(QStringLiteral("Unable to write to %1.").arg(f.settingsPath())));
+    QVERIFY(QFileInfo(f.settingsPath()).isDir());
+}
+
+void TestFileFaults::settingsFileUnreadable()
+{
+    if (!runAsNobody("settingsFileUnreadable"))
+        return;
+    MainWindowFixture::Setup setup;
+    setup.settings = Stored;
+    MainWindowFixture f(setup);
+    f.close();
+    const QByteArray written = f.settingsText();
+    QVERIFY(!written.isEmpty());
+    QVERIFY(QFile::setPermissions(f.settingsPath(), QFileDevice::Permissions()));
+    f.restart();
+
+    QVERIFY(f.dialogs.errors.isEmpty());
+    checkDefaults(f);
+    f.close();
+    QCOMPARE(f.dialogs.errors,
+             QStringList(QStringLiteral("Unable to write to %1.").arg(f.settingsPath())));
+    QVERIFY(QFile::setPermissions(f.settingsPath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    QCOMPARE(f.settingsText(), written);
+}
+
+void TestFileFaults::nodeList_data()
+{
+    QTest::addColumn<QByteArray>("nodes");
+    QTest::addColumn<int>("entries");
+
+    QByteArray lines;
+    for (int i = 0; i < 100000; ++i)
+        lines += "node" + QByteArray::number(i).rightJustified(6, '0') + "\n";
+    QTest::newRow("100,000 lines") << lines << 100000;
+    QByteArray binary = randomBytes(1 << 20, 13);
+    binary.replace('\0', '\1');
+    const bool endsWithLineEnd = binary.endsWith('\n') || binary.endsWith('\r');
+    const int binaryLines = int(binary.count('\n') + binary.count('\r') - binary.count("\r\n"))
+        + (endsWithLineEnd ? 0 : 1);
+    QTest::newRow("binary bytes") << binary << binaryLines;
+}
+
+void TestFileFaults::nodeList()
+{
+    QFETCH(QByteArray, nodes);
+    QFETCH(int, entries);
+    MainWindowFixture::Setup setup;
+    setup.nodes = nodes;
+    setup.settings = QByteArray("[form_main]\nnode=1\n");
+    MainWindowFixture f(setup);
+    QVERIFY(f.dialogs.errors.isEmpty());
+    QCOMPARE(f->cboRank->count(), entries);
+    QCOMPARE(f->cboRank->currentIndex(), 1);
+    f.close();
+    QVERIFY(f.dialogs.errors.isEmpty());
+    QVERIFY(f.settingsText().contains("\nnode=1\n"));
+}
+
+void TestFileFaults::scriptFile_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<QString>("firstLog");
+
+    QByteArray script;
+    for (int i = 0; i < 100000; ++i)
+        script += QByteArray::number(1000 + i % 7) + ",average,,,LS,,\r\n";
+    QTest::newRow("100,000 lines") << script << 100000 << QStringLiteral("Script OK");
+    QByteArray binary = randomBytes(256 * 1024, 14);
+    binary.replace('\0', '\1');
+    QTest::newRow("binary bytes") << binary << -1 << QStringLiteral("1) Wrong number of parameters <");
+}
+
+void TestFileFaults::scriptFile()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(int, lines);
+    QFETCH(QString, firstLog);
+    MainWindowFixture f;
+    const QString path = f.workDir() + QStringLiteral("/script.txt");
+    writeFile(path, content);
+
+    TfrmScript editor(&f.window());
+    f.dialogs.fileNames.enqueue(path);
+    editor.btnLoad->click();
+    QVERIFY2(f.dialogs.errors.isEmpty(), qPrintable(f.dialogs.errors.join(u'\n')));
+    QCOMPARE(editor.FileName(), path);
+    if (lines >= 0)
+        QCOMPARE(editor.memScript->blockCount(), lines + 1); // the last line end opens an empty line
+    else
+        QVERIFY(editor.memScript->blockCount() > 1);
+
+    editor.btnCheck->click();
+    QVERIFY(editor.memLog->toPlainText().startsWith(firstLog));
+
+    // Saved again unchanged, a script that was text reads back the same.
+    f.dialogs.fileNames.enqueue(path);
+    editor.btnSaveAs->click();
+    QVERIFY(f.dialogs.errors.isEmpty());
+    if (lines >= 0)
+        QCOMPARE(readFile(path), content);
+}
+
+QTEST_MAIN(TestFileFaults)
+#include "test_filefaults.moc"
