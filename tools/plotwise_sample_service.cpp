@@ -208,8 +208,8 @@ private:
             return;
         }
         case Fault::Kind::Deep: {
-            std::string deep
-                = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<boardgames><boardgame>";
+            std::string deep = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+                               "<boardgames><boardgame objectid=\"1001\">";
             for (int i = 0; i < fault.depth; ++i)
                 deep += "<name>";
             for (int i = 0; i < fault.depth; ++i)
