@@ -9,8 +9,3 @@ void TfrmMain::btnInfoClick() {}
 void TfrmMain::btnScriptClick() {}
 void TfrmMain::ExecuteScript(const QString &) {}
 QString TfrmMain::BuildScriptLines() const { return {}; }
-void TfrmMain::btnGeeklistClick() {}
-void TfrmMain::ImportGeeklist(const QString &) {}
-void TfrmMain::btnSearchClick() {}
-void TfrmMain::edtGameDblClick() {}
-void TfrmMain::labGameClick() {}

@@ -1,0 +1,66 @@
+// The main window's geeklist command: ask for a number and put the board
+// games of that geeklist into the game box.
+#include "app/u_frmMain.h"
+
+#include "app/Dialogs.h"
+#include "geeklist/GeeklistItems.h"
+#include "geeklist/GeeklistNumber.h"
+#include "geeklist/u_frmGeeklist.h"
+#include "service/CachePaths.h"
+#include "service/Downloader.h"
+#include "service/PlotwiseError.h"
+#include "service/XmlPrepare.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+
+void TfrmMain::btnGeeklistClick()
+{
+    if (IsBusy())
+        return;
+    QString number;
+    {
+        TfrmGeeklist prompt(this);
+        m_context.dialogs->ShowModal(&prompt);
+        number = prompt.GeeklistID;
+    }
+    if (!number.isEmpty())
+        ImportGeeklist(number);
+}
+
+void TfrmMain::ImportGeeklist(const QString &number)
+{
+    if (IsBusy())
+        return;
+    // The number goes into the request address and the cache file name: only
+    // digits may, so that no typed text can name another file or request.
+    if (!IsGeeklistNumber(number)) {
+        m_context.dialogs->Message(this, QStringLiteral("Geeklist number not valid"));
+        return;
+    }
+    stbMain->showMessage(QStringLiteral("Loading geeklist #") + number);
+    QCoreApplication::processEvents();
+
+    EnsureCacheFolder(m_context.programDir);
+    const QString fileName = GeeklistFile(m_context.programDir, number);
+    if (!QFile::exists(fileName)
+        && !DownloadFile(GeeklistUrl(serviceBaseUrl(), number), fileName)) {
+        m_context.dialogs->Message(this,
+                                   QStringLiteral("Can't continue, Geeklist data not downloaded! (")
+                                       + downloader().lastError() + QLatin1Char(')'));
+        return;
+    }
+    PrepareXmlFile(fileName);
+    try {
+        XMLDocument.LoadFile(fileName);
+    } catch (const PlotwiseError &) {
+        // A cached geeklist that does not parse would fail every later import
+        // of this number; without it the next import fetches it again.
+        QFile::remove(fileName);
+        throw;
+    }
+    // The game box keeps its content until here: a failed import leaves it.
+    edtGame->setPlainText(GeeklistGameIds(XMLDocument));
+}

@@ -1,0 +1,31 @@
+// The main window's side of the game search: showing the search window and
+// adding the chosen game ID to the game box.
+#include "app/u_frmMain.h"
+
+#include "app/Dialogs.h"
+#include "search/AppendGameId.h"
+#include "search/u_frmSearch.h"
+
+#include <QPlainTextEdit>
+
+void TfrmMain::btnSearchClick()
+{
+    if (IsBusy() || !m_frmSearch)
+        return;
+    m_context.dialogs->ShowModal(m_frmSearch);
+    const QString id = m_frmSearch->SelectedID;
+    if (!id.isEmpty())
+        edtGame->setPlainText(AppendGameId(edtGame->toPlainText(), id));
+}
+
+void TfrmMain::edtGameDblClick()
+{
+    btnSearchClick();
+}
+
+void TfrmMain::labGameClick()
+{
+    if (IsBusy())
+        return;
+    edtGame->clear();
+}
