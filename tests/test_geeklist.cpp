@@ -2,11 +2,63 @@
 // the import against the sample service.
 #include "geeklist/GeeklistItems.h"
 #include "geeklist/GeeklistNumber.h"
+#include "geeklist/u_frmGeeklist.h"
+#include "service/CachePaths.h"
 #include "service/XmlDocument.h"
+#include "service/XmlPrepare.h"
+#include "support/MainWindowFixture.h"
+#include "support/SampleService.h"
+#include "tools/SampleDataLayout.h"
 
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <memory>
+
+static void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
+    file.write(bytes);
+}
+
+static QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Every file and folder under dir, with its size.
+static QStringList snapshot(const QString &dir)
+{
+    QStringList entries;
+    QDirIterator it(dir, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        entries << it.filePath() + QLatin1Char(' ') + QString::number(it.fileInfo().size());
+    }
+    entries.sort();
+    return entries;
+}
+
+// A showing of the prompt in which the user types text and presses OK.
+static std::function<int(QDialog *)> typeAndOK(const QString &text)
+{
+    return [text](QDialog *dialog) {
+        auto *prompt = static_cast<TfrmGeeklist *>(dialog);
+        QTest::keyClicks(prompt->edtText, text);
+        prompt->btnOK->click();
+        return dialog->result();
+    };
+}
 
 class TestGeeklist : public QObject
 {
@@ -16,6 +68,22 @@ private slots:
     void gameIds();
     void number_data();
     void number();
+    void prompt_data();
+    void prompt();
+    void promptLayout();
+
+    void initTestCase();
+    void cleanupTestCase();
+    void importFillsGameBox();
+    void cachedGeeklistIsReused();
+    void nothingQualifyingEmptiesGameBox();
+    void refusedNumbers_data();
+    void refusedNumbers();
+    void downloadFailureKeepsGameBox();
+    void geeklistThatIsNotXml();
+
+private:
+    std::unique_ptr<MainWindowFixture> newWindow() const;
 };
 
 void TestGeeklist::gameIds_data()
@@ -107,6 +175,229 @@ void TestGeeklist::number()
     const QString result = TrimBlanksAndControls(typed);
     QCOMPARE(result, trimmed);
     QCOMPARE(IsGeeklistNumber(result), valid);
+}
+
+void TestGeeklist::prompt_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("way");
+    QTest::addColumn<QString>("geeklistId");
+    QTest::newRow("OK") << " 12\t" << 0 << "12";
+    QTest::newRow("Enter in the text box") << "12 " << 1 << "12";
+    QTest::newRow("Cancel") << "12" << 2 << "";
+    QTest::newRow("Esc") << "12" << 3 << "";
+    QTest::newRow("close box") << "12" << 4 << "";
+    QTest::newRow("Enter on Cancel") << "12" << 5 << "";
+}
+
+void TestGeeklist::prompt()
+{
+    QFETCH(QString, typed);
+    QFETCH(int, way);
+    QFETCH(QString, geeklistId);
+
+    TfrmGeeklist prompt;
+    prompt.show();
+    QVERIFY(prompt.edtText->text().isEmpty());
+    QVERIFY(prompt.GeeklistID.isEmpty());
+    prompt.edtText->setText(typed);
+    switch (way) {
+    case 0:
+        prompt.btnOK->click();
+        break;
+    case 1:
+        QTest::keyClick(prompt.edtText, Qt::Key_Return);
+        break;
+    case 2:
+        prompt.btnCancel->click();
+        break;
+    case 3:
+        QTest::keyClick(prompt.edtText, Qt::Key_Escape);
+        break;
+    case 4:
+        prompt.close();
+        break;
+    case 5:
+        prompt.btnCancel->setFocus();
+        QTest::keyClick(prompt.btnCancel, Qt::Key_Return);
+        break;
+    }
+    QVERIFY(!prompt.isVisible());
+    QCOMPARE(prompt.GeeklistID, geeklistId);
+}
+
+void TestGeeklist::promptLayout()
+{
+    TfrmGeeklist prompt;
+    QCOMPARE(prompt.windowTitle(), QStringLiteral("Insert Geeklist:"));
+    QCOMPARE(prompt.size(), QSize(249, 73));
+    QCOMPARE(prompt.minimumSize(), prompt.maximumSize());
+    QVERIFY(!(prompt.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+    QVERIFY(prompt.btnOK->isDefault());
+    QCOMPARE(prompt.btnCancel->text(), QStringLiteral("Cancel"));
+    QCOMPARE(prompt.btnOK->text(), QStringLiteral("OK"));
+    QCOMPARE(prompt.edtText->nextInFocusChain(), prompt.btnCancel);
+    QCOMPARE(prompt.btnCancel->nextInFocusChain(), prompt.btnOK);
+}
+
+// One service for the whole program over geeklists written here.
+static std::unique_ptr<SampleService> service;
+static QTemporaryDir serviceData;
+
+void TestGeeklist::initTestCase()
+{
+    auto list = [](const QByteArray &items) {
+        return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<geeklist id=\"1\">\n" + items
+            + "</geeklist>\n";
+    };
+    writeFile(SampleGeeklistPath(serviceData.path(), QStringLiteral("500")),
+              list("<item objecttype=\"thing\" subtype=\"boardgame\" objectid=\"11\" "
+                   "objectname=\"Salt &amp; Stone\"/>\n"
+                   "<item objecttype=\"thing\" subtype=\"boardgameexpansion\" objectid=\"22\"/>\n"
+                   "<item objecttype=\"thing\" subtype=\"boardgame\" objectid=\"33\"/>\n"
+                   "<item objecttype=\"thing\" subtype=\"boardgame\" objectid=\"11\"/>\n"));
+    writeFile(SampleGeeklistPath(serviceData.path(), QStringLiteral("501")),
+              list("<item objecttype=\"thing\" subtype=\"boardgame\" objectid=\"7\"/>\n"));
+    writeFile(SampleGeeklistPath(serviceData.path(), QStringLiteral("502")),
+              list("<item objecttype=\"thing\" subtype=\"boardgameexpansion\" objectid=\"8\"/>\n"));
+    SampleService::Options options;
+    options.dataDir = serviceData.path();
+    options.serviceArgs = {QStringLiteral("--fail"),
+                           QStringLiteral("/xmlapi/geeklist/501=notxml,times=1")};
+    service = std::make_unique<SampleService>(options);
+    QVERIFY2(service->start(), qPrintable(service->errorString()));
+}
+
+void TestGeeklist::cleanupTestCase()
+{
+    service.reset();
+}
+
+std::unique_ptr<MainWindowFixture> TestGeeklist::newWindow() const
+{
+    MainWindowFixture::Setup setup;
+    setup.serviceOverride = service->baseUrl();
+    auto fixture = std::make_unique<MainWindowFixture>(setup);
+    (*fixture)->edtGame->setPlainText(QStringLiteral("1, 2"));
+    service->clearRequests();
+    return fixture;
+}
+
+void TestGeeklist::importFillsGameBox()
+{
+    auto w = newWindow();
+    TfrmMain &main = w->window();
+    // Blanks around the number do not reach the address or the file name.
+    w->dialogs.modalActions.enqueue(typeAndOK(QStringLiteral("  500 ")));
+    main.btnGeeklist->click();
+    QCOMPARE(main.edtGame->toPlainText(), QStringLiteral("11, 33, 11"));
+    QCOMPARE(main.stbMain->currentMessage(), QStringLiteral("Loading geeklist #500"));
+    QCOMPARE(service->requests().size(), 1);
+    QCOMPARE(service->requests().constFirst().target, QStringLiteral("/xmlapi/geeklist/500"));
+    // The cached file is prepared.
+    const QByteArray cached = readFile(GeeklistFile(w->programDir(), QStringLiteral("500")));
+    QVERIFY(cached.contains(QByteArray("Salt ") + AmpersandMarker + "amp; Stone"));
+    QVERIFY(w->dialogs.messages.isEmpty() && w->dialogs.errors.isEmpty());
+}
+
+void TestGeeklist::cachedGeeklistIsReused()
+{
+    auto w = newWindow();
+    TfrmMain &main = w->window();
+    main.ImportGeeklist(QStringLiteral("500"));
+    QCOMPARE(service->requestCount(), 1);
+
+    // The cached file is used as it stands (here changed by hand) and
+    // prepared again; nothing is fetched.
+    const QString file = GeeklistFile(w->programDir(), QStringLiteral("500"));
+    writeFile(file, "<geeklist><item subtype=\"boardgame\" objectid=\"44\" objectname=\"A & B\"/>"
+                    "</geeklist>");
+    service->clearRequests();
+    main.edtGame->setPlainText(QStringLiteral("9"));
+    w->dialogs.modalActions.enqueue(typeAndOK(QStringLiteral("500")));
+    main.btnGeeklist->click();
+    QCOMPARE(service->requestCount(), 0);
+    QCOMPARE(main.edtGame->toPlainText(), QStringLiteral("44"));
+    QVERIFY(w->dialogs.errors.isEmpty());
+}
+
+void TestGeeklist::nothingQualifyingEmptiesGameBox()
+{
+    auto w = newWindow();
+    w->window().ImportGeeklist(QStringLiteral("502"));
+    QCOMPARE(w->window().edtGame->toPlainText(), QString());
+    QVERIFY(QFile::exists(GeeklistFile(w->programDir(), QStringLiteral("502"))));
+    QVERIFY(w->dialogs.messages.isEmpty() && w->dialogs.errors.isEmpty());
+}
+
+void TestGeeklist::refusedNumbers_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QStringList>("messages");
+    const QStringList notValid{QStringLiteral("Geeklist number not valid")};
+    QTest::newRow("path") << "../../x" << notValid;
+    QTest::newRow("letter") << "12a" << notValid;
+    QTest::newRow("blank inside") << "5 00" << notValid;
+    QTest::newRow("query") << "500?x=1" << notValid;
+    QTest::newRow("sign") << "-500" << notValid;
+    QTest::newRow("empty: nothing said") << "" << QStringList();
+    QTest::newRow("blanks only: nothing said") << "  \t" << QStringList();
+}
+
+void TestGeeklist::refusedNumbers()
+{
+    QFETCH(QString, typed);
+    QFETCH(QStringList, messages);
+
+    auto w = newWindow();
+    TfrmMain &main = w->window();
+    main.stbMain->showMessage(QStringLiteral("before"));
+    const QString root = QFileInfo(w->programDir()).path();
+    const QStringList before = snapshot(root);
+
+    w->dialogs.modalActions.enqueue(typeAndOK(typed));
+    main.btnGeeklist->click();
+    QVERIFY(w->dialogs.modalActions.isEmpty());
+    QCOMPARE(w->dialogs.messages, messages);
+    QCOMPARE(service->requestCount(), 0);
+    QCOMPARE(snapshot(root), before);
+    QCOMPARE(main.edtGame->toPlainText(), QStringLiteral("1, 2"));
+    QCOMPARE(main.stbMain->currentMessage(), QStringLiteral("before"));
+}
+
+void TestGeeklist::downloadFailureKeepsGameBox()
+{
+    auto w = newWindow();
+    TfrmMain &main = w->window();
+    main.ImportGeeklist(QStringLiteral("404"));
+    QCOMPARE(w->dialogs.messages.size(), 1);
+    const QString message = w->dialogs.messages.constFirst();
+    QVERIFY2(message.startsWith(QLatin1String("Can't continue, Geeklist data not downloaded!"))
+                 && message.contains(QLatin1String("HTTP 404")),
+             qPrintable(message));
+    QCOMPARE(main.edtGame->toPlainText(), QStringLiteral("1, 2"));
+    QCOMPARE(main.stbMain->currentMessage(), QStringLiteral("Loading geeklist #404"));
+    QVERIFY(!QFile::exists(GeeklistFile(w->programDir(), QStringLiteral("404"))));
+}
+
+void TestGeeklist::geeklistThatIsNotXml()
+{
+    // The first answer for 501 is not XML: the error is shown, the game box
+    // kept and the file dropped from the cache, so the next import fetches
+    // the list again and succeeds.
+    auto w = newWindow();
+    TfrmMain &main = w->window();
+    w->dialogs.modalActions.enqueue(typeAndOK(QStringLiteral("501")));
+    main.btnGeeklist->click();
+    QCOMPARE(w->dialogs.errors.size(), 1);
+    QCOMPARE(main.edtGame->toPlainText(), QStringLiteral("1, 2"));
+    QVERIFY(!QFile::exists(GeeklistFile(w->programDir(), QStringLiteral("501"))));
+
+    w->dialogs.modalActions.enqueue(typeAndOK(QStringLiteral("501")));
+    main.btnGeeklist->click();
+    QCOMPARE(w->dialogs.errors.size(), 1);
+    QCOMPARE(main.edtGame->toPlainText(), QStringLiteral("7"));
+    QCOMPARE(service->requestCount(QStringLiteral("/xmlapi/geeklist/501")), 2);
 }
 
 QTEST_MAIN(TestGeeklist)

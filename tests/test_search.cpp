@@ -2,13 +2,25 @@
 // the query encoding, and the search window against the sample service.
 #include "search/AppendGameId.h"
 #include "search/SearchAnswer.h"
+#include "search/u_frmSearch.h"
 #include "service/CachePaths.h"
+#include "service/Downloader.h"
 #include "service/PlotwiseError.h"
 #include "service/XmlDocument.h"
+#include "service/XmlPrepare.h"
+#include "support/MainWindowFixture.h"
+#include "support/SampleService.h"
 
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
+#include <memory>
 
 // Loads an answer whose root holds the given items.
 static void loadAnswer(XmlDocument &document, const QTemporaryDir &dir, const QString &items)
@@ -22,10 +34,78 @@ static void loadAnswer(XmlDocument &document, const QTemporaryDir &dir, const QS
     document.LoadFile(fileName);
 }
 
+// The service's search index: every game a search can find.
+static const char SearchIndex[] = R"(<?xml version="1.0" encoding="utf-8"?>
+<boardgames>
+  <boardgame objectid="101"><name primary="true">Red Harbour</name><name>Roter Hafen</name><yearpublished>1995</yearpublished></boardgame>
+  <boardgame objectid="102"><name>Blue Red Moon</name></boardgame>
+  <boardgame><name primary="true">Red Orphan</name></boardgame>
+  <boardgame objectid="103"><name primary="true">Tom &amp; Red</name><yearpublished>2001</yearpublished></boardgame>
+  <boardgame objectid="104"><name primary="true">Café Rouge</name></boardgame>
+  <boardgame objectid="105"><name primary="true">Plus+Minus #2?</name></boardgame>
+</boardgames>
+)";
+
+// A main window on its own program folder, talking to the shared service,
+// with the search window handed over as the program entry does.
+struct SearchWindow {
+    explicit SearchWindow(const QString &baseUrl)
+        : fixture([&] {
+              MainWindowFixture::Setup setup;
+              setup.serviceOverride = baseUrl;
+              return setup;
+          }())
+    {
+        frmSearch = std::make_unique<TfrmSearch>(&fixture.window());
+        fixture->setWindows(nullptr, frmSearch.get());
+    }
+    TfrmMain &main() { return fixture.window(); }
+    ScriptedDialogs &dialogs() { return fixture.dialogs; }
+
+    MainWindowFixture fixture;
+    std::unique_ptr<TfrmSearch> frmSearch;
+};
+
+static QStringList lines(const QListWidget *list)
+{
+    QStringList result;
+    for (int i = 0; i < list->count(); ++i)
+        result << list->item(i)->text();
+    return result;
+}
+
+// A showing in which the user searches for words and picks a line (none: -1)
+// with the Select button.
+static std::function<int(QDialog *)> searchAndSelect(const QString &words, int row)
+{
+    return [words, row](QDialog *dialog) {
+        auto *search = static_cast<TfrmSearch *>(dialog);
+        search->edtSearch->setText(words);
+        search->btnSearch->click();
+        if (row >= 0)
+            search->lboResult->setCurrentRow(row);
+        search->btnSelect->click();
+        return dialog->result();
+    };
+}
+
 class TestSearch : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void searchFillsListsInStep();
+    void queryReachesService_data();
+    void queryReachesService();
+    void chosenIdIsAddedToGameBox();
+    void closingAddsNothing_data();
+    void closingAddsNothing();
+    void selectWithoutSelection();
+    void doubleClicks();
+    void failedDownloadSaysSo();
+    void answerThatIsNotXml();
+    void searchRunsWithoutFreezing();
     void answerWalk_data();
     void answerWalk();
     void walkKeepsHitsReadBeforeAFailingItem();
@@ -168,6 +248,270 @@ void TestSearch::queryEncoding()
     QFETCH(QString, query);
     QCOMPARE(SearchUrl(QStringLiteral("http://127.0.0.1:1/"), words),
              QStringLiteral("http://127.0.0.1:1/xmlapi/search?search=") + query);
+}
+
+// One service for the whole program; fault rules pick requests by the
+// words searched for.
+static std::unique_ptr<SampleService> service;
+static QTemporaryDir serviceData;
+
+void TestSearch::initTestCase()
+{
+    QFile index(serviceData.filePath(QStringLiteral("search.xml")));
+    QVERIFY(index.open(QIODevice::WriteOnly));
+    index.write(SearchIndex);
+    index.close();
+    SampleService::Options options;
+    options.dataDir = serviceData.path();
+    options.serviceArgs = {
+        QStringLiteral("--fail"), QStringLiteral("*search=fail500=500"),
+        QStringLiteral("--fail"), QStringLiteral("*search=notxml=notxml"),
+        QStringLiteral("--fail"), QStringLiteral("*search=slow=trickle,interval-ms=200"),
+    };
+    service = std::make_unique<SampleService>(options);
+    QVERIFY2(service->start(), qPrintable(service->errorString()));
+}
+
+void TestSearch::cleanupTestCase()
+{
+    service.reset();
+}
+
+void TestSearch::searchFillsListsInStep()
+{
+    SearchWindow w(service->baseUrl());
+    TfrmSearch *search = w.frmSearch.get();
+    search->edtSearch->setText(QStringLiteral("red"));
+    search->btnSearch->click();
+
+    QCOMPARE(lines(search->lboResult),
+             (QStringList{"Red Harbour (1995)", "Blue Red Moon", "Tom & Red (2001)"}));
+    QCOMPARE(search->ResultIDs, (QStringList{"101", "102", "103"}));
+    QVERIFY(w.dialogs().errors.isEmpty());
+    // The answer is parsed as it came: not prepared.
+    QFile answer(SearchFile(w.fixture.programDir()));
+    QVERIFY(answer.open(QIODevice::ReadOnly));
+    QVERIFY(!answer.readAll().contains(AmpersandMarker));
+
+    // A new search replaces lines and IDs together.
+    search->edtSearch->setText(QStringLiteral("moon"));
+    search->btnSearch->click();
+    QCOMPARE(lines(search->lboResult), QStringList{"Blue Red Moon"});
+    QCOMPARE(search->ResultIDs, QStringList{"102"});
+}
+
+void TestSearch::queryReachesService_data()
+{
+    QTest::addColumn<QString>("words");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QStringList>("ids");
+    QTest::newRow("two words") << "red harbour" << "/xmlapi/search?search=red%20harbour"
+                               << QStringList{"101"};
+    QTest::newRow("ampersand") << "tom & red" << "/xmlapi/search?search=tom%20%26%20red"
+                               << QStringList{"103"};
+    QTest::newRow("request characters") << "plus+minus #2?"
+                                        << "/xmlapi/search?search=plus%2Bminus%20%232%3F"
+                                        << QStringList{"105"};
+    QTest::newRow("non-ASCII") << QStringLiteral("café") << "/xmlapi/search?search=caf%C3%A9"
+                               << QStringList{"104"};
+    QTest::newRow("empty") << "" << "/xmlapi/search?search=" << QStringList{};
+}
+
+void TestSearch::queryReachesService()
+{
+    QFETCH(QString, words);
+    QFETCH(QString, target);
+    QFETCH(QStringList, ids);
+
+    SearchWindow w(service->baseUrl());
+    service->clearRequests();
+    w.frmSearch->edtSearch->setText(words);
+    w.frmSearch->btnSearch->click();
+    const QList<SampleService::Request> requests = service->requests();
+    QCOMPARE(requests.size(), 1);
+    QCOMPARE(requests.constFirst().target, target);
+    QCOMPARE(w.frmSearch->ResultIDs, ids);
+}
+
+void TestSearch::chosenIdIsAddedToGameBox()
+{
+    SearchWindow w(service->baseUrl());
+    w.main().edtGame->setPlainText(QStringLiteral("1234"));
+    w.dialogs().modalActions.enqueue(searchAndSelect(QStringLiteral("red"), 1));
+    w.main().btnSearch->click();
+    QCOMPARE(w.main().edtGame->toPlainText(), QStringLiteral("1234, 102"));
+
+    // The window kept its text, results and selection: Select alone chooses
+    // the same game again, and it is added again.
+    w.dialogs().modalActions.enqueue([](QDialog *dialog) {
+        auto *search = static_cast<TfrmSearch *>(dialog);
+        if (search->edtSearch->text() != QLatin1String("red") || search->lboResult->count() != 3
+            || search->lboResult->currentRow() != 1)
+            return -1;
+        search->btnSelect->click();
+        return dialog->result();
+    });
+    w.main().btnSearch->click();
+    QCOMPARE(w.main().edtGame->toPlainText(), QStringLiteral("1234, 102, 102"));
+
+    // An empty box takes the ID alone; the label click empties the box.
+    QTest::mouseClick(w.main().labGame, Qt::LeftButton);
+    QCOMPARE(w.main().edtGame->toPlainText(), QString());
+    w.dialogs().modalActions.enqueue(searchAndSelect(QStringLiteral("red"), 2));
+    w.main().btnSearch->click();
+    QCOMPARE(w.main().edtGame->toPlainText(), QStringLiteral("103"));
+    QVERIFY(w.dialogs().messages.isEmpty());
+}
+
+void TestSearch::closingAddsNothing_data()
+{
+    QTest::addColumn<int>("way");
+    QTest::newRow("Close button") << 0;
+    QTest::newRow("Esc") << 1;
+    QTest::newRow("close box") << 2;
+}
+
+void TestSearch::closingAddsNothing()
+{
+    QFETCH(int, way);
+    SearchWindow w(service->baseUrl());
+    w.main().edtGame->setPlainText(QStringLiteral("1"));
+    w.dialogs().modalActions.enqueue(searchAndSelect(QStringLiteral("red"), 0));
+    w.main().btnSearch->click();
+    QCOMPARE(w.main().edtGame->toPlainText(), QStringLiteral("1, 101"));
+
+    // A choice made in an earlier showing does not count in this one.
+    w.dialogs().modalActions.enqueue([way](QDialog *dialog) {
+        auto *search = static_cast<TfrmSearch *>(dialog);
+        if (way == 0)
+            search->btnClose->click();
+        else if (way == 1)
+            QTest::keyClick(search, Qt::Key_Escape);
+        else
+            search->close();
+        return dialog->result();
+    });
+    w.main().btnSearch->click();
+    QVERIFY(w.dialogs().modalActions.isEmpty());
+    QCOMPARE(w.frmSearch->SelectedID, QString());
+    QCOMPARE(w.main().edtGame->toPlainText(), QStringLiteral("1, 101"));
+}
+
+void TestSearch::selectWithoutSelection()
+{
+    SearchWindow w(service->baseUrl());
+    bool stayedOpen = false;
+    w.dialogs().modalActions.enqueue([&](QDialog *dialog) {
+        auto *search = static_cast<TfrmSearch *>(dialog);
+        search->btnSelect->click(); // empty list
+        search->edtSearch->setText(QStringLiteral("red"));
+        search->btnSearch->click();
+        search->lboResult->clearSelection();
+        search->btnSelect->click(); // lines, none selected
+        stayedOpen = dialog->isVisible();
+        search->btnClose->click();
+        return dialog->result();
+    });
+    w.main().btnSearch->click();
+    QVERIFY(stayedOpen);
+    QCOMPARE(w.dialogs().messages,
+             QStringList(2, QStringLiteral("You must select a game name")));
+    QCOMPARE(w.main().edtGame->toPlainText(), QString());
+}
+
+void TestSearch::doubleClicks()
+{
+    SearchWindow w(service->baseUrl());
+    w.dialogs().modalActions.enqueue([](QDialog *dialog) {
+        auto *search = static_cast<TfrmSearch *>(dialog);
+        search->edtSearch->setText(QStringLiteral("red"));
+        search->btnSearch->click();
+        QListWidget *list = search->lboResult;
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {},
+                           list->visualItemRect(list->item(2)).center());
+        return dialog->result();
+    });
+    // A double click in the game box opens the search; a double click on a
+    // line chooses it.
+    QTest::mouseDClick(w.main().edtGame->viewport(), Qt::LeftButton);
+    QVERIFY(w.dialogs().modalActions.isEmpty());
+    QCOMPARE(w.main().edtGame->toPlainText(), QStringLiteral("103"));
+
+    // A double click in the search box empties it.
+    w.frmSearch->edtSearch->setText(QStringLiteral("red"));
+    QTest::mouseDClick(w.frmSearch->edtSearch, Qt::LeftButton);
+    QCOMPARE(w.frmSearch->edtSearch->text(), QString());
+}
+
+void TestSearch::failedDownloadSaysSo()
+{
+    SearchWindow w(service->baseUrl());
+    TfrmSearch *search = w.frmSearch.get();
+    search->edtSearch->setText(QStringLiteral("red"));
+    search->btnSearch->click();
+    QCOMPARE(search->lboResult->count(), 3);
+
+    search->edtSearch->setText(QStringLiteral("fail500"));
+    search->btnSearch->click();
+    QCOMPARE(search->lboResult->count(), 0);
+    QVERIFY(search->ResultIDs.isEmpty());
+    QVERIFY(!search->labStatus->isHidden());
+    QVERIFY2(search->labStatus->text().contains(QLatin1String("HTTP 500")),
+             qPrintable(search->labStatus->text()));
+    QVERIFY(w.dialogs().messages.isEmpty() && w.dialogs().errors.isEmpty());
+    QVERIFY(search->btnSearch->isEnabled() && search->btnSelect->isEnabled());
+
+    // The next good search clears the failure.
+    search->edtSearch->setText(QStringLiteral("moon"));
+    search->btnSearch->click();
+    QVERIFY(search->labStatus->isHidden());
+    QCOMPARE(search->ResultIDs, QStringList{"102"});
+}
+
+void TestSearch::answerThatIsNotXml()
+{
+    SearchWindow w(service->baseUrl());
+    TfrmSearch *search = w.frmSearch.get();
+    search->edtSearch->setText(QStringLiteral("red"));
+    search->btnSearch->click();
+    search->edtSearch->setText(QStringLiteral("notxml"));
+    search->btnSearch->click();
+    QCOMPARE(w.dialogs().errors.size(), 1);
+    QCOMPARE(search->lboResult->count(), 0);
+    QVERIFY(search->ResultIDs.isEmpty());
+    QVERIFY(search->btnSearch->isEnabled() && search->btnSelect->isEnabled());
+}
+
+void TestSearch::searchRunsWithoutFreezing()
+{
+    // The answer trickles in a byte at a time. While it runs the window
+    // takes events: Search and Select are refused, and closing the window
+    // stops the search.
+    SearchWindow w(service->baseUrl());
+    bool searchEnabled = true;
+    bool selectEnabled = true;
+    QString status;
+    w.dialogs().modalActions.enqueue([&](QDialog *dialog) {
+        auto *search = static_cast<TfrmSearch *>(dialog);
+        search->edtSearch->setText(QStringLiteral("slow"));
+        QTimer::singleShot(0, search, [&, search] {
+            searchEnabled = search->btnSearch->isEnabled();
+            selectEnabled = search->btnSelect->isEnabled();
+            status = search->labStatus->text();
+            search->btnClose->click();
+        });
+        search->btnSearch->click();
+        return dialog->result();
+    });
+    w.main().btnSearch->click();
+    QVERIFY(!searchEnabled && !selectEnabled);
+    QCOMPARE(status, QStringLiteral("Searching..."));
+    QVERIFY(!w.frmSearch->IsSearching());
+    QCOMPARE(w.frmSearch->lboResult->count(), 0);
+    QCOMPARE(w.main().edtGame->toPlainText(), QString());
+    QVERIFY(w.frmSearch->btnSearch->isEnabled());
+    QVERIFY(w.dialogs().errors.isEmpty());
+    QCOMPARE(w.main().downloader().lastFailure(), Downloader::Failure::Aborted);
 }
 
 QTEST_MAIN(TestSearch)
