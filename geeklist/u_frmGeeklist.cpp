@@ -2,6 +2,7 @@
 
 #include "geeklist/GeeklistNumber.h"
 #include "ui/CentreOnScreen.h"
+#include "ui/InterfaceFont.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -14,6 +15,7 @@ TfrmGeeklist::TfrmGeeklist(QWidget *parent) : QDialog(parent)
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                    | Qt::WindowCloseButtonHint);
     setFixedSize(249, 73);
+    setFont(InterfaceFont(font()));
 
     edtText = new QLineEdit(this);
     edtText->setObjectName(QStringLiteral("edtText"));

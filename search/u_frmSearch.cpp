@@ -6,6 +6,7 @@
 #include "service/CachePaths.h"
 #include "service/Downloader.h"
 #include "ui/CentreOnScreen.h"
+#include "ui/InterfaceFont.h"
 
 #include <QEvent>
 #include <QFile>
@@ -33,6 +34,7 @@ TfrmSearch::TfrmSearch(TfrmMain *main) : QDialog(main), m_main(main)
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);
     setSizeGripEnabled(true);
+    setFont(InterfaceFont(font()));
     buildControls();
     resize(517, 311);
     CentreOnScreen(this);
@@ -107,13 +109,6 @@ void TfrmSearch::buildControls()
     setTabOrder(lboResult, btnSearch);
     setTabOrder(btnSearch, btnSelect);
     setTabOrder(btnSelect, btnClose);
-}
-
-void TfrmSearch::showEvent(QShowEvent *event)
-{
-    // Only a choice made in this showing reaches the main window.
-    SelectedID.clear();
-    QDialog::showEvent(event);
 }
 
 bool TfrmSearch::eventFilter(QObject *watched, QEvent *event)

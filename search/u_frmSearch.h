@@ -43,12 +43,11 @@ public:
 
     [[nodiscard]] bool IsSearching() const { return m_searching; }
 
-    // Esc, the Close button and the close box end here: nothing is chosen,
-    // and a running search is stopped.
+    // Esc, the Close button and the close box end here: nothing is chosen in
+    // this showing, and a running search is stopped.
     void reject() override;
 
 protected:
-    void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:

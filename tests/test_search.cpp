@@ -427,8 +427,10 @@ void TestSearch::doubleClicks()
         search->edtSearch->setText(QStringLiteral("red"));
         search->btnSearch->click();
         QListWidget *list = search->lboResult;
-        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {},
-                           list->visualItemRect(list->item(2)).center());
+        // The first click of a double click selects the line.
+        const QPoint line = list->visualItemRect(list->item(2)).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, line);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, line);
         return dialog->result();
     });
     // A double click in the game box opens the search; a double click on a
