@@ -8,6 +8,7 @@
 #include "app/WindowSettings.h"
 #include "service/CachePaths.h"
 #include "service/Downloader.h"
+#include "ui/InterfaceFont.h"
 #include "ui/KeyCueFixUnit.h"
 #include "ui/RadioGroup.h"
 
@@ -90,10 +91,7 @@ void TfrmMain::buildControls()
     resize(MainWindowLayoutSize);
     // The controls' places and sizes are fixed: the interface font, 11 pixels
     // high and condensed, lets every caption fit them.
-    QFont small = font();
-    small.setPixelSize(11);
-    small.setStretch(QFont::Condensed);
-    setFont(small);
+    setFont(InterfaceFont(font()));
 
     auto *central = new QWidget(this);
     auto *row = new QHBoxLayout(central);

@@ -9,6 +9,7 @@
 #include "script/ScriptCheck.h"
 #include "script/ScriptFile.h"
 #include "service/TextLines.h"
+#include "ui/InterfaceFont.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -58,10 +59,7 @@ void TfrmScript::buildControls()
     resize(870, 640);
     // The interface font of the program's windows: 11 pixels high, so that
     // every caption fits its fixed-size button.
-    QFont small = font();
-    small.setPixelSize(11);
-    small.setStretch(QFont::Condensed);
-    setFont(small);
+    setFont(InterfaceFont(font()));
 
     panCenter = panel(this, "panCenter");
     memScript = new QPlainTextEdit(panCenter);
