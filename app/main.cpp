@@ -5,6 +5,7 @@
 #include "app/HeadlessRun.h"
 #include "app/u_frmMain.h"
 #include "script/u_frmScript.h"
+#include "search/u_frmSearch.h"
 
 #include <QApplication>
 #include <memory>
@@ -26,11 +27,13 @@ int main(int argc, char *argv[])
 
     auto frmMain = std::make_unique<TfrmMain>(context);
     auto frmScript = std::make_unique<TfrmScript>(frmMain.get());
-    frmMain->setWindows(frmScript.get(), nullptr);
+    auto frmSearch = std::make_unique<TfrmSearch>(frmMain.get());
+    frmMain->setWindows(frmScript.get(), frmSearch.get());
     QObject::connect(frmMain.get(), &TfrmMain::closed, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     frmMain->show();
     const int result = QApplication::exec();
+    frmSearch.reset();
     frmScript.reset();
     frmMain.reset();
     return result;
