@@ -2,10 +2,6 @@
 // built; each moves to its subsystem's file when it is implemented.
 #include "app/u_frmMain.h"
 
-void TfrmMain::btnLoadClick() {}
-void TfrmMain::RunLoad() {}
-void TfrmMain::cboDateClick() {}
-void TfrmMain::btnInfoClick() {}
 void TfrmMain::btnScriptClick() {}
 void TfrmMain::ExecuteScript(const QString &) {}
 QString TfrmMain::BuildScriptLines() const { return {}; }

@@ -311,6 +311,12 @@ void TfrmMain::btnCloseClick()
 
 void TfrmMain::closeEvent(QCloseEvent *event)
 {
+    // A Load or script is running below this event: it stops first, and the
+    // window closes when it has unwound.
+    if (deferCloseWhileBusy()) {
+        event->ignore();
+        return;
+    }
     if (m_settingsRestored && m_context.writeSettingsOnClose) {
         m_settingsRestored = false; // written once, whatever the outcome
         RunGuarded(m_context.dialogs, this, [this] { FormDestroy(); });

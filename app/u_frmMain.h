@@ -26,6 +26,10 @@ class QPushButton;
 class QStatusBar;
 class Downloader;
 class PlotChart;
+class PlotSeries;
+struct GameResult;
+struct LoadHooks;
+struct NodeName;
 class RadioGroup;
 class TKeyCueFix;
 class TfrmScript;
@@ -123,8 +127,31 @@ public:
     void ImportGeeklist(const QString &number);
 
     // Busy state: while a Load or a script runs, the user's commands that
-    // would run nested are refused.
+    // would run nested are refused: their buttons are disabled and btnLoad
+    // reads "Stop". RunLoad holds it for one Load; a script holds it across
+    // its Loads with a BusyHold of its own. Holds nest; the outermost one
+    // starts and ends the busy state.
     [[nodiscard]] bool IsBusy() const { return m_busyDepth > 0; }
+    class BusyHold
+    {
+    public:
+        explicit BusyHold(TfrmMain &window) : m_window(window) { m_window.setBusy(true); }
+        ~BusyHold() { m_window.setBusy(false); }
+        BusyHold(const BusyHold &) = delete;
+        BusyHold &operator=(const BusyHold &) = delete;
+
+    private:
+        TfrmMain &m_window;
+    };
+    // The user's Stop: the running Load finishes its current game with the
+    // points it has and skips the rest; a running download is broken off.
+    // The request stands until the outermost hold ends, so a script sees it
+    // through StopRequested() and ends too.
+    void requestStop();
+    [[nodiscard]] bool StopRequested() const { return m_stopRequested; }
+    // For closeEvent: while busy, requests the stop and closes the window
+    // once the work has unwound; true when the close is to wait.
+    bool deferCloseWhileBusy();
 
 signals:
     // The window has closed: the program entry ends the event loop.
@@ -144,6 +171,13 @@ private:
     void connectHandlers();
     void setBusy(bool busy);
 
+    // Load, in plot/frmMain_load.cpp.
+    QStringList loadGames(const NodeName &node);
+    LoadHooks loadHooks();
+    PlotSeries *setUpSeries();
+    bool finishGame(PlotSeries *series, const GameResult &game);
+    void finishLoad();
+
     AppContext m_context;
     IniFile m_settings;
     std::unique_ptr<Downloader> m_downloader;
@@ -152,6 +186,7 @@ private:
     TfrmSearch *m_frmSearch = nullptr;
     int m_busyDepth = 0;
     bool m_stopRequested = false;
+    bool m_closeWhenIdle = false;
     // Set when FormCreate restored every value; only then does the close
     // write them back, once.
     bool m_settingsRestored = false;

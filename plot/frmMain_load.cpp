@@ -1,0 +1,202 @@
+// The Load command of the main window: it reads the controls, runs the page
+// loop for every game and puts each game's series on the chart; the busy
+// state and Stop; the date-range box and the Info button.
+#include "app/Dialogs.h"
+#include "app/PlotChart.h"
+#include "app/u_frmMain.h"
+#include "plot/ChartRefresh.h"
+#include "plot/HistoryLoader.h"
+#include "plot/NodeName.h"
+#include "service/CachePaths.h"
+#include "service/Downloader.h"
+#include "ui/RadioGroup.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <memory>
+
+void TfrmMain::btnLoadClick()
+{
+    // While busy the button reads "Stop".
+    if (IsBusy()) {
+        requestStop();
+        return;
+    }
+    RunLoad();
+}
+
+void TfrmMain::RunLoad()
+{
+    const QString nodeText = cboRank->currentText();
+    if (nodeText.isEmpty()) {
+        m_context.dialogs->Message(this, QStringLiteral("Choose a node name"));
+        return;
+    }
+    QStringList failures;
+    {
+        BusyHold busy(*this);
+        setCursor(Qt::WaitCursor);
+        try {
+            failures = loadGames(SplitNodeName(nodeText));
+        } catch (...) {
+            finishLoad();
+            throw;
+        }
+        finishLoad();
+    }
+    if (!failures.isEmpty()) {
+        m_context.dialogs->Message(this, QStringLiteral("Not every page could be loaded:\n")
+                                             + failures.join(QLatin1Char('\n')));
+    }
+}
+
+QStringList TfrmMain::loadGames(const NodeName &node)
+{
+    const QStringList items = CommaTextSplit(edtGame->toPlainText());
+    InfoLines.clear();
+    EnsureCacheFolder(m_context.programDir);
+    HistoryLoader loader(XMLDocument, m_context.programDir, serviceBaseUrl(), node, loadHooks());
+    ChartRefresh refresh(chaMain);
+    for (const QString &item : items) {
+        QCoreApplication::processEvents();
+        if (m_stopRequested)
+            break;
+        const std::optional<qint32> id = WholeNumber(item);
+        if (!id)
+            continue;
+        // The series of a game that fails half-way is discarded; one without
+        // points is dropped at once, since it never goes on the chart.
+        std::unique_ptr<PlotSeries> series(setUpSeries());
+        const GameResult game = loader.LoadGame(QString::number(*id), item);
+        if (finishGame(series.get(), game))
+            series.release();
+        refresh.gameAdded();
+    }
+    chaMain->setLegendVisible(chaMain->seriesCount() > 1);
+    return loader.failures();
+}
+
+LoadHooks TfrmMain::loadHooks()
+{
+    LoadHooks hooks;
+    hooks.fetchPage = [this](const QString &url, const QString &fileName) -> FetchResult {
+        if (DownloadFile(url, fileName))
+            return {FetchOutcome::Stored, {}};
+        const QString reason = m_downloader->lastError();
+        switch (m_downloader->lastFailure()) {
+        case Downloader::Failure::Aborted:
+            return {FetchOutcome::Stopped, reason};
+        case Downloader::Failure::Unreachable:
+        case Downloader::Failure::TimedOut:
+            return {FetchOutcome::ServiceDown, reason};
+        default:
+            return {FetchOutcome::Failed, reason};
+        }
+    };
+    hooks.showStatus = [this](const QString &text) {
+        stbMain->showMessage(text);
+        QCoreApplication::processEvents();
+    };
+    hooks.readOptions = [this] {
+        SeriesOptions options;
+        options.useDateRange = UseDateRange();
+        options.from = dtpDate1->date();
+        options.to = dtpDate2->date();
+        options.delta = rgoValues->itemIndex() != 0;
+        return options;
+    };
+    hooks.stopRequested = [this] { return m_stopRequested; };
+    return hooks;
+}
+
+PlotSeries *TfrmMain::setUpSeries()
+{
+    chaMain->undoZoom();
+    chaMain->setBottomLabelAngle(90);
+    PlotSeries *series = chaMain->createSeries(this);
+    series->setMarksVisible(false);
+    series->setTitle(QString());
+    series->setXDateTime(true);
+    series->setLineWidth(2);
+    const VertAxis axis = rgoVertAxis->itemIndex() == 1 ? VertAxis::Right : VertAxis::Left;
+    series->setAxis(axis);
+    chaMain->setAxisInverted(axis, InvertedAxis());
+    chaMain->setAxisLogarithmic(axis, LogarithmicAxis());
+    return series;
+}
+
+bool TfrmMain::finishGame(PlotSeries *series, const GameResult &game)
+{
+    series->setTitle(game.title);
+    for (const SeriesPoint &point : game.points)
+        series->addPoint(point.day, point.y);
+    const bool onChart = series->pointCount() > 0;
+    if (onChart)
+        chaMain->attachSeries(series);
+    if (game.summary.hasValues())
+        InfoLines.append(game.summary.InfoLine(game.title));
+    if (onChart && !AutoColor)
+        series->setColor(ColorFromValue(FixedColor));
+    return onChart;
+}
+
+void TfrmMain::finishLoad()
+{
+    unsetCursor();
+    btnInfo->setEnabled(true);
+    stbMain->showMessage(m_stopRequested ? QStringLiteral("Operation stopped.")
+                                         : QStringLiteral("Operation complete."));
+}
+
+void TfrmMain::setBusy(bool busy)
+{
+    if (busy ? m_busyDepth++ > 0 : --m_busyDepth > 0)
+        return;
+    if (busy)
+        m_stopRequested = false;
+    for (QPushButton *button :
+         {btnClearGraph, btnSave, btnPrint, btnClearData, btnScript, btnSearch, btnGeeklist})
+        button->setEnabled(!busy);
+    btnLoad->setText(busy ? QStringLiteral("Stop") : QStringLiteral("Load"));
+    // A close asked for while busy waited for the work to unwind.
+    if (!busy && m_closeWhenIdle)
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
+
+void TfrmMain::requestStop()
+{
+    if (!IsBusy())
+        return;
+    m_stopRequested = true;
+    m_downloader->abort();
+}
+
+bool TfrmMain::deferCloseWhileBusy()
+{
+    if (!IsBusy())
+        return false;
+    m_closeWhenIdle = true;
+    requestStop();
+    return true;
+}
+
+void TfrmMain::cboDateClick()
+{
+    SetUseDateRange(cboDate->isChecked());
+}
+
+void TfrmMain::btnInfoClick()
+{
+    // The info lines double each "&" for a box that shows "&&" as one; Qt's
+    // message box shows text as it stands.
+    QString text;
+    for (const QString &line : std::as_const(InfoLines))
+        text += line + QLatin1Char('\n');
+    text.replace(QLatin1String("&&"), QLatin1String("&"));
+    m_context.dialogs->Message(this, text);
+}
