@@ -1,0 +1,244 @@
+// Load benchmark, run by hand (see README). Generates games of history pages
+// with the sample-data generator and measures, in one run:
+//  - a cold Load through the sample service with a latency per request;
+//  - the page loop alone (reading, walking, series building) over the warm
+//    cache, and the whole Load through the offscreen main window, drawing
+//    included;
+//  - the floor: pugixml alone parsing the same page files and walking them
+//    for the same values;
+//  - peak memory after each step.
+#include "app/PlotChart.h"
+#include "app/u_frmMain.h"
+#include "plot/HistoryLoader.h"
+#include "service/CachePaths.h"
+#include "service/XmlDocument.h"
+#include "support/SampleService.h"
+#include "support/ScriptedDialogs.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QPlainTextEdit>
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <pugixml.hpp>
+#include <sys/resource.h>
+
+namespace {
+
+struct Settings {
+    int games = 20;
+    int pages = 55;
+    int records = 100;
+    int latencyMs = 20;
+    int repeats = 3;
+    QString node = QStringLiteral("average");
+};
+
+double peakMegabytes()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) / 1024.0; // kilobytes on Linux
+}
+
+double seconds(const QElapsedTimer &timer)
+{
+    return double(timer.nsecsElapsed()) / 1e9;
+}
+
+template <typename Fn>
+double bestOf(int repeats, Fn fn)
+{
+    double best = 0;
+    for (int i = 0; i < repeats; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        fn();
+        const double t = seconds(timer);
+        best = i == 0 ? t : std::min(best, t);
+    }
+    return best;
+}
+
+// The floor: parse each page file with pugixml and walk to the node's values
+// (element text read as a number), in the order the Load reads them.
+double floorWalk(const QStringList &files, const char *element, long long &values)
+{
+    double sum = 0;
+    values = 0;
+    for (const QString &file : files) {
+        pugi::xml_document doc;
+        if (!doc.load_file(QFile::encodeName(file).constData()))
+            continue;
+        for (pugi::xml_node game : doc.first_child().children("boardgame")) {
+            for (pugi::xml_node record : game.child("statistics").children("ratings")) {
+                if (!record.attribute("date"))
+                    continue;
+                for (pugi::xml_node e : record.children(element)) {
+                    const char *text = e.child_value();
+                    double v = 0;
+                    const auto [end, ec] = std::from_chars(text, text + std::strlen(text), v);
+                    if (ec == std::errc()) {
+                        sum += v;
+                        ++values;
+                    }
+                }
+            }
+        }
+    }
+    return sum;
+}
+
+// Every page file of the games, in Load order: up to and including the page
+// without "statistics".
+QStringList pageFiles(const QString &programDir, const QStringList &ids)
+{
+    QStringList files;
+    for (const QString &id : ids) {
+        for (int page = 1;; ++page) {
+            const QString file = HistoryPageFile(programDir, id, page);
+            if (!QFileInfo::exists(file))
+                break;
+            files << file;
+        }
+    }
+    return files;
+}
+
+// The page loop alone, with hooks that do nothing.
+size_t loopOnly(const QString &programDir, const QString &node, const QStringList &ids)
+{
+    XmlDocument document;
+    LoadHooks hooks;
+    hooks.fetchPage = [](const QString &, const QString &) {
+        return FetchResult{FetchOutcome::Failed, QStringLiteral("not in the cache")};
+    };
+    hooks.showStatus = [](const QString &) {};
+    hooks.readOptions = [] { return SeriesOptions{}; };
+    hooks.stopRequested = [] { return false; };
+    HistoryLoader loader(document, programDir, QString(), SplitNodeName(node), hooks);
+    size_t points = 0;
+    for (const QString &id : ids)
+        points += loader.LoadGame(id, id).points.size();
+    return points;
+}
+
+int intArgument(const QStringList &args, const QString &name, int value)
+{
+    const qsizetype at = args.indexOf(name);
+    return at >= 0 && at + 1 < args.size() ? args.at(at + 1).toInt() : value;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The sample tools, unless the caller names others.
+    if (qEnvironmentVariableIsEmpty("PLOTWISE_SAMPLE_SERVICE"))
+        qputenv("PLOTWISE_SAMPLE_SERVICE", PLOTWISE_SAMPLE_SERVICE_PATH);
+    if (qEnvironmentVariableIsEmpty("PLOTWISE_SAMPLE_DATA"))
+        qputenv("PLOTWISE_SAMPLE_DATA", PLOTWISE_SAMPLE_DATA_PATH);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Plotwise"));
+
+    const QStringList args = app.arguments();
+    Settings s;
+    s.games = intArgument(args, QStringLiteral("--games"), s.games);
+    s.pages = intArgument(args, QStringLiteral("--pages"), s.pages);
+    s.records = intArgument(args, QStringLiteral("--records"), s.records);
+    s.latencyMs = intArgument(args, QStringLiteral("--latency-ms"), s.latencyMs);
+    s.repeats = std::max(1, intArgument(args, QStringLiteral("--repeats"), s.repeats));
+
+    std::printf("games %d x pages %d x records %d, node \"%s\", latency %d ms\n", s.games, s.pages,
+                s.records, qPrintable(s.node), s.latencyMs);
+
+    SampleService::Options serviceOptions;
+    serviceOptions.dataArgs = {QStringLiteral("--games"), QString::number(s.games),
+                               QStringLiteral("--pages"), QString::number(s.pages),
+                               QStringLiteral("--records"), QString::number(s.records)};
+    serviceOptions.serviceArgs = {QStringLiteral("--latency-ms"), QString::number(s.latencyMs)};
+    SampleService service(serviceOptions);
+    if (!service.start()) {
+        std::fprintf(stderr, "sample service: %s\n", qPrintable(service.errorString()));
+        return 1;
+    }
+
+    QTemporaryDir folder;
+    const QString programDir = folder.path();
+    {
+        QFile nodes(QDir(programDir).filePath(QStringLiteral("nodes.txt")));
+        if (!nodes.open(QIODevice::WriteOnly))
+            return 1;
+        nodes.write(s.node.toUtf8() + '\n');
+    }
+    QDir::setCurrent(programDir);
+
+    QStringList ids;
+    for (const QFileInfo &info :
+         QDir(QDir(service.dataDir()).filePath(QStringLiteral("boardgame")))
+             .entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name))
+        ids << info.fileName();
+
+    ScriptedDialogs dialogs;
+    AppContext context;
+    context.programDir = programDir;
+    context.programName = QStringLiteral("plotwise");
+    context.dialogs = &dialogs;
+    context.writeSettingsOnClose = false;
+    context.serviceOverride = service.baseUrl();
+    TfrmMain window(context);
+    window.resize(1280, 900);
+    window.show();
+    window.cboRank->setCurrentIndex(0);
+    window.edtGame->setPlainText(ids.join(QStringLiteral(", ")));
+    QCoreApplication::processEvents();
+
+    // Cold: every page through the service.
+    QElapsedTimer timer;
+    timer.start();
+    window.RunLoad();
+    window.chaMain->repaint();
+    const double cold = seconds(timer);
+    const int requests = service.requestCount(QStringLiteral("/xmlapi/boardgame/"));
+    std::printf("cold Load:  %8.3f s  %d requests  %.1f pages/s  (peak %.1f MB)\n", cold,
+                requests, requests / cold, peakMegabytes());
+    if (!dialogs.messages.isEmpty() || !dialogs.errors.isEmpty()) {
+        std::fprintf(stderr, "the cold Load reported: %s\n",
+                     qPrintable((dialogs.messages + dialogs.errors).join(u'\n')));
+        return 1;
+    }
+
+    const QStringList files = pageFiles(programDir, ids);
+    qint64 bytes = 0;
+    for (const QString &file : files)
+        bytes += QFileInfo(file).size();
+    std::printf("cache: %lld page files, %.1f MB\n", (long long)files.size(), bytes / 1048576.0);
+
+    long long floorValues = 0;
+    const QByteArray element = s.node.toUtf8();
+    const double floor = bestOf(s.repeats, [&] { floorWalk(files, element.constData(), floorValues); });
+    std::printf("floor:      %8.3f s  pugixml parse + walk, %lld values  (peak %.1f MB)\n", floor,
+                floorValues, peakMegabytes());
+
+    size_t loopPoints = 0;
+    const double loop = bestOf(s.repeats, [&] { loopPoints = loopOnly(programDir, s.node, ids); });
+    std::printf("page loop:  %8.3f s  %.2f x floor, %zu points  (peak %.1f MB)\n", loop,
+                loop / floor, loopPoints, peakMegabytes());
+
+    const double whole = bestOf(s.repeats, [&] {
+        window.btnClearGraphClick();
+        window.RunLoad();
+        window.chaMain->repaint();
+    });
+    std::printf("whole Load: %8.3f s  %.2f x floor, %d series  (peak %.1f MB)\n", whole,
+                whole / floor, window.chaMain->seriesCount(), peakMegabytes());
+    std::printf("warm requests: %d\n",
+                service.requestCount(QStringLiteral("/xmlapi/boardgame/")) - requests);
+    return 0;
+}
