@@ -7,28 +7,35 @@
 
 namespace {
 
+// Names are compared in UTF-8, as the document holds them, and children are
+// stepped through in place: a page has thousands of nodes.
 class Walker
 {
 public:
     Walker(const NodeName &node, HistoryPageVisitor &visitor)
-        : m_node(node), m_filterName(node.filterName.toUtf8()), m_visitor(visitor)
+        : m_element(node.element.toUtf8()), m_child(node.child.toUtf8()),
+          m_filterName(node.filterName.toUtf8()), m_filterValue(node.filterValue),
+          m_hasFilter(node.hasFilter()), m_visitor(visitor)
     {
     }
 
-    void walkGame(const XmlNode &game, bool &hasStatistics)
+    // True when the game has a "statistics" child.
+    bool walkGame(const XmlNode &game)
     {
-        for (const XmlNode &child : game.children()) {
-            const QString name = child.name();
-            if (name == QLatin1String("name")) {
+        bool hasStatistics = false;
+        for (XmlNode child = game.firstChild(); !child.isNull(); child = child.nextSibling()) {
+            if (child.hasName("name")) {
                 readName(child);
-            } else if (name == QLatin1String("statistics")) {
+            } else if (child.hasName("statistics")) {
                 hasStatistics = true;
-                for (const XmlNode &record : child.children()) {
-                    if (record.name() == QLatin1String("ratings"))
+                for (XmlNode record = child.firstChild(); !record.isNull();
+                     record = record.nextSibling()) {
+                    if (record.hasName("ratings"))
                         readRecord(record);
                 }
             }
         }
+        return hasStatistics;
     }
 
 private:
@@ -46,41 +53,54 @@ private:
         const std::optional<QString> date = record.attribute("date");
         if (!date)
             return;
-        for (const XmlNode &element : record.children()) {
-            if (element.name() != m_node.element)
+        for (XmlNode element = record.firstChild(); !element.isNull();
+             element = element.nextSibling()) {
+            if (!element.hasName(m_element.constData()))
                 continue;
-            if (m_node.child.isEmpty()) {
-                if (!passesFilter(element))
-                    continue;
-                const std::optional<QString> text = element.value();
-                if (!text)
-                    continue;
-                if (const std::optional<double> number = ReadDecimal(*text))
-                    m_visitor.value(*date, *number);
+            if (m_child.isEmpty())
+                readText(element, *date);
+            else
+                readChildValues(element, *date);
+        }
+    }
+
+    // The element's own text, a decimal number.
+    void readText(const XmlNode &element, const QString &date)
+    {
+        if (!passesFilter(element))
+            return;
+        const std::optional<QString> text = element.value();
+        if (!text)
+            return;
+        if (const std::optional<double> number = ReadDecimal(*text))
+            m_visitor.value(date, *number);
+    }
+
+    // The "value" attribute, a whole number, of each matching child.
+    void readChildValues(const XmlNode &element, const QString &date)
+    {
+        for (XmlNode child = element.firstChild(); !child.isNull(); child = child.nextSibling()) {
+            if (!child.hasName(m_child.constData()) || !passesFilter(child))
                 continue;
-            }
-            for (const XmlNode &child : element.children()) {
-                if (child.name() != m_node.child || !passesFilter(child))
-                    continue;
-                const std::optional<QString> text = child.attribute("value");
-                if (!text)
-                    continue;
-                if (const std::optional<qint32> number = WholeNumber(*text))
-                    m_visitor.value(*date, *number);
-            }
+            const std::optional<QString> text = child.attribute("value");
+            if (!text)
+                continue;
+            if (const std::optional<qint32> number = WholeNumber(*text))
+                m_visitor.value(date, *number);
         }
     }
 
     // An exact match of the filter attribute; a missing attribute never matches.
     bool passesFilter(const XmlNode &element) const
     {
-        if (!m_node.hasFilter())
-            return true;
-        return element.attribute(m_filterName.constData()) == m_node.filterValue;
+        return !m_hasFilter || element.attribute(m_filterName.constData()) == m_filterValue;
     }
 
-    const NodeName &m_node;
+    const QByteArray m_element;
+    const QByteArray m_child;
     const QByteArray m_filterName;
+    const QString m_filterValue;
+    const bool m_hasFilter;
     HistoryPageVisitor &m_visitor;
 };
 
@@ -94,9 +114,9 @@ bool WalkHistoryPage(const XmlDocument &document, const NodeName &node,
         return false;
     Walker walker(node, visitor);
     bool hasStatistics = false;
-    for (const XmlNode &game : top.front().children()) {
-        if (game.name() == QLatin1String("boardgame"))
-            walker.walkGame(game, hasStatistics);
+    for (XmlNode game = top.front().firstChild(); !game.isNull(); game = game.nextSibling()) {
+        if (game.hasName("boardgame") && walker.walkGame(game))
+            hasStatistics = true;
     }
     return hasStatistics;
 }

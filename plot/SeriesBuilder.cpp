@@ -2,8 +2,6 @@
 
 #include "service/u_Function.h"
 
-#include <algorithm>
-
 std::optional<QDate> RecordDate(QStringView dateText)
 {
     const auto year = WholeNumber(dateText.mid(0, 4));
@@ -37,15 +35,6 @@ void SeriesBuilder::AddPoint(QStringView dateText, double value, const SeriesOpt
             y = value - m_previous;
         m_previous = value;
     }
-    const SeriesPoint point{int(DateToDays(*date)), y};
-    // Pages arrive in date order, so this is nearly always an append; an
-    // earlier date goes after every point of an equal or smaller day.
-    if (m_points.empty() || m_points.back().day <= point.day) {
-        m_points.push_back(point);
-        return;
-    }
-    const auto at = std::upper_bound(
-        m_points.begin(), m_points.end(), point.day,
-        [](int day, const SeriesPoint &p) { return day < p.day; });
-    m_points.insert(at, point);
+    // In arrival order; the chart's series keeps its points in date order.
+    m_points.push_back({int(DateToDays(*date)), y});
 }

@@ -1,5 +1,5 @@
 // One game's line as plain data: the points that the date range and the
-// Standard or Delta choice let through, in ascending date order.
+// Standard or Delta choice let through, in the order the records came.
 #pragma once
 
 #include <QDate>

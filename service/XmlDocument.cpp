@@ -5,6 +5,7 @@
 #include "service/PlotwiseError.h"
 #include "service/Windows1252.h"
 
+#include <cstring>
 #include <pugixml.hpp>
 
 namespace {
@@ -116,6 +117,22 @@ std::vector<XmlNode> XmlNode::children() const
     return childList(toPugi(m_node), [](pugi::xml_node n) { return XmlNode(n.internal_object()); });
 }
 
+XmlNode XmlNode::firstChild() const
+{
+    return XmlNode(toPugi(m_node).first_child().internal_object());
+}
+
+XmlNode XmlNode::nextSibling() const
+{
+    return XmlNode(toPugi(m_node).next_sibling().internal_object());
+}
+
+bool XmlNode::hasName(const char *utf8Name) const
+{
+    const pugi::xml_node node = toPugi(m_node);
+    return node.type() == pugi::node_element && std::strcmp(node.name(), utf8Name) == 0;
+}
+
 std::optional<QString> XmlNode::attribute(const char *name) const
 {
     const pugi::xml_node node = toPugi(m_node);
@@ -134,11 +151,10 @@ std::optional<QString> XmlNode::value() const
     if (isText(node)) {
         textNode = node;
     } else if (node.type() == pugi::node_element) {
-        const std::vector<XmlNode> content = children();
-        if (content.empty())
+        textNode = node.first_child();
+        if (!textNode)
             return std::nullopt;
-        textNode = toPugi(content.front().m_node);
-        if (content.size() > 1 || !isText(textNode))
+        if (textNode.next_sibling() || !isText(textNode))
             throw PlotwiseError(
                 QStringLiteral("The element \"%1\" holds more than one text").arg(name()));
     } else {

@@ -23,6 +23,13 @@ public:
     [[nodiscard]] QString name() const;
     // Children in document order, text nodes included.
     [[nodiscard]] std::vector<XmlNode> children() const;
+    // The same children one at a time, without building a list: the first
+    // child, then each one's next sibling; null after the last.
+    [[nodiscard]] XmlNode firstChild() const;
+    [[nodiscard]] XmlNode nextSibling() const;
+    // True for an element whose tag name is utf8Name, compared exactly
+    // without making a text of the name.
+    [[nodiscard]] bool hasName(const char *utf8Name) const;
     // Null when there is no such attribute (text nodes have none); an empty
     // attribute gives empty text.
     [[nodiscard]] std::optional<QString> attribute(const char *name) const;
