@@ -40,7 +40,7 @@ struct Settings {
 
 double peakMegabytes()
 {
-    rusage usage{};
+    rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     return double(usage.ru_maxrss) / 1024.0; // kilobytes on Linux
 }
@@ -104,10 +104,10 @@ size_t loopOnly(const QString &programDir, const QString &node, const QStringLis
     XmlDocument document;
     LoadHooks hooks;
     hooks.fetchPage = [](const QString &, const QString &) {
-        return FetchResult{FetchOutcome::Failed, QStringLiteral("not in the cache")};
+        return FetchResult { FetchOutcome::Failed, QStringLiteral("not in the cache") };
     };
     hooks.showStatus = [](const QString &) {};
-    hooks.readOptions = [] { return SeriesOptions{}; };
+    hooks.readOptions = [] { return SeriesOptions {}; };
     hooks.stopRequested = [] { return false; };
     HistoryLoader loader(document, programDir, QString(), SplitNodeName(node), hooks);
     size_t points = 0;
@@ -145,13 +145,13 @@ int main(int argc, char *argv[])
     s.repeats = std::max(1, intArgument(args, QStringLiteral("--repeats"), s.repeats));
 
     std::printf("games %d x pages %d x records %d, node \"%s\", latency %d ms\n", s.games, s.pages,
-                s.records, qPrintable(s.node), s.latencyMs);
+        s.records, qPrintable(s.node), s.latencyMs);
 
     SampleService::Options serviceOptions;
-    serviceOptions.dataArgs = {QStringLiteral("--games"), QString::number(s.games),
-                               QStringLiteral("--pages"), QString::number(s.pages),
-                               QStringLiteral("--records"), QString::number(s.records)};
-    serviceOptions.serviceArgs = {QStringLiteral("--latency-ms"), QString::number(s.latencyMs)};
+    serviceOptions.dataArgs
+        = { QStringLiteral("--games"), QString::number(s.games), QStringLiteral("--pages"),
+              QString::number(s.pages), QStringLiteral("--records"), QString::number(s.records) };
+    serviceOptions.serviceArgs = { QStringLiteral("--latency-ms"), QString::number(s.latencyMs) };
     SampleService service(serviceOptions);
     if (!service.start()) {
         std::fprintf(stderr, "sample service: %s\n", qPrintable(service.errorString()));
@@ -169,9 +169,8 @@ int main(int argc, char *argv[])
     QDir::setCurrent(programDir);
 
     QStringList ids;
-    for (const QFileInfo &info :
-         QDir(QDir(service.dataDir()).filePath(QStringLiteral("boardgame")))
-             .entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name))
+    for (const QFileInfo &info : QDir(QDir(service.dataDir()).filePath(QStringLiteral("boardgame")))
+                                     .entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name))
         ids << info.fileName();
 
     ScriptedDialogs dialogs;
@@ -195,11 +194,11 @@ int main(int argc, char *argv[])
     window.chaMain->repaint();
     const double cold = seconds(timer);
     const int requests = service.requestCount(QStringLiteral("/xmlapi/boardgame/"));
-    std::printf("cold Load:  %8.3f s  %d requests  %.1f pages/s  (peak %.1f MB)\n", cold,
-                requests, requests / cold, peakMegabytes());
+    std::printf("cold Load:  %8.3f s  %d requests  %.1f pages/s  (peak %.1f MB)\n", cold, requests,
+        requests / cold, peakMegabytes());
     if (!dialogs.messages.isEmpty() || !dialogs.errors.isEmpty()) {
         std::fprintf(stderr, "the cold Load reported: %s\n",
-                     qPrintable((dialogs.messages + dialogs.errors).join(u'\n')));
+            qPrintable((dialogs.messages + dialogs.errors).join(u'\n')));
         return 1;
     }
 
@@ -234,9 +233,9 @@ int main(int argc, char *argv[])
     std::printf("floor:      %8.3f s  pugixml parse + walk, %lld values\n", floor, floorValues);
     std::printf("page loop:  %8.3f s  %.2f x floor, %zu points\n", loop, loop / floor, loopPoints);
     std::printf("whole Load: %8.3f s  %.2f x floor, %d series\n", whole, whole / floor,
-                window.chaMain->seriesCount());
+        window.chaMain->seriesCount());
     std::printf("peak memory: %.1f MB\n", peakMegabytes());
     std::printf("warm requests: %d\n",
-                service.requestCount(QStringLiteral("/xmlapi/boardgame/")) - requests);
+        service.requestCount(QStringLiteral("/xmlapi/boardgame/")) - requests);
     return 0;
 }

@@ -1,29 +1,23 @@
 #include "plot/ChartRefresh.h"
 
-#include <QWidget>
+#include "app/PlotChart.h"
 
-ChartRefresh::ChartRefresh(QWidget *chart) : m_chart(chart), m_wasEnabled(chart->updatesEnabled())
+ChartRefresh::ChartRefresh(PlotChart *chart)
+    : m_chart(chart)
 {
-    m_chart->setUpdatesEnabled(false);
-    m_sinceRepaint.start();
+    m_chart->hold();
+    m_sinceRefresh.start();
 }
 
 ChartRefresh::~ChartRefresh()
 {
-    m_chart->setUpdatesEnabled(m_wasEnabled);
+    m_chart->release();
 }
 
 void ChartRefresh::gameAdded()
 {
-    if (m_sinceRepaint.elapsed() < IntervalMs)
+    if (m_sinceRefresh.elapsed() < IntervalMs)
         return;
-    repaint();
-    m_sinceRepaint.restart();
-}
-
-void ChartRefresh::repaint()
-{
-    m_chart->setUpdatesEnabled(true);
-    m_chart->repaint();
-    m_chart->setUpdatesEnabled(false);
+    m_chart->flush();
+    m_sinceRefresh.restart();
 }

@@ -45,9 +45,13 @@ public:
 } // namespace
 
 HistoryLoader::HistoryLoader(XmlDocument &document, QString programDir, QString baseUrl,
-                             NodeName node, LoadHooks hooks, int maxPages)
-    : m_document(document), m_programDir(std::move(programDir)), m_baseUrl(std::move(baseUrl)),
-      m_node(std::move(node)), m_hooks(std::move(hooks)), m_maxPages(maxPages)
+    NodeName node, LoadHooks hooks, int maxPages)
+    : m_document(document)
+    , m_programDir(std::move(programDir))
+    , m_baseUrl(std::move(baseUrl))
+    , m_node(std::move(node))
+    , m_hooks(std::move(hooks))
+    , m_maxPages(maxPages)
 {
 }
 
@@ -70,7 +74,7 @@ GameResult HistoryLoader::LoadGame(const QString &idText, const QString &rawItem
         if (!WalkHistoryPage(m_document, m_node, reader))
             break;
     }
-    return {reader.title(rawItem), reader.series.takePoints(), reader.summary};
+    return { reader.title(rawItem), reader.series.takePoints(), reader.summary };
 }
 
 bool HistoryLoader::obtainPage(const QString &idText, int page, const QString &fileName)
@@ -82,8 +86,7 @@ bool HistoryLoader::obtainPage(const QString &idText, int page, const QString &f
         addFailure(idText, page, QStringLiteral("not fetched, the service is unavailable"));
         return false;
     }
-    const FetchResult result
-        = m_hooks.fetchPage(HistoryPageUrl(m_baseUrl, idText, page), fileName);
+    const FetchResult result = m_hooks.fetchPage(HistoryPageUrl(m_baseUrl, idText, page), fileName);
     switch (result.outcome) {
     case FetchOutcome::Stored:
         PrepareXmlFile(fileName);

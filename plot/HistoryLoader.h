@@ -16,10 +16,10 @@
 class XmlDocument;
 
 enum class FetchOutcome {
-    Stored,      // the page file holds the whole answer
-    Failed,      // this request failed; the service may answer others
+    Stored, // the page file holds the whole answer
+    Failed, // this request failed; the service may answer others
     ServiceDown, // unreachable or timed out: no further request in this Load
-    Stopped,     // the user stopped the Load
+    Stopped, // the user stopped the Load
 };
 
 struct FetchResult {
@@ -50,7 +50,7 @@ public:
     static constexpr int DefaultMaxPages = 10000;
 
     HistoryLoader(XmlDocument &document, QString programDir, QString baseUrl, NodeName node,
-                  LoadHooks hooks, int maxPages = DefaultMaxPages);
+        LoadHooks hooks, int maxPages = DefaultMaxPages);
 
     // Reads every page of the game idText ("7"); rawItem ("007") is what the
     // fallback title shows. A page that could not be had ends the game with

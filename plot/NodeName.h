@@ -6,8 +6,8 @@
 
 struct NodeName {
     QString element;
-    QString child;       // empty: the value is the element's own text
-    QString filterName;  // empty: no filter
+    QString child; // empty: the value is the element's own text
+    QString filterName; // empty: no filter
     QString filterValue;
 
     [[nodiscard]] bool hasFilter() const { return !filterName.isEmpty(); }

@@ -13,9 +13,12 @@ class Walker
 {
 public:
     Walker(const NodeName &node, HistoryPageVisitor &visitor)
-        : m_element(node.element.toUtf8()), m_child(node.child.toUtf8()),
-          m_filterName(node.filterName.toUtf8()), m_filterValue(node.filterValue),
-          m_hasFilter(node.hasFilter()), m_visitor(visitor)
+        : m_element(node.element.toUtf8())
+        , m_child(node.child.toUtf8())
+        , m_filterName(node.filterName.toUtf8())
+        , m_filterValue(node.filterValue)
+        , m_hasFilter(node.hasFilter())
+        , m_visitor(visitor)
     {
     }
 
@@ -106,8 +109,7 @@ private:
 
 } // namespace
 
-bool WalkHistoryPage(const XmlDocument &document, const NodeName &node,
-                     HistoryPageVisitor &visitor)
+bool WalkHistoryPage(const XmlDocument &document, const NodeName &node, HistoryPageVisitor &visitor)
 {
     const std::vector<XmlNode> top = document.children();
     if (top.empty())

@@ -24,5 +24,5 @@ public:
 // element of the page has a "statistics" child, that is when the next page is
 // to be read. An element read for its text that holds child elements throws
 // PlotwiseError.
-bool WalkHistoryPage(const XmlDocument &document, const NodeName &node,
-                     HistoryPageVisitor &visitor);
+bool WalkHistoryPage(
+    const XmlDocument &document, const NodeName &node, HistoryPageVisitor &visitor);

@@ -36,5 +36,5 @@ void SeriesBuilder::AddPoint(QStringView dateText, double value, const SeriesOpt
         m_previous = value;
     }
     // In arrival order; the chart's series keeps its points in date order.
-    m_points.push_back({int(DateToDays(*date)), y});
+    m_points.push_back({ int(DateToDays(*date)), y });
 }

@@ -16,7 +16,7 @@ struct SeriesOptions {
 };
 
 struct SeriesPoint {
-    int day;  // whole days since 30 December 1899
+    int day; // whole days since 30 December 1899
     double y;
 };
 

@@ -50,8 +50,8 @@ void TfrmMain::RunLoad()
         finishLoad();
     }
     if (!failures.isEmpty()) {
-        m_context.dialogs->Message(this, QStringLiteral("Not every page could be loaded:\n")
-                                             + failures.join(QLatin1Char('\n')));
+        m_context.dialogs->Message(this,
+            QStringLiteral("Not every page could be loaded:\n") + failures.join(QLatin1Char('\n')));
     }
 }
 
@@ -86,16 +86,16 @@ LoadHooks TfrmMain::loadHooks()
     LoadHooks hooks;
     hooks.fetchPage = [this](const QString &url, const QString &fileName) -> FetchResult {
         if (DownloadFile(url, fileName))
-            return {FetchOutcome::Stored, {}};
+            return { FetchOutcome::Stored, {} };
         const QString reason = m_downloader->lastError();
         switch (m_downloader->lastFailure()) {
         case Downloader::Failure::Aborted:
-            return {FetchOutcome::Stopped, reason};
+            return { FetchOutcome::Stopped, reason };
         case Downloader::Failure::Unreachable:
         case Downloader::Failure::TimedOut:
-            return {FetchOutcome::ServiceDown, reason};
+            return { FetchOutcome::ServiceDown, reason };
         default:
-            return {FetchOutcome::Failed, reason};
+            return { FetchOutcome::Failed, reason };
         }
     };
     hooks.showStatus = [this](const QString &text) {
@@ -160,7 +160,7 @@ void TfrmMain::setBusy(bool busy)
     if (busy)
         m_stopRequested = false;
     for (QPushButton *button :
-         {btnClearGraph, btnSave, btnPrint, btnClearData, btnScript, btnSearch, btnGeeklist})
+        { btnClearGraph, btnSave, btnPrint, btnClearData, btnScript, btnSearch, btnGeeklist })
         button->setEnabled(!busy);
     btnLoad->setText(busy ? QStringLiteral("Stop") : QStringLiteral("Load"));
     // A close asked for while busy waited for the work to unwind.

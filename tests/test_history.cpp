@@ -7,6 +7,7 @@
 #include "service/PlotwiseError.h"
 #include "service/XmlDocument.h"
 #include "service/u_Function.h"
+#include "support/TestSupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,15 +19,6 @@
 namespace {
 
 using Point = QPair<QString, double>; // yyyyMMdd, value
-
-QByteArray historyPage(const QByteArray &names, const QByteArray &records, bool statistics = true)
-{
-    QByteArray game = names;
-    if (statistics)
-        game += "<statistics page=\"1\">" + records + "</statistics>";
-    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<boardgames>\n<boardgame objectid=\"1\">"
-        + game + "</boardgame>\n</boardgames>\n";
-}
 
 QByteArray record(const char *date, const QByteArray &content)
 {
@@ -49,12 +41,12 @@ struct FakeService {
         if (failures.contains(key))
             return failures.value(key);
         if (!pages.contains(key))
-            return {FetchOutcome::Failed, QStringLiteral("HTTP 404")};
+            return { FetchOutcome::Failed, QStringLiteral("HTTP 404") };
         QFile file(fileName);
         if (!file.open(QIODevice::WriteOnly))
-            return {FetchOutcome::Failed, file.errorString()};
+            return { FetchOutcome::Failed, file.errorString() };
         file.write(pages.value(key));
-        return {FetchOutcome::Stored, {}};
+        return { FetchOutcome::Stored, {} };
     }
 };
 
@@ -62,7 +54,7 @@ QList<Point> pointsOf(const GameResult &result)
 {
     QList<Point> list;
     for (const SeriesPoint &p : result.points)
-        list.append({DaysToDate(p.day).toString(QStringLiteral("yyyyMMdd")), p.y});
+        list.append({ DaysToDate(p.day).toString(QStringLiteral("yyyyMMdd")), p.y });
     return list;
 }
 
@@ -71,11 +63,11 @@ QList<Point> pointsOf(const GameResult &result)
 void addGame(FakeService &service, const QString &id, int count)
 {
     for (int page = 1; page <= count; ++page) {
-        const QByteArray date = QStringLiteral("200901%1").arg(page, 2, 10, QLatin1Char('0')).toLatin1();
-        service.pages[id + QLatin1Char('_') + QString::number(page)] = historyPage(
+        const QByteArray date
+            = QStringLiteral("200901%1").arg(page, 2, 10, QLatin1Char('0')).toLatin1();
+        service.pages[id + QLatin1Char('_') + QString::number(page)] = HistoryPageXml(
             "<name primary=\"true\">Game " + id.toLatin1() + "</name>",
-            record(date.constData(), "<e>" + QByteArray::number(page * 10) + "</e>"),
-            page < count);
+            record(date.constData(), "<e>" + QByteArray::number(page * 10) + "</e>"), page < count);
     }
 }
 
@@ -104,7 +96,8 @@ private slots:
     void stopEndsTheGameWithItsPoints();
 
 private:
-    HistoryLoader makeLoader(const QString &nodeName, int maxPages = HistoryLoader::DefaultMaxPages);
+    HistoryLoader makeLoader(
+        const QString &nodeName, int maxPages = HistoryLoader::DefaultMaxPages);
     void writeCachedPage(const QString &key, const QByteArray &content);
 
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -129,14 +122,13 @@ void TestHistory::init()
 HistoryLoader TestHistory::makeLoader(const QString &nodeName, int maxPages)
 {
     LoadHooks hooks;
-    hooks.fetchPage = [this](const QString &url, const QString &file) {
-        return m_service.fetch(url, file);
-    };
+    hooks.fetchPage
+        = [this](const QString &url, const QString &file) { return m_service.fetch(url, file); };
     hooks.showStatus = [this](const QString &text) { m_statusTexts << text; };
     hooks.readOptions = [this] { return m_options; };
     hooks.stopRequested = [this] { return m_stop(); };
     return HistoryLoader(m_document, m_dir->path(), QStringLiteral("http://127.0.0.1:1"),
-                         SplitNodeName(nodeName), hooks, maxPages);
+        SplitNodeName(nodeName), hooks, maxPages);
 }
 
 void TestHistory::writeCachedPage(const QString &key, const QByteArray &content)
@@ -151,20 +143,22 @@ void TestHistory::nodeForms_data()
     QTest::addColumn<QString>("node");
     QTest::addColumn<QList<Point>>("points");
 
-    const QList<Point> allE{{"20090101", 5}, {"20090101", 6.5}, {"20090102", 7}, {"20090102", 8}};
+    const QList<Point> allE { { "20090101", 5 }, { "20090101", 6.5 }, { "20090102", 7 },
+        { "20090102", 8 } };
     QTest::newRow("element text, two in one record") << "e" << allE;
-    QTest::newRow("element filter") << "e|k=v" << QList<Point>{{"20090102", 7}};
+    QTest::newRow("element filter") << "e|k=v" << QList<Point> { { "20090102", 7 } };
     QTest::newRow("filter without =") << "e|k" << allE;
     QTest::newRow("filter with empty name") << "e|=v" << allE;
-    QTest::newRow("word text") << "w" << QList<Point>{};
-    QTest::newRow("names are case-sensitive") << "E" << QList<Point>{};
+    QTest::newRow("word text") << "w" << QList<Point> {};
+    QTest::newRow("names are case-sensitive") << "E" << QList<Point> {};
     QTest::newRow("child value, filtered")
-        << "ranks/rank|name=boardgame" << QList<Point>{{"20090101", 215}, {"20090101", 16}};
+        << "ranks/rank|name=boardgame" << QList<Point> { { "20090101", 215 }, { "20090101", 16 } };
     QTest::newRow("child value, words and missing attributes")
-        << "ranks/rank" << QList<Point>{{"20090101", 215}, {"20090101", 9}, {"20090101", 16}};
-    QTest::newRow("child value that is a word") << "ranks/rank|name=family" << QList<Point>{};
-    QTest::newRow("decimal child value") << "ranks/rank|name=decimal" << QList<Point>{};
-    QTest::newRow("second slash matches nothing") << "ranks/rank/x" << QList<Point>{};
+        << "ranks/rank"
+        << QList<Point> { { "20090101", 215 }, { "20090101", 9 }, { "20090101", 16 } };
+    QTest::newRow("child value that is a word") << "ranks/rank|name=family" << QList<Point> {};
+    QTest::newRow("decimal child value") << "ranks/rank|name=decimal" << QList<Point> {};
+    QTest::newRow("second slash matches nothing") << "ranks/rank/x" << QList<Point> {};
 }
 
 void TestHistory::nodeForms()
@@ -173,16 +167,16 @@ void TestHistory::nodeForms()
     QFETCH(QList<Point>, points);
     const QByteArray records
         = record("20090101",
-                 "<e>5</e><e>6.5</e><w>word</w>"
-                 "<ranks><rank name=\"boardgame\" value=\"215\"/>"
-                 "<rank name=\"family\" value=\"Not Ranked\"/><rank value=\"9\"/><rank/>"
-                 "<rank name=\"decimal\" value=\"1.5\"/>"
-                 "<rank name=\"boardgame\" value=\"$10\"/></ranks>")
+              "<e>5</e><e>6.5</e><w>word</w>"
+              "<ranks><rank name=\"boardgame\" value=\"215\"/>"
+              "<rank name=\"family\" value=\"Not Ranked\"/><rank value=\"9\"/><rank/>"
+              "<rank name=\"decimal\" value=\"1.5\"/>"
+              "<rank name=\"boardgame\" value=\"$10\"/></ranks>")
         + "<ratings><e>99</e></ratings>"
         + record("20090102", "<e k=\"v\">7</e><e k=\"x\">8</e><e k=\"v\"></e><e k=\"v\"/>")
         + "<other date=\"20090103\"><e>1</e></other>";
-    writeCachedPage(QStringLiteral("13_1"), historyPage("", records));
-    writeCachedPage(QStringLiteral("13_2"), historyPage("", "", false));
+    writeCachedPage(QStringLiteral("13_1"), HistoryPageXml("", records));
+    writeCachedPage(QStringLiteral("13_2"), HistoryPageXml("", "", false));
 
     HistoryLoader loader = makeLoader(node);
     const GameResult result = loader.LoadGame(QStringLiteral("13"), QStringLiteral("13"));
@@ -193,10 +187,10 @@ void TestHistory::nodeForms()
 void TestHistory::elementWithChildrenEndsTheLoad()
 {
     writeCachedPage(QStringLiteral("13_1"),
-                    historyPage("", record("20090101", "<ranks><rank value=\"1\"/></ranks>")));
+        HistoryPageXml("", record("20090101", "<ranks><rank value=\"1\"/></ranks>")));
     HistoryLoader loader = makeLoader(QStringLiteral("ranks"));
-    QVERIFY_THROWS_EXCEPTION(PlotwiseError,
-                             loader.LoadGame(QStringLiteral("13"), QStringLiteral("13")));
+    QVERIFY_THROWS_EXCEPTION(
+        PlotwiseError, loader.LoadGame(QStringLiteral("13"), QStringLiteral("13")));
     // The page itself is sound: it stays in the cache.
     QVERIFY(QFileInfo::exists(CacheFolder(m_dir->path()) + QStringLiteral("13_1.xml")));
 }
@@ -207,12 +201,12 @@ void TestHistory::titles_data()
     QTest::addColumn<QString>("title");
 
     QTest::newRow("no names: the raw item") << QByteArray() << "ID #007";
-    QTest::newRow("primary second") << QByteArray("<name>One</name><name primary=\"true\">Two</name>")
-                                    << "Two";
+    QTest::newRow("primary second")
+        << QByteArray("<name>One</name><name primary=\"true\">Two</name>") << "Two";
     QTest::newRow("no primary: the first")
         << QByteArray("<name>One</name><name>Two</name>") << "One";
-    QTest::newRow("primary is exact") << QByteArray("<name>One</name><name primary=\"TRUE\">Two</name>")
-                                      << "One";
+    QTest::newRow("primary is exact")
+        << QByteArray("<name>One</name><name primary=\"TRUE\">Two</name>") << "One";
     QTest::newRow("empty primary name skipped")
         << QByteArray("<name>One</name><name primary=\"true\"></name>") << "One";
     QTest::newRow("empty names only") << QByteArray("<name/><name primary=\"true\"/>") << "ID #007";
@@ -226,8 +220,8 @@ void TestHistory::titles()
     QFETCH(QByteArray, names);
     QFETCH(QString, title);
     // The same names on both pages do not change the choice.
-    m_service.pages[QStringLiteral("7_1")] = historyPage(names, record("20090101", "<e>1</e>"));
-    m_service.pages[QStringLiteral("7_2")] = historyPage(names, "", false);
+    m_service.pages[QStringLiteral("7_1")] = HistoryPageXml(names, record("20090101", "<e>1</e>"));
+    m_service.pages[QStringLiteral("7_2")] = HistoryPageXml(names, "", false);
     HistoryLoader loader = makeLoader(QStringLiteral("e"));
     QCOMPARE(loader.LoadGame(QStringLiteral("7"), QStringLiteral("007")).title, title);
 }
@@ -238,9 +232,9 @@ void TestHistory::idTextInRequestsAndStatus()
     HistoryLoader loader = makeLoader(QStringLiteral("e"));
     loader.LoadGame(QStringLiteral("7"), QStringLiteral("007"));
     QCOMPARE(m_service.urls,
-             (QStringList{"http://127.0.0.1:1/xmlapi/boardgame/7?historical=1&page=1",
-                          "http://127.0.0.1:1/xmlapi/boardgame/7?historical=1&page=2"}));
-    QCOMPARE(m_statusTexts, (QStringList{"Loading game 7, page 1", "Loading game 7, page 2"}));
+        (QStringList { "http://127.0.0.1:1/xmlapi/boardgame/7?historical=1&page=1",
+            "http://127.0.0.1:1/xmlapi/boardgame/7?historical=1&page=2" }));
+    QCOMPARE(m_statusTexts, (QStringList { "Loading game 7, page 1", "Loading game 7, page 2" }));
 }
 
 void TestHistory::pagingStopsAtThePageWithoutStatistics()
@@ -250,8 +244,10 @@ void TestHistory::pagingStopsAtThePageWithoutStatistics()
     HistoryLoader first = makeLoader(QStringLiteral("e"));
     const GameResult a = first.LoadGame(QStringLiteral("13"), QStringLiteral("13"));
     first.LoadGame(QStringLiteral("822"), QStringLiteral("822"));
-    QCOMPARE(m_service.requests, (QStringList{"13_1", "13_2", "13_3", "13_4", "822_1", "822_2"}));
-    QCOMPARE(pointsOf(a), (QList<Point>{{"20090101", 10}, {"20090102", 20}, {"20090103", 30}}));
+    QCOMPARE(
+        m_service.requests, (QStringList { "13_1", "13_2", "13_3", "13_4", "822_1", "822_2" }));
+    QCOMPARE(
+        pointsOf(a), (QList<Point> { { "20090101", 10 }, { "20090102", 20 }, { "20090103", 30 } }));
     QCOMPARE(a.title, QStringLiteral("Game 13"));
     for (const QString &key : m_service.requests)
         QVERIFY(QFileInfo::exists(CacheFolder(m_dir->path()) + key + QStringLiteral(".xml")));
@@ -270,7 +266,7 @@ void TestHistory::firstPageWithoutStatistics()
     addGame(m_service, QStringLiteral("13"), 1);
     HistoryLoader loader = makeLoader(QStringLiteral("e"));
     const GameResult result = loader.LoadGame(QStringLiteral("13"), QStringLiteral("13"));
-    QCOMPARE(m_service.requests, QStringList{"13_1"});
+    QCOMPARE(m_service.requests, QStringList { "13_1" });
     QVERIFY(result.points.empty());
     QVERIFY(!result.summary.hasValues());
     QCOMPARE(result.title, QStringLiteral("Game 13"));
@@ -293,7 +289,7 @@ void TestHistory::deltaAndOptionsAcrossPages()
         return false;
     };
     const GameResult result = loader.LoadGame(QStringLiteral("13"), QStringLiteral("13"));
-    QCOMPARE(pointsOf(result), (QList<Point>{{"20090101", 10}, {"20090103", 20}}));
+    QCOMPARE(pointsOf(result), (QList<Point> { { "20090101", 10 }, { "20090103", 20 } }));
     // The summary counts the dropped value too.
     QCOMPARE(result.summary.minimum(), 10.0);
     QCOMPARE(result.summary.maximum(), 30.0);
@@ -303,13 +299,14 @@ void TestHistory::failedDownloadEndsOnlyThatGame()
 {
     addGame(m_service, QStringLiteral("13"), 5);
     addGame(m_service, QStringLiteral("822"), 2);
-    m_service.failures[QStringLiteral("13_3")] = {FetchOutcome::Failed, QStringLiteral("HTTP 503")};
+    m_service.failures[QStringLiteral("13_3")]
+        = { FetchOutcome::Failed, QStringLiteral("HTTP 503") };
     HistoryLoader loader = makeLoader(QStringLiteral("e"));
     const GameResult a = loader.LoadGame(QStringLiteral("13"), QStringLiteral("13"));
     const GameResult b = loader.LoadGame(QStringLiteral("822"), QStringLiteral("822"));
-    QCOMPARE(pointsOf(a), (QList<Point>{{"20090101", 10}, {"20090102", 20}}));
-    QCOMPARE(pointsOf(b), (QList<Point>{{"20090101", 10}}));
-    QCOMPARE(loader.failures(), QStringList{"Game 13, page 3: HTTP 503"});
+    QCOMPARE(pointsOf(a), (QList<Point> { { "20090101", 10 }, { "20090102", 20 } }));
+    QCOMPARE(pointsOf(b), (QList<Point> { { "20090101", 10 } }));
+    QCOMPARE(loader.failures(), QStringList { "Game 13, page 3: HTTP 503" });
     QVERIFY(!QFileInfo::exists(CacheFolder(m_dir->path()) + QStringLiteral("13_3.xml")));
 }
 
@@ -325,18 +322,18 @@ void TestHistory::unreachableServiceStopsFetching()
     }
     m_service.requests.clear();
     m_service.failures[QStringLiteral("13_2")]
-        = {FetchOutcome::ServiceDown, QStringLiteral("connection refused")};
+        = { FetchOutcome::ServiceDown, QStringLiteral("connection refused") };
     HistoryLoader loader = makeLoader(QStringLiteral("e"));
     const GameResult a = loader.LoadGame(QStringLiteral("13"), QStringLiteral("13"));
     const GameResult b = loader.LoadGame(QStringLiteral("822"), QStringLiteral("822"));
     const GameResult c = loader.LoadGame(QStringLiteral("5"), QStringLiteral("5"));
-    QCOMPARE(m_service.requests, (QStringList{"13_1", "13_2"}));
+    QCOMPARE(m_service.requests, (QStringList { "13_1", "13_2" }));
     QCOMPARE(a.points.size(), size_t(1));
     QVERIFY(b.points.empty());
     QCOMPARE(c.points.size(), size_t(1));
     QCOMPARE(loader.failures(),
-             (QStringList{"Game 13, page 2: connection refused",
-                          "Game 822, page 1: not fetched, the service is unavailable"}));
+        (QStringList { "Game 13, page 2: connection refused",
+            "Game 822, page 1: not fetched, the service is unavailable" }));
 }
 
 void TestHistory::pageLimit()
@@ -344,9 +341,9 @@ void TestHistory::pageLimit()
     addGame(m_service, QStringLiteral("13"), 10);
     HistoryLoader loader = makeLoader(QStringLiteral("e"), 3);
     const GameResult result = loader.LoadGame(QStringLiteral("13"), QStringLiteral("13"));
-    QCOMPARE(m_service.requests, (QStringList{"13_1", "13_2", "13_3"}));
+    QCOMPARE(m_service.requests, (QStringList { "13_1", "13_2", "13_3" }));
     QCOMPARE(result.points.size(), size_t(3));
-    QCOMPARE(loader.failures(), QStringList{"Game 13, page 4: more than 3 pages"});
+    QCOMPARE(loader.failures(), QStringList { "Game 13, page 4: more than 3 pages" });
 }
 
 void TestHistory::rejectedPageFileIsDeleted()
@@ -354,8 +351,8 @@ void TestHistory::rejectedPageFileIsDeleted()
     addGame(m_service, QStringLiteral("13"), 3);
     writeCachedPage(QStringLiteral("13_2"), "<html><body>Service unavailable");
     HistoryLoader loader = makeLoader(QStringLiteral("e"));
-    QVERIFY_THROWS_EXCEPTION(PlotwiseError,
-                             loader.LoadGame(QStringLiteral("13"), QStringLiteral("13")));
+    QVERIFY_THROWS_EXCEPTION(
+        PlotwiseError, loader.LoadGame(QStringLiteral("13"), QStringLiteral("13")));
     const QString cache = CacheFolder(m_dir->path());
     QVERIFY(QFileInfo::exists(cache + QStringLiteral("13_1.xml")));
     QVERIFY(!QFileInfo::exists(cache + QStringLiteral("13_2.xml")));
@@ -364,7 +361,7 @@ void TestHistory::rejectedPageFileIsDeleted()
     m_service.requests.clear();
     HistoryLoader again = makeLoader(QStringLiteral("e"));
     QCOMPARE(again.LoadGame(QStringLiteral("13"), QStringLiteral("13")).points.size(), size_t(2));
-    QCOMPARE(m_service.requests, (QStringList{"13_2", "13_3"}));
+    QCOMPARE(m_service.requests, (QStringList { "13_2", "13_3" }));
 }
 
 void TestHistory::stopEndsTheGameWithItsPoints()
@@ -373,13 +370,14 @@ void TestHistory::stopEndsTheGameWithItsPoints()
     m_stop = [this] { return m_statusTexts.size() == 3; };
     HistoryLoader loader = makeLoader(QStringLiteral("e"));
     const GameResult result = loader.LoadGame(QStringLiteral("13"), QStringLiteral("13"));
-    QCOMPARE(pointsOf(result), (QList<Point>{{"20090101", 10}, {"20090102", 20}}));
-    QCOMPARE(m_service.requests, (QStringList{"13_1", "13_2"}));
+    QCOMPARE(pointsOf(result), (QList<Point> { { "20090101", 10 }, { "20090102", 20 } }));
+    QCOMPARE(m_service.requests, (QStringList { "13_1", "13_2" }));
     QVERIFY(loader.failures().isEmpty());
 
     // A download that the stop broke off is no failure either.
     m_stop = [] { return false; };
-    m_service.failures[QStringLiteral("13_3")] = {FetchOutcome::Stopped, QStringLiteral("aborted")};
+    m_service.failures[QStringLiteral("13_3")]
+        = { FetchOutcome::Stopped, QStringLiteral("aborted") };
     HistoryLoader aborted = makeLoader(QStringLiteral("e"));
     QCOMPARE(aborted.LoadGame(QStringLiteral("13"), QStringLiteral("13")).points.size(), size_t(2));
     QVERIFY(aborted.failures().isEmpty());

@@ -7,6 +7,7 @@
 #include "service/Downloader.h"
 #include "support/MainWindowFixture.h"
 #include "support/SampleService.h"
+#include "support/TestSupport.h"
 #include "ui/RadioGroup.h"
 
 #include <QCheckBox>
@@ -14,31 +15,25 @@
 #include <QDateEdit>
 #include <QDir>
 #include <QLabel>
+#include <QLineSeries>
 #include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QValueAxis>
 #include <QtTest>
 
 namespace {
-
-QByteArray historyPage(const QByteArray &names, const QByteArray &records, bool statistics = true)
-{
-    QByteArray game = names;
-    if (statistics)
-        game += "<statistics page=\"1\">" + records + "</statistics>";
-    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<boardgames>\n<boardgame objectid=\"1\">"
-        + game + "</boardgame>\n</boardgames>\n";
-}
 
 // One record a page: page n is dated 2009-01-0n and holds "average" and a
 // ranked "rank" element with the given values.
 QByteArray recordPage(const QByteArray &names, int day, const QByteArray &average, int rank)
 {
     const QByteArray date = "200901" + QByteArray::number(day).rightJustified(2, '0');
-    return historyPage(names, "<ratings date=\"" + date + "\"><average>" + average
-                                  + "</average><ranks><rank name=\"boardgame\" value=\""
-                                  + QByteArray::number(rank) + "\"/></ranks></ratings>");
+    return HistoryPageXml(names,
+        "<ratings date=\"" + date + "\"><average>" + average
+            + "</average><ranks><rank name=\"boardgame\" value=\"" + QByteArray::number(rank)
+            + "\"/></ranks></ratings>");
 }
 
 void writeFile(const QString &path, const QByteArray &bytes)
@@ -54,26 +49,26 @@ void writeFile(const QString &path, const QByteArray &bytes)
 void writeGames(const QString &dataDir)
 {
     const auto page = [&](const char *id, const QString &name, const QByteArray &bytes) {
-        writeFile(QDir(dataDir).filePath(QStringLiteral("boardgame/%1/%2.xml").arg(
-                      QLatin1String(id), name)),
-                  bytes);
+        writeFile(QDir(dataDir).filePath(
+                      QStringLiteral("boardgame/%1/%2.xml").arg(QLatin1String(id), name)),
+            bytes);
     };
     const QByteArray names13 = "<name>Dreizehn</name><name primary=\"true\">A &amp; B</name>";
     page("13", QStringLiteral("1"), recordPage(names13, 1, "100", 5));
     page("13", QStringLiteral("2"), recordPage(names13, 2, "90", 7));
     page("13", QStringLiteral("3"), recordPage(names13, 3, "95.5", 6));
-    page("13", QStringLiteral("end"), historyPage(names13, "", false));
+    page("13", QStringLiteral("end"), HistoryPageXml(names13, "", false));
     const QByteArray names822 = "<name>Eight</name>";
     page("822", QStringLiteral("1"), recordPage(names822, 1, "7.5", 40));
     page("822", QStringLiteral("2"), recordPage(names822, 2, "8", 30));
-    page("822", QStringLiteral("end"), historyPage(names822, "", false));
+    page("822", QStringLiteral("end"), HistoryPageXml(names822, "", false));
     page("7", QStringLiteral("1"), recordPage("", 1, "1", 1));
-    page("7", QStringLiteral("end"), historyPage("", "", false));
+    page("7", QStringLiteral("end"), HistoryPageXml("", "", false));
     // Game 5 holds records without the plotted values.
     const QByteArray names5 = "<name>Empty</name>";
     page("5", QStringLiteral("1"),
-         historyPage(names5, "<ratings date=\"20090101\"><owned>3</owned></ratings>"));
-    page("5", QStringLiteral("end"), historyPage(names5, "", false));
+        HistoryPageXml(names5, "<ratings date=\"20090101\"><owned>3</owned></ratings>"));
+    page("5", QStringLiteral("end"), HistoryPageXml(names5, "", false));
 }
 
 QList<double> valuesOf(const PlotSeries *series)
@@ -121,8 +116,10 @@ private slots:
     void stopDuringDownload();
     void closingDuringLoadStopsAndCloses();
     void infoBoxAndDateBox();
+    void heldChartCatchesUpInOneGo();
 
 private:
+    void startService(const QStringList &serviceArgs = {});
     MainWindowFixture &openWindow(const QString &baseUrl);
     void load(const QString &node, const QString &games);
     // Runs fn once, when the status bar first shows text.
@@ -141,8 +138,15 @@ void TestLoad::initTestCase()
 
 void TestLoad::init()
 {
+    startService();
+}
+
+void TestLoad::startService(const QStringList &serviceArgs)
+{
+    m_service.reset();
     SampleService::Options options;
     options.dataDir = m_data.path();
+    options.serviceArgs = serviceArgs;
     m_service = std::make_unique<SampleService>(options);
     QVERIFY2(m_service->start(), qPrintable(m_service->errorString()));
 }
@@ -183,12 +187,12 @@ void TestLoad::onStatus(const QString &text, std::function<void()> fn)
 {
     auto done = std::make_shared<bool>(false);
     m_connections << connect(m_window->window().stbMain, &QStatusBar::messageChanged, this,
-                             [text, fn, done](const QString &shown) {
-                                 if (*done || shown != text)
-                                     return;
-                                 *done = true;
-                                 fn();
-                             });
+        [text, fn, done](const QString &shown) {
+            if (*done || shown != text)
+                return;
+            *done = true;
+            fn();
+        });
 }
 
 void TestLoad::noNodeNameChangesNothing()
@@ -197,7 +201,7 @@ void TestLoad::noNodeNameChangesNothing()
     w.cboRank->setCurrentIndex(-1);
     w.edtGame->setPlainText(QStringLiteral("13"));
     QTest::mouseClick(w.btnLoad, Qt::LeftButton);
-    QCOMPARE(m_window->dialogs.messages, QStringList{"Choose a node name"});
+    QCOMPARE(m_window->dialogs.messages, QStringList { "Choose a node name" });
     QCOMPARE(w.stbMain->currentMessage(), QString());
     QVERIFY(!w.btnInfo->isEnabled());
     QCOMPARE(m_service->requestCount(), 0);
@@ -209,12 +213,13 @@ void TestLoad::gameList_data()
     QTest::addColumn<QString>("games");
     QTest::addColumn<QStringList>("titles");
 
-    QTest::newRow("commas") << "13, 822" << QStringList{"A & B", "Eight"};
-    QTest::newRow("lines") << "13\n822\n" << QStringList{"A & B", "Eight"};
-    QTest::newRow("empty item and a word skipped") << "13,,abc,822" << QStringList{"A & B", "Eight"};
-    QTest::newRow("leading zeros: raw item in the title") << "007" << QStringList{"ID #007"};
-    QTest::newRow("same game twice") << "822 822" << QStringList{"Eight", "Eight"};
-    QTest::newRow("empty memo") << "" << QStringList{};
+    QTest::newRow("commas") << "13, 822" << QStringList { "A & B", "Eight" };
+    QTest::newRow("lines") << "13\n822\n" << QStringList { "A & B", "Eight" };
+    QTest::newRow("empty item and a word skipped")
+        << "13,,abc,822" << QStringList { "A & B", "Eight" };
+    QTest::newRow("leading zeros: raw item in the title") << "007" << QStringList { "ID #007" };
+    QTest::newRow("same game twice") << "822 822" << QStringList { "Eight", "Eight" };
+    QTest::newRow("empty memo") << "" << QStringList {};
 }
 
 void TestLoad::gameList()
@@ -222,7 +227,7 @@ void TestLoad::gameList()
     QFETCH(QString, games);
     QFETCH(QStringList, titles);
     TfrmMain &w = openWindow(m_service->baseUrl()).window();
-    w.InfoLines = QStringList{"from an earlier Load"};
+    w.InfoLines = QStringList { "from an earlier Load" };
     load(QStringLiteral("average"), games);
     QCOMPARE(titlesOf(w.chaMain), titles);
     QCOMPARE(w.InfoLines.size(), titles.size());
@@ -231,13 +236,14 @@ void TestLoad::gameList()
     QVERIFY(m_window->dialogs.messages.isEmpty());
     // Every page is fetched once: the second of a repeated game reads the cache.
     QCOMPARE(m_service->requestCount(QStringLiteral("/xmlapi/boardgame/13?")),
-             titles.contains(QStringLiteral("A & B")) ? 4 : 0);
+        titles.contains(QStringLiteral("A & B")) ? 4 : 0);
     QCOMPARE(m_service->requestCount(QStringLiteral("/xmlapi/boardgame/822?")),
-             titles.contains(QStringLiteral("Eight")) ? 3 : 0);
+        titles.contains(QStringLiteral("Eight")) ? 3 : 0);
     if (titles.size() == 2 && titles[0] == titles[1])
         QCOMPARE(valuesOf(w.chaMain->series()[0]), valuesOf(w.chaMain->series()[1]));
     if (games == QStringLiteral("007")) {
-        QCOMPARE(m_service->requestCount(QStringLiteral("/xmlapi/boardgame/7?historical=1&page=1")), 1);
+        QCOMPARE(
+            m_service->requestCount(QStringLiteral("/xmlapi/boardgame/7?historical=1&page=1")), 1);
         QVERIFY(QFileInfo::exists(HistoryPageFile(m_window->programDir(), QStringLiteral("7"), 1)));
     }
 }
@@ -248,13 +254,14 @@ void TestLoad::loadSetsUpTitlesAndSummarises()
     load(QStringLiteral("average"), QStringLiteral("13 822"));
     QCOMPARE(w.chaMain->seriesCount(), 2);
     QVERIFY(w.chaMain->legendVisible());
-    QCOMPARE(valuesOf(w.chaMain->series()[0]), (QList<double>{100, 90, 95.5}));
+    QCOMPARE(valuesOf(w.chaMain->series()[0]), (QList<double> { 100, 90, 95.5 }));
     QCOMPARE(w.InfoLines,
-             (QStringList{"A && B min: 90 (2009-01-02) / max: 100 (2009-01-01)",
-                          "Eight min: 7.5 (2009-01-01) / max: 8 (2009-01-02)"}));
+        (QStringList { "A && B min: 90 (2009-01-02) / max: 100 (2009-01-01)",
+            "Eight min: 7.5 (2009-01-01) / max: 8 (2009-01-02)" }));
     QCOMPARE(w.cursor().shape(), Qt::ArrowCursor);
     for (int page = 1; page <= 4; ++page)
-        QVERIFY(QFileInfo::exists(HistoryPageFile(m_window->programDir(), QStringLiteral("13"), page)));
+        QVERIFY(
+            QFileInfo::exists(HistoryPageFile(m_window->programDir(), QStringLiteral("13"), page)));
 }
 
 void TestLoad::secondLoadRunsFromTheCache()
@@ -263,7 +270,7 @@ void TestLoad::secondLoadRunsFromTheCache()
     load(QStringLiteral("ranks/rank|name=boardgame"), QStringLiteral("13, 822"));
     QCOMPARE(m_service->requestCount(), 7);
     const QList<double> first = valuesOf(w.chaMain->series()[0]);
-    QCOMPARE(first, (QList<double>{5, 7, 6}));
+    QCOMPARE(first, (QList<double> { 5, 7, 6 }));
     m_service->clearRequests();
     w.btnClearGraphClick();
     load(QStringLiteral("ranks/rank|name=boardgame"), QStringLiteral("13, 822"));
@@ -337,8 +344,8 @@ void TestLoad::valuesOutsideTheRange()
     w.rgoValues->setItemIndex(1);
     load(QStringLiteral("average"), QStringLiteral("13"));
     // Delta to the previous kept point; the summary counts every value read.
-    QCOMPARE(valuesOf(w.chaMain->series()[0]), (QList<double>{90, 5.5}));
-    QCOMPARE(w.InfoLines, QStringList{"A && B min: 90 (2009-01-02) / max: 100 (2009-01-01)"});
+    QCOMPARE(valuesOf(w.chaMain->series()[0]), (QList<double> { 90, 5.5 }));
+    QCOMPARE(w.InfoLines, QStringList { "A && B min: 90 (2009-01-02) / max: 100 (2009-01-01)" });
 
     // "To" before "From": no points, the summary line still there.
     w.dtpDate1->setDate(QDate(2009, 1, 3));
@@ -353,26 +360,21 @@ void TestLoad::germanLocaleKeepsValues()
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     TfrmMain &w = openWindow(m_service->baseUrl()).window();
     load(QStringLiteral("average"), QStringLiteral("822"));
-    QCOMPARE(valuesOf(w.chaMain->series()[0]), (QList<double>{7.5, 8}));
-    QCOMPARE(w.InfoLines, QStringList{"Eight min: 7.5 (2009-01-01) / max: 8 (2009-01-02)"});
+    QCOMPARE(valuesOf(w.chaMain->series()[0]), (QList<double> { 7.5, 8 }));
+    QCOMPARE(w.InfoLines, QStringList { "Eight min: 7.5 (2009-01-01) / max: 8 (2009-01-02)" });
 }
 
 void TestLoad::failedDownloadsListedAfterTheLoad()
 {
-    m_service.reset();
-    SampleService::Options options;
-    options.dataDir = m_data.path();
-    options.serviceArgs = {QStringLiteral("--fail"),
-                           QStringLiteral("/xmlapi/boardgame/13?historical=1&page=2=503")};
-    m_service = std::make_unique<SampleService>(options);
-    QVERIFY2(m_service->start(), qPrintable(m_service->errorString()));
+    startService({ QStringLiteral("--fail"),
+        QStringLiteral("/xmlapi/boardgame/13?historical=1&page=2=503") });
     TfrmMain &w = openWindow(m_service->baseUrl()).window();
     load(QStringLiteral("average"), QStringLiteral("13 822"));
     QCOMPARE(m_window->dialogs.messages,
-             QStringList{"Not every page could be loaded:\nGame 13, page 2: HTTP 503"});
+        QStringList { "Not every page could be loaded:\nGame 13, page 2: HTTP 503" });
     // Game 13 keeps the points it had; game 822 is whole.
-    QCOMPARE(valuesOf(w.chaMain->series()[0]), QList<double>{100});
-    QCOMPARE(valuesOf(w.chaMain->series()[1]), (QList<double>{7.5, 8}));
+    QCOMPARE(valuesOf(w.chaMain->series()[0]), QList<double> { 100 });
+    QCOMPARE(valuesOf(w.chaMain->series()[1]), (QList<double> { 7.5, 8 }));
     QVERIFY(!QFileInfo::exists(HistoryPageFile(m_window->programDir(), QStringLiteral("13"), 2)));
     QCOMPARE(w.stbMain->currentMessage(), QStringLiteral("Operation complete."));
 }
@@ -394,19 +396,14 @@ void TestLoad::unreachableServiceReportedOnce()
 
 void TestLoad::rejectedPageEndsTheLoadAndIsFetchedAgain()
 {
-    m_service.reset();
-    SampleService::Options options;
-    options.dataDir = m_data.path();
-    options.serviceArgs = {QStringLiteral("--fail"),
-                           QStringLiteral("/xmlapi/boardgame/13?historical=1&page=2=notxml,times=1")};
-    m_service = std::make_unique<SampleService>(options);
-    QVERIFY2(m_service->start(), qPrintable(m_service->errorString()));
+    startService({ QStringLiteral("--fail"),
+        QStringLiteral("/xmlapi/boardgame/13?historical=1&page=2=notxml,times=1") });
     TfrmMain &w = openWindow(m_service->baseUrl()).window();
     load(QStringLiteral("average"), QStringLiteral("822 13 7"));
     QCOMPARE(m_window->dialogs.errors.size(), 1);
     // The game read before stays; the failing game's series is discarded and
     // the games after it are not read; the wrap-up still ran.
-    QCOMPARE(titlesOf(w.chaMain), QStringList{"Eight"});
+    QCOMPARE(titlesOf(w.chaMain), QStringList { "Eight" });
     QCOMPARE(m_service->requestCount(QStringLiteral("/xmlapi/boardgame/7?")), 0);
     QCOMPARE(w.stbMain->currentMessage(), QStringLiteral("Operation complete."));
     QVERIFY(w.btnInfo->isEnabled());
@@ -419,16 +416,18 @@ void TestLoad::rejectedPageEndsTheLoadAndIsFetchedAgain()
     m_service->clearRequests();
     load(QStringLiteral("average"), QStringLiteral("13"));
     QCOMPARE(m_window->dialogs.errors.size(), 1);
-    QCOMPARE(m_service->requestCount(QStringLiteral("/xmlapi/boardgame/13?historical=1&page=1")), 0);
-    QCOMPARE(m_service->requestCount(QStringLiteral("/xmlapi/boardgame/13?historical=1&page=2")), 1);
-    QCOMPARE(valuesOf(w.chaMain->series().last()), (QList<double>{100, 90, 95.5}));
+    QCOMPARE(
+        m_service->requestCount(QStringLiteral("/xmlapi/boardgame/13?historical=1&page=1")), 0);
+    QCOMPARE(
+        m_service->requestCount(QStringLiteral("/xmlapi/boardgame/13?historical=1&page=2")), 1);
+    QCOMPARE(valuesOf(w.chaMain->series().last()), (QList<double> { 100, 90, 95.5 }));
 }
 
 void TestLoad::busyRefusesNestedCommands()
 {
     TfrmMain &w = openWindow(m_service->baseUrl()).window();
-    QList<QPushButton *> refused{w.btnClearGraph, w.btnSave,   w.btnPrint,   w.btnClearData,
-                                 w.btnScript,     w.btnSearch, w.btnGeeklist};
+    QList<QPushButton *> refused { w.btnClearGraph, w.btnSave, w.btnPrint, w.btnClearData,
+        w.btnScript, w.btnSearch, w.btnGeeklist };
     QList<bool> enabledDuringLoad;
     QString loadCaption;
     bool busy = false;
@@ -469,11 +468,11 @@ void TestLoad::stopBetweenPages()
 {
     TfrmMain &w = openWindow(m_service->baseUrl()).window();
     onStatus(QStringLiteral("Loading game 13, page 2"),
-             [&] { QTest::mouseClick(w.btnLoad, Qt::LeftButton); });
+        [&] { QTest::mouseClick(w.btnLoad, Qt::LeftButton); });
     load(QStringLiteral("average"), QStringLiteral("13 822"));
     // The current game keeps what it read; the rest is skipped.
-    QCOMPARE(titlesOf(w.chaMain), QStringList{"A & B"});
-    QCOMPARE(valuesOf(w.chaMain->series()[0]), QList<double>{100});
+    QCOMPARE(titlesOf(w.chaMain), QStringList { "A & B" });
+    QCOMPARE(valuesOf(w.chaMain->series()[0]), QList<double> { 100 });
     QCOMPARE(m_service->requestCount(QStringLiteral("/xmlapi/boardgame/822")), 0);
     QCOMPARE(w.stbMain->currentMessage(), QStringLiteral("Operation stopped."));
     QVERIFY(w.btnInfo->isEnabled());
@@ -489,20 +488,15 @@ void TestLoad::stopBetweenPages()
 void TestLoad::stopDuringDownload()
 {
     // Page 2 trickles in a byte a second: the Stop breaks the download off.
-    m_service.reset();
-    SampleService::Options options;
-    options.dataDir = m_data.path();
-    options.serviceArgs = {QStringLiteral("--fail"),
-                           QStringLiteral("/xmlapi/boardgame/13?historical=1&page=2=trickle")};
-    m_service = std::make_unique<SampleService>(options);
-    QVERIFY2(m_service->start(), qPrintable(m_service->errorString()));
+    startService({ QStringLiteral("--fail"),
+        QStringLiteral("/xmlapi/boardgame/13?historical=1&page=2=trickle") });
     TfrmMain &w = openWindow(m_service->baseUrl()).window();
     onStatus(QStringLiteral("Loading game 13, page 2"), [&] {
         QTimer::singleShot(300, &w, [&] { QTest::mouseClick(w.btnLoad, Qt::LeftButton); });
     });
     load(QStringLiteral("average"), QStringLiteral("13 822"));
     QCOMPARE(w.stbMain->currentMessage(), QStringLiteral("Operation stopped."));
-    QCOMPARE(titlesOf(w.chaMain), QStringList{"A & B"});
+    QCOMPARE(titlesOf(w.chaMain), QStringList { "A & B" });
     QVERIFY(m_window->dialogs.messages.isEmpty());
     QVERIFY(!QFileInfo::exists(HistoryPageFile(m_window->programDir(), QStringLiteral("13"), 2)));
 }
@@ -527,7 +521,7 @@ void TestLoad::infoBoxAndDateBox()
     load(QStringLiteral("average"), QStringLiteral("13 5"));
     QTest::mouseClick(w.btnInfo, Qt::LeftButton);
     QCOMPARE(m_window->dialogs.messages.last(),
-             QStringLiteral("A & B min: 90 (2009-01-02) / max: 100 (2009-01-01)\n"));
+        QStringLiteral("A & B min: 90 (2009-01-02) / max: 100 (2009-01-01)\n"));
     load(QStringLiteral("average"), QStringLiteral("5"));
     w.btnInfoClick();
     QCOMPARE(m_window->dialogs.messages.last(), QString());
@@ -535,12 +529,60 @@ void TestLoad::infoBoxAndDateBox()
     // The box's own state decides whether the range controls are live.
     w.cboDate->setChecked(false);
     w.cboDateClick();
-    for (QWidget *c : QList<QWidget *>{w.labDate1, w.dtpDate1, w.labDate2, w.dtpDate2})
+    for (QWidget *c : QList<QWidget *> { w.labDate1, w.dtpDate1, w.labDate2, w.dtpDate2 })
         QVERIFY(!c->isEnabled());
     QTest::mouseClick(w.cboDate, Qt::LeftButton);
     QVERIFY(w.UseDateRange());
-    for (QWidget *c : QList<QWidget *>{w.labDate1, w.dtpDate1, w.labDate2, w.dtpDate2})
+    for (QWidget *c : QList<QWidget *> { w.labDate1, w.dtpDate1, w.labDate2, w.dtpDate2 })
         QVERIFY(c->isEnabled());
+}
+
+void TestLoad::heldChartCatchesUpInOneGo()
+{
+    PlotChart chart;
+    QObject owner;
+    const auto series = [&](VertAxis axis, std::initializer_list<double> values) {
+        PlotSeries *s = chart.createSeries(&owner);
+        s->setAxis(axis);
+        int day = 40000;
+        for (double v : values)
+            s->addPoint(day++, v);
+        return s;
+    };
+    PlotSeries *drawn = series(VertAxis::Left, { 1, 2 });
+    chart.attachSeries(drawn);
+    chart.hold();
+    PlotSeries *a = series(VertAxis::Left, { 5, 6, 7 });
+    PlotSeries *b = series(VertAxis::Right, { -1, 10 });
+    PlotSeries *dropped = series(VertAxis::Left, { 3 });
+    chart.attachSeries(a);
+    chart.attachSeries(b);
+    chart.attachSeries(dropped);
+    chart.setAxisLogarithmic(VertAxis::Right, true);
+    // Counted at once, drawn later; a series going away meanwhile is no trouble.
+    QCOMPARE(chart.seriesCount(), 4);
+    QVERIFY(!a->lineSeries());
+    delete dropped;
+    QCOMPARE(chart.seriesCount(), 3);
+    chart.hold();
+    chart.release();
+    QVERIFY(!a->lineSeries());
+
+    chart.release();
+    QCOMPARE(a->lineSeries()->count(), 3);
+    QCOMPARE(b->lineSeries()->count(), 1); // the logarithmic axis draws the positive point
+    QVERIFY(b->lineSeries()->attachedAxes().contains(chart.verticalAxis(VertAxis::Right)));
+    QCOMPARE(chart.chart()->series().size(), 3);
+    const auto *left = static_cast<QValueAxis *>(chart.verticalAxis(VertAxis::Left));
+    QVERIFY(left->min() <= 1 && left->max() >= 7);
+
+    // Clear graph while held leaves nothing to add later.
+    chart.hold();
+    chart.attachSeries(series(VertAxis::Left, { 4 }));
+    chart.clearSeriesList();
+    chart.release();
+    QCOMPARE(chart.seriesCount(), 0);
+    QVERIFY(chart.chart()->series().isEmpty());
 }
 
 QTEST_MAIN(TestLoad)

@@ -12,7 +12,7 @@
 namespace {
 
 using Record = QPair<QString, double>; // "date" text, value
-using Point = QPair<QString, double>;  // yyyyMMdd of the point, plotted value
+using Point = QPair<QString, double>; // yyyyMMdd of the point, plotted value
 
 SeriesOptions makeOptions(bool delta, const QString &from = {}, const QString &to = {})
 {
@@ -28,7 +28,7 @@ QList<Point> pointsOf(const SeriesBuilder &builder)
 {
     QList<Point> result;
     for (const SeriesPoint &p : builder.points())
-        result.append({DaysToDate(p.day).toString(QStringLiteral("yyyyMMdd")), p.y});
+        result.append({ DaysToDate(p.day).toString(QStringLiteral("yyyyMMdd")), p.y });
     return result;
 }
 
@@ -63,16 +63,16 @@ void TestPlotCore::splitNodeName_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("parts"); // element, child, filter name, filter value
 
-    QTest::newRow("element") << "average" << QStringList{"average", "", "", ""};
+    QTest::newRow("element") << "average" << QStringList { "average", "", "", "" };
     QTest::newRow("full") << "ranks/rank|name=boardgame"
-                          << QStringList{"ranks", "rank", "name", "boardgame"};
-    QTest::newRow("filter without =") << "e|k" << QStringList{"e", "", "", ""};
-    QTest::newRow("empty attribute name") << "e|=v" << QStringList{"e", "", "", "v"};
-    QTest::newRow("second slash stays in child") << "e/c/d" << QStringList{"e", "c/d", "", ""};
-    QTest::newRow("first | and first =") << "e/c|k=v=w|x" << QStringList{"e", "c", "k", "v=w|x"};
-    QTest::newRow("slash after the bar") << "e|k=a/b" << QStringList{"e", "", "k", "a/b"};
-    QTest::newRow("nothing trimmed") << " e / c |k = v" << QStringList{" e ", " c ", "k ", " v"};
-    QTest::newRow("empty") << "" << QStringList{"", "", "", ""};
+                          << QStringList { "ranks", "rank", "name", "boardgame" };
+    QTest::newRow("filter without =") << "e|k" << QStringList { "e", "", "", "" };
+    QTest::newRow("empty attribute name") << "e|=v" << QStringList { "e", "", "", "v" };
+    QTest::newRow("second slash stays in child") << "e/c/d" << QStringList { "e", "c/d", "", "" };
+    QTest::newRow("first | and first =") << "e/c|k=v=w|x" << QStringList { "e", "c", "k", "v=w|x" };
+    QTest::newRow("slash after the bar") << "e|k=a/b" << QStringList { "e", "", "k", "a/b" };
+    QTest::newRow("nothing trimmed") << " e / c |k = v" << QStringList { " e ", " c ", "k ", " v" };
+    QTest::newRow("empty") << "" << QStringList { "", "", "", "" };
 }
 
 void TestPlotCore::splitNodeName()
@@ -80,7 +80,7 @@ void TestPlotCore::splitNodeName()
     QFETCH(QString, text);
     QFETCH(QStringList, parts);
     const NodeName node = SplitNodeName(text);
-    QCOMPARE((QStringList{node.element, node.child, node.filterName, node.filterValue}), parts);
+    QCOMPARE((QStringList { node.element, node.child, node.filterName, node.filterValue }), parts);
     QCOMPARE(node.hasFilter(), !parts[2].isEmpty());
 }
 
@@ -115,9 +115,9 @@ void TestPlotCore::readDecimal_data()
     QTest::newRow("beyond double") << "1e400" << false << 0.0;
     QTest::newRow("word") << "Not Ranked" << false << 0.0;
     QTest::newRow("non-ASCII digit") << QString::fromUtf8("\u0661") << false << 0.0;
-    QTest::newRow("long text")
-        << QStringLiteral("0.") + QString(100, QLatin1Char('0')) + QStringLiteral("1") << true
-        << 1e-101;
+    QTest::newRow("long text") << QStringLiteral("0.") + QString(100, QLatin1Char('0'))
+            + QStringLiteral("1")
+                               << true << 1e-101;
 }
 
 void TestPlotCore::readDecimal()
@@ -169,7 +169,7 @@ void TestPlotCore::numbersIgnoreTheLocale()
     summary.update(7.5, u"20090315");
     summary.update(1234.25, u"20090316");
     QCOMPARE(summary.InfoLine(QStringLiteral("G")),
-             QStringLiteral("G min: 7.5 (2009-03-15) / max: 1234.25 (2009-03-16)"));
+        QStringLiteral("G min: 7.5 (2009-03-15) / max: 1234.25 (2009-03-16)"));
 }
 
 void TestPlotCore::addPoint_data()
@@ -178,39 +178,39 @@ void TestPlotCore::addPoint_data()
     QTest::addColumn<QList<Record>>("records");
     QTest::addColumn<QList<Point>>("points");
 
-    const QList<Record> three{{"20090101", 100}, {"20090102", 90}, {"20090103", 95}};
+    const QList<Record> three { { "20090101", 100 }, { "20090102", 90 }, { "20090103", 95 } };
     QTest::newRow("standard") << makeOptions(false) << three
-                              << QList<Point>{{"20090101", 100}, {"20090102", 90}, {"20090103", 95}};
+                              << QList<Point> { { "20090101", 100 }, { "20090102", 90 },
+                                     { "20090103", 95 } };
     QTest::newRow("delta") << makeOptions(true) << three
-                           << QList<Point>{{"20090101", 100}, {"20090102", -10}, {"20090103", 5}};
-    QTest::newRow("range ends included")
-        << makeOptions(false, "20090102", "20090103") << three
-        << QList<Point>{{"20090102", 90}, {"20090103", 95}};
-    QTest::newRow("delta to the previous kept point")
-        << makeOptions(true, "20090102", "20090103") << three
-        << QList<Point>{{"20090102", 90}, {"20090103", 5}};
-    QTest::newRow("To before From") << makeOptions(false, "20090103", "20090101") << three
-                                    << QList<Point>{};
+                           << QList<Point> { { "20090101", 100 }, { "20090102", -10 },
+                                  { "20090103", 5 } };
+    QTest::newRow("range ends included") << makeOptions(false, "20090102", "20090103") << three
+                                         << QList<Point> { { "20090102", 90 }, { "20090103", 95 } };
+    QTest::newRow("delta to the previous kept point") << makeOptions(true, "20090102",
+        "20090103") << three << QList<Point> { { "20090102", 90 }, { "20090103", 5 } };
+    QTest::newRow("To before From")
+        << makeOptions(false, "20090103", "20090101") << three << QList<Point> {};
     QTest::newRow("-999999 means none yet")
         << makeOptions(true)
-        << QList<Record>{{"20090101", 10}, {"20090102", -999999}, {"20090103", 30}}
-        << QList<Point>{{"20090101", 10}, {"20090102", -1000009}, {"20090103", 30}};
+        << QList<Record> { { "20090101", 10 }, { "20090102", -999999 }, { "20090103", 30 } }
+        << QList<Point> { { "20090101", 10 }, { "20090102", -1000009 }, { "20090103", 30 } };
     // A short date format with a two-digit year once moved 1926 records to 2026.
-    QTest::newRow("the record's own day") << makeOptions(false)
-                                          << QList<Record>{{"19261208", 1}, {"00011231", 2}}
-                                          << QList<Point>{{"19261208", 1}, {"00011231", 2}};
+    QTest::newRow("the record's own day")
+        << makeOptions(false) << QList<Record> { { "19261208", 1 }, { "00011231", 2 } }
+        << QList<Point> { { "19261208", 1 }, { "00011231", 2 } };
     // Dates that name no calendar day skip the record; the Load goes on.
     QTest::newRow("unreadable dates skipped")
         << makeOptions(true)
-        << QList<Record>{{"20091301", 1}, {"20090230", 2}, {"00000101", 3}, {"2009ab01", 4},
-                         {"", 5}, {"20090300", 6}, {"20090301", 7}}
-        << QList<Point>{{"20090301", 7}};
-    QTest::newRow("short day group reads") << makeOptions(false)
-                                           << QList<Record>{{"2009031", 1}}
-                                           << QList<Point>{{"20090301", 1}};
-    QTest::newRow("same date twice") << makeOptions(true)
-                                     << QList<Record>{{"20090101", 5}, {"20090101", 8}}
-                                     << QList<Point>{{"20090101", 5}, {"20090101", 3}};
+        << QList<Record> { { "20091301", 1 }, { "20090230", 2 }, { "00000101", 3 },
+               { "2009ab01", 4 }, { "", 5 }, { "20090300", 6 }, { "20090301", 7 } }
+        << QList<Point> { { "20090301", 7 } };
+    QTest::newRow("short day group reads")
+        << makeOptions(false) << QList<Record> { { "2009031", 1 } }
+        << QList<Point> { { "20090301", 1 } };
+    QTest::newRow("same date twice")
+        << makeOptions(true) << QList<Record> { { "20090101", 5 }, { "20090101", 8 } }
+        << QList<Point> { { "20090101", 5 }, { "20090101", 3 } };
 }
 
 void TestPlotCore::addPoint()
@@ -234,7 +234,7 @@ void TestPlotCore::optionsChangeFromTheNextPoint()
     builder.AddPoint(u"20090103", 95, makeOptions(true, "20090105", "20090106"));
     builder.AddPoint(u"20090105", 80, makeOptions(true, "20090105", "20090106"));
     QCOMPARE(pointsOf(builder),
-             (QList<Point>{{"20090101", 100}, {"20090102", 90}, {"20090105", -10}}));
+        (QList<Point> { { "20090101", 100 }, { "20090102", 90 }, { "20090105", -10 } }));
 }
 
 void TestPlotCore::summaryCountsPlainValuesAndKeepsEarlierTies()
@@ -250,7 +250,7 @@ void TestPlotCore::summaryCountsPlainValuesAndKeepsEarlierTies()
     QCOMPARE(summary.minimum(), 12.0);
     QCOMPARE(summary.maximum(), 431.0);
     QCOMPARE(summary.InfoLine(QStringLiteral("Some Game")),
-             QStringLiteral("Some Game min: 12 (2009-03-15) / max: 431 (2007-01-02)"));
+        QStringLiteral("Some Game min: 12 (2009-03-15) / max: 431 (2007-01-02)"));
 }
 
 void TestPlotCore::infoLine_data()
@@ -259,11 +259,18 @@ void TestPlotCore::infoLine_data()
     QTest::addColumn<QString>("date");
     QTest::addColumn<QString>("line");
 
-    QTest::newRow("ampersand doubled") << "A & B" << "20090315"
+    QTest::newRow("ampersand doubled") << "A & B"
+                                       << "20090315"
                                        << "A && B min: 1 (2009-03-15) / max: 1 (2009-03-15)";
-    QTest::newRow("short date") << "G" << "20093" << "G min: 1 (2009-3-) / max: 1 (2009-3-)";
-    QTest::newRow("empty date") << "G" << "" << "G min: 1 (--) / max: 1 (--)";
-    QTest::newRow("long date cut") << "G" << "2009031599" << "G min: 1 (2009-03-15) / max: 1 (2009-03-15)";
+    QTest::newRow("short date") << "G"
+                                << "20093"
+                                << "G min: 1 (2009-3-) / max: 1 (2009-3-)";
+    QTest::newRow("empty date") << "G"
+                                << ""
+                                << "G min: 1 (--) / max: 1 (--)";
+    QTest::newRow("long date cut") << "G"
+                                   << "2009031599"
+                                   << "G min: 1 (2009-03-15) / max: 1 (2009-03-15)";
 }
 
 void TestPlotCore::infoLine()

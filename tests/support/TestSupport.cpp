@@ -6,3 +6,12 @@ QString TestDataDir()
 {
     return qEnvironmentVariable("PLOTWISE_TEST_DATA");
 }
+
+QByteArray HistoryPageXml(const QByteArray &names, const QByteArray &records, bool statistics)
+{
+    QByteArray game = names;
+    if (statistics)
+        game += "<statistics page=\"1\">" + records + "</statistics>";
+    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<boardgames>\n<boardgame objectid=\"1\">"
+        + game + "</boardgame>\n</boardgames>\n";
+}
