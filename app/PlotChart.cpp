@@ -325,6 +325,23 @@ void PlotChart::scheduleUpdate()
 
 void PlotChart::applyPendingChanges()
 {
+    if (m_holdDepth == 0)
+        flush();
+}
+
+void PlotChart::hold()
+{
+    ++m_holdDepth;
+}
+
+void PlotChart::release()
+{
+    if (--m_holdDepth == 0)
+        flush();
+}
+
+void PlotChart::flush()
+{
     if (!m_updateQueued)
         return;
     m_updateQueued = false;
@@ -429,7 +446,7 @@ void PlotChart::repaintNow()
 {
     // Qt Charts lays the chart out (axes, legend, reversed scales) in posted
     // events; they run first so that what is drawn is the current state.
-    applyPendingChanges();
+    flush();
     for (QObject *receiver : std::initializer_list<QObject *>{chart(), chart()->legend(), scene()})
         QCoreApplication::sendPostedEvents(receiver);
     viewport()->repaint();

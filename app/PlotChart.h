@@ -117,6 +117,14 @@ public:
     // layout) and redraws the chart at once.
     void repaintNow();
 
+    // While held (holds nest), pending changes wait for flush() or the end of
+    // the last hold instead of the next idle pass: a Load brings the chart up
+    // to date now and then, not after every game.
+    void hold();
+    void release();
+    // Applies the pending axis scales and points now.
+    void flush();
+
     // Writes the chart as drawn at its current size on white. The extension
     // chooses the format (.png, .jpg/.jpeg; anything else a BMP). Written
     // atomically; throws PlotwiseError("Cannot create file "..." ...").
@@ -157,6 +165,7 @@ private:
     QList<PlotSeries *> m_series;
     QList<PlotSeries *> m_changed; // attached series with points not yet on the chart
     bool m_updateQueued = false;
+    int m_holdDepth = 0;
     QDateTimeAxis *m_axisX = nullptr;
     QAbstractAxis *m_axisY[2] = {nullptr, nullptr};
     bool m_inverted[2] = {false, false};

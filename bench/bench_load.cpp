@@ -191,7 +191,7 @@ int main(int argc, char *argv[])
     QElapsedTimer timer;
     timer.start();
     window.RunLoad();
-    window.chaMain->repaint();
+    window.chaMain->repaintNow();
     const double cold = seconds(timer);
     const int requests = service.requestCount(QStringLiteral("/xmlapi/boardgame/"));
     std::printf("cold Load:  %8.3f s  %d requests  %.1f pages/s  (peak %.1f MB)\n", cold, requests,
@@ -227,7 +227,7 @@ int main(int argc, char *argv[])
         QCoreApplication::processEvents();
         timer.restart();
         window.RunLoad();
-        window.chaMain->repaint();
+        window.chaMain->repaintNow();
         best(whole, seconds(timer));
     }
     std::printf("floor:      %8.3f s  pugixml parse + walk, %lld values\n", floor, floorValues);

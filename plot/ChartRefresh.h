@@ -1,28 +1,27 @@
-// Holds the chart's repainting while a Load adds series, and lets it through
-// at most a few times a second: drawing every series again after every game
+// Holds the chart while a Load adds series and brings it up to date at most
+// once a second: laying out and drawing every series again after every game
 // would cost more than reading the pages.
 #pragma once
 
 #include <QElapsedTimer>
 
-class QWidget;
+class PlotChart;
 
 class ChartRefresh
 {
 public:
-    explicit ChartRefresh(QWidget *chart);
+    explicit ChartRefresh(PlotChart *chart);
     ~ChartRefresh();
     ChartRefresh(const ChartRefresh &) = delete;
     ChartRefresh &operator=(const ChartRefresh &) = delete;
 
-    // After a game: repaints now when the last repaint is long enough ago.
+    // After a game: brings the chart up to date when the last time is long
+    // enough ago.
     void gameAdded();
 
 private:
-    static constexpr int IntervalMs = 300;
-    void repaint();
+    static constexpr int IntervalMs = 1000;
 
-    QWidget *m_chart;
-    bool m_wasEnabled;
-    QElapsedTimer m_sinceRepaint;
+    PlotChart *m_chart;
+    QElapsedTimer m_sinceRefresh;
 };

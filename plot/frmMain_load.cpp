@@ -15,10 +15,14 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QElapsedTimer>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
 #include <memory>
+
+// Longest time between two runs of the window events while pages are read.
+static constexpr int PumpIntervalMs = 40;
 
 void TfrmMain::btnLoadClick()
 {
@@ -98,9 +102,17 @@ LoadHooks TfrmMain::loadHooks()
             return { FetchOutcome::Failed, reason };
         }
     };
-    hooks.showStatus = [this](const QString &text) {
+    // Pages from the cache come faster than anyone can read the status text;
+    // letting the window events run after each would cost more than the
+    // page, so they run at most every PumpIntervalMs.
+    auto sincePump = std::make_shared<QElapsedTimer>();
+    sincePump->start();
+    hooks.showStatus = [this, sincePump](const QString &text) {
         stbMain->showMessage(text);
-        QCoreApplication::processEvents();
+        if (sincePump->elapsed() >= PumpIntervalMs) {
+            QCoreApplication::processEvents();
+            sincePump->restart();
+        }
     };
     hooks.readOptions = [this] {
         SeriesOptions options;

@@ -541,48 +541,42 @@ void TestLoad::heldChartCatchesUpInOneGo()
 {
     PlotChart chart;
     QObject owner;
-    const auto series = [&](VertAxis axis, std::initializer_list<double> values) {
+    const auto attach = [&](std::initializer_list<double> values) {
         PlotSeries *s = chart.createSeries(&owner);
-        s->setAxis(axis);
         int day = 40000;
         for (double v : values)
             s->addPoint(day++, v);
+        chart.attachSeries(s);
         return s;
     };
-    PlotSeries *drawn = series(VertAxis::Left, { 1, 2 });
-    chart.attachSeries(drawn);
+    // Idle passes leave a held chart alone; holds nest.
     chart.hold();
-    PlotSeries *a = series(VertAxis::Left, { 5, 6, 7 });
-    PlotSeries *b = series(VertAxis::Right, { -1, 10 });
-    PlotSeries *dropped = series(VertAxis::Left, { 3 });
-    chart.attachSeries(a);
-    chart.attachSeries(b);
-    chart.attachSeries(dropped);
-    chart.setAxisLogarithmic(VertAxis::Right, true);
-    // Counted at once, drawn later; a series going away meanwhile is no trouble.
-    QCOMPARE(chart.seriesCount(), 4);
-    QVERIFY(!a->lineSeries());
-    delete dropped;
-    QCOMPARE(chart.seriesCount(), 3);
     chart.hold();
+    PlotSeries *a = attach({ 5, 6, 7 });
+    QCoreApplication::processEvents();
+    QCOMPARE(chart.seriesCount(), 1);
+    QCOMPARE(a->lineSeries()->count(), 0);
     chart.release();
-    QVERIFY(!a->lineSeries());
+    QCoreApplication::processEvents();
+    QCOMPARE(a->lineSeries()->count(), 0);
 
-    chart.release();
+    // A flush brings it up to date while the hold goes on.
+    chart.flush();
     QCOMPARE(a->lineSeries()->count(), 3);
-    QCOMPARE(b->lineSeries()->count(), 1); // the logarithmic axis draws the positive point
-    QVERIFY(b->lineSeries()->attachedAxes().contains(chart.verticalAxis(VertAxis::Right)));
-    QCOMPARE(chart.chart()->series().size(), 3);
+    PlotSeries *b = attach({ 1, 2 });
+    QCoreApplication::processEvents();
+    QCOMPARE(b->lineSeries()->count(), 0);
+
+    // The end of the last hold applies everything, scales included.
+    chart.release();
+    QCOMPARE(b->lineSeries()->count(), 2);
     const auto *left = static_cast<QValueAxis *>(chart.verticalAxis(VertAxis::Left));
     QVERIFY(left->min() <= 1 && left->max() >= 7);
 
-    // Clear graph while held leaves nothing to add later.
-    chart.hold();
-    chart.attachSeries(series(VertAxis::Left, { 4 }));
-    chart.clearSeriesList();
-    chart.release();
-    QCOMPARE(chart.seriesCount(), 0);
-    QVERIFY(chart.chart()->series().isEmpty());
+    // Without a hold the next idle pass does it, as before.
+    PlotSeries *c = attach({ 9 });
+    QCoreApplication::processEvents();
+    QCOMPARE(c->lineSeries()->count(), 1);
 }
 
 QTEST_MAIN(TestLoad)
