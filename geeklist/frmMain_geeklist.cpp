@@ -40,13 +40,23 @@ void TfrmMain::ImportGeeklist(const QString &number)
         m_context.dialogs->Message(this, QStringLiteral("Geeklist number not valid"));
         return;
     }
+    // The download lets the window take events: meanwhile the commands that
+    // would run nested are refused, and Stop breaks the download off.
+    BusyHold busy(*this);
     stbMain->showMessage(QStringLiteral("Loading geeklist #") + number);
     QCoreApplication::processEvents();
 
     EnsureCacheFolder(m_context.programDir);
     const QString fileName = GeeklistFile(m_context.programDir, number);
-    if (!QFile::exists(fileName)
-        && !DownloadFile(GeeklistUrl(serviceBaseUrl(), number), fileName)) {
+    bool fetched = true;
+    if (!StopRequested() && !QFile::exists(fileName))
+        fetched = DownloadFile(GeeklistUrl(serviceBaseUrl(), number), fileName);
+    // The user's Stop, before or during the download, ends the import quietly.
+    if (StopRequested()) {
+        stbMain->showMessage(QStringLiteral("Operation stopped."));
+        return;
+    }
+    if (!fetched) {
         m_context.dialogs->Message(this,
                                    QStringLiteral("Can't continue, Geeklist data not downloaded! (")
                                        + downloader().lastError() + QLatin1Char(')'));

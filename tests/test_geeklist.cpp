@@ -4,6 +4,7 @@
 #include "geeklist/GeeklistNumber.h"
 #include "geeklist/u_frmGeeklist.h"
 #include "service/CachePaths.h"
+#include "service/Downloader.h"
 #include "service/XmlDocument.h"
 #include "service/XmlPrepare.h"
 #include "support/MainWindowFixture.h"
@@ -18,6 +19,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 #include <memory>
 
@@ -80,6 +82,8 @@ private slots:
     void refusedNumbers();
     void downloadFailureKeepsGameBox();
     void geeklistThatIsNotXml();
+    void importHoldsBusyStateAndStops();
+    void refusedWhileBusy();
 
 private:
     std::unique_ptr<MainWindowFixture> newWindow() const;
@@ -239,10 +243,14 @@ void TestGeeklist::initTestCase()
               list("<item objecttype=\"thing\" subtype=\"boardgame\" objectid=\"7\"/>\n"));
     writeFile(SampleGeeklistPath(serviceData.path(), QStringLiteral("502")),
               list("<item objecttype=\"thing\" subtype=\"boardgameexpansion\" objectid=\"8\"/>\n"));
+    writeFile(SampleGeeklistPath(serviceData.path(), QStringLiteral("503")),
+              list("<item objecttype=\"thing\" subtype=\"boardgame\" objectid=\"9\"/>\n"));
     SampleService::Options options;
     options.dataDir = serviceData.path();
     options.serviceArgs = {QStringLiteral("--fail"),
-                           QStringLiteral("/xmlapi/geeklist/501=notxml,times=1")};
+                           QStringLiteral("/xmlapi/geeklist/501=notxml,times=1"),
+                           QStringLiteral("--fail"),
+                           QStringLiteral("/xmlapi/geeklist/503=trickle,interval-ms=200")};
     service = std::make_unique<SampleService>(options);
     QVERIFY2(service->start(), qPrintable(service->errorString()));
 }
@@ -377,6 +385,51 @@ void TestGeeklist::geeklistThatIsNotXml()
     QCOMPARE(w->dialogs.errors.size(), 1);
     QCOMPARE(main.edtGame->toPlainText(), QStringLiteral("7"));
     QCOMPARE(service->requestCount(QStringLiteral("/xmlapi/geeklist/501")), 2);
+}
+
+void TestGeeklist::importHoldsBusyStateAndStops()
+{
+    // While the list trickles in, the window takes events but refuses the
+    // commands that would run nested; Stop breaks the download off quietly.
+    auto w = newWindow();
+    TfrmMain &main = w->window();
+    bool busy = false;
+    bool searchEnabled = true;
+    // Stop is pressed once the request has reached the service.
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, &main, [&] {
+        if (service->requestCount(QStringLiteral("/xmlapi/geeklist/503")) == 0)
+            return;
+        poll.stop();
+        busy = main.IsBusy();
+        searchEnabled = main.btnSearch->isEnabled();
+        main.btnLoad->click();
+    });
+    poll.start(10);
+    main.ImportGeeklist(QStringLiteral("503"));
+    QVERIFY(!poll.isActive());
+    QCOMPARE(main.downloader().lastFailure(), Downloader::Failure::Aborted);
+    QVERIFY(busy && !searchEnabled);
+    QVERIFY(!main.IsBusy());
+    QVERIFY(w->dialogs.messages.isEmpty() && w->dialogs.errors.isEmpty());
+    QCOMPARE(main.stbMain->currentMessage(), QStringLiteral("Operation stopped."));
+    QCOMPARE(main.edtGame->toPlainText(), QStringLiteral("1, 2"));
+    QVERIFY(QDir(w->cacheDir()).isEmpty());
+}
+
+void TestGeeklist::refusedWhileBusy()
+{
+    auto w = newWindow();
+    TfrmMain &main = w->window();
+    {
+        TfrmMain::BusyHold busy(main);
+        w->dialogs.modalActions.enqueue(typeAndOK(QStringLiteral("500")));
+        main.btnGeeklistClick();
+        main.ImportGeeklist(QStringLiteral("500"));
+    }
+    QCOMPARE(w->dialogs.modalActions.size(), 1);
+    QCOMPARE(service->requestCount(), 0);
+    QCOMPARE(main.edtGame->toPlainText(), QStringLiteral("1, 2"));
 }
 
 QTEST_MAIN(TestGeeklist)

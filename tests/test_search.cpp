@@ -106,6 +106,7 @@ private slots:
     void failedSearchLeavesListEmpty_data();
     void failedSearchLeavesListEmpty();
     void searchRunsWithoutFreezing();
+    void refusedWhileBusy();
     void answerWalk_data();
     void answerWalk();
     void walkKeepsHitsReadBeforeAFailingItem();
@@ -477,6 +478,21 @@ void TestSearch::searchRunsWithoutFreezing()
     QVERIFY(w.frmSearch->btnSearch->isEnabled());
     QVERIFY(w.dialogs().errors.isEmpty());
     QCOMPARE(w.main().downloader().lastFailure(), Downloader::Failure::Aborted);
+}
+
+void TestSearch::refusedWhileBusy()
+{
+    SearchWindow w(service->baseUrl());
+    w.main().edtGame->setPlainText(QStringLiteral("1"));
+    {
+        TfrmMain::BusyHold busy(w.main());
+        w.dialogs().modalActions.enqueue(searchAndSelect(QStringLiteral("red"), 0));
+        w.main().btnSearchClick();
+        w.main().edtGameDblClick();
+        w.main().labGameClick();
+    }
+    QCOMPARE(w.dialogs().modalActions.size(), 1);
+    QCOMPARE(w.main().edtGame->toPlainText(), QStringLiteral("1"));
 }
 
 QTEST_MAIN(TestSearch)
