@@ -20,8 +20,8 @@ QString ReadScriptFile(const QString &path)
 
 void WriteScriptFile(const QString &path, const QString &text)
 {
-    const QString reason =
-        WriteFileAtomically(path, withLineEnds(text, QLatin1String("\r\n")).toUtf8());
+    const QString reason
+        = WriteFileAtomically(path, withLineEnds(text, QLatin1String("\r\n")).toUtf8());
     if (!reason.isEmpty())
         throw PlotwiseError(
             QStringLiteral("Cannot create file \"%1\". %2").arg(FullPath(path), reason));

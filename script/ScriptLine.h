@@ -16,13 +16,13 @@ inline constexpr int ScriptFieldCount = 7;
 // node entry, date range, axis and value options, inversion, logarithmic
 // scale and series colour.
 struct ScriptRequest {
-    QString games;             // text of the game box (field 1)
-    QString node;              // node entry (field 2); empty for none
+    QString games; // text of the game box (field 1)
+    QString node; // node entry (field 2); empty for none
     bool useDateRange = false; // on only when both dates are valid
     QDate dateFrom;
     QDate dateTo;
     std::optional<int> vertAxis; // item of the axis group; none: keep the window's choice
-    std::optional<int> values;   // item of the values group; none: keep the window's choice
+    std::optional<int> values; // item of the values group; none: keep the window's choice
     bool inverted = false;
     bool logarithmic = false;
     std::optional<ColorValue> color; // none: the chart's automatic colours

@@ -63,14 +63,14 @@ void TfrmMain::ExecuteScript(const QString &scriptText)
     for (qsizetype i = 0; i < lines.size(); ++i) {
         btnScript->setText(QStringLiteral("Script %1/%2").arg(i + 1).arg(lines.size()));
         QCoreApplication::processEvents();
-        if (m_stopRequested)
+        if (StopRequested())
             return;
         const std::optional<ScriptRequest> request = ParseScriptLine(lines[i]);
         if (!request)
             continue;
         applyScriptRequest(*this, *request);
         RunLoad();
-        if (m_stopRequested)
+        if (StopRequested())
             return;
     }
 }

@@ -24,11 +24,12 @@
 #include <QTextCursor>
 #include <QVBoxLayout>
 
-static const QString ScriptFilter =
-    QStringLiteral("Script file (*.txt)|*.txt|All file (*.*)|*.*");
+static const QString ScriptFilter = QStringLiteral("Script file (*.txt)|*.txt|All file (*.*)|*.*");
 
 TfrmScript::TfrmScript(TfrmMain *frmMain, QWidget *parent)
-    : QDialog(parent), m_frmMain(frmMain), m_dialogs(frmMain->context().dialogs)
+    : QDialog(parent)
+    , m_frmMain(frmMain)
+    , m_dialogs(frmMain->context().dialogs)
 {
     setObjectName(QStringLiteral("frmScript"));
     buildControls();
@@ -37,8 +38,8 @@ TfrmScript::TfrmScript(TfrmMain *frmMain, QWidget *parent)
 }
 
 // A button at a fixed place of its panel.
-static QPushButton *panelButton(QWidget *panel, const char *name, const QString &caption,
-                                int top, int height = 25)
+static QPushButton *panelButton(
+    QWidget *panel, const char *name, const QString &caption, int top, int height = 25)
 {
     auto *button = new QPushButton(caption, panel);
     button->setObjectName(QLatin1String(name));
@@ -125,8 +126,8 @@ void TfrmScript::buildControls()
     for (QPushButton *button : findChildren<QPushButton *>())
         button->setAutoDefault(false);
 
-    QWidget *order[] = { memScript, memLog,    btnNew,     btnLoad,   btnSave,
-                         btnSaveAs, btnCheck, btnCancel, btnExecute, btnAddLine };
+    QWidget *order[] = { memScript, memLog, btnNew, btnLoad, btnSave, btnSaveAs, btnCheck,
+        btnCancel, btnExecute, btnAddLine };
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 
@@ -137,7 +138,7 @@ void TfrmScript::connectHandlers()
 {
     const auto onClick = [this](QPushButton *button, void (TfrmScript::*handler)()) {
         connect(button, &QPushButton::clicked, this,
-                Guarded(m_dialogs, this, [this, handler] { (this->*handler)(); }));
+            Guarded(m_dialogs, this, [this, handler] { (this->*handler)(); }));
     };
     onClick(btnNew, &TfrmScript::btnNewClick);
     onClick(btnLoad, &TfrmScript::btnLoadClick);
@@ -192,8 +193,8 @@ bool TfrmScript::askSave()
     if (!m_modified)
         return true;
     bool goOn = false;
-    switch (m_dialogs->Ask(this, QStringLiteral("Do you want to save the script?"),
-                           QStringLiteral("Confirm"), true)) {
+    switch (m_dialogs->Ask(
+        this, QStringLiteral("Do you want to save the script?"), QStringLiteral("Confirm"), true)) {
     case Dialogs::Answer::Yes: {
         QString path = m_fileName;
         if (path.isEmpty())
@@ -240,8 +241,8 @@ void TfrmScript::btnLoadClick()
 
 void TfrmScript::btnSaveClick()
 {
-    const QString path =
-        m_fileName.isEmpty() ? m_dialogs->SaveFileName(this, scriptDialog(true)) : m_fileName;
+    const QString path
+        = m_fileName.isEmpty() ? m_dialogs->SaveFileName(this, scriptDialog(true)) : m_fileName;
     if (!path.isEmpty()) {
         saveTo(path);
         m_modified = false;
