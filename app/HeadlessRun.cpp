@@ -7,6 +7,7 @@
 #include "app/HeadlessDialogs.h"
 #include "app/NodeList.h"
 #include "app/u_frmMain.h"
+#include "plot/GameSummary.h"
 #include "script/ScriptCheck.h"
 #include "script/ScriptFile.h"
 #include "service/PlotwiseError.h"
@@ -80,8 +81,8 @@ int runScript(const CommandLine &commandLine)
     if (!commandLine.csvFile.isEmpty())
         RunGuarded(&dialogs, &frmMain, [&] { WriteChartCsv(*frmMain.chaMain, commandLine.csvFile); });
     if (commandLine.info) {
-        for (QString line : frmMain.InfoLines)
-            PrintLine(stdout, line.replace(QLatin1String("&&"), QLatin1String("&")));
+        for (const QString &line : std::as_const(frmMain.InfoLines))
+            PrintLine(stdout, InfoLineAsShown(line));
     }
     return dialogs.problemReported() ? ExitProblem : ExitOk;
 }

@@ -29,3 +29,8 @@ QString FormatRatingDate(QStringView text)
     return text.mid(0, 4).toString() + QLatin1Char('-') + text.mid(4, 2).toString()
         + QLatin1Char('-') + text.mid(6, 2).toString();
 }
+
+QString InfoLineAsShown(QString line)
+{
+    return line.replace(QLatin1String("&&"), QLatin1String("&"));
+}

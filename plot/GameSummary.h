@@ -28,6 +28,9 @@ private:
     QString m_maxDate;
 };
 
+// An info line as the Info box and --info show it: each "&&" as one "&".
+[[nodiscard]] QString InfoLineAsShown(QString line);
+
 // Characters 1-4, "-", 5-6, "-", 7-8: "yyyymmdd" gives "yyyy-mm-dd"; a shorter
 // text gives shorter parts, the empty text "--".
 [[nodiscard]] QString FormatRatingDate(QStringView text);

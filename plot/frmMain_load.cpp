@@ -208,7 +208,6 @@ void TfrmMain::btnInfoClick()
     // message box shows text as it stands.
     QString text;
     for (const QString &line : std::as_const(InfoLines))
-        text += line + QLatin1Char('\n');
-    text.replace(QLatin1String("&&"), QLatin1String("&"));
+        text += InfoLineAsShown(line) + QLatin1Char('\n');
     m_context.dialogs->Message(this, text);
 }
