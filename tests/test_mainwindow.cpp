@@ -4,6 +4,7 @@
 #include "app/NodeList.h"
 #include "app/WindowSettings.h"
 #include "service/CachePaths.h"
+#include "search/u_frmSearch.h"
 #include "service/u_Function.h"
 #include "support/MainWindowFixture.h"
 #include "ui/RadioGroup.h"
@@ -89,6 +90,7 @@ private slots:
     void refusedSettingsWriteIsReportedAndTheWindowCloses();
     void headlessRunWritesNoSettings();
     void escClosesExceptInTheGameBox();
+    void gameLabelClickAndGameBoxDoubleClick();
     void serviceBaseUrl_data();
     void serviceBaseUrl();
 
@@ -350,6 +352,25 @@ void TestMainWindow::escClosesExceptInTheGameBox()
     QVERIFY(!f->isVisible());
     QCOMPARE(closed.size(), 1);
     QVERIFY(!f.settingsText().isEmpty());
+}
+
+void TestMainWindow::gameLabelClickAndGameBoxDoubleClick()
+{
+    MainWindowFixture f;
+    TfrmSearch search(&f.window());
+    f->setWindows(nullptr, &search);
+    f->edtGame->setPlainText(QStringLiteral("12, 34"));
+    QList<QDialog *> shown;
+    f.dialogs.modalActions << [&shown](QDialog *dialog) {
+        shown << dialog;
+        return int(QDialog::Rejected);
+    };
+    QTest::mouseDClick(f->edtGame->viewport(), Qt::LeftButton);
+    QCOMPARE(shown, QList<QDialog *>({&search}));
+    QCOMPARE(f->edtGame->toPlainText(), QStringLiteral("12, 34"));
+
+    QTest::mouseClick(f->labGame, Qt::LeftButton);
+    QVERIFY(f->edtGame->toPlainText().isEmpty());
 }
 
 void TestMainWindow::serviceBaseUrl_data()
