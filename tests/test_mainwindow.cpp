@@ -361,10 +361,21 @@ void TestMainWindow::gameLabelClickAndGameBoxDoubleClick()
     f->setWindows(nullptr, &search);
     f->edtGame->setPlainText(QStringLiteral("12, 34"));
     QList<QDialog *> shown;
-    f.dialogs.modalActions << [&shown](QDialog *dialog) {
+    const auto record = [&shown](QDialog *dialog) {
         shown << dialog;
         return int(QDialog::Rejected);
     };
+    f.dialogs.modalActions << record << record;
+
+    // While a Load runs, both are ignored.
+    {
+        TfrmMain::BusyHold busy(f.window());
+        QTest::mouseDClick(f->edtGame->viewport(), Qt::LeftButton);
+        QTest::mouseClick(f->labGame, Qt::LeftButton);
+        QVERIFY(shown.isEmpty());
+        QCOMPARE(f->edtGame->toPlainText(), QStringLiteral("12, 34"));
+    }
+
     QTest::mouseDClick(f->edtGame->viewport(), Qt::LeftButton);
     QCOMPARE(shown, QList<QDialog *>({&search}));
     QCOMPARE(f->edtGame->toPlainText(), QStringLiteral("12, 34"));
