@@ -28,6 +28,9 @@ static const QColor Palette[] = {
     QColor(0x17, 0xbe, 0xcf), QColor(0x00, 0x00, 0x80), QColor(0x80, 0x00, 0x00),
 };
 
+// Ticks of a linear axis before nice numbers adjust them.
+static constexpr int DefaultValueTicks = 5;
+
 // A dragged rectangle smaller than this is a click, not a zoom.
 static constexpr int MinZoomDrag = 4;
 
@@ -387,6 +390,13 @@ void PlotChart::rescale()
                           QDateTime::fromMSecsSinceEpoch(midnight(lastDay)));
         m_daySpan = lastDay - firstDay;
         updateDateTicks();
+        // Qt Charts does not lay the date axis out again when only its range
+        // changes: on a chart that was shown before it had series, the date
+        // labels and grid stay missing until a resize. A change of the tick
+        // count makes it lay the axis out, so the count is stepped and set back.
+        const int ticks = m_axisX->tickCount();
+        m_axisX->setTickCount(ticks + 1);
+        m_axisX->setTickCount(ticks);
     }
     for (int i = 0; i < 2; ++i) {
         if (!anyValue[i])
@@ -403,6 +413,9 @@ void PlotChart::rescale()
                 low[i] -= 1;
                 high[i] += 1;
             }
+            // Nice numbers change the tick count too; starting from the same
+            // count every time keeps the scale of the same data the same.
+            axis->setTickCount(DefaultValueTicks);
             axis->setRange(low[i], high[i]);
             axis->applyNiceNumbers();
         }

@@ -67,6 +67,7 @@ private slots:
     void saveChoosesTheFormatByExtension_data();
     void saveChoosesTheFormatByExtension();
     void savedImageShowsTheCurrentState();
+    void dateLabelsShowOnAChartShownBeforeItHadSeries();
     void printToTitlesTheJob();
 };
 
@@ -124,6 +125,18 @@ void TestChart::axesScaleToTheData()
     QVERIFY(left->min() <= 80 && left->max() >= 120);
     QVERIFY(left->max() - left->min() < 200); // scaled to the data, not from zero
     QVERIFY(!chart.verticalAxis(VertAxis::Right)->isVisible());
+
+    // The same data give the same scale however often the chart rescales.
+    const auto scaleOf = [&] { return std::pair(left->min(), left->max()); };
+    PlotSeries *wide = seriesWith(chart, &chart, {0, 249, 120});
+    chart.attachSeries(wide);
+    chart.repaintNow();
+    const auto once = scaleOf();
+    for (int i = 0; i < 3; ++i) {
+        chart.undoZoom();
+        chart.repaintNow();
+    }
+    QCOMPARE(scaleOf(), once);
 
     PlotSeries *right = seriesWith(chart, &chart, {5, 7});
     right->setAxis(VertAxis::Right);
@@ -393,6 +406,32 @@ void TestChart::savedImageShowsTheCurrentState()
     const int legendLeft = area.right() + 40; // past the right axis' labels
     QVERIFY(containsColor(image.copy(legendLeft, 0, image.width() - legendLeft, image.height()),
                           QColor(0, 0, 255)));
+}
+
+void TestChart::dateLabelsShowOnAChartShownBeforeItHadSeries()
+{
+    // Regression: Qt Charts left the date labels and grid out when the range
+    // was the only thing that changed since the chart was first shown.
+    QTemporaryDir dir;
+    PlotChart chart;
+    chart.resize(440, 600); // five date labels: the count it starts with
+    chart.show();
+    QCoreApplication::processEvents();
+    PlotSeries *years = chart.createSeries(&chart);
+    years->addPoint(40000, 1);
+    years->addPoint(43000, 2);
+    chart.attachSeries(years);
+    QCoreApplication::processEvents();
+    const QString path = dir.filePath(QStringLiteral("graph.png"));
+    chart.saveToBitmap(path);
+    const QImage image(path);
+    const QRect area = chart.chart()->plotArea().toRect();
+    const QImage below = image.copy(area.left(), area.bottom() + 6, area.width(), image.height() - area.bottom() - 6);
+    bool drawn = false;
+    for (int y = 0; y < below.height() && !drawn; ++y)
+        for (int x = 0; x < below.width() && !drawn; ++x)
+            drawn = qGray(below.pixel(x, y)) < 128;
+    QVERIFY(drawn);
 }
 
 void TestChart::printToTitlesTheJob()
