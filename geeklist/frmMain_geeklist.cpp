@@ -72,5 +72,9 @@ void TfrmMain::ImportGeeklist(const QString &number)
         throw;
     }
     // The game box keeps its content until here: a failed import leaves it.
-    edtGame->setPlainText(GeeklistGameIds(XMLDocument));
+    const QString ids = GeeklistGameIds(XMLDocument);
+    edtGame->setPlainText(ids);
+    // An empty box is otherwise silent; the answer may not even be a geeklist.
+    if (ids.isEmpty())
+        stbMain->showMessage(QStringLiteral("Geeklist #%1 holds no board games").arg(number));
 }

@@ -180,6 +180,9 @@ void TfrmSearch::btnSearchClick()
         ResultIDs << hit.id;
         lboResult->addItem(hit.line);
     });
+    // An empty list says why: no game matched, or the answer held none.
+    if (ResultIDs.isEmpty())
+        setStatusText(QStringLiteral("No games found."));
 }
 
 void TfrmSearch::btnSelectClick()

@@ -1,17 +1,21 @@
 // Files on disk that are not what the program expects: a settings file that
 // is a folder, unreadable, binary garbage, 10 MB long or 10,000 sections; a
 // "nodes.txt" of 100,000 lines or binary bytes; a script file of 100,000
-// lines or binary bytes. Each gives defaults or a clear message, and the
-// program goes on. Permission cases run as the unprivileged user 65534, since
+// lines or binary bytes; a cache folder that is a file or read-only. Each
+// gives defaults or a clear message, and the program goes on. Permission cases run as the unprivileged user 65534, since
 // permission bits refuse root nothing.
+#include "geeklist/u_frmGeeklist.h"
 #include "script/u_frmScript.h"
+#include "search/u_frmSearch.h"
 #include "support/MainWindowFixture.h"
+#include "support/SampleService.h"
 #include "ui/RadioGroup.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDir>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRandomGenerator>
@@ -85,14 +89,17 @@ private slots:
     void nodeList();
     void scriptFile_data();
     void scriptFile();
+    void cacheFolder_data();
+    void cacheFolder();
 
 private:
-    // Runs this test function again as user 65534 when running as root; true
-    // when the caller is to run the checks itself (not root, or the child).
-    bool runAsNobody(const char *function);
+    // Runs this test function (and data row: "name:row") again as user 65534
+    // when running as root; true when the caller is to run the checks itself
+    // (not root, or the child).
+    bool runAsNobody(const QString &function);
 };
 
-bool TestFileFaults::runAsNobody(const char *function)
+bool TestFileFaults::runAsNobody(const QString &function)
 {
     if (geteuid() != 0 || qEnvironmentVariableIsSet(AsNobody))
         return true;
@@ -106,7 +113,7 @@ bool TestFileFaults::runAsNobody(const char *function)
     child.start(QStringLiteral("setpriv"),
                 { QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
                   QStringLiteral("--clear-groups"), QStringLiteral("--"),
-                  QCoreApplication::applicationFilePath(), QString::fromLatin1(function) });
+                  QCoreApplication::applicationFilePath(), function });
     if (!child.waitForFinished(120000))
         child.kill();
     const QByteArray output = child.readAll();
@@ -187,7 +194,7 @@ void TestFileFaults::settingsFileAFolder()
 
 void TestFileFaults::settingsFileUnreadable()
 {
-    if (!runAsNobody("settingsFileUnreadable"))
+    if (!runAsNobody(QStringLiteral("settingsFileUnreadable")))
         return;
     MainWindowFixture::Setup setup;
     setup.settings = Stored;
@@ -283,6 +290,75 @@ void TestFileFaults::scriptFile()
     QVERIFY(f.dialogs.errors.isEmpty());
     if (lines >= 0)
         QCOMPARE(readFile(path), content);
+}
+
+void TestFileFaults::cacheFolder_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<bool>("readOnly");
+    for (const char *command : { "geeklist", "search" }) {
+        QTest::addRow("%s, a file in its place", command) << QString::fromLatin1(command) << false;
+        QTest::addRow("%s, read-only", command) << QString::fromLatin1(command) << true;
+    }
+}
+
+void TestFileFaults::cacheFolder()
+{
+    QFETCH(QString, command);
+    QFETCH(bool, readOnly);
+    if (readOnly
+        && !runAsNobody(QStringLiteral("cacheFolder:") + QString::fromLatin1(QTest::currentDataTag())))
+        return;
+    SampleService service;
+    QVERIFY2(service.start(), qPrintable(service.errorString()));
+    MainWindowFixture::Setup setup;
+    setup.serviceOverride = service.baseUrl();
+    MainWindowFixture f(setup);
+    const QString cache = f.cacheDir();
+    const QString folder = QDir::cleanPath(cache);
+    if (readOnly) {
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    } else {
+        writeFile(folder, "not a folder");
+    }
+    f->edtGame->setPlainText(QStringLiteral("13"));
+
+    QString status;
+    if (command == u"geeklist") {
+        f.dialogs.modalActions.enqueue([](QDialog *dialog) {
+            auto *prompt = static_cast<TfrmGeeklist *>(dialog);
+            prompt->edtText->setText(QStringLiteral("500"));
+            prompt->btnOK->click();
+            return dialog->result();
+        });
+        f->btnGeeklist->click();
+    } else {
+        f->setWindows(nullptr, new TfrmSearch(&f.window())); // the main window owns it
+        f.dialogs.modalActions.enqueue([&](QDialog *dialog) {
+            auto *search = static_cast<TfrmSearch *>(dialog);
+            search->edtSearch->setText(QStringLiteral("harbour"));
+            search->btnSearch->click();
+            search->btnClose->click();
+            return dialog->result();
+        });
+        f->btnSearch->click();
+    }
+
+    // One error that names the file that could not be made; nothing else
+    // changed, and the window goes on.
+    QVERIFY(f.dialogs.modalActions.isEmpty());
+    QCOMPARE(f.dialogs.errors.size(), 1);
+    QVERIFY2(f.dialogs.errors[0].startsWith(QStringLiteral("Cannot create ") + cache),
+             qPrintable(f.dialogs.errors[0]));
+    QCOMPARE(f->edtGame->toPlainText(), QStringLiteral("13"));
+    if (readOnly)
+        QVERIFY(QDir(folder).isEmpty());
+    else
+        QCOMPARE(readFile(folder), QByteArray("not a folder"));
+    f.close();
+    QCOMPARE(f.dialogs.errors.size(), 1);
+    QVERIFY(f.settingsText().contains("game=13"));
 }
 
 QTEST_MAIN(TestFileFaults)
