@@ -88,6 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     }
 
+    const bool holdsGame = PageHoldsGame(document);
     for (const QString &nodeName : nodeNames) {
         Collector collector;
         try {
@@ -96,6 +97,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             // An element read for its text that holds elements: the Load ends
             // with this error, as it should.
         }
+        if (!holdsGame)
+            FUZZ_CHECK(collector.names.isEmpty() && collector.standard.points().empty());
         checkPoints(collector.standard.points(), SeriesOptions{});
         checkPoints(collector.delta.points(), collector.deltaInRange);
         FUZZ_CHECK(collector.primaryIndex < int(collector.names.size()));

@@ -69,9 +69,8 @@ GameResult HistoryLoader::LoadGame(const QString &idText, const QString &rawItem
         const QString fileName = HistoryPageFile(m_programDir, idText, page);
         if (!obtainPage(idText, page, fileName))
             break;
-        loadDocument(fileName);
         reader.options = m_hooks.readOptions();
-        if (!WalkHistoryPage(m_document, m_node, reader))
+        if (!readPage(idText, page, fileName, reader))
             break;
     }
     return { reader.title(rawItem), reader.series.takePoints(), reader.summary };
@@ -104,17 +103,36 @@ bool HistoryLoader::obtainPage(const QString &idText, int page, const QString &f
     return false;
 }
 
-void HistoryLoader::loadDocument(const QString &fileName)
+bool HistoryLoader::readPage(
+    const QString &idText, int page, const QString &fileName, HistoryPageVisitor &visitor)
 {
+    // A page that is rejected, or that holds no game at all (a notice or an
+    // error page of another shape), must not fail every later Load the same
+    // way: it is deleted, and the next Load fetches it again.
+    const auto discard = [&] {
+        if (QFileInfo(fileName).isFile())
+            QFile::remove(fileName);
+    };
     try {
         m_document.LoadFile(fileName);
     } catch (const PlotwiseError &) {
-        // A rejected page must not fail every later Load the same way: the
-        // next Load fetches it again.
-        if (QFileInfo(fileName).isFile())
-            QFile::remove(fileName);
+        discard();
         throw;
     }
+    try {
+        if (WalkHistoryPage(m_document, m_node, visitor))
+            return true;
+    } catch (const PlotwiseError &error) {
+        // An element read for its text holds elements: the page parses, and
+        // whether it can be read depends on the node name, so it stays.
+        throw PlotwiseError(
+            QStringLiteral("Game %1, page %2: %3").arg(idText).arg(page).arg(error.message()));
+    }
+    if (!PageHoldsGame(m_document)) {
+        discard();
+        addFailure(idText, page, QStringLiteral("the answer holds no game"));
+    }
+    return false;
 }
 
 void HistoryLoader::addFailure(const QString &idText, int page, const QString &reason)

@@ -13,6 +13,7 @@
 #include <functional>
 #include <vector>
 
+class HistoryPageVisitor;
 class XmlDocument;
 
 enum class FetchOutcome {
@@ -53,9 +54,11 @@ public:
         LoadHooks hooks, int maxPages = DefaultMaxPages);
 
     // Reads every page of the game idText ("7"); rawItem ("007") is what the
-    // fallback title shows. A page that could not be had ends the game with
-    // the points read so far and is listed in failures(). A page file that is
-    // not well-formed is deleted and its PlotwiseError ends the Load.
+    // fallback title shows. A page that could not be had, or that holds no
+    // "boardgame" element at all, ends the game with the points read so far
+    // and is listed in failures(); such a page is deleted. A page file that is
+    // not well-formed is deleted and its PlotwiseError ends the Load; an
+    // element read for its text that holds elements ends it too.
     GameResult LoadGame(const QString &idText, const QString &rawItem);
 
     // "Game 13, page 4: HTTP 503", one line per game that ended early.
@@ -64,7 +67,9 @@ public:
 private:
     // True when the page file is there to be read.
     bool obtainPage(const QString &idText, int page, const QString &fileName);
-    void loadDocument(const QString &fileName);
+    // Loads and walks the page file; true when another page follows.
+    bool readPage(
+        const QString &idText, int page, const QString &fileName, HistoryPageVisitor &visitor);
     void addFailure(const QString &idText, int page, const QString &reason);
 
     XmlDocument &m_document;

@@ -122,3 +122,15 @@ bool WalkHistoryPage(const XmlDocument &document, const NodeName &node, HistoryP
     }
     return hasStatistics;
 }
+
+bool PageHoldsGame(const XmlDocument &document)
+{
+    const std::vector<XmlNode> top = document.children();
+    if (top.empty())
+        return false;
+    for (XmlNode game = top.front().firstChild(); !game.isNull(); game = game.nextSibling()) {
+        if (game.hasName("boardgame"))
+            return true;
+    }
+    return false;
+}

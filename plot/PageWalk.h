@@ -26,3 +26,7 @@ public:
 // PlotwiseError.
 bool WalkHistoryPage(
     const XmlDocument &document, const NodeName &node, HistoryPageVisitor &visitor);
+
+// True when the page's root holds a "boardgame" element: a page without one
+// is no answer about the game at all.
+[[nodiscard]] bool PageHoldsGame(const XmlDocument &document);

@@ -296,7 +296,7 @@ void TestFileFaults::cacheFolder_data()
 {
     QTest::addColumn<QString>("command");
     QTest::addColumn<bool>("readOnly");
-    for (const char *command : { "geeklist", "search" }) {
+    for (const char *command : { "load", "geeklist", "search" }) {
         QTest::addRow("%s, a file in its place", command) << QString::fromLatin1(command) << false;
         QTest::addRow("%s, read-only", command) << QString::fromLatin1(command) << true;
     }
@@ -324,8 +324,10 @@ void TestFileFaults::cacheFolder()
     }
     f->edtGame->setPlainText(QStringLiteral("13"));
 
-    QString status;
-    if (command == u"geeklist") {
+    if (command == u"load") {
+        f->cboRank->setCurrentIndex(0);
+        f->btnLoad->click();
+    } else if (command == u"geeklist") {
         f.dialogs.modalActions.enqueue([](QDialog *dialog) {
             auto *prompt = static_cast<TfrmGeeklist *>(dialog);
             prompt->edtText->setText(QStringLiteral("500"));
