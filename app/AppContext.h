@@ -13,6 +13,7 @@ struct AppContext {
     Dialogs *dialogs = nullptr;
     bool writeSettingsOnClose = true; // false for a headless run
     QString serviceOverride;          // base address for this run; empty: from the settings file
+    int maxPagesPerGame = 0;          // a Load's bound on one game's pages; 0: the loader's own
 };
 
 // The running program's context: its folder and file name, with dialogs. Needs

@@ -64,7 +64,10 @@ QStringList TfrmMain::loadGames(const NodeName &node)
     const QStringList items = CommaTextSplit(edtGame->toPlainText());
     InfoLines.clear();
     EnsureCacheFolder(m_context.programDir);
-    HistoryLoader loader(XMLDocument, m_context.programDir, serviceBaseUrl(), node, loadHooks());
+    const int maxPages = m_context.maxPagesPerGame > 0 ? m_context.maxPagesPerGame
+                                                       : HistoryLoader::DefaultMaxPages;
+    HistoryLoader loader(
+        XMLDocument, m_context.programDir, serviceBaseUrl(), node, loadHooks(), maxPages);
     ChartRefresh refresh(chaMain);
     for (const QString &item : items) {
         QCoreApplication::processEvents();

@@ -4,6 +4,7 @@
 // lines or binary bytes; a cache folder that is a file or read-only. Each
 // gives defaults or a clear message, and the program goes on. Permission cases run as the unprivileged user 65534, since
 // permission bits refuse root nothing.
+#include "app/PlotChart.h"
 #include "geeklist/u_frmGeeklist.h"
 #include "script/u_frmScript.h"
 #include "search/u_frmSearch.h"
@@ -16,6 +17,7 @@
 #include <QDateEdit>
 #include <QDir>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRandomGenerator>
@@ -322,45 +324,68 @@ void TestFileFaults::cacheFolder()
     } else {
         writeFile(folder, "not a folder");
     }
-    f->edtGame->setPlainText(QStringLiteral("13"));
-
-    if (command == u"load") {
-        f->cboRank->setCurrentIndex(0);
-        f->btnLoad->click();
-    } else if (command == u"geeklist") {
-        f.dialogs.modalActions.enqueue([](QDialog *dialog) {
-            auto *prompt = static_cast<TfrmGeeklist *>(dialog);
-            prompt->edtText->setText(QStringLiteral("500"));
-            prompt->btnOK->click();
-            return dialog->result();
-        });
-        f->btnGeeklist->click();
-    } else {
+    f->edtGame->setPlainText(QStringLiteral("1001"));
+    if (command == u"search")
         f->setWindows(nullptr, new TfrmSearch(&f.window())); // the main window owns it
+
+    // Runs the command; what it brought: series on the chart, the game box,
+    // or the search's result lines.
+    const auto run = [&]() -> QString {
+        if (command == u"load") {
+            f->cboRank->setCurrentIndex(0);
+            f->btnLoad->click();
+            return QString::number(f->chaMain->seriesCount());
+        }
+        if (command == u"geeklist") {
+            f.dialogs.modalActions.enqueue([](QDialog *dialog) {
+                auto *prompt = static_cast<TfrmGeeklist *>(dialog);
+                prompt->edtText->setText(QStringLiteral("500"));
+                prompt->btnOK->click();
+                return dialog->result();
+            });
+            f->btnGeeklist->click();
+            return f->edtGame->toPlainText();
+        }
+        int lines = 0;
         f.dialogs.modalActions.enqueue([&](QDialog *dialog) {
             auto *search = static_cast<TfrmSearch *>(dialog);
             search->edtSearch->setText(QStringLiteral("harbour"));
             search->btnSearch->click();
+            lines = search->lboResult->count();
             search->btnClose->click();
             return dialog->result();
         });
         f->btnSearch->click();
-    }
+        return QString::number(lines);
+    };
+    const QString before = run();
 
     // One error that names the file that could not be made; nothing else
-    // changed, and the window goes on.
+    // changed.
     QVERIFY(f.dialogs.modalActions.isEmpty());
     QCOMPARE(f.dialogs.errors.size(), 1);
     QVERIFY2(f.dialogs.errors[0].startsWith(QStringLiteral("Cannot create ") + cache),
              qPrintable(f.dialogs.errors[0]));
-    QCOMPARE(f->edtGame->toPlainText(), QStringLiteral("13"));
+    QCOMPARE(f->edtGame->toPlainText(), QStringLiteral("1001"));
     if (readOnly)
         QVERIFY(QDir(folder).isEmpty());
     else
         QCOMPARE(readFile(folder), QByteArray("not a folder"));
+
+    // The window goes on: with the folder put right, the same command works.
+    if (readOnly)
+        QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                  | QFileDevice::ExeOwner));
+    else
+        QVERIFY(QFile::remove(folder));
+    const QString after = run();
+    QCOMPARE(f.dialogs.errors.size(), 1);
+    QVERIFY2(after != before && after != u"0", qPrintable(after));
+
+    const QString game = QStringLiteral("game=") + f->edtGame->toPlainText();
     f.close();
     QCOMPARE(f.dialogs.errors.size(), 1);
-    QVERIFY(f.settingsText().contains("game=13"));
+    QVERIFY(QString::fromUtf8(f.settingsText()).split(QRegularExpression(QStringLiteral("\r?\n"))).contains(game));
 }
 
 QTEST_MAIN(TestFileFaults)

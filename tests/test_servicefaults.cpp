@@ -5,11 +5,8 @@
 // other games wherever it should, and the settings file stays intact.
 #include "app/PlotChart.h"
 #include "geeklist/u_frmGeeklist.h"
-#include "plot/HistoryLoader.h"
 #include "search/u_frmSearch.h"
-#include "service/CachePaths.h"
 #include "service/Downloader.h"
-#include "service/XmlDocument.h"
 #include "support/MainWindowFixture.h"
 #include "support/SampleService.h"
 
@@ -30,6 +27,9 @@ const QString Games = QStringLiteral("1001, 1002, 1003");
 const QByteArray Settings = "[form_main]\r\nmaximized=0\r\nnode=0\r\ngame=1001, 1002, 1003\r\n"
                             "[service]\r\nbase_url=http://127.0.0.1:9\r\n";
 const QString Faulted = QStringLiteral("/xmlapi/boardgame/1002?*");
+// The Load's bound on one game's pages, lowered from 10,000 to keep the
+// endless service's case short.
+constexpr int MaxPages = 40;
 
 // Short limits keep the suite fast: one byte a second outlasts the overall
 // deadline, and retries wait a fraction of a second.
@@ -66,6 +66,7 @@ enum class Outcome {
     NotXml,   // an answer that does not parse: the parser's words, nothing kept
     NoGames,  // a well-formed answer about no game at all
     Deep,     // a well-formed game whose "name" holds 10,000 levels of elements
+    Endless,  // a history page with "statistics" for every page number
 };
 
 } // namespace
@@ -83,7 +84,6 @@ private slots:
     void load_data();
     void load();
     void loadWithServiceUnreachable();
-    void everyPageWithStatistics();
     void geeklist_data();
     void geeklist();
     void search_data();
@@ -140,6 +140,7 @@ MainWindowFixture &TestServiceFaults::openWindow(const QString &baseUrl)
     MainWindowFixture::Setup setup;
     setup.settings = Settings;
     setup.serviceOverride = baseUrl;
+    setup.maxPagesPerGame = MaxPages;
     m_window = std::make_unique<MainWindowFixture>(setup);
     m_window->window().downloader().setLimits(testLimits());
     return *m_window;
@@ -191,6 +192,7 @@ void TestServiceFaults::faultRows(const QString &pattern, bool unreachable)
     row("another root", "otherroot", Outcome::NoGames, "");
     row("no game element", "nogames", Outcome::NoGames, "");
     row("10,000 levels", "deep", Outcome::Deep, "holds more than one text");
+    row("statistics on every page", "statistics", Outcome::Endless, "more than 40 pages");
     if (unreachable)
         QTest::newRow("unreachable") << QString() << Outcome::NoAnswer << QStringLiteral("connection refused");
 }
@@ -234,6 +236,21 @@ void TestServiceFaults::load()
         QVERIFY2(w.dialogs.errors[0].contains(reason), qPrintable(w.dialogs.errors[0]));
         QCOMPARE(titles.size(), 1);
         checkCache(outcome == Outcome::Deep ? pages1001 + QStringList(QStringLiteral("1002_1.xml")) : pages1001);
+    } else if (outcome == Outcome::Endless) {
+        // The page bound ends game 1002 with the points it read and says so;
+        // every page it stored is a complete answer.
+        QVERIFY2(w.dialogs.errors.isEmpty(), qPrintable(w.dialogs.errors.join(u'\n')));
+        QCOMPARE(w.dialogs.messages.size(), 1);
+        QVERIFY2(w.dialogs.messages[0].endsWith(QStringLiteral("Game 1002, page 41: ") + reason),
+                 qPrintable(w.dialogs.messages[0]));
+        QCOMPARE(titles.size(), 3);
+        QCOMPARE(titles[1], QStringLiteral("Endless"));
+        QCOMPARE(w->chaMain->series().at(1)->pointCount(), MaxPages);
+        QCOMPARE(m_service->requestCount(QStringLiteral("/xmlapi/boardgame/1002")), MaxPages);
+        QStringList pages1002;
+        for (int page = 1; page <= MaxPages; ++page)
+            pages1002 << QStringLiteral("1002_%1.xml").arg(page);
+        checkCache(pages1001 + pages1002 + pages1003);
     } else {
         // Game 1002 ends with what it has, the others load, and one message
         // after the Load says why.
@@ -274,38 +291,6 @@ void TestServiceFaults::loadWithServiceUnreachable()
     checkSettingsAfterClose(Games);
 }
 
-void TestServiceFaults::everyPageWithStatistics()
-{
-    // A service that never ends a history: the page limit ends the game and
-    // says so, and the game keeps the points it read. The window's Load runs
-    // this loader with a limit of 10,000 pages, which takes minutes against
-    // the sample service; a lower limit keeps the test short.
-    startService({ QStringLiteral("/xmlapi/boardgame/1002?*=statistics") });
-    QTemporaryDir program;
-    EnsureCacheFolder(program.path());
-    Downloader downloader(QStringLiteral("plotwise"), testLimits());
-    XmlDocument document;
-    LoadHooks hooks;
-    hooks.fetchPage = [&](const QString &url, const QString &fileName) {
-        return downloader.DownloadFile(url, fileName)
-            ? FetchResult { FetchOutcome::Stored, {} }
-            : FetchResult { FetchOutcome::Failed, downloader.lastError() };
-    };
-    hooks.showStatus = [](const QString &) {};
-    hooks.readOptions = [] { return SeriesOptions {}; };
-    hooks.stopRequested = [] { return false; };
-    HistoryLoader loader(document, program.path(), m_service->baseUrl(),
-                         SplitNodeName(QStringLiteral("usersrated")), hooks, 40);
-
-    const GameResult game = loader.LoadGame(QStringLiteral("1002"), QStringLiteral("1002"));
-
-    QCOMPARE(loader.failures(), QStringList(QStringLiteral("Game 1002, page 41: more than 40 pages")));
-    QCOMPARE(m_service->requestCount(QStringLiteral("/xmlapi/boardgame/1002")), 40);
-    QCOMPARE(QDir(CacheFolder(program.path())).entryList(QDir::Files).size(), 40);
-    QCOMPARE(game.title, QStringLiteral("Endless"));
-    QCOMPARE(game.points.size(), size_t(40));
-}
-
 void TestServiceFaults::geeklist_data()
 {
     faultRows(QStringLiteral("/xmlapi/geeklist/*"), true);
@@ -341,6 +326,7 @@ void TestServiceFaults::geeklist()
         break;
     case Outcome::NoGames:
     case Outcome::Deep:
+    case Outcome::Endless:
         // Well-formed, but no board game on it: the box is emptied, as for a
         // list of expansions only, and the status bar says so.
         QVERIFY(w.dialogs.errors.isEmpty() && w.dialogs.messages.isEmpty());
@@ -348,7 +334,7 @@ void TestServiceFaults::geeklist()
         QCOMPARE(w->stbMain->currentMessage(), QStringLiteral("Geeklist #500 holds no board games"));
         break;
     }
-    checkCache(outcome == Outcome::NoGames || outcome == Outcome::Deep
+    checkCache(outcome == Outcome::NoGames || outcome == Outcome::Deep || outcome == Outcome::Endless
                    ? QStringList(QStringLiteral("geeklist_500.xml"))
                    : QStringList());
     checkSettingsAfterClose(w->edtGame->toPlainText());
@@ -394,6 +380,7 @@ void TestServiceFaults::search()
         QVERIFY2(w.dialogs.errors[0].contains(reason), qPrintable(w.dialogs.errors[0]));
         break;
     case Outcome::NoGames:
+    case Outcome::Endless:
         QVERIFY(w.dialogs.errors.isEmpty());
         QCOMPARE(status, QStringLiteral("No games found."));
         break;

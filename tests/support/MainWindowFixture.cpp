@@ -33,6 +33,7 @@ MainWindowFixture::MainWindowFixture(const Setup &setup) : m_show(setup.show)
     m_context.dialogs = &dialogs;
     m_context.writeSettingsOnClose = setup.writeSettingsOnClose;
     m_context.serviceOverride = setup.serviceOverride;
+    m_context.maxPagesPerGame = setup.maxPagesPerGame;
     open();
 }
 

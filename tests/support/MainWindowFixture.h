@@ -22,6 +22,7 @@ public:
         // Content of "plotwise.ini" beside the program; nullopt: no file.
         std::optional<QByteArray> settings;
         QString serviceOverride;
+        int maxPagesPerGame = 0; // 0: the Load's own bound
         bool writeSettingsOnClose = true;
         bool show = true;
     };
