@@ -5,7 +5,6 @@
 // gives defaults or a clear message, and the program goes on. Permission cases run as the unprivileged user 65534, since
 // permission bits refuse root nothing.
 #include "app/PlotChart.h"
-#include "geeklist/u_frmGeeklist.h"
 #include "script/u_frmScript.h"
 #include "search/u_frmSearch.h"
 #include "support/MainWindowFixture.h"
@@ -16,8 +15,6 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDir>
-#include <QLineEdit>
-#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRandomGenerator>
@@ -337,26 +334,10 @@ void TestFileFaults::cacheFolder()
             return QString::number(f->chaMain->seriesCount());
         }
         if (command == u"geeklist") {
-            f.dialogs.modalActions.enqueue([](QDialog *dialog) {
-                auto *prompt = static_cast<TfrmGeeklist *>(dialog);
-                prompt->edtText->setText(QStringLiteral("500"));
-                prompt->btnOK->click();
-                return dialog->result();
-            });
-            f->btnGeeklist->click();
+            f.importGeeklist(QStringLiteral("500"));
             return f->edtGame->toPlainText();
         }
-        int lines = 0;
-        f.dialogs.modalActions.enqueue([&](QDialog *dialog) {
-            auto *search = static_cast<TfrmSearch *>(dialog);
-            search->edtSearch->setText(QStringLiteral("harbour"));
-            search->btnSearch->click();
-            lines = search->lboResult->count();
-            search->btnClose->click();
-            return dialog->result();
-        });
-        f->btnSearch->click();
-        return QString::number(lines);
+        return QString::number(f.search(QStringLiteral("harbour")).lines);
     };
     const QString before = run();
 

@@ -79,14 +79,6 @@ QList<double> valuesOf(const PlotSeries *series)
     return values;
 }
 
-QStringList titlesOf(const PlotChart *chart)
-{
-    QStringList titles;
-    for (const PlotSeries *s : chart->series())
-        titles << s->title();
-    return titles;
-}
-
 } // namespace
 
 class TestLoad : public QObject
@@ -229,7 +221,7 @@ void TestLoad::gameList()
     TfrmMain &w = openWindow(m_service->baseUrl()).window();
     w.InfoLines = QStringList { "from an earlier Load" };
     load(QStringLiteral("average"), games);
-    QCOMPARE(titlesOf(w.chaMain), titles);
+    QCOMPARE(SeriesTitles(w.chaMain), titles);
     QCOMPARE(w.InfoLines.size(), titles.size());
     QCOMPARE(w.stbMain->currentMessage(), QStringLiteral("Operation complete."));
     QVERIFY(w.btnInfo->isEnabled());
@@ -403,7 +395,7 @@ void TestLoad::rejectedPageEndsTheLoadAndIsFetchedAgain()
     QCOMPARE(m_window->dialogs.errors.size(), 1);
     // The game read before stays; the failing game's series is discarded and
     // the games after it are not read; the wrap-up still ran.
-    QCOMPARE(titlesOf(w.chaMain), QStringList { "Eight" });
+    QCOMPARE(SeriesTitles(w.chaMain), QStringList { "Eight" });
     QCOMPARE(m_service->requestCount(QStringLiteral("/xmlapi/boardgame/7?")), 0);
     QCOMPARE(w.stbMain->currentMessage(), QStringLiteral("Operation complete."));
     QVERIFY(w.btnInfo->isEnabled());
@@ -471,7 +463,7 @@ void TestLoad::stopBetweenPages()
         [&] { QTest::mouseClick(w.btnLoad, Qt::LeftButton); });
     load(QStringLiteral("average"), QStringLiteral("13 822"));
     // The current game keeps what it read; the rest is skipped.
-    QCOMPARE(titlesOf(w.chaMain), QStringList { "A & B" });
+    QCOMPARE(SeriesTitles(w.chaMain), QStringList { "A & B" });
     QCOMPARE(valuesOf(w.chaMain->series()[0]), QList<double> { 100 });
     QCOMPARE(m_service->requestCount(QStringLiteral("/xmlapi/boardgame/822")), 0);
     QCOMPARE(w.stbMain->currentMessage(), QStringLiteral("Operation stopped."));
@@ -496,7 +488,7 @@ void TestLoad::stopDuringDownload()
     });
     load(QStringLiteral("average"), QStringLiteral("13 822"));
     QCOMPARE(w.stbMain->currentMessage(), QStringLiteral("Operation stopped."));
-    QCOMPARE(titlesOf(w.chaMain), QStringList { "A & B" });
+    QCOMPARE(SeriesTitles(w.chaMain), QStringList { "A & B" });
     QVERIFY(m_window->dialogs.messages.isEmpty());
     QVERIFY(!QFileInfo::exists(HistoryPageFile(m_window->programDir(), QStringLiteral("13"), 2)));
 }

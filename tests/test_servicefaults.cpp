@@ -4,17 +4,14 @@
 // left that is not a complete status-200 answer, the Load goes on with the
 // other games wherever it should, and the settings file stays intact.
 #include "app/PlotChart.h"
-#include "geeklist/u_frmGeeklist.h"
 #include "search/u_frmSearch.h"
 #include "service/Downloader.h"
 #include "support/MainWindowFixture.h"
 #include "support/SampleService.h"
+#include "support/TestSupport.h"
 
 #include <QComboBox>
 #include <QDir>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
@@ -42,14 +39,6 @@ Downloader::Limits testLimits()
     limits.firstRetryWaitMs = 50;
     limits.maxRetryWaitMs = 300;
     return limits;
-}
-
-QStringList titlesOf(const PlotChart *chart)
-{
-    QStringList titles;
-    for (const PlotSeries *series : chart->series())
-        titles << series->title();
-    return titles;
 }
 
 // A base address where nothing listens: a port that was free a moment ago.
@@ -223,7 +212,7 @@ void TestServiceFaults::load()
     w->btnLoad->click();
 
     QCOMPARE(w->stbMain->currentMessage(), QStringLiteral("Operation complete."));
-    const QStringList titles = titlesOf(w->chaMain);
+    const QStringList titles = SeriesTitles(w->chaMain);
     const QStringList pages1001 = { QStringLiteral("1001_1.xml"), QStringLiteral("1001_2.xml"),
                                     QStringLiteral("1001_3.xml") };
     const QStringList pages1003 = { QStringLiteral("1003_1.xml"), QStringLiteral("1003_2.xml"),
@@ -303,14 +292,7 @@ void TestServiceFaults::geeklist()
     QFETCH(QString, reason);
     MainWindowFixture &w = openWindow(serviceWith(rule));
     w->edtGame->setPlainText(Games);
-    w.dialogs.modalActions.enqueue([](QDialog *dialog) {
-        auto *prompt = static_cast<TfrmGeeklist *>(dialog);
-        prompt->edtText->setText(QStringLiteral("500"));
-        prompt->btnOK->click();
-        return dialog->result();
-    });
-
-    w->btnGeeklist->click();
+    w.importGeeklist(QStringLiteral("500"));
 
     QVERIFY(w.dialogs.modalActions.isEmpty());
     switch (outcome) {
@@ -353,19 +335,7 @@ void TestServiceFaults::search()
     MainWindowFixture &w = openWindow(serviceWith(rule));
     w->setWindows(nullptr, new TfrmSearch(&w.window())); // the main window owns it
     w->edtGame->setPlainText(Games);
-    int lines = -1;
-    QString status;
-    w.dialogs.modalActions.enqueue([&](QDialog *dialog) {
-        auto *search = static_cast<TfrmSearch *>(dialog);
-        search->edtSearch->setText(QStringLiteral("harbour"));
-        search->btnSearch->click();
-        lines = search->lboResult->count();
-        status = search->labStatus->isVisible() ? search->labStatus->text() : QString();
-        search->btnClose->click();
-        return dialog->result();
-    });
-
-    w->btnSearch->click();
+    const auto [lines, status] = w.search(QStringLiteral("harbour"));
 
     QCOMPARE(lines, 0);
     QCOMPARE(w->edtGame->toPlainText(), Games);

@@ -1,9 +1,15 @@
 #include "support/MainWindowFixture.h"
 
+#include "geeklist/u_frmGeeklist.h"
+#include "search/u_frmSearch.h"
 #include "service/CachePaths.h"
 
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
 #include <QtTest>
 
 static void writeFile(const QString &path, const QByteArray &bytes)
@@ -79,6 +85,34 @@ void MainWindowFixture::open()
     m_window = std::make_unique<TfrmMain>(m_context);
     if (m_show)
         m_window->show();
+}
+
+void MainWindowFixture::importGeeklist(const QString &number)
+{
+    dialogs.modalActions.enqueue([number](QDialog *dialog) {
+        auto *prompt = static_cast<TfrmGeeklist *>(dialog);
+        prompt->edtText->setText(number);
+        prompt->btnOK->click();
+        return dialog->result();
+    });
+    m_window->btnGeeklist->click();
+}
+
+MainWindowFixture::SearchShown MainWindowFixture::search(const QString &words)
+{
+    SearchShown shown;
+    dialogs.modalActions.enqueue([&](QDialog *dialog) {
+        auto *window = static_cast<TfrmSearch *>(dialog);
+        window->edtSearch->setText(words);
+        window->btnSearch->click();
+        shown.lines = window->lboResult->count();
+        if (window->labStatus->isVisible())
+            shown.status = window->labStatus->text();
+        window->btnClose->click();
+        return dialog->result();
+    });
+    m_window->btnSearch->click();
+    return shown;
 }
 
 void MainWindowFixture::close()

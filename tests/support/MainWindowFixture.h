@@ -48,6 +48,16 @@ public:
     // The settings file's content; empty when there is none.
     [[nodiscard]] QByteArray settingsText() const;
 
+    // Presses "Geeklist..." and answers the prompt with number.
+    void importGeeklist(const QString &number);
+    // Presses "Search..." (the window needs its search window), searches for
+    // words and closes the search window again: what the window showed.
+    struct SearchShown {
+        int lines = -1;
+        QString status; // empty when no status text was shown
+    };
+    SearchShown search(const QString &words);
+
     // Closes the window as the user does (FormDestroy writes the settings)
     // and destroys it.
     void close();

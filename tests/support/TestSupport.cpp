@@ -1,5 +1,7 @@
 #include "support/TestSupport.h"
 
+#include "app/PlotChart.h"
+
 #include <QtGlobal>
 
 QString TestDataDir()
@@ -14,4 +16,12 @@ QByteArray HistoryPageXml(const QByteArray &names, const QByteArray &records, bo
         game += "<statistics page=\"1\">" + records + "</statistics>";
     return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<boardgames>\n<boardgame objectid=\"1\">"
         + game + "</boardgame>\n</boardgames>\n";
+}
+
+QStringList SeriesTitles(const PlotChart *chart)
+{
+    QStringList titles;
+    for (const PlotSeries *series : chart->series())
+        titles << series->title();
+    return titles;
 }

@@ -3,6 +3,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
+
+class PlotChart;
 
 // tests/data folder.
 [[nodiscard]] QString TestDataDir();
@@ -12,3 +15,6 @@
 // holding the records.
 [[nodiscard]] QByteArray HistoryPageXml(const QByteArray &names, const QByteArray &records,
                                         bool statistics = true);
+
+// The titles of the series on the chart, in chart order.
+[[nodiscard]] QStringList SeriesTitles(const PlotChart *chart);
