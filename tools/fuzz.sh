@@ -54,8 +54,13 @@ for t in "${targets[@]}"; do
         failed+=("$t")
         grep -E "ERROR|check failed|SUMMARY|Test unit written" "$log" | head -20 || true
     fi
-    runs=$(grep -oE 'stat::number_of_executed_units: *[0-9]+' "$log" | grep -oE '[0-9]+$' | tail -1 || true)
-    summary+=("$(printf '%-12s %-7s %s executions' "$t" "$status" "${runs:-?}")")
+    # "Done 214872 runs in 301 second(s)" and the last "corp: 291/121Kb".
+    runs=$(grep -oE '^Done [0-9]+ runs in [0-9]+' "$log" | tail -1 || true)
+    execs=$(echo "$runs" | awk '{ print $2 }')
+    rate=$(echo "$runs" | awk '$5 > 0 { printf "%d", $2 / $5 }')
+    corpus=$(grep -oE 'corp: [0-9]+/[0-9]+[a-zA-Z]*' "$log" | tail -1 | cut -d' ' -f2 || true)
+    summary+=("$(printf '%-12s %-7s %10s executions %6s/s  corpus %s' \
+        "$t" "$status" "${execs:-?}" "${rate:-?}" "${corpus:-?}")")
 done
 
 echo "== summary"
