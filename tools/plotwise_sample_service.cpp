@@ -20,6 +20,7 @@
 #include <pugixml.hpp>
 #include <random>
 #include <sstream>
+#include <sys/socket.h>
 #include <thread>
 
 namespace {
@@ -361,6 +362,13 @@ int main(int argc, char *argv[])
     }
 
     httplib::Server server;
+    // SO_REUSEADDR alone: a restart may take over a port in TIME_WAIT, but a
+    // second service cannot share the port of a running one (cpp-httplib's
+    // default, SO_REUSEPORT, would let both listen and split the requests).
+    server.set_socket_options([](auto sock) {
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+    });
     server.Get(".*",
         [&](const httplib::Request &req, httplib::Response &res) { service.Handle(req, res); });
     const char *host = "127.0.0.1";
