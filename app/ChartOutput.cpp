@@ -3,40 +3,35 @@
 #include "app/ChartCsv.h"
 #include "app/CommandLine.h"
 #include "app/PlotChart.h"
+#include "service/FileBytes.h"
 #include "service/PlotwiseError.h"
 
+#include <QBuffer>
 #include <QChart>
 #include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QGraphicsScene>
 #include <QImage>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QResizeEvent>
-#include <QSaveFile>
 #include <QSvgGenerator>
 
 namespace {
 
 [[noreturn]] void cannotCreate(const QString &path, const QString &reason)
 {
-    throw PlotwiseError(QStringLiteral("Cannot create file \"%1\". %2")
-                            .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()),
-                                 reason));
+    throw PlotwiseError(
+        QStringLiteral("Cannot create file \"%1\". %2").arg(FullPath(path), reason));
 }
 
-void openOrThrow(QSaveFile &file)
+// Writes the file whole through a temporary file, so that a failed or short
+// write leaves no half-written image or table behind.
+void writeOrThrow(const QString &path, const QByteArray &bytes)
 {
-    if (!file.open(QIODevice::WriteOnly))
-        cannotCreate(file.fileName(), file.errorString());
-}
-
-void commitOrThrow(QSaveFile &file)
-{
-    if (!file.commit())
-        cannotCreate(file.fileName(), file.errorString());
+    const QString reason = WriteFileAtomically(path, bytes);
+    if (!reason.isEmpty())
+        cannotCreate(path, reason);
 }
 
 // Lays the view and its chart out at size, as a resize by the user would
@@ -87,9 +82,7 @@ const char *bitmapFormat(ImageFormat format)
 
 void WriteChartCsv(const PlotChart &chart, const QString &path)
 {
-    QSaveFile file(path);
-    openOrThrow(file);
-    file.write(CsvHeader());
+    QByteArray csv = CsvHeader();
     int position = 0;
     for (const PlotSeries *series : chart.series()) {
         ++position;
@@ -98,10 +91,10 @@ void WriteChartCsv(const PlotChart &chart, const QString &path)
         for (const ChartPoint &point : series->points()) {
             row.day = point.day;
             row.value = point.y;
-            file.write(CsvRow(row));
+            csv += CsvRow(row);
         }
     }
-    commitOrThrow(file);
+    writeOrThrow(path, csv);
 }
 
 void WriteChartImage(PlotChart &chart, const QString &path, QSize size)
@@ -111,8 +104,9 @@ void WriteChartImage(PlotChart &chart, const QString &path, QSize size)
 
 void WriteChartImage(PlotChart &chart, const QString &path, QSize size, ImageFormat format)
 {
-    QSaveFile file(path);
-    openOrThrow(file);
+    QByteArray bytes;
+    QBuffer file(&bytes);
+    file.open(QIODevice::WriteOnly);
     const QRectF target(QPointF(0, 0), size);
     if (format == ImageFormat::Pdf) {
         QPdfWriter pdf(&file);
@@ -138,5 +132,6 @@ void WriteChartImage(PlotChart &chart, const QString &path, QSize size, ImageFor
         if (!image.save(&file, bitmapFormat(format)))
             cannotCreate(path, QStringLiteral("The image could not be encoded."));
     }
-    commitOrThrow(file);
+    file.close();
+    writeOrThrow(path, bytes);
 }

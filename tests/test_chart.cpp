@@ -3,7 +3,9 @@
 // the palette rule, clearing, zooming, saving and printing. Run under several
 // time zones.
 #include "app/PlotChart.h"
+#include "service/PlotwiseError.h"
 #include "service/u_Function.h"
+#include "support/TestSupport.h"
 
 #include <QDateTimeAxis>
 #include <QFile>
@@ -67,6 +69,7 @@ private slots:
     void saveChoosesTheFormatByExtension_data();
     void saveChoosesTheFormatByExtension();
     void savedImageShowsTheCurrentState();
+    void aSaveThatFailsHalfWayKeepsTheOldImage();
     void dateLabelsShowOnAChartShownBeforeItHadSeries();
     void printToTitlesTheJob();
 };
@@ -406,6 +409,35 @@ void TestChart::savedImageShowsTheCurrentState()
     const int legendLeft = area.right() + 40; // past the right axis' labels
     QVERIFY(containsColor(image.copy(legendLeft, 0, image.width() - legendLeft, image.height()),
                           QColor(0, 0, 255)));
+}
+
+void TestChart::aSaveThatFailsHalfWayKeepsTheOldImage()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("graph.png"));
+    const QByteArray old = "an older image";
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(old);
+    }
+    PlotChart chart;
+    chart.resize(400, 300);
+    chart.attachSeries(seriesWith(chart, &chart, {1, 5, 2, 8}));
+
+    QString message;
+    try {
+        const FileSizeLimit fullDisk(512);
+        chart.saveToBitmap(path);
+    } catch (const PlotwiseError &e) {
+        message = e.message();
+    }
+
+    QVERIFY2(message.startsWith(QStringLiteral("Cannot create file")), qPrintable(message));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), old);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList(QStringLiteral("graph.png")));
 }
 
 void TestChart::dateLabelsShowOnAChartShownBeforeItHadSeries()

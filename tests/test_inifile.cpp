@@ -2,11 +2,10 @@
 // go, refused writes, locales and large or broken files.
 #include "app/IniFile.h"
 #include "service/PlotwiseError.h"
+#include "support/TestSupport.h"
 
 #include <QtTest>
 
-#include <csignal>
-#include <sys/resource.h>
 
 class TestIniFile : public QObject
 {
@@ -263,20 +262,13 @@ void TestIniFile::refusedWrites()
     // temporary file behind.
     const QByteArray old = "[form_main]\nnode=1\n" + QByteArray(4000, ';') + "\n";
     writeFile(old);
-    rlimit saved{};
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    rlimit small = saved;
-    small.rlim_cur = 1024;
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
     bool refused = false;
     try {
+        const FileSizeLimit fullDisk(1024);
         IniFile(m_path).WriteIniInteger(Section, "node", 2);
     } catch (const PlotwiseError &e) {
         refused = e.message() == expected;
     }
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
     QVERIFY(refused);
     QCOMPARE(fileBytes(), old);
     QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"plotwise.ini"});

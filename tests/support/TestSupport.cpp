@@ -4,6 +4,8 @@
 
 #include <QtGlobal>
 
+#include <csignal>
+
 QString TestDataDir()
 {
     return qEnvironmentVariable("PLOTWISE_TEST_DATA");
@@ -24,4 +26,20 @@ QStringList SeriesTitles(const PlotChart *chart)
     for (const PlotSeries *series : chart->series())
         titles << series->title();
     return titles;
+}
+
+FileSizeLimit::FileSizeLimit(rlim_t bytes)
+{
+    getrlimit(RLIMIT_FSIZE, &m_saved);
+    rlimit small = m_saved;
+    small.rlim_cur = bytes;
+    m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    if (setrlimit(RLIMIT_FSIZE, &small) != 0)
+        qFatal("cannot set the file size limit");
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    setrlimit(RLIMIT_FSIZE, &m_saved);
+    std::signal(SIGXFSZ, m_oldHandler);
 }

@@ -1,9 +1,11 @@
-// Shared test helpers: fixture data paths and temporary program folders.
+// Shared test helpers: fixture data paths, page fixtures, a simulated full disk.
 #pragma once
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+
+#include <sys/resource.h>
 
 class PlotChart;
 
@@ -18,3 +20,19 @@ class PlotChart;
 
 // The titles of the series on the chart, in chart order.
 [[nodiscard]] QStringList SeriesTitles(const PlotChart *chart);
+
+// While it lives, no file of this process can grow past bytes: a write past
+// the limit fails as on a full disk (the limit binds root too). SIGXFSZ is
+// ignored meanwhile, so the write returns an error instead of ending the test.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+
+private:
+    rlimit m_saved{};
+    void (*m_oldHandler)(int) = nullptr;
+};
