@@ -5,6 +5,7 @@
 
 #include "app/Dialogs.h"
 
+#include <QAbstractButton>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -22,4 +23,13 @@ template <typename Fn>
 auto Guarded(Dialogs *dialogs, QWidget *parent, Fn fn)
 {
     return [dialogs, parent, fn]() { RunGuarded(dialogs, parent, fn); };
+}
+
+// Connects the button's click to the window's handler, run under the guard.
+template <typename Window>
+void ConnectClick(Dialogs *dialogs, Window *window, QAbstractButton *button,
+                  void (Window::*handler)())
+{
+    QObject::connect(button, &QAbstractButton::clicked, window,
+                     Guarded(dialogs, window, [window, handler] { (window->*handler)(); }));
 }

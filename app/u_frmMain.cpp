@@ -170,10 +170,8 @@ void TfrmMain::buildControls()
 
 void TfrmMain::connectHandlers()
 {
-    Dialogs *dialogs = m_context.dialogs;
-    const auto onClick = [this, dialogs](QAbstractButton *button, void (TfrmMain::*handler)()) {
-        connect(button, &QAbstractButton::clicked, this,
-                Guarded(dialogs, this, [this, handler] { (this->*handler)(); }));
+    const auto onClick = [this](QAbstractButton *button, void (TfrmMain::*handler)()) {
+        ConnectClick(m_context.dialogs, this, button, handler);
     };
     onClick(btnGeeklist, &TfrmMain::btnGeeklistClick);
     onClick(btnSearch, &TfrmMain::btnSearchClick);

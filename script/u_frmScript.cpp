@@ -137,8 +137,7 @@ void TfrmScript::buildControls()
 void TfrmScript::connectHandlers()
 {
     const auto onClick = [this](QPushButton *button, void (TfrmScript::*handler)()) {
-        connect(button, &QPushButton::clicked, this,
-            Guarded(m_dialogs, this, [this, handler] { (this->*handler)(); }));
+        ConnectClick(m_dialogs, this, button, handler);
     };
     onClick(btnNew, &TfrmScript::btnNewClick);
     onClick(btnLoad, &TfrmScript::btnLoadClick);

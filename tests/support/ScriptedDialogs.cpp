@@ -13,15 +13,15 @@ Dialogs::Answer ScriptedDialogs::Ask(QWidget *, const QString &text, const QStri
 
 QString ScriptedDialogs::OpenFileName(QWidget *, const FileDialogSpec &spec)
 {
-    fileDialogs << spec;
-    if (fileNames.isEmpty()) {
-        unexpected = true;
-        return {};
-    }
-    return fileNames.dequeue();
+    return answerFileDialog(spec);
 }
 
 QString ScriptedDialogs::SaveFileName(QWidget *, const FileDialogSpec &spec)
+{
+    return answerFileDialog(spec);
+}
+
+QString ScriptedDialogs::answerFileDialog(const FileDialogSpec &spec)
 {
     fileDialogs << spec;
     if (fileNames.isEmpty()) {

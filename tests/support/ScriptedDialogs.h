@@ -34,4 +34,7 @@ public:
 
     // Set when a question or file dialog came with no answer queued.
     bool unexpected = false;
+
+private:
+    QString answerFileDialog(const FileDialogSpec &spec);
 };
