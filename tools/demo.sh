@@ -51,11 +51,8 @@ start_service() {
     kill "$service_pid" 2>/dev/null || true
     service_pid=
 }
-# The service's socket shares its port with another listener instead of
-# failing, so a taken default port is found by connecting to it first.
-port_taken() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
 trap '[ -z "$service_pid" ] || kill "$service_pid" 2>/dev/null || true' EXIT
-port_taken 8642 || start_service 8642
+start_service 8642
 [ -n "$url" ] || start_service 0
 if [ -z "$url" ]; then
     echo "The sample service did not start; see $demo/service.out" >&2
