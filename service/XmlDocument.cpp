@@ -178,16 +178,22 @@ XmlDocument::~XmlDocument() = default;
 void XmlDocument::LoadFile(const QString &fileName)
 {
     m_doc->reset();
-    const QByteArray utf8 = toUtf8(ReadFileBytes(fileName));
+    // Parsed in place: the tree points into the page text, which is kept
+    // until the next page replaces it, so the page is not copied once more.
+    m_text = toUtf8(ReadFileBytes(fileName));
     // White space between elements is dropped (no parse_ws_pcdata); CDATA is
     // kept as text. The parser works without recursion, so deep nesting
     // cannot overflow the stack.
-    const pugi::xml_parse_result result = m_doc->load_buffer(
-        utf8.constData(), size_t(utf8.size()), pugi::parse_default, pugi::encoding_utf8);
+    const pugi::xml_parse_result result = m_doc->load_buffer_inplace(
+        m_text.data(), size_t(m_text.size()), pugi::parse_default, pugi::encoding_utf8);
     auto fail = [&](ptrdiff_t offset, const QString &description) {
         m_doc->reset();
+        m_text.clear();
+        // In-place parsing has changed the text before the fault: the place
+        // is counted in the file as it stands.
+        const QString place = placeOf(toUtf8(ReadFileBytes(fileName)), qsizetype(offset));
         throw PlotwiseError(QStringLiteral("%1 is not well-formed XML (%2): %3")
-                                .arg(FullPath(fileName), placeOf(utf8, qsizetype(offset)), description));
+                                .arg(FullPath(fileName), place, description));
     };
     if (!result)
         fail(result.offset, QString::fromUtf8(result.description()));

@@ -3,6 +3,7 @@
 // attributes and values with the null-versus-empty distinction.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <memory>
 #include <optional>
@@ -62,4 +63,6 @@ public:
 
 private:
     std::unique_ptr<pugi::xml_document> m_doc;
+    QByteArray m_text; // the page as UTF-8, which the tree points into
+
 };
