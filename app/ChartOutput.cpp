@@ -52,17 +52,22 @@ void layOut(PlotChart &view, QSize size)
 }
 
 // Draws the chart into painter over target, laid out at size. The view is
-// given its own size back afterwards.
-void renderChart(PlotChart &view, QPainter &painter, const QRectF &target, QSize size)
+// given its own size back afterwards. Vector output, which a viewer may
+// enlarge, gets every point of the lines; a bitmap what its pixels show.
+void renderChart(PlotChart &view, QPainter &painter, const QRectF &target, QSize size,
+                 bool vector = false)
 {
     const QSize oldSize = view.size();
     layOut(view, size);
+    if (vector)
+        view.setDrawingDetail(0);
     view.repaintNow();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.fillRect(target, Qt::white);
     QChart *chart = view.chart();
     chart->scene()->render(&painter, target, chart->sceneBoundingRect());
+    view.setDrawingDetail(1);
     layOut(view, oldSize);
 }
 
@@ -114,7 +119,7 @@ void WriteChartImage(PlotChart &chart, const QString &path, QSize size, ImageFor
         pdf.setPageSize(QPageSize(QSizeF(size), QPageSize::Point));
         pdf.setPageMargins(QMarginsF());
         QPainter painter(&pdf);
-        renderChart(chart, painter, target, size);
+        renderChart(chart, painter, target, size, true);
     } else if (format == ImageFormat::Svg) {
         QSvgGenerator svg;
         svg.setOutputDevice(&file);
@@ -122,7 +127,7 @@ void WriteChartImage(PlotChart &chart, const QString &path, QSize size, ImageFor
         svg.setResolution(96); // the CSS pixel: viewers show size pixels
         svg.setViewBox(target);
         QPainter painter(&svg);
-        renderChart(chart, painter, target, size);
+        renderChart(chart, painter, target, size, true);
     } else {
         QImage image(size, QImage::Format_RGB32);
         {

@@ -1,6 +1,7 @@
 #include "app/PlotChart.h"
 
 #include "app/ChartOutput.h"
+#include "plot/LineThinning.h"
 #include "service/PlotwiseError.h"
 
 #include <QChart>
@@ -15,6 +16,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QRubberBand>
+#include <QTimer>
 #include <QValueAxis>
 #include <algorithm>
 #include <cmath>
@@ -89,7 +91,7 @@ void PlotSeries::addPoint(int day, double y)
         m_points.insert(after, {day, y});
     }
     if (m_chart)
-        m_chart->seriesPointsChanged(this);
+        m_chart->scheduleUpdate();
 }
 
 void PlotSeries::applyStyle()
@@ -156,6 +158,12 @@ PlotChart::PlotChart(QWidget *parent) : QChartView(new QChart, parent)
     setRenderHint(QPainter::Antialiasing);
     m_band = new QRubberBand(QRubberBand::Rectangle, viewport());
     m_band->hide();
+
+    connect(m_axisX, &QDateTimeAxis::rangeChanged, this, &PlotChart::bottomRangeChanged);
+    connect(c, &QChart::plotAreaChanged, this, [this] {
+        if (!m_filling)
+            scheduleFill();
+    });
 }
 
 PlotChart::~PlotChart()
@@ -271,7 +279,7 @@ void PlotChart::attachSeries(PlotSeries *series)
     series->applyStyle(); // after addSeries, which gives the series the theme's look
     series->m_line->attachAxis(m_axisX);
     series->m_line->attachAxis(m_axisY[axisIndex(series->m_axis)]);
-    seriesPointsChanged(series); // its points follow once the axes have their new scales
+    scheduleUpdate(); // its points follow once the axes have their new scales
 }
 
 void PlotChart::placeOnAxis(PlotSeries *series)
@@ -297,12 +305,42 @@ void PlotChart::fillLine(PlotSeries *series)
         if (drawable(p.y, logarithmic))
             points.append(QPointF(double(midnight(p.day)), p.y));
     }
+    // Marks show the value of every point: all of them are drawn then.
+    if (!series->m_marksVisible)
+        ThinToColumns(points, double(m_axisX->min().toMSecsSinceEpoch()), columnWidth());
     series->m_line->replace(points);
+}
+
+double PlotChart::columnWidth() const
+{
+    const double columns = chart()->plotArea().width() * m_detail * devicePixelRatioF();
+    const double span
+        = double(m_axisX->max().toMSecsSinceEpoch() - m_axisX->min().toMSecsSinceEpoch());
+    return columns >= 1 && span > 0 ? span / columns : 0;
+}
+
+void PlotChart::setDrawingDetail(double columnsPerPixel)
+{
+    if (m_detail == columnsPerPixel)
+        return;
+    m_detail = columnsPerPixel;
+    scheduleFill();
+}
+
+void PlotChart::bottomRangeChanged()
+{
+    if (m_filling)
+        return;
+    // A zoom is animated from the lines as they are; they are thinned for
+    // the new range once it has run.
+    if (chart()->animationOptions().testFlag(QChart::SeriesAnimations))
+        QTimer::singleShot(chart()->animationDuration(), this, &PlotChart::scheduleFill);
+    else
+        scheduleFill();
 }
 
 void PlotChart::detach(PlotSeries *series)
 {
-    m_changed.removeAll(series);
     m_series.removeAll(series);
     chart()->removeSeries(series->m_line);
     delete series->m_line;
@@ -311,14 +349,13 @@ void PlotChart::detach(PlotSeries *series)
     scheduleUpdate();
 }
 
-void PlotChart::seriesPointsChanged(PlotSeries *series)
+void PlotChart::scheduleUpdate()
 {
-    if (!m_changed.contains(series))
-        m_changed << series;
-    scheduleUpdate();
+    m_rescalePending = true;
+    scheduleFill();
 }
 
-void PlotChart::scheduleUpdate()
+void PlotChart::scheduleFill()
 {
     if (m_updateQueued)
         return;
@@ -348,11 +385,18 @@ void PlotChart::flush()
     if (!m_updateQueued)
         return;
     m_updateQueued = false;
-    // Scales first, points second: Qt Charts lays out each new line once.
-    rescale();
-    for (PlotSeries *series : std::as_const(m_changed))
+    m_filling = true;
+    if (std::exchange(m_rescalePending, false)) {
+        // Qt Charts lays a line out again at every change of a range it is
+        // drawn against: the lines are emptied while the axes take their new
+        // scales, and filled once afterwards, thinned for them.
+        for (PlotSeries *series : std::as_const(m_series))
+            series->m_line->clear();
+        rescale();
+    }
+    for (PlotSeries *series : std::as_const(m_series))
         fillLine(series);
-    m_changed.clear();
+    m_filling = false;
 }
 
 // Every axis scales to the points it draws: the date axis to the first and
@@ -450,7 +494,6 @@ void PlotChart::clearSeriesList()
         series->m_chart = nullptr;
     }
     m_series.clear();
-    m_changed.clear();
     m_midnights.clear(); // a time zone changed since is taken from here on
     scheduleUpdate();
 }
@@ -462,6 +505,7 @@ void PlotChart::repaintNow()
     flush();
     for (QObject *receiver : std::initializer_list<QObject *>{chart(), chart()->legend(), scene()})
         QCoreApplication::sendPostedEvents(receiver);
+    flush(); // the lines thinned again for a plot area laid out anew
     viewport()->repaint();
 }
 
@@ -490,9 +534,14 @@ void PlotChart::printTo(QPrinter &printer)
         printer.abort();
         throw PlotwiseError(QStringLiteral("The print job could not be started"));
     }
-    // The chart as drawn, scaled to fit the page with its proportions kept.
-    QGraphicsView::render(&painter, QRectF(painter.viewport()), viewport()->rect(),
-                          Qt::KeepAspectRatio);
+    // The chart as drawn, scaled to fit the page with its proportions kept,
+    // its lines as fine as the page shows them.
+    const QRectF page(painter.viewport());
+    setDrawingDetail(std::min(page.width() / std::max(1, viewport()->width()),
+                              page.height() / std::max(1, viewport()->height())));
+    flush();
+    QGraphicsView::render(&painter, page, viewport()->rect(), Qt::KeepAspectRatio);
+    setDrawingDetail(1);
     if (!painter.end() || printer.printerState() == QPrinter::Error) {
         printer.abort();
         throw PlotwiseError(QStringLiteral("Printing failed"));

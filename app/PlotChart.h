@@ -1,7 +1,8 @@
 // The chart component: a 2-D date chart over Qt Charts with left and right
 // vertical axes, each linear or logarithmic, normal or inverted. The program's
 // own model keeps every point as (day, value); Qt Charts is handed whole
-// series in one call, and on a logarithmic axis only the positive points.
+// series in one call, on a logarithmic axis only the positive points, and of
+// a dense line only what its pixel columns can show.
 #pragma once
 
 #include "service/u_Function.h"
@@ -125,6 +126,13 @@ public:
     // Applies the pending axis scales and points now.
     void flush();
 
+    // A line without marks is handed to Qt Charts thinned to at most four
+    // points per pixel column of the plot area (see ThinToColumns), which
+    // draws the same picture as every point. Output finer than the screen
+    // asks for more columns per pixel; 0 hands over every point. Applied with
+    // the next pending changes.
+    void setDrawingDetail(double columnsPerPixel);
+
     // Writes the chart as drawn at its current size on white. The extension
     // chooses the format (.png, .jpg/.jpeg; anything else a BMP). Written
     // atomically; throws PlotwiseError("Cannot create file "..." ...").
@@ -149,11 +157,17 @@ private:
     void placeOnAxis(PlotSeries *series);
     void fillLine(PlotSeries *series);
     void detach(PlotSeries *series);
-    void seriesPointsChanged(PlotSeries *series);
     // Axis scaling and points added to attached series are applied once, when
     // the program is next idle or the chart is repainted: a Load attaching
     // many series lays the chart out once, not once per series.
     void scheduleUpdate();
+    // Only the lines are filled again: the range shown or the plot area's
+    // size changed, and with it what thinning keeps.
+    void scheduleFill();
+    void bottomRangeChanged();
+    // The width in x of one pixel column of the plot area; 0 when every point
+    // is to be drawn.
+    [[nodiscard]] double columnWidth() const;
     void applyPendingChanges();
     void rescale();
     void updateDateTicks();
@@ -163,8 +177,10 @@ private:
     [[nodiscard]] int axisIndex(VertAxis axis) const { return axis == VertAxis::Left ? 0 : 1; }
 
     QList<PlotSeries *> m_series;
-    QList<PlotSeries *> m_changed; // attached series with points not yet on the chart
     bool m_updateQueued = false;
+    bool m_rescalePending = false;
+    bool m_filling = false; // the axes change because flush() sets them
+    double m_detail = 1; // pixel columns per pixel
     int m_holdDepth = 0;
     QDateTimeAxis *m_axisX = nullptr;
     QAbstractAxis *m_axisY[2] = {nullptr, nullptr};

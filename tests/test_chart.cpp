@@ -2,6 +2,7 @@
 // switching with series on them, logarithmic axes and values at or below zero,
 // the palette rule, clearing, zooming, saving and printing. Run under several
 // time zones.
+#include "app/ChartOutput.h"
 #include "app/PlotChart.h"
 #include "service/PlotwiseError.h"
 #include "service/u_Function.h"
@@ -16,6 +17,7 @@
 #include <QTemporaryDir>
 #include <QValueAxis>
 #include <QtTest>
+#include <set>
 
 namespace {
 
@@ -49,6 +51,36 @@ bool containsColor(const QImage &image, const QColor &color)
     return false;
 }
 
+// Whether the lowest and the highest point of every pixel column of the plot
+// area are among the points the chart draws, and the first and last of all.
+bool drawsEveryColumnsExtremes(const PlotChart &chart, const PlotSeries &series)
+{
+    const double origin = double(chart.bottomAxis()->min().toMSecsSinceEpoch());
+    const double span = double(chart.bottomAxis()->max().toMSecsSinceEpoch()) - origin;
+    const double columnWidth = span / chart.chart()->plotArea().width();
+    std::set<std::pair<double, double>> drawn;
+    for (const QPointF &p : series.lineSeries()->points())
+        drawn.insert({ p.x(), p.y() });
+    std::map<double, std::pair<QPointF, QPointF>> extremes; // column: lowest, highest
+    for (const ChartPoint &point : series.points()) {
+        const QPointF p(double(PlotChart::DayToMSecs(point.day)), point.y);
+        const auto [it, added] = extremes.insert({ std::floor((p.x() - origin) / columnWidth), { p, p } });
+        if (p.y() < it->second.first.y())
+            it->second.first = p;
+        if (p.y() > it->second.second.y())
+            it->second.second = p;
+    }
+    const auto isDrawn = [&](const QPointF &p) { return drawn.count({ p.x(), p.y() }) == 1; };
+    for (const auto &[column, lowHigh] : extremes) {
+        if (!isDrawn(lowHigh.first) || !isDrawn(lowHigh.second))
+            return false;
+    }
+    const ChartPoint &first = series.points().front();
+    const ChartPoint &last = series.points().back();
+    return isDrawn(QPointF(double(PlotChart::DayToMSecs(first.day)), first.y))
+        && isDrawn(QPointF(double(PlotChart::DayToMSecs(last.day)), last.y));
+}
+
 } // namespace
 
 class TestChart : public QObject
@@ -66,6 +98,7 @@ private slots:
     void clearingKeepsTheSeriesObjects();
     void pointsAddedToAnAttachedSeriesReachTheChartInOneCall();
     void dragZoomsAndUndoes();
+    void denseLinesAreThinnedOnlyWhereDrawn();
     void saveChoosesTheFormatByExtension_data();
     void saveChoosesTheFormatByExtension();
     void savedImageShowsTheCurrentState();
@@ -334,6 +367,55 @@ void TestChart::dragZoomsAndUndoes()
     QTest::mouseMove(chart.viewport(), from + QPoint(100, 0));
     QTest::mouseRelease(chart.viewport(), Qt::RightButton, {}, from + QPoint(100, 0));
     QVERIFY(chart.bottomAxis()->min() < fullMin);
+}
+
+void TestChart::denseLinesAreThinnedOnlyWhereDrawn()
+{
+    QTemporaryDir dir;
+    PlotChart chart;
+    chart.resize(600, 400);
+    chart.show();
+    PlotSeries *dense = chart.createSeries(&chart);
+    dense->setMarksVisible(false);
+    quint32 seed = 1;
+    for (int i = 0; i < 5500; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        dense->addPoint(40000 + i, double(seed >> 16));
+    }
+    chart.attachSeries(dense);
+    PlotSeries *marked = seriesWith(chart, &chart, QList<double>(3000, 1.0));
+    chart.attachSeries(marked);
+    chart.repaintNow();
+
+    // A few hundred pixel columns of about ten points each: at most four
+    // drawn per column, its lowest and highest among them.
+    const auto drawnPoints = [&] { return dense->lineSeries()->count(); };
+    QVERIFY(drawnPoints() < 2500);
+    QVERIFY(drawsEveryColumnsExtremes(chart, *dense));
+    // Marks show every value: every point is drawn.
+    QCOMPARE(marked->lineSeries()->count(), 3000);
+    // The model and what is written from it keep every point.
+    QCOMPARE(dense->pointCount(), 5500);
+    const QString csv = dir.filePath(QStringLiteral("points.csv"));
+    WriteChartCsv(chart, csv);
+    QFile file(csv);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll().count('\n'), 1 + 5500 + 3000);
+
+    // Zoomed in, the lines are thinned for the columns of the new range.
+    const qsizetype before = drawnPoints();
+    const QRectF area = chart.chart()->plotArea();
+    chart.chart()->zoomIn(QRectF(area.topLeft(), QSizeF(area.width() / 10, area.height())));
+    chart.repaintNow();
+    QVERIFY(drawnPoints() > before);
+    QVERIFY(drawsEveryColumnsExtremes(chart, *dense));
+
+    // So are they for a plot area of another size, and back.
+    chart.undoZoom();
+    chart.resize(300, 400);
+    chart.repaintNow();
+    QVERIFY(drawnPoints() < before);
+    QVERIFY(drawsEveryColumnsExtremes(chart, *dense));
 }
 
 void TestChart::saveChoosesTheFormatByExtension_data()

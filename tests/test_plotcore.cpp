@@ -1,6 +1,8 @@
 // The plain pieces of Load: node names, decimal texts, the info-line number
-// form, points under the date range and Delta, and the game summary.
+// form, points under the date range and Delta, the game summary, and the
+// thinning of dense lines for drawing.
 #include "plot/GameSummary.h"
+#include "plot/LineThinning.h"
 #include "plot/NodeName.h"
 #include "plot/NumberText.h"
 #include "plot/SeriesBuilder.h"
@@ -56,6 +58,8 @@ private slots:
     void summaryCountsPlainValuesAndKeepsEarlierTies();
     void infoLine_data();
     void infoLine();
+    void thinToColumns_data();
+    void thinToColumns();
 };
 
 void TestPlotCore::splitNodeName_data()
@@ -281,6 +285,42 @@ void TestPlotCore::infoLine()
     GameSummary summary;
     summary.update(1, date);
     QCOMPARE(summary.InfoLine(title), line);
+}
+
+void TestPlotCore::thinToColumns_data()
+{
+    // Points at x = 0, 1, 2, ... with these y values; the y values kept.
+    QTest::addColumn<QList<double>>("ys");
+    QTest::addColumn<double>("origin");
+    QTest::addColumn<double>("width");
+    QTest::addColumn<QList<double>>("kept");
+    QTest::newRow("first, highest, lowest, last in their order")
+        << QList<double> { 5, 9, 4, 1, 7, 6 } << 0.0 << 10.0 << QList<double> { 5, 9, 1, 6 };
+    QTest::newRow("lowest before highest")
+        << QList<double> { 5, 1, 4, 9, 7, 6 } << 0.0 << 10.0 << QList<double> { 5, 1, 9, 6 };
+    QTest::newRow("first and last are the extremes: each once")
+        << QList<double> { 1, 5, 3, 9 } << 0.0 << 10.0 << QList<double> { 1, 9 };
+    QTest::newRow("columns counted from the origin")
+        << QList<double> { 1, 2, 3, 4, 5, 6, 7, 8 } << -2.0 << 5.0
+        << QList<double> { 1, 3, 4, 8 };
+    QTest::newRow("no width keeps every point")
+        << QList<double> { 3, 1, 2, 1 } << 0.0 << 0.0 << QList<double> { 3, 1, 2, 1 };
+}
+
+void TestPlotCore::thinToColumns()
+{
+    QFETCH(QList<double>, ys);
+    QFETCH(double, origin);
+    QFETCH(double, width);
+    QFETCH(QList<double>, kept);
+    QList<QPointF> points;
+    for (qsizetype i = 0; i < ys.size(); ++i)
+        points.append(QPointF(double(i), ys[i]));
+    ThinToColumns(points, origin, width);
+    QList<double> keptYs;
+    for (const QPointF &p : points)
+        keptYs.append(p.y());
+    QCOMPARE(keptYs, kept);
 }
 
 QTEST_GUILESS_MAIN(TestPlotCore)
