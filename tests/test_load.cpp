@@ -1,10 +1,11 @@
 // Load through the main window against pages served by the sample service:
 // the game list, series set-up and finish, the legend, the info lines, the
 // cache, download failures, rejected pages, the busy state, Stop and closing
-// during a Load.
+// during a Load. Run under several time zones.
 #include "app/PlotChart.h"
 #include "service/CachePaths.h"
 #include "service/Downloader.h"
+#include "service/u_Function.h"
 #include "support/MainWindowFixture.h"
 #include "support/SampleService.h"
 #include "support/TestSupport.h"
@@ -77,6 +78,24 @@ QList<double> valuesOf(const PlotSeries *series)
     for (const ChartPoint &p : series->points())
         values << p.y;
     return values;
+}
+
+// The calendar days of the points: as the model keeps them, and as the chart
+// draws them in local time.
+QList<QDate> modelDaysOf(const PlotSeries *series)
+{
+    QList<QDate> days;
+    for (const ChartPoint &p : series->points())
+        days << DaysToDate(p.day);
+    return days;
+}
+
+QList<QDate> drawnDaysOf(const PlotSeries *series)
+{
+    QList<QDate> days;
+    for (const QPointF &p : series->lineSeries()->points())
+        days << QDateTime::fromMSecsSinceEpoch(qint64(p.x())).date();
+    return days;
 }
 
 } // namespace
@@ -247,6 +266,10 @@ void TestLoad::loadSetsUpTitlesAndSummarises()
     QCOMPARE(w.chaMain->seriesCount(), 2);
     QVERIFY(w.chaMain->legendVisible());
     QCOMPARE(valuesOf(w.chaMain->series()[0]), (QList<double> { 100, 90, 95.5 }));
+    // Each point on its record's calendar day, in every time zone.
+    const QList<QDate> days { QDate(2009, 1, 1), QDate(2009, 1, 2), QDate(2009, 1, 3) };
+    QCOMPARE(modelDaysOf(w.chaMain->series()[0]), days);
+    QCOMPARE(drawnDaysOf(w.chaMain->series()[0]), days);
     QCOMPARE(w.InfoLines,
         (QStringList { "A && B min: 90 (2009-01-02) / max: 100 (2009-01-01)",
             "Eight min: 7.5 (2009-01-01) / max: 8 (2009-01-02)" }));
