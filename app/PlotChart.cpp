@@ -108,6 +108,23 @@ void PlotSeries::applyStyle()
 
 // --- PlotChart ----------------------------------------------------------
 
+// The decimals a linear axis' labels need for ticks step apart: as few as
+// show the step exactly (5000 reads 5000, not 5000.0; 0.25 reads 0.25), but
+// no more than one below the step's first digit, as after a zoom to an odd
+// range.
+static int tickLabelDecimals(double step)
+{
+    if (!(step > 0) || !std::isfinite(step))
+        return 0;
+    const int enough = std::clamp(int(1 - std::floor(std::log10(step))), 0, 15);
+    for (int decimals = 0; decimals < enough; ++decimals) {
+        const double scaled = step * std::pow(10.0, decimals);
+        if (std::abs(scaled - std::round(scaled)) < 1e-6 * scaled)
+            return decimals;
+    }
+    return enough;
+}
+
 static QAbstractAxis *makeVerticalAxis(bool logarithmic, bool inverted)
 {
     QAbstractAxis *axis = nullptr;
@@ -117,7 +134,14 @@ static QAbstractAxis *makeVerticalAxis(bool logarithmic, bool inverted)
         log->setLabelFormat(QStringLiteral("%g"));
         axis = log;
     } else {
-        axis = new QValueAxis;
+        auto *linear = new QValueAxis;
+        const auto updateLabels = [linear] {
+            const double step = (linear->max() - linear->min()) / std::max(linear->tickCount() - 1, 1);
+            linear->setLabelFormat(QStringLiteral("%.%1f").arg(tickLabelDecimals(step)));
+        };
+        QObject::connect(linear, &QValueAxis::rangeChanged, linear, updateLabels);
+        QObject::connect(linear, &QValueAxis::tickCountChanged, linear, updateLabels);
+        axis = linear;
     }
     axis->setReverse(inverted);
     return axis;

@@ -173,6 +173,8 @@ void TestChart::axesScaleToTheData()
         chart.repaintNow();
     }
     QCOMPARE(scaleOf(), once);
+    // Labels carry the decimals the tick step needs, and no more.
+    QCOMPARE(left->labelFormat(), QStringLiteral("%.0f"));
 
     PlotSeries *right = seriesWith(chart, &chart, {5, 7});
     right->setAxis(VertAxis::Right);
@@ -181,6 +183,8 @@ void TestChart::axesScaleToTheData()
     auto *rightAxis = qobject_cast<QValueAxis *>(chart.verticalAxis(VertAxis::Right));
     QVERIFY(rightAxis->isVisible());
     QVERIFY(rightAxis->min() <= 5 && rightAxis->max() >= 7 && rightAxis->max() < 80);
+    const double step = (rightAxis->max() - rightAxis->min()) / (rightAxis->tickCount() - 1);
+    QCOMPARE(rightAxis->labelFormat(), step == 0.5 ? QStringLiteral("%.1f") : QStringLiteral("%.0f"));
 }
 
 void TestChart::logarithmicAxisDrawsOnlyPositivePoints()
