@@ -20,7 +20,9 @@
 #include <QValueAxis>
 #include <algorithm>
 #include <cmath>
+#include <ctime>
 #include <limits>
+#include <optional>
 
 // Colours a series gets when the program sets none, in order of preference.
 static const QColor Palette[] = {
@@ -203,7 +205,28 @@ qint64 PlotChart::DayToMSecs(int day)
 {
     // Local midnight (or the first moment of the day where midnight falls in a
     // daylight-saving gap): the date axis labels in local time.
-    return DaysToDate(day).startOfDay().toMSecsSinceEpoch();
+    const QDate date = DaysToDate(day);
+    // Qt converts local times through the C library, which looks at the zone
+    // settings again for every conversion (a file check each time when TZ is
+    // unset): the days of a Load cost more than drawing it. Away from a change
+    // of offset, midnight is the day's UTC midnight less the offset the C
+    // library gives without that check; a day with a change of offset within
+    // 14 hours (the largest offset there is) of its UTC midnight takes Qt's way.
+    constexpr qint64 Window = 14 * 3600;
+    constexpr qint64 UnixEpochJulianDay = 2440588;
+    const qint64 utcMidnight = (date.toJulianDay() - UnixEpochJulianDay) * 86400;
+    const auto offsetAt = [](qint64 secs) -> std::optional<long> {
+        const std::time_t time = std::time_t(secs);
+        std::tm parts{};
+        if (!localtime_r(&time, &parts))
+            return std::nullopt;
+        return parts.tm_gmtoff;
+    };
+    const std::optional<long> before = offsetAt(utcMidnight - Window);
+    const std::optional<long> after = offsetAt(utcMidnight + Window);
+    if (before && after && *before == *after)
+        return (utcMidnight - *before) * 1000;
+    return date.startOfDay().toMSecsSinceEpoch();
 }
 
 qint64 PlotChart::midnight(int day)
@@ -418,9 +441,26 @@ void PlotChart::flush()
             series->m_line->clear();
         rescale();
     }
+    // New scales, series and legend entries change the plot area once Qt
+    // Charts lays the chart out: that is done first, so the lines are thinned
+    // for the plot area they are drawn in, and once.
+    for (QObject *receiver : std::initializer_list<QObject *>{chart(), chart()->legend()})
+        QCoreApplication::sendPostedEvents(receiver);
     for (PlotSeries *series : std::as_const(m_series))
         fillLine(series);
     m_filling = false;
+}
+
+void PlotChart::layOutNow()
+{
+    for (QObject *receiver : std::initializer_list<QObject *>{chart(), chart()->legend(), scene()})
+        QCoreApplication::sendPostedEvents(receiver);
+}
+
+void PlotChart::paintEvent(QPaintEvent *event)
+{
+    QChartView::paintEvent(event);
+    m_drawn = true;
 }
 
 // Every axis scales to the points it draws: the date axis to the first and
@@ -519,18 +559,26 @@ void PlotChart::clearSeriesList()
     }
     m_series.clear();
     m_midnights.clear(); // a time zone changed since is taken from here on
+    tzset();
     scheduleUpdate();
 }
 
 void PlotChart::repaintNow()
 {
     // Qt Charts lays the chart out (axes, legend, reversed scales) in posted
-    // events; they run first so that what is drawn is the current state.
+    // events; they run first so that what is drawn is the current state. The
+    // scene's own events draw what changed at once: the view is drawn here
+    // only when they did not.
     flush();
-    for (QObject *receiver : std::initializer_list<QObject *>{chart(), chart()->legend(), scene()})
-        QCoreApplication::sendPostedEvents(receiver);
-    flush(); // the lines thinned again for a plot area laid out anew
-    viewport()->repaint();
+    m_drawn = false;
+    layOutNow();
+    if (m_updateQueued) { // a plot area of another size: the lines thinned for it
+        flush();
+        m_drawn = false;
+        layOutNow();
+    }
+    if (!m_drawn)
+        viewport()->repaint();
 }
 
 void PlotChart::saveToBitmap(const QString &path)

@@ -148,6 +148,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
@@ -169,6 +170,9 @@ private:
     // is to be drawn.
     [[nodiscard]] double columnWidth() const;
     void applyPendingChanges();
+    // Runs Qt Charts' pending layout of axes, legend and plot area, and the
+    // scene's pending updates, which draw the view.
+    void layOutNow();
     void rescale();
     void updateDateTicks();
     // DayToMSecs, remembered per day.
@@ -181,6 +185,7 @@ private:
     bool m_rescalePending = false;
     bool m_filling = false; // the axes change because flush() sets them
     double m_detail = 1; // pixel columns per pixel
+    bool m_drawn = false; // the view was drawn since repaintNow() last asked
     int m_holdDepth = 0;
     QDateTimeAxis *m_axisX = nullptr;
     QAbstractAxis *m_axisY[2] = {nullptr, nullptr};

@@ -69,8 +69,10 @@ QStringList TfrmMain::loadGames(const NodeName &node)
     HistoryLoader loader(
         XMLDocument, m_context.programDir, serviceBaseUrl(), node, loadHooks(), maxPages);
     ChartRefresh refresh(chaMain);
+    // Window events run from the status updates, at most every
+    // PumpIntervalMs: the chart is laid out and drawn again after each game
+    // (a new legend entry), which costs more than a game's pages from the cache.
     for (const QString &item : items) {
-        QCoreApplication::processEvents();
         if (m_stopRequested)
             break;
         const std::optional<qint32> id = WholeNumber(item);

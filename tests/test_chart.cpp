@@ -17,6 +17,7 @@
 #include <QTemporaryDir>
 #include <QValueAxis>
 #include <QtTest>
+#include <ctime>
 #include <set>
 
 namespace {
@@ -90,6 +91,8 @@ private slots:
     void pointsKeepAscendingDaysNewAfterEqual();
     void daysAreLocalCalendarDays_data();
     void daysAreLocalCalendarDays();
+    void dayToMSecsIsQtsLocalMidnight_data();
+    void dayToMSecsIsQtsLocalMidnight();
     void axesScaleToTheData();
     void logarithmicAxisDrawsOnlyPositivePoints();
     void switchingKeepsSeriesOnTheirAxis();
@@ -131,6 +134,34 @@ void TestChart::daysAreLocalCalendarDays_data()
     QTest::newRow("NZ spring forward") << QDate(2020, 9, 27);
     QTest::newRow("NZ fall back") << QDate(2020, 4, 5);
     QTest::newRow("new year") << QDate(2021, 1, 1);
+}
+
+void TestChart::dayToMSecsIsQtsLocalMidnight_data()
+{
+    QTest::addColumn<QByteArray>("zone");
+    QTest::newRow("changes at 2:00") << QByteArray("America/New_York");
+    QTest::newRow("southern summer") << QByteArray("Pacific/Auckland");
+    QTest::newRow("midnight skipped") << QByteArray("America/Sao_Paulo");
+    QTest::newRow("midnight twice") << QByteArray("America/Havana");
+    QTest::newRow("changes at 0:00") << QByteArray("Asia/Beirut");
+}
+
+void TestChart::dayToMSecsIsQtsLocalMidnight()
+{
+    // Every day of twelve years, days next to a change of offset included.
+    QFETCH(QByteArray, zone);
+    const QByteArray oldZone = qgetenv("TZ");
+    qputenv("TZ", zone);
+    tzset();
+    QList<QDate> differing;
+    for (QDate date(2009, 1, 1); date.year() <= 2020; date = date.addDays(1)) {
+        if (PlotChart::DayToMSecs(day(date.year(), date.month(), date.day()))
+            != date.startOfDay().toMSecsSinceEpoch())
+            differing << date;
+    }
+    qputenv("TZ", oldZone);
+    tzset();
+    QCOMPARE(differing, QList<QDate>());
 }
 
 void TestChart::daysAreLocalCalendarDays()
