@@ -49,6 +49,22 @@ bool isDecimalShape(const char *s, qsizetype n)
 
 } // namespace
 
+std::optional<double> ReadDecimal(QByteArrayView utf8)
+{
+    // The shape admits ASCII only: a byte of a longer character never passes.
+    const char *const text = utf8.data();
+    const qsizetype n = utf8.size();
+    if (!isDecimalShape(text, n))
+        return std::nullopt;
+    // from_chars takes no leading "+".
+    const char *first = text[0] == '+' ? text + 1 : text;
+    double value = 0;
+    const auto [end, ec] = std::from_chars(first, text + n, value, std::chars_format::general);
+    if (ec != std::errc() || end != text + n)
+        return std::nullopt;
+    return value;
+}
+
 std::optional<double> ReadDecimal(QStringView text)
 {
     // Page values are short; a longer text is still read, through the heap.
@@ -65,16 +81,7 @@ std::optional<double> ReadDecimal(QStringView text)
             return std::nullopt;
         buffer[i] = char(c);
     }
-    const qsizetype n = text.size();
-    if (!isDecimalShape(buffer, n))
-        return std::nullopt;
-    // from_chars takes no leading "+".
-    const char *first = buffer[0] == '+' ? buffer + 1 : buffer;
-    double value = 0;
-    const auto [end, ec] = std::from_chars(first, buffer + n, value, std::chars_format::general);
-    if (ec != std::errc() || end != buffer + n)
-        return std::nullopt;
-    return value;
+    return ReadDecimal(QByteArrayView(buffer, text.size()));
 }
 
 QString FormatGeneral(double value)

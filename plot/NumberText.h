@@ -2,6 +2,7 @@
 // "." is always the decimal point, whatever the user's locale.
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringView>
 #include <optional>
@@ -12,6 +13,8 @@
 // separators, no "inf" or "nan", no hexadecimal, no value beyond the range of
 // a double.
 [[nodiscard]] std::optional<double> ReadDecimal(QStringView text);
+// The same for a text given as UTF-8 bytes.
+[[nodiscard]] std::optional<double> ReadDecimal(QByteArrayView utf8);
 
 // The general decimal form with up to 15 significant digits: fixed-point,
 // unless the value has more than 15 integer digits or lies below 0.00001,

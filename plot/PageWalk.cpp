@@ -5,6 +5,8 @@
 #include "service/XmlPrepare.h"
 #include "service/u_Function.h"
 
+#include <algorithm>
+
 namespace {
 
 // Names are compared in UTF-8, as the document holds them, and children are
@@ -53,18 +55,33 @@ private:
 
     void readRecord(const XmlNode &record)
     {
-        const std::optional<QString> date = record.attribute("date");
+        const std::optional<QByteArrayView> date = record.attributeBytes("date");
         if (!date)
             return;
+        setDate(*date);
         for (XmlNode element = record.firstChild(); !element.isNull();
              element = element.nextSibling()) {
             if (!element.hasName(m_element.constData()))
                 continue;
             if (m_child.isEmpty())
-                readText(element, *date);
+                readText(element, m_date);
             else
-                readChildValues(element, *date);
+                readChildValues(element, m_date);
         }
+    }
+
+    // The record's "date" as text, in one buffer for every record of the
+    // page: an ASCII date is copied in without a new allocation.
+    void setDate(QByteArrayView utf8)
+    {
+        if (!std::all_of(utf8.begin(), utf8.end(), [](char c) { return uchar(c) < 0x80; })) {
+            m_date = QString::fromUtf8(utf8);
+            return;
+        }
+        m_date.resize(utf8.size());
+        QChar *out = m_date.data();
+        for (const char c : utf8)
+            *out++ = QLatin1Char(c);
     }
 
     // The element's own text, a decimal number.
@@ -72,7 +89,7 @@ private:
     {
         if (!passesFilter(element))
             return;
-        const std::optional<QString> text = element.value();
+        const std::optional<QByteArrayView> text = element.valueBytes();
         if (!text)
             return;
         if (const std::optional<double> number = ReadDecimal(*text))
@@ -105,6 +122,7 @@ private:
     const QString m_filterValue;
     const bool m_hasFilter;
     HistoryPageVisitor &m_visitor;
+    QString m_date;
 };
 
 } // namespace

@@ -129,11 +129,20 @@ XmlNode XmlNode::nextSibling() const
 
 bool XmlNode::hasName(const char *utf8Name) const
 {
+    // The name first: most nodes asked about are elements of another name.
     const pugi::xml_node node = toPugi(m_node);
-    return node.type() == pugi::node_element && std::strcmp(node.name(), utf8Name) == 0;
+    return std::strcmp(node.name(), utf8Name) == 0 && node.type() == pugi::node_element;
 }
 
 std::optional<QString> XmlNode::attribute(const char *name) const
+{
+    const std::optional<QByteArrayView> bytes = attributeBytes(name);
+    if (!bytes)
+        return std::nullopt;
+    return QString::fromUtf8(*bytes);
+}
+
+std::optional<QByteArrayView> XmlNode::attributeBytes(const char *name) const
 {
     const pugi::xml_node node = toPugi(m_node);
     if (node.type() != pugi::node_element)
@@ -141,10 +150,18 @@ std::optional<QString> XmlNode::attribute(const char *name) const
     const pugi::xml_attribute attr = node.attribute(name);
     if (!attr)
         return std::nullopt;
-    return fromPugi(attr.value());
+    return QByteArrayView(attr.value());
 }
 
 std::optional<QString> XmlNode::value() const
+{
+    const std::optional<QByteArrayView> bytes = valueBytes();
+    if (!bytes)
+        return std::nullopt;
+    return QString::fromUtf8(*bytes);
+}
+
+std::optional<QByteArrayView> XmlNode::valueBytes() const
 {
     const pugi::xml_node node = toPugi(m_node);
     pugi::xml_node textNode;
@@ -160,7 +177,7 @@ std::optional<QString> XmlNode::value() const
     } else {
         return std::nullopt;
     }
-    const QString text = fromPugi(textNode.value());
+    const QByteArrayView text(textNode.value());
     if (text.isEmpty())
         return std::nullopt;
     return text;

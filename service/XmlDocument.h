@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <memory>
 #include <optional>
@@ -38,6 +39,10 @@ public:
     // node. Empty text and an element without children give null; any other
     // content throws PlotwiseError.
     [[nodiscard]] std::optional<QString> value() const;
+    // The same two as the document's UTF-8 bytes, without making a text of
+    // them: valid until the document loads another file.
+    [[nodiscard]] std::optional<QByteArrayView> attributeBytes(const char *name) const;
+    [[nodiscard]] std::optional<QByteArrayView> valueBytes() const;
 
     bool operator==(const XmlNode &other) const;
 

@@ -167,13 +167,14 @@ void TestHistory::nodeForms()
     QFETCH(QList<Point>, points);
     const QByteArray records
         = record("20090101",
-              "<e>5</e><e>6.5</e><w>word</w>"
+              "<e>5</e><e>6.5</e><w>word</w><e>\xef\xbc\x95</e>" // a full-width five
               "<ranks><rank name=\"boardgame\" value=\"215\"/>"
               "<rank name=\"family\" value=\"Not Ranked\"/><rank value=\"9\"/><rank/>"
               "<rank name=\"decimal\" value=\"1.5\"/>"
               "<rank name=\"boardgame\" value=\"$10\"/></ranks>")
         + "<ratings><e>99</e></ratings>"
         + record("20090102", "<e k=\"v\">7</e><e k=\"x\">8</e><e k=\"v\"></e><e k=\"v\"/>")
+        + record("20\xc3\xa9" "0101", "<e>3</e>") // a date with a letter beyond ASCII
         + "<other date=\"20090103\"><e>1</e></other>";
     writeCachedPage(QStringLiteral("13_1"), HistoryPageXml("", records));
     writeCachedPage(QStringLiteral("13_2"), HistoryPageXml("", "", false));
