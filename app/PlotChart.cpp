@@ -444,17 +444,22 @@ void PlotChart::flush()
     // New scales, series and legend entries change the plot area once Qt
     // Charts lays the chart out: that is done first, so the lines are thinned
     // for the plot area they are drawn in, and once.
-    for (QObject *receiver : std::initializer_list<QObject *>{chart(), chart()->legend()})
-        QCoreApplication::sendPostedEvents(receiver);
+    layOutChart();
     for (PlotSeries *series : std::as_const(m_series))
         fillLine(series);
     m_filling = false;
 }
 
+void PlotChart::layOutChart()
+{
+    for (QObject *receiver : std::initializer_list<QObject *>{chart(), chart()->legend()})
+        QCoreApplication::sendPostedEvents(receiver);
+}
+
 void PlotChart::layOutNow()
 {
-    for (QObject *receiver : std::initializer_list<QObject *>{chart(), chart()->legend(), scene()})
-        QCoreApplication::sendPostedEvents(receiver);
+    layOutChart();
+    QCoreApplication::sendPostedEvents(scene());
 }
 
 void PlotChart::paintEvent(QPaintEvent *event)

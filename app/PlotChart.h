@@ -170,8 +170,9 @@ private:
     // is to be drawn.
     [[nodiscard]] double columnWidth() const;
     void applyPendingChanges();
-    // Runs Qt Charts' pending layout of axes, legend and plot area, and the
-    // scene's pending updates, which draw the view.
+    // Runs Qt Charts' pending layout of axes, legend and plot area.
+    void layOutChart();
+    // The same, then the scene's pending updates, which draw the view.
     void layOutNow();
     void rescale();
     void updateDateTicks();

@@ -71,17 +71,13 @@ private:
     }
 
     // The record's "date" as text, in one buffer for every record of the
-    // page: an ASCII date is copied in without a new allocation.
+    // page: assigning an ASCII date reuses the buffer's room.
     void setDate(QByteArrayView utf8)
     {
-        if (!std::all_of(utf8.begin(), utf8.end(), [](char c) { return uchar(c) < 0x80; })) {
+        if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return uchar(c) < 0x80; }))
+            m_date = QLatin1StringView(utf8.data(), utf8.size());
+        else
             m_date = QString::fromUtf8(utf8);
-            return;
-        }
-        m_date.resize(utf8.size());
-        QChar *out = m_date.data();
-        for (const char c : utf8)
-            *out++ = QLatin1Char(c);
     }
 
     // The element's own text, a decimal number.

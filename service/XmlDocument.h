@@ -69,5 +69,4 @@ public:
 private:
     std::unique_ptr<pugi::xml_document> m_doc;
     QByteArray m_text; // the page as UTF-8, which the tree points into
-
 };
