@@ -4,7 +4,7 @@
 // and modal windows rejected without being shown.
 #pragma once
 
-#include "app/Dialogs.h"
+#include "ui/Dialogs.h"
 
 #include <cstdio>
 

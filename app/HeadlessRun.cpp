@@ -3,7 +3,7 @@
 #include "app/AppContext.h"
 #include "app/ChartOutput.h"
 #include "app/CommandLine.h"
-#include "app/HandlerGuard.h"
+#include "ui/HandlerGuard.h"
 #include "app/HeadlessDialogs.h"
 #include "app/NodeList.h"
 #include "app/u_frmMain.h"

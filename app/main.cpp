@@ -1,7 +1,7 @@
 // Program entry: creates the program's lasting windows, runs the event loop
 // until the main window closes, and destroys the windows in reverse order.
 #include "app/CommandLine.h"
-#include "app/Dialogs.h"
+#include "ui/Dialogs.h"
 #include "app/HeadlessRun.h"
 #include "app/u_frmMain.h"
 #include "script/u_frmScript.h"

@@ -2,7 +2,7 @@
 // the option properties and the window-level events.
 #include "app/u_frmMain.h"
 
-#include "app/HandlerGuard.h"
+#include "ui/HandlerGuard.h"
 #include "app/NodeList.h"
 #include "app/PlotChart.h"
 #include "app/WindowSettings.h"

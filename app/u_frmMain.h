@@ -1,13 +1,13 @@
 // The main window: game box, node list, date range, axis and value options,
 // command buttons, the chart and the status bar. Its handlers live in several
-// files by subsystem: start-up and settings (app/u_frmMain.cpp), graph and
-// cache commands (app/frmMain_graph.cpp), Load (plot/frmMain_load.cpp),
-// scripts (script/frmMain_script.cpp), search (search/frmMain_search.cpp) and
-// geeklists (geeklist/frmMain_geeklist.cpp).
+// files by subsystem, all in app/: start-up and settings (u_frmMain.cpp),
+// graph and cache commands (frmMain_graph.cpp), Load (frmMain_load.cpp),
+// scripts (frmMain_script.cpp), search (frmMain_search.cpp) and geeklists
+// (frmMain_geeklist.cpp).
 #pragma once
 
 #include "app/AppContext.h"
-#include "app/Dialogs.h"
+#include "ui/Dialogs.h"
 #include "app/IniFile.h"
 #include "service/u_Function.h"
 #include "service/XmlDocument.h"
@@ -171,7 +171,7 @@ private:
     void connectHandlers();
     void setBusy(bool busy);
 
-    // Load, in plot/frmMain_load.cpp.
+    // Load, in frmMain_load.cpp.
     QStringList loadGames(const NodeName &node);
     LoadHooks loadHooks();
     PlotSeries *setUpSeries();

@@ -2,10 +2,10 @@
 // checker and the add-line builder.
 #include "script/u_frmScript.h"
 
-#include "app/Dialogs.h"
-#include "app/HandlerGuard.h"
+#include "ui/Dialogs.h"
+#include "ui/HandlerGuard.h"
 #include "app/u_frmMain.h"
-#include "script/ComboItems.h"
+#include "ui/ComboItems.h"
 #include "script/ScriptCheck.h"
 #include "script/ScriptFile.h"
 #include "service/TextLines.h"

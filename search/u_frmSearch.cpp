@@ -1,6 +1,6 @@
 #include "search/u_frmSearch.h"
 
-#include "app/HandlerGuard.h"
+#include "ui/HandlerGuard.h"
 #include "app/u_frmMain.h"
 #include "search/SearchAnswer.h"
 #include "service/CachePaths.h"

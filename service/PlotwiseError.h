@@ -1,6 +1,6 @@
 // The one error type that ends a command: file errors, XML parse errors,
 // settings-file write refusals. Raised in the core, caught once at the edge of
-// every event handler (see app/HandlerGuard.h) and shown in an error box.
+// every event handler (see ui/HandlerGuard.h) and shown in an error box.
 #pragma once
 
 #include <QString>

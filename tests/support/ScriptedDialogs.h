@@ -3,7 +3,7 @@
 // ever blocks; an unexpected question or dialog fails the test.
 #pragma once
 
-#include "app/Dialogs.h"
+#include "ui/Dialogs.h"
 
 #include <QDialog>
 #include <QQueue>

@@ -2,7 +2,7 @@
 // adding the chosen game ID to the game box.
 #include "app/u_frmMain.h"
 
-#include "app/Dialogs.h"
+#include "ui/Dialogs.h"
 #include "search/AppendGameId.h"
 #include "search/u_frmSearch.h"
 

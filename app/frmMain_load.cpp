@@ -1,10 +1,10 @@
 // The Load command of the main window: it reads the controls, runs the page
 // loop for every game and puts each game's series on the chart; the busy
 // state and Stop; the date-range box and the Info button.
-#include "app/Dialogs.h"
+#include "ui/Dialogs.h"
 #include "app/PlotChart.h"
 #include "app/u_frmMain.h"
-#include "plot/ChartRefresh.h"
+#include "app/ChartRefresh.h"
 #include "plot/HistoryLoader.h"
 #include "plot/NodeName.h"
 #include "service/CachePaths.h"

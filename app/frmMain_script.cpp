@@ -1,8 +1,8 @@
 // The main window's script commands: the Script button, the executor that
 // runs a script line by line through the Load, and the add-line builder.
-#include "app/Dialogs.h"
+#include "ui/Dialogs.h"
 #include "app/u_frmMain.h"
-#include "script/ComboItems.h"
+#include "ui/ComboItems.h"
 #include "script/ScriptLine.h"
 #include "script/u_frmScript.h"
 #include "service/TextLines.h"

@@ -1,4 +1,4 @@
-#include "plot/ChartRefresh.h"
+#include "app/ChartRefresh.h"
 
 #include "app/PlotChart.h"
 

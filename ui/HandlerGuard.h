@@ -3,7 +3,7 @@
 // loop; connections are made through Guarded() so this is the one place.
 #pragma once
 
-#include "app/Dialogs.h"
+#include "ui/Dialogs.h"
 
 #include <QAbstractButton>
 #include <QString>

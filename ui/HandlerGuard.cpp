@@ -1,4 +1,4 @@
-#include "app/HandlerGuard.h"
+#include "ui/HandlerGuard.h"
 
 #include "service/PlotwiseError.h"
 

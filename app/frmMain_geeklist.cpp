@@ -2,7 +2,7 @@
 // games of that geeklist into the game box.
 #include "app/u_frmMain.h"
 
-#include "app/Dialogs.h"
+#include "ui/Dialogs.h"
 #include "geeklist/GeeklistItems.h"
 #include "geeklist/GeeklistNumber.h"
 #include "geeklist/u_frmGeeklist.h"

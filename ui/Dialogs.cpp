@@ -1,4 +1,4 @@
-#include "app/Dialogs.h"
+#include "ui/Dialogs.h"
 
 #include <QApplication>
 #include <QDialog>
