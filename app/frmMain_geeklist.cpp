@@ -7,12 +7,10 @@
 #include "geeklist/GeeklistNumber.h"
 #include "geeklist/u_frmGeeklist.h"
 #include "service/CachePaths.h"
-#include "service/Downloader.h"
-#include "service/PlotwiseError.h"
-#include "service/XmlPrepare.h"
+#include "service/CachedPage.h"
+#include "service/DownloadPage.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QPlainTextEdit>
 #include <QStatusBar>
 
@@ -46,30 +44,33 @@ void TfrmMain::ImportGeeklist(const QString &number)
     stbMain->showMessage(QStringLiteral("Loading geeklist #") + number);
     QCoreApplication::processEvents();
 
-    EnsureCacheFolder(m_context.programDir);
-    const QString fileName = GeeklistFile(m_context.programDir, number);
-    bool fetched = true;
-    if (!StopRequested() && !QFile::exists(fileName))
-        fetched = DownloadFile(GeeklistUrl(serviceBaseUrl(), number), fileName);
     // The user's Stop, before or during the download, ends the import quietly.
+    const auto stopped = [this] { stbMain->showMessage(QStringLiteral("Operation stopped.")); };
+    EnsureCacheFolder(m_context.programDir);
     if (StopRequested()) {
-        stbMain->showMessage(QStringLiteral("Operation stopped."));
+        stopped();
         return;
     }
-    if (!fetched) {
+    // A cached geeklist that does not parse would fail every later import of
+    // this number: it is deleted, and the next import fetches it again.
+    const FetchResult result = LoadCachedPage(XMLDocument,
+        GeeklistFile(m_context.programDir, number), GeeklistUrl(serviceBaseUrl(), number),
+        CachedCopy::Use, Preparation::Always, [this](const QString &url, const QString &fileName) {
+            FetchResult fetched = DownloadPage(*m_downloader, url, fileName);
+            // A Stop that came in as the download ended counts too; the file stays.
+            if (StopRequested())
+                fetched.outcome = FetchOutcome::Stopped;
+            return fetched;
+        });
+    if (result.outcome == FetchOutcome::Stopped) {
+        stopped();
+        return;
+    }
+    if (result.outcome != FetchOutcome::Stored) {
         m_context.dialogs->Message(this,
-                                   QStringLiteral("Can't continue, Geeklist data not downloaded! (")
-                                       + downloader().lastError() + QLatin1Char(')'));
+            QStringLiteral("Can't continue, Geeklist data not downloaded! (") + result.reason
+                + QLatin1Char(')'));
         return;
-    }
-    PrepareXmlFile(fileName);
-    try {
-        XMLDocument.LoadFile(fileName);
-    } catch (const PlotwiseError &) {
-        // A cached geeklist that does not parse would fail every later import
-        // of this number; without it the next import fetches it again.
-        QFile::remove(fileName);
-        throw;
     }
     // The game box keeps its content until here: a failed import leaves it.
     const QString ids = GeeklistGameIds(XMLDocument);

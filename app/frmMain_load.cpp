@@ -8,6 +8,7 @@
 #include "plot/HistoryLoader.h"
 #include "plot/NodeName.h"
 #include "service/CachePaths.h"
+#include "service/DownloadPage.h"
 #include "service/Downloader.h"
 #include "ui/RadioGroup.h"
 
@@ -93,19 +94,8 @@ QStringList TfrmMain::loadGames(const NodeName &node)
 LoadHooks TfrmMain::loadHooks()
 {
     LoadHooks hooks;
-    hooks.fetchPage = [this](const QString &url, const QString &fileName) -> FetchResult {
-        if (DownloadFile(url, fileName))
-            return { FetchOutcome::Stored, {} };
-        const QString reason = m_downloader->lastError();
-        switch (m_downloader->lastFailure()) {
-        case Downloader::Failure::Aborted:
-            return { FetchOutcome::Stopped, reason };
-        case Downloader::Failure::Unreachable:
-        case Downloader::Failure::TimedOut:
-            return { FetchOutcome::ServiceDown, reason };
-        default:
-            return { FetchOutcome::Failed, reason };
-        }
+    hooks.fetchPage = [this](const QString &url, const QString &fileName) {
+        return DownloadPage(*m_downloader, url, fileName);
     };
     // Pages from the cache come faster than anyone can read the status text;
     // letting the window events run after each would cost more than the

@@ -297,11 +297,6 @@ QString TfrmMain::serviceBaseUrl() const
                                     DefaultServiceBaseUrl());
 }
 
-bool TfrmMain::DownloadFile(const QString &url, const QString &fileName)
-{
-    return m_downloader->DownloadFile(url, fileName);
-}
-
 void TfrmMain::btnCloseClick()
 {
     close();

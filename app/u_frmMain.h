@@ -100,8 +100,7 @@ public:
     [[nodiscard]] const AppContext &context() const { return m_context; }
     [[nodiscard]] QString serviceBaseUrl() const;
 
-    // Download into a page file; see service/Downloader.h.
-    bool DownloadFile(const QString &url, const QString &fileName);
+    // The one downloader of every service request; see service/Downloader.h.
     [[nodiscard]] Downloader &downloader() { return *m_downloader; }
 
     // Handlers.

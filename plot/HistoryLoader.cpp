@@ -4,7 +4,6 @@
 #include "service/CachePaths.h"
 #include "service/PlotwiseError.h"
 #include "service/XmlDocument.h"
-#include "service/XmlPrepare.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -67,7 +66,7 @@ GameResult HistoryLoader::LoadGame(const QString &idText, const QString &rawItem
         if (m_hooks.stopRequested())
             break;
         const QString fileName = HistoryPageFile(m_programDir, idText, page);
-        if (!obtainPage(idText, page, fileName))
+        if (!loadPage(idText, page, fileName))
             break;
         reader.options = m_hooks.readOptions();
         if (!readPage(idText, page, fileName, reader))
@@ -76,19 +75,19 @@ GameResult HistoryLoader::LoadGame(const QString &idText, const QString &rawItem
     return { reader.title(rawItem), reader.series.takePoints(), reader.summary };
 }
 
-bool HistoryLoader::obtainPage(const QString &idText, int page, const QString &fileName)
+bool HistoryLoader::loadPage(const QString &idText, int page, const QString &fileName)
 {
     // A page in the cache is used as it is, and never fetched again.
-    if (QFileInfo::exists(fileName))
-        return true;
-    if (m_serviceDown) {
-        addFailure(idText, page, QStringLiteral("not fetched, the service is unavailable"));
-        return false;
-    }
-    const FetchResult result = m_hooks.fetchPage(HistoryPageUrl(m_baseUrl, idText, page), fileName);
+    const FetchResult result = LoadCachedPage(m_document, fileName,
+        HistoryPageUrl(m_baseUrl, idText, page), CachedCopy::Use, Preparation::WhenFetched,
+        [this](const QString &url, const QString &pageFile) {
+            if (m_serviceDown)
+                return FetchResult { FetchOutcome::Failed,
+                    QStringLiteral("not fetched, the service is unavailable") };
+            return m_hooks.fetchPage(url, pageFile);
+        });
     switch (result.outcome) {
     case FetchOutcome::Stored:
-        PrepareXmlFile(fileName);
         return true;
     case FetchOutcome::ServiceDown:
         m_serviceDown = true;
@@ -106,19 +105,6 @@ bool HistoryLoader::obtainPage(const QString &idText, int page, const QString &f
 bool HistoryLoader::readPage(
     const QString &idText, int page, const QString &fileName, HistoryPageVisitor &visitor)
 {
-    // A page that is rejected, or that holds no game at all (a notice or an
-    // error page of another shape), must not fail every later Load the same
-    // way: it is deleted, and the next Load fetches it again.
-    const auto discard = [&] {
-        if (QFileInfo(fileName).isFile())
-            QFile::remove(fileName);
-    };
-    try {
-        m_document.LoadFile(fileName);
-    } catch (const PlotwiseError &) {
-        discard();
-        throw;
-    }
     try {
         if (WalkHistoryPage(m_document, m_node, visitor))
             return true;
@@ -128,8 +114,12 @@ bool HistoryLoader::readPage(
         throw PlotwiseError(
             QStringLiteral("Game %1, page %2: %3").arg(idText).arg(page).arg(error.message()));
     }
+    // A page that holds no game at all (a notice or an error page of another
+    // shape) must not fail every later Load the same way: it is deleted, and
+    // the next Load fetches it again.
     if (!PageHoldsGame(m_document)) {
-        discard();
+        if (QFileInfo(fileName).isFile())
+            QFile::remove(fileName);
         addFailure(idText, page, QStringLiteral("the answer holds no game"));
     }
     return false;

@@ -7,6 +7,7 @@
 #include "plot/GameSummary.h"
 #include "plot/NodeName.h"
 #include "plot/SeriesBuilder.h"
+#include "service/CachedPage.h"
 
 #include <QString>
 #include <QStringList>
@@ -16,22 +17,11 @@
 class HistoryPageVisitor;
 class XmlDocument;
 
-enum class FetchOutcome {
-    Stored, // the page file holds the whole answer
-    Failed, // this request failed; the service may answer others
-    ServiceDown, // unreachable or timed out: no further request in this Load
-    Stopped, // the user stopped the Load
-};
-
-struct FetchResult {
-    FetchOutcome outcome = FetchOutcome::Failed;
-    QString reason; // "HTTP 503", "connection refused", ...
-};
-
 // What the loader needs from its surroundings; the window supplies these.
 struct LoadHooks {
-    // Downloads url into fileName; no file is left unless Stored.
-    std::function<FetchResult(const QString &url, const QString &fileName)> fetchPage;
+    // Downloads url into fileName; no file is left unless Stored. After
+    // ServiceDown no further page of this Load is fetched.
+    PageFetch fetchPage;
     // Shows the status text and lets pending window events run.
     std::function<void(const QString &text)> showStatus;
     // The date range and Standard/Delta choice as they stand now.
@@ -65,9 +55,9 @@ public:
     [[nodiscard]] const QStringList &failures() const { return m_failures; }
 
 private:
-    // True when the page file is there to be read.
-    bool obtainPage(const QString &idText, int page, const QString &fileName);
-    // Loads and walks the page file; true when another page follows.
+    // True when the page is loaded into the document.
+    bool loadPage(const QString &idText, int page, const QString &fileName);
+    // Walks the loaded page; true when another page follows.
     bool readPage(
         const QString &idText, int page, const QString &fileName, HistoryPageVisitor &visitor);
     void addFailure(const QString &idText, int page, const QString &reason);

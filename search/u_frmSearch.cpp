@@ -4,12 +4,13 @@
 #include "app/u_frmMain.h"
 #include "search/SearchAnswer.h"
 #include "service/CachePaths.h"
+#include "service/CachedPage.h"
+#include "service/DownloadPage.h"
 #include "service/Downloader.h"
 #include "ui/CentreOnScreen.h"
 #include "ui/InterfaceFont.h"
 
 #include <QEvent>
-#include <QFile>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -151,13 +152,11 @@ void TfrmSearch::btnSearchClick()
     const QString programDir = m_main->context().programDir;
     EnsureCacheFolder(programDir);
     const QString url = SearchUrl(m_main->serviceBaseUrl(), edtSearch->text());
-    const QString fileName = SearchFile(programDir);
-    // Every search fetches afresh into the one result file.
-    QFile::remove(fileName);
 
     // The download keeps the window responsive; meanwhile Search and Select
-    // are refused and the window says what it is doing.
-    bool downloaded = false;
+    // are refused and the window says what it is doing. Every search fetches
+    // afresh into the one result file, which is not prepared.
+    FetchResult result;
     {
         setSearching(true);
         setStatusText(QStringLiteral("Searching..."));
@@ -165,17 +164,19 @@ void TfrmSearch::btnSearchClick()
             setSearching(false);
             setStatusText({});
         });
-        downloaded = m_main->DownloadFile(url, fileName);
+        result = LoadCachedPage(m_main->XMLDocument, SearchFile(programDir), url,
+            CachedCopy::FetchAgain, Preparation::Never,
+            [this](const QString &pageUrl, const QString &fileName) {
+                return DownloadPage(m_main->downloader(), pageUrl, fileName);
+            });
     }
-    if (!downloaded) {
-        const Downloader &downloader = m_main->downloader();
-        setStatusText(downloader.lastFailure() == Downloader::Failure::Aborted
+    if (result.outcome != FetchOutcome::Stored) {
+        setStatusText(result.outcome == FetchOutcome::Stopped
                           ? QStringLiteral("Search stopped.")
-                          : QStringLiteral("Search failed: ") + downloader.lastError());
+                          : QStringLiteral("Search failed: ") + result.reason);
         return;
     }
 
-    m_main->XMLDocument.LoadFile(fileName);
     WalkSearchAnswer(m_main->XMLDocument, [this](const SearchHit &hit) {
         ResultIDs << hit.id;
         lboResult->addItem(hit.line);

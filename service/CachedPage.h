@@ -1,0 +1,46 @@
+// One service answer as a page file of the cache folder: taken from the cache
+// or fetched into it, prepared where its kind of page asks for it, and loaded
+// into the XML document. The Load's page loop, the geeklist import and the
+// search differ only in the arguments they pass.
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class XmlDocument;
+
+enum class FetchOutcome {
+    Stored, // the page file holds the whole answer
+    Failed, // this request failed; the service may answer others
+    ServiceDown, // unreachable or timed out: no further request is worth sending
+    Stopped, // the user stopped the command
+};
+
+struct FetchResult {
+    FetchOutcome outcome = FetchOutcome::Failed;
+    QString reason; // "HTTP 503", "connection refused", ...
+};
+
+// Fetches url into fileName; no file is left unless Stored.
+using PageFetch = std::function<FetchResult(const QString &url, const QString &fileName)>;
+
+// Whether a page file already in the cache is used or fetched again.
+enum class CachedCopy {
+    Use, // an existing file is used as it is; only a missing one is fetched
+    FetchAgain, // the file is deleted and fetched on every call
+};
+
+// When the page file goes through PrepareXmlFile before it is loaded.
+enum class Preparation {
+    Never,
+    WhenFetched, // a cached file was prepared when it was fetched
+    Always, // cached or fetched
+};
+
+// Brings the page file fileName into document. Returns the fetch's result
+// when the page had to be fetched and was not stored (nothing is loaded
+// then); otherwise Stored, with the page in the document. A page file that
+// does not parse is deleted, so that the next call fetches it again, and its
+// PlotwiseError is thrown on; so is a file error from the preparation.
+FetchResult LoadCachedPage(XmlDocument &document, const QString &fileName, const QString &url,
+    CachedCopy cached, Preparation preparation, const PageFetch &fetch);
