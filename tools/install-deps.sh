@@ -8,7 +8,7 @@ packages=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-charts-dev qt6-svg-dev
     libgl-dev libqt6opengl6-dev libxkbcommon-dev
-    libpugixml-dev libcpp-httplib-dev
+    libpugixml-dev libcpp-httplib-dev libsqlite3-dev
     fonts-dejavu-core
     xvfb xdotool imagemagick x11-utils
     clang libclang-rt-14-dev

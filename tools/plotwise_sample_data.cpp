@@ -2,6 +2,7 @@
 // pages, geeklists, a search index) and a matching "nodes.txt". The output
 // depends only on the options, so tests and benchmarks can regenerate it.
 #include "SampleDataLayout.h"
+#include "SampleRng.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -17,29 +18,6 @@
 #include <vector>
 
 namespace {
-
-// Fixed-sequence generator (splitmix64): the same seed gives the same data on
-// every machine and library, unlike the standard distributions.
-class Rng
-{
-public:
-    explicit Rng(quint64 seed)
-        : m_state(seed)
-    {
-    }
-    quint64 next()
-    {
-        quint64 z = (m_state += 0x9E3779B97F4A7C15ULL);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-        return z ^ (z >> 31);
-    }
-    // In [0, 1).
-    double uniform() { return double(next() >> 11) * 0x1.0p-53; }
-
-private:
-    quint64 m_state;
-};
 
 struct Family {
     const char *name;

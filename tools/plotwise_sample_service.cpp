@@ -5,6 +5,7 @@
 #include "FaultRules.h"
 #include "SampleDataLayout.h"
 #include "service/CachePaths.h"
+#include "service/LocalHttp.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -15,29 +16,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <httplib.h>
 #include <mutex>
 #include <pugixml.hpp>
 #include <random>
 #include <sstream>
-#include <sys/socket.h>
 #include <thread>
 
 namespace {
-
-const char XmlType[] = "text/xml; charset=utf-8";
-
-struct Answer {
-    int status = 200;
-    std::string body;
-    std::string contentType = XmlType;
-};
-
-Answer ErrorAnswer(int status)
-{
-    const std::string code = std::to_string(status);
-    return { status, "<html><body><h1>" + code + "</h1></body></html>\n", "text/html" };
-}
 
 std::optional<std::string> ReadFile(const QString &path)
 {
@@ -98,11 +83,11 @@ public:
             res.set_redirect("/moved" + req.target, 302);
             return;
         }
-        Answer answer = Serve(path, req);
+        HttpAnswer answer = Serve(path, req);
         if (fault)
             Inject(*fault, answer, req, res);
         else
-            Send(answer, res);
+            SendAnswer(answer, res);
     }
 
 private:
@@ -116,25 +101,7 @@ private:
         std::fflush(log);
     }
 
-    // Bodies go out through a sized content provider, which the library
-    // never compresses: its packer takes longer over a page than the whole
-    // request, and Content-Length then states the exact body size.
-    static void Send(const Answer &answer, httplib::Response &res)
-    {
-        res.status = answer.status;
-        if (answer.status == 204 || answer.status == 304)
-            return;
-        if (answer.body.empty()) { // a provider of no bytes would send no length
-            res.set_content(answer.body, answer.contentType.c_str());
-            return;
-        }
-        res.set_content_provider(answer.body.size(), answer.contentType.c_str(),
-            [body = answer.body](size_t offset, size_t length, httplib::DataSink &sink) {
-                return sink.write(body.data() + offset, length);
-            });
-    }
-
-    Answer Serve(const std::string &path, const httplib::Request &req) const
+    HttpAnswer Serve(const std::string &path, const httplib::Request &req) const
     {
         static const std::string game = "/xmlapi/boardgame/", list = "/xmlapi/geeklist/";
         if (path.starts_with(game) && AllDigits(path.substr(game.size())))
@@ -142,30 +109,30 @@ private:
         if (path.starts_with(list) && AllDigits(path.substr(list.size()))) {
             const auto body = ReadFile(
                 SampleGeeklistPath(dataDir, QString::fromStdString(path.substr(list.size()))));
-            return body ? Answer { 200, *body } : ErrorAnswer(404);
+            return body ? HttpAnswer { 200, *body } : HttpErrorAnswer(404);
         }
         if (path == "/xmlapi/search")
             return Search(QString::fromStdString(req.get_param_value("search")));
-        return ErrorAnswer(404);
+        return HttpErrorAnswer(404);
     }
 
     // Pages past a game's history get its last page, which has no
     // "statistics"; an unknown game is not found.
-    Answer HistoryPage(const QString &id, const httplib::Request &req) const
+    HttpAnswer HistoryPage(const QString &id, const httplib::Request &req) const
     {
         bool ok = false;
         const int page
             = QLocale::c().toInt(QString::fromStdString(req.get_param_value("page")), &ok);
         if (!ok || page < 1)
-            return ErrorAnswer(400);
+            return HttpErrorAnswer(400);
         if (auto body = ReadFile(SampleHistoryPagePath(dataDir, id, page)))
             return { 200, *body };
         if (auto body = ReadFile(SampleEndPagePath(dataDir, id)))
             return { 200, *body };
-        return ErrorAnswer(404);
+        return HttpErrorAnswer(404);
     }
 
-    Answer Search(const QString &query) const
+    HttpAnswer Search(const QString &query) const
     {
         const QStringList words = query.split(u' ', Qt::SkipEmptyParts);
         std::ostringstream out;
@@ -186,14 +153,14 @@ private:
         return { 200, out.str() };
     }
 
-    static void Inject(const Fault &fault, const Answer &answer, const httplib::Request &req,
+    static void Inject(const Fault &fault, const HttpAnswer &answer, const httplib::Request &req,
         httplib::Response &res)
     {
         using namespace std::chrono;
         const std::string body = answer.body;
         switch (fault.kind) {
         case Fault::Kind::Status:
-            Send(fault.status == 200 ? answer : ErrorAnswer(fault.status), res);
+            SendAnswer(fault.status == 200 ? answer : HttpErrorAnswer(fault.status), res);
             if (fault.retryAfterSeconds >= 0)
                 res.set_header("Retry-After", std::to_string(fault.retryAfterSeconds));
             if (fault.retryDateSeconds >= 0)
@@ -205,7 +172,7 @@ private:
             std::string bytes(size_t(fault.bytes), '\0');
             for (char &c : bytes)
                 c = char(generator() & 0xFF);
-            Send({ 200, bytes, "application/octet-stream" }, res);
+            SendAnswer({ 200, bytes, "application/octet-stream" }, res);
             return;
         }
         case Fault::Kind::Deep: {
@@ -215,17 +182,17 @@ private:
                 deep += "<name>";
             for (int i = 0; i < fault.depth; ++i)
                 deep += "</name>";
-            Send({ 200, deep + "</boardgame></boardgames>\n" }, res);
+            SendAnswer({ 200, deep + "</boardgame></boardgames>\n" }, res);
             return;
         }
         case Fault::Kind::OtherRoot:
-            Send({ 200,
+            SendAnswer({ 200,
                      "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<html><head><title>Maintenance"
                      "</title></head><body><p>Back soon &amp; thanks.</p></body></html>\n" },
                 res);
             return;
         case Fault::Kind::NoGames:
-            Send({ 200,
+            SendAnswer({ 200,
                      "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<boardgames termsofuse=\"x\">"
                      "<notice>Nothing here</notice></boardgames>\n" },
                 res);
@@ -237,7 +204,7 @@ private:
                                          .addDays(page)
                                          .toString(QStringLiteral("yyyyMMdd"))
                                          .toStdString();
-            Send({ 200,
+            SendAnswer({ 200,
                      "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<boardgames><boardgame>"
                      "<name primary=\"true\">Endless</name><statistics page=\""
                          + std::to_string(page) + "\"><ratings date=\"" + date + "\"><average>"
@@ -248,7 +215,7 @@ private:
             return;
         }
         case Fault::Kind::NotXml:
-            Send({ 200,
+            SendAnswer({ 200,
                      "<!DOCTYPE html><html><head><title>Busy</title></head><body>"
                      "<p>Please try again later.<br></body></html>\n",
                      "text/html" },
@@ -256,13 +223,13 @@ private:
             return;
         case Fault::Kind::Broken:
             res.set_content_provider(
-                body.size(), XmlType, [body](size_t, size_t, httplib::DataSink &sink) {
+                body.size(), XmlContentType, [body](size_t, size_t, httplib::DataSink &sink) {
                     sink.write(body.data(), body.size() / 2);
                     return false;
                 });
             return;
         case Fault::Kind::Trickle:
-            res.set_content_provider(body.size(), XmlType,
+            res.set_content_provider(body.size(), XmlContentType,
                 [body, interval = milliseconds(fault.intervalMs)](
                     size_t offset, size_t, httplib::DataSink &sink) {
                     std::this_thread::sleep_for(interval);
@@ -362,23 +329,7 @@ int main(int argc, char *argv[])
     }
 
     httplib::Server server;
-    // SO_REUSEADDR alone: a restart may take over a port in TIME_WAIT, but a
-    // second service cannot share the port of a running one (cpp-httplib's
-    // default, SO_REUSEPORT, would let both listen and split the requests).
-    server.set_socket_options([](auto sock) {
-        int yes = 1;
-        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
-    });
     server.Get(".*",
         [&](const httplib::Request &req, httplib::Response &res) { service.Handle(req, res); });
-    const char *host = "127.0.0.1";
-    const int bound
-        = port == 0 ? server.bind_to_any_port(host) : (server.bind_to_port(host, port) ? port : -1);
-    if (bound <= 0) {
-        std::fprintf(stderr, "plotwise-sample-service: cannot listen on %s:%d\n", host, port);
-        return 1;
-    }
-    std::printf("listening on %s:%d\n", host, bound);
-    std::fflush(stdout);
-    return server.listen_after_bind() ? 0 : 1;
+    return ListenOnLoopback(server, port, "plotwise-sample-service") ? 0 : 1;
 }

@@ -1,0 +1,277 @@
+#include "archive/ArchiveReader.h"
+
+#include "archive/ArchiveFile.h"
+#include "archive/PackedRecords.h"
+
+#include <QString>
+
+#include <algorithm>
+#include <map>
+
+struct ArchiveReader::Staged {
+    int64_t generation = -1;
+    std::vector<int32_t> days; // in order
+    std::vector<std::vector<SnapshotRow>> rows; // per day, by game ID
+};
+
+struct ArchiveReader::Names {
+    int64_t generation = -1;
+    std::vector<Match> games; // by ID
+    std::vector<std::string> folded; // beside games
+};
+
+class ArchiveReader::Connection
+{
+public:
+    explicit Connection(const std::string &path)
+        : db(OpenArchive(path, ArchiveAccess::Read))
+        , generation(db->handle(), "SELECT value FROM state WHERE key = 'generation'")
+        , game(db->handle(),
+              "SELECT name, year, name_day, blocks, records, last_day FROM games WHERE game = ?")
+        , block(db->handle(),
+              "SELECT data FROM blocks WHERE game = ? ORDER BY first_day LIMIT 1 OFFSET ?")
+        , blocks(db->handle(), "SELECT data FROM blocks WHERE game = ? ORDER BY first_day")
+    {
+    }
+
+    int64_t Generation()
+    {
+        generation.Step();
+        const int64_t value = generation.Int(0);
+        generation.Reset();
+        return value;
+    }
+
+    std::unique_ptr<Database> db;
+    Statement generation, game, block, blocks;
+};
+
+namespace {
+
+void Unpack(std::string_view bytes, std::vector<Record> &records)
+{
+    if (!UnpackBlock(bytes, records))
+        throw ArchiveError("the archive is damaged: a block does not read");
+}
+
+} // namespace
+
+std::string FoldedForSearch(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), qsizetype(text.size())).toCaseFolded().toStdString();
+}
+
+ArchiveReader::ArchiveReader(std::string path)
+    : m_path(std::move(path))
+{
+    Return(std::make_unique<Connection>(m_path));
+}
+
+ArchiveReader::~ArchiveReader() = default;
+
+std::unique_ptr<ArchiveReader::Connection> ArchiveReader::Borrow()
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        if (!m_idle.empty()) {
+            auto connection = std::move(m_idle.back());
+            m_idle.pop_back();
+            return connection;
+        }
+    }
+    return std::make_unique<Connection>(m_path);
+}
+
+void ArchiveReader::Return(std::unique_ptr<Connection> connection)
+{
+    const std::lock_guard lock(m_mutex);
+    m_idle.push_back(std::move(connection));
+}
+
+std::shared_ptr<const ArchiveReader::Staged> ArchiveReader::StagedFor(
+    Connection &connection, int64_t generation)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_staged && m_staged->generation == generation)
+            return m_staged;
+    }
+    auto staged = std::make_shared<Staged>();
+    staged->generation = generation;
+    Statement days(connection.db->handle(),
+        "SELECT day, staged FROM days WHERE staged IS NOT NULL ORDER BY day");
+    while (days.Step()) {
+        const auto day = int32_t(days.Int(0));
+        staged->days.push_back(day);
+        staged->rows.emplace_back();
+        if (!UnpackDay(days.Blob(1), day, staged->rows.back()))
+            throw ArchiveError("the archive is damaged: the day " + std::to_string(day)
+                + " does not read");
+    }
+    const std::lock_guard lock(m_mutex);
+    if (!m_staged || m_staged->generation < generation)
+        m_staged = staged;
+    return staged;
+}
+
+std::optional<ArchiveReader::HistoryPage> ArchiveReader::Page(uint32_t game, int64_t page)
+{
+    auto connection = Borrow();
+    Transaction transaction(*connection->db);
+    const auto staged = StagedFor(*connection, connection->Generation());
+
+    // The game's staged records and its latest staged title.
+    std::vector<Record> fresh;
+    const SnapshotRow *latest = nullptr;
+    for (const auto &rows : staged->rows) {
+        const auto found = std::lower_bound(rows.begin(), rows.end(), game,
+            [](const SnapshotRow &row, uint32_t id) { return row.game < id; });
+        if (found != rows.end() && found->game == game) {
+            fresh.push_back(found->record);
+            latest = &*found;
+        }
+    }
+
+    Statement &row = connection->game;
+    row.Bind(1, game);
+    const bool known = row.Step();
+    if (!known && !latest) {
+        Return(std::move(connection));
+        return std::nullopt;
+    }
+    HistoryPage result;
+    int64_t blockCount = 0, blockRecords = 0;
+    int32_t lastDay = 0;
+    if (known) {
+        result.title = { std::string(row.Text(0)), int32_t(row.Int(1)) };
+        if (latest && latest->record.day >= row.Int(2))
+            result.title = latest->title;
+        blockCount = row.Int(3);
+        blockRecords = row.Int(4);
+        lastDay = int32_t(row.Int(5));
+        row.Reset();
+    } else {
+        result.title = latest->title;
+    }
+
+    const int64_t total = blockRecords + int64_t(fresh.size());
+    const int64_t first = page >= 1 && page <= total / PageRecords + 1 ? (page - 1) * PageRecords : -1;
+    if (first < 0) {
+        // past the last page
+    } else if (staged->days.empty() || !known || staged->days.front() > lastDay) {
+        // The blocks, then the staged days after them: page n starts in block n.
+        const int64_t index = page - 1;
+        if (index < blockCount) {
+            connection->block.Bind(1, game).Bind(2, index);
+            if (connection->block.Step()) {
+                Unpack(connection->block.Blob(0), result.records);
+                connection->block.Reset();
+            }
+        }
+        const int64_t from = first + int64_t(result.records.size()) - blockRecords;
+        for (int64_t i = std::max<int64_t>(from, 0);
+             i < int64_t(fresh.size()) && int64_t(result.records.size()) < PageRecords; ++i)
+            result.records.push_back(fresh[size_t(i)]);
+    } else {
+        // A staged day inside the game's history: merge the whole history.
+        std::vector<Record> all;
+        connection->blocks.Bind(1, game);
+        while (connection->blocks.Step())
+            Unpack(connection->blocks.Blob(0), all);
+        std::erase_if(all, [&](const Record &r) {
+            return std::binary_search(staged->days.begin(), staged->days.end(), r.day);
+        });
+        all.insert(all.end(), fresh.begin(), fresh.end());
+        std::stable_sort(all.begin(), all.end(),
+            [](const Record &a, const Record &b) { return a.day < b.day; });
+        if (first < int64_t(all.size()))
+            result.records.assign(all.begin() + first,
+                all.begin() + std::min<int64_t>(first + PageRecords, int64_t(all.size())));
+    }
+    transaction.Commit();
+    Return(std::move(connection));
+    return result;
+}
+
+std::vector<ArchiveReader::Match> ArchiveReader::Search(const std::vector<std::string> &words)
+{
+    auto connection = Borrow();
+    Transaction transaction(*connection->db);
+    const int64_t generation = connection->Generation();
+    std::shared_ptr<const Names> names;
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_names && m_names->generation == generation)
+            names = m_names;
+    }
+    if (!names) {
+        const auto staged = StagedFor(*connection, generation);
+        std::map<uint32_t, std::pair<GameTitle, int32_t>> latest; // title and its day
+        Statement games(connection->db->handle(), "SELECT game, name, year, name_day FROM games");
+        while (games.Step())
+            latest[uint32_t(games.Int(0))]
+                = { { std::string(games.Text(1)), int32_t(games.Int(2)) }, int32_t(games.Int(3)) };
+        for (const auto &rows : staged->rows) {
+            for (const SnapshotRow &row : rows) {
+                auto &entry = latest[row.game];
+                if (entry.first.name.empty() || row.record.day >= entry.second)
+                    entry = { row.title, row.record.day };
+            }
+        }
+        auto built = std::make_shared<Names>();
+        built->generation = generation;
+        for (auto &[game, entry] : latest) {
+            built->folded.push_back(FoldedForSearch(entry.first.name));
+            built->games.push_back({ game, std::move(entry.first) });
+        }
+        names = built;
+        const std::lock_guard lock(m_mutex);
+        if (!m_names || m_names->generation < generation)
+            m_names = built;
+    }
+    transaction.Commit();
+    Return(std::move(connection));
+
+    std::vector<Match> matches;
+    if (words.empty())
+        return matches;
+    for (size_t i = 0; i < names->games.size(); ++i) {
+        const std::string &name = names->folded[i];
+        if (std::all_of(words.begin(), words.end(),
+                [&](const std::string &w) { return name.find(w) != std::string::npos; }))
+            matches.push_back(names->games[i]);
+    }
+    return matches;
+}
+
+ArchiveReader::Info ArchiveReader::ReadInfo()
+{
+    auto connection = Borrow();
+    Database &db = *connection->db;
+    Transaction transaction(db);
+    Info info;
+    Statement days(db.handle(), "SELECT day, records FROM days ORDER BY day");
+    while (days.Step()) {
+        info.days.push_back(int32_t(days.Int(0)));
+        info.dayRecords.push_back(days.Int(1));
+        info.records += days.Int(1);
+    }
+    // Games in blocks, and those so far only in staged days.
+    info.games = db.Number("SELECT count(*) FROM games");
+    const auto staged = StagedFor(*connection, connection->Generation());
+    std::vector<uint32_t> only;
+    Statement known(db.handle(), "SELECT 1 FROM games WHERE game = ?");
+    for (const auto &rows : staged->rows) {
+        for (const SnapshotRow &row : rows) {
+            known.Bind(1, row.game);
+            if (!known.Step())
+                only.push_back(row.game);
+            known.Reset();
+        }
+    }
+    std::sort(only.begin(), only.end());
+    info.games += std::unique(only.begin(), only.end()) - only.begin();
+    transaction.Commit();
+    Return(std::move(connection));
+    return info;
+}

@@ -1,0 +1,65 @@
+// Reads an archive for the service, from any number of threads at once and
+// while an import writes to it: every call reads in one transaction, so it
+// sees whole days only, and the next call sees what was committed since.
+#pragma once
+
+#include "archive/Record.h"
+#include "archive/Sqlite.h"
+#include "archive/SnapshotReader.h"
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+class ArchiveReader
+{
+public:
+    // Opens the archive once to check it; throws ArchiveError.
+    explicit ArchiveReader(std::string path);
+    ~ArchiveReader();
+
+    struct HistoryPage {
+        GameTitle title; // the latest
+        std::vector<Record> records; // in day order; empty past the last page
+    };
+    // Page 1 is the first; nothing for a game the archive does not hold.
+    [[nodiscard]] std::optional<HistoryPage> Page(uint32_t game, int64_t page);
+
+    struct Match {
+        uint32_t game;
+        GameTitle title;
+    };
+    // Games whose latest name contains every word, ignoring case, by ID.
+    [[nodiscard]] std::vector<Match> Search(const std::vector<std::string> &words);
+
+    struct Info {
+        std::vector<int32_t> days; // in order
+        std::vector<int64_t> dayRecords; // beside days
+        int64_t records = 0;
+        int64_t games = 0;
+    };
+    [[nodiscard]] Info ReadInfo();
+
+    static constexpr int PageRecords = 100;
+
+private:
+    struct Staged; // staged days as read into memory, per generation
+    struct Names; // every game's latest name, per generation
+    class Connection;
+
+    std::unique_ptr<Connection> Borrow();
+    void Return(std::unique_ptr<Connection> connection);
+    // The staged days of the connection's open transaction.
+    std::shared_ptr<const Staged> StagedFor(Connection &connection, int64_t generation);
+
+    std::string m_path;
+    std::mutex m_mutex;
+    std::vector<std::unique_ptr<Connection>> m_idle;
+    std::shared_ptr<const Staged> m_staged;
+    std::shared_ptr<const Names> m_names;
+};
+
+// A name folded for matching: case folded as Unicode does, UTF-8.
+[[nodiscard]] std::string FoldedForSearch(std::string_view text);

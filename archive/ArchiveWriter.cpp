@@ -1,0 +1,301 @@
+#include "archive/ArchiveWriter.h"
+
+#include "archive/PackedRecords.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+namespace {
+
+uint64_t Digest(std::string_view bytes)
+{
+    uint64_t hash = 14695981039346656037ULL; // FNV-1a
+    for (const char c : bytes)
+        hash = (hash ^ uint8_t(c)) * 1099511628211ULL;
+    return hash;
+}
+
+void BumpGeneration(Database &db)
+{
+    db.Exec("UPDATE state SET value = value + 1 WHERE key = 'generation'");
+}
+
+struct GameRecord {
+    uint32_t game;
+    Record record;
+};
+
+struct GameRow {
+    GameTitle title;
+    int32_t nameDay = 0;
+    int64_t blocks = 0;
+    int64_t records = 0;
+    int32_t firstDay = 0;
+    int32_t lastDay = 0;
+};
+
+// Folds one game's staged records into its blocks.
+class GameFolder
+{
+public:
+    GameFolder(Database &db, const std::vector<int32_t> &stagedDays)
+        : m_days(stagedDays)
+        , m_find(db.handle(),
+              "SELECT name, year, name_day, blocks, records, first_day, last_day"
+              " FROM games WHERE game = ?")
+        , m_blocks(db.handle(),
+              "SELECT first_day, last_day, data FROM blocks WHERE game = ? ORDER BY first_day")
+        , m_lastBlock(db.handle(),
+              "SELECT first_day, data FROM blocks WHERE game = ? ORDER BY first_day DESC LIMIT 1")
+        , m_lastDay(db.handle(), "SELECT max(last_day) FROM blocks WHERE game = ?")
+        , m_dropBlocks(db.handle(), "DELETE FROM blocks WHERE game = ? AND first_day >= ?")
+        , m_addBlock(db.handle(), "INSERT INTO blocks VALUES(?, ?, ?, ?)")
+        , m_putGame(db.handle(), "INSERT OR REPLACE INTO games VALUES(?, ?, ?, ?, ?, ?, ?, ?)")
+        , m_dropGame(db.handle(), "DELETE FROM games WHERE game = ?")
+    {
+    }
+
+    // staged: the game's staged records in day order; title: its latest staged
+    // title with that day, when it has staged records.
+    void Fold(uint32_t game, std::span<const Record> staged, const GameTitle *title,
+        int32_t titleDay)
+    {
+        std::optional<GameRow> row = Find(game);
+        GameRow next;
+        if (row) {
+            next = *row;
+        }
+        // The records from the first block that changes on.
+        std::vector<Record> tail;
+        int64_t keptBlocks = 0;
+        std::optional<int32_t> dropFrom;
+        if (row && m_days.front() > row->lastDay) {
+            // Only new days: the last block grows, or new ones follow it.
+            keptBlocks = row->blocks;
+            if (row->records % BlockRecords != 0) {
+                m_lastBlock.Bind(1, game);
+                if (m_lastBlock.Step()) {
+                    dropFrom = int32_t(m_lastBlock.Int(0));
+                    Unpack(m_lastBlock.Blob(1), tail);
+                    m_lastBlock.Reset();
+                    --keptBlocks;
+                }
+            }
+            tail.insert(tail.end(), staged.begin(), staged.end());
+        } else if (row) {
+            // Some staged day falls inside the game's history: the blocks from
+            // the first that reaches it are read again, without the staged days.
+            m_blocks.Bind(1, game);
+            while (m_blocks.Step()) {
+                if (!dropFrom && m_blocks.Int(1) < m_days.front()) {
+                    ++keptBlocks;
+                    continue;
+                }
+                if (!dropFrom)
+                    dropFrom = int32_t(m_blocks.Int(0));
+                Unpack(m_blocks.Blob(2), tail);
+            }
+            std::erase_if(tail, [&](const Record &r) {
+                return std::binary_search(m_days.begin(), m_days.end(), r.day);
+            });
+            tail.insert(tail.end(), staged.begin(), staged.end());
+            std::stable_sort(tail.begin(), tail.end(),
+                [](const Record &a, const Record &b) { return a.day < b.day; });
+        } else {
+            tail.assign(staged.begin(), staged.end());
+        }
+
+        if (dropFrom) {
+            m_dropBlocks.Bind(1, game).Bind(2, *dropFrom).Run();
+            m_dropBlocks.Reset();
+        }
+        for (size_t at = 0; at < tail.size(); at += BlockRecords) {
+            const auto part = std::span(tail).subspan(at, std::min<size_t>(BlockRecords, tail.size() - at));
+            m_addBlock.Bind(1, game).Bind(2, part.front().day).Bind(3, part.back().day);
+            m_addBlock.BindBlob(4, PackBlock(part)).Run();
+            m_addBlock.Reset();
+        }
+
+        const int64_t keptRecords = keptBlocks * BlockRecords;
+        next.blocks = keptBlocks + int64_t((tail.size() + BlockRecords - 1) / BlockRecords);
+        next.records = keptRecords + int64_t(tail.size());
+        if (next.records == 0) {
+            m_dropGame.Bind(1, game).Run();
+            m_dropGame.Reset();
+            return;
+        }
+        if (keptBlocks == 0)
+            next.firstDay = tail.front().day;
+        if (!tail.empty()) {
+            next.lastDay = tail.back().day;
+        } else {
+            m_lastDay.Bind(1, game);
+            m_lastDay.Step();
+            next.lastDay = int32_t(m_lastDay.Int(0));
+            m_lastDay.Reset();
+        }
+        if (title && (!row || titleDay >= row->nameDay)) {
+            next.title = *title;
+            next.nameDay = titleDay;
+        }
+        m_putGame.Bind(1, game).Bind(2, next.title.name).Bind(3, next.title.year);
+        m_putGame.Bind(4, next.nameDay).Bind(5, next.blocks).Bind(6, next.records);
+        m_putGame.Bind(7, next.firstDay).Bind(8, next.lastDay).Run();
+        m_putGame.Reset();
+    }
+
+private:
+    std::optional<GameRow> Find(uint32_t game)
+    {
+        m_find.Bind(1, game);
+        if (!m_find.Step())
+            return std::nullopt;
+        GameRow row;
+        row.title.name = m_find.Text(0);
+        row.title.year = int32_t(m_find.Int(1));
+        row.nameDay = int32_t(m_find.Int(2));
+        row.blocks = m_find.Int(3);
+        row.records = m_find.Int(4);
+        row.firstDay = int32_t(m_find.Int(5));
+        row.lastDay = int32_t(m_find.Int(6));
+        m_find.Reset();
+        return row;
+    }
+
+    static void Unpack(std::string_view bytes, std::vector<Record> &records)
+    {
+        if (!UnpackBlock(bytes, records))
+            throw ArchiveError("the archive is damaged: a block does not read");
+    }
+
+    const std::vector<int32_t> &m_days;
+    Statement m_find, m_blocks, m_lastBlock, m_lastDay, m_dropBlocks, m_addBlock, m_putGame,
+        m_dropGame;
+};
+
+} // namespace
+
+ArchiveWriter::ArchiveWriter(Database &db)
+    : m_db(db)
+{
+}
+
+ArchiveWriter::Outcome ArchiveWriter::PutDay(
+    int32_t day, const std::string &fileName, std::span<const SnapshotRow> rows, int skipped)
+{
+    const std::string packed = PackDay(rows);
+    const auto digest = int64_t(Digest(packed));
+    Transaction transaction(m_db, "BEGIN IMMEDIATE");
+    Statement find(m_db.handle(), "SELECT digest, staged IS NULL OR replaces FROM days WHERE day = ?");
+    find.Bind(1, day);
+    const bool exists = find.Step();
+    if (exists && find.Int(0) == digest) {
+        find.Reset();
+        return Outcome::Unchanged; // the transaction rolls back: nothing changed
+    }
+    const bool replaces = exists && find.Int(1) != 0;
+    find.Reset();
+    Statement put(m_db.handle(), "INSERT OR REPLACE INTO days VALUES(?, ?, ?, ?, ?, ?, ?)");
+    put.Bind(1, day).Bind(2, fileName).Bind(3, int64_t(rows.size())).Bind(4, skipped);
+    put.Bind(5, digest).BindBlob(6, packed).Bind(7, replaces ? 1 : 0).Run();
+    BumpGeneration(m_db);
+    transaction.Commit();
+    return exists ? Outcome::Replaced : Outcome::Added;
+}
+
+int64_t ArchiveWriter::StagedDays()
+{
+    return m_db.Number("SELECT count(*) FROM days WHERE staged IS NOT NULL");
+}
+
+void ArchiveWriter::Compact()
+{
+    Transaction transaction(m_db, "BEGIN IMMEDIATE");
+    std::vector<int32_t> days;
+    std::vector<GameRecord> records;
+    // The latest title of each game among the staged days: read from the
+    // latest day down, the first one met stays.
+    std::unordered_map<uint32_t, std::pair<GameTitle, int32_t>> titles;
+    bool replaces = false;
+    {
+        Statement staged(m_db.handle(),
+            "SELECT day, staged, replaces FROM days WHERE staged IS NOT NULL ORDER BY day DESC");
+        std::vector<SnapshotRow> rows;
+        while (staged.Step()) {
+            const auto day = int32_t(staged.Int(0));
+            if (!UnpackDay(staged.Blob(1), day, rows))
+                throw ArchiveError("the archive is damaged: the day " + std::to_string(day)
+                    + " does not read");
+            replaces = replaces || staged.Int(2) != 0;
+            days.push_back(day);
+            for (SnapshotRow &row : rows) {
+                records.push_back({ row.game, row.record });
+                titles.try_emplace(row.game, std::move(row.title), day);
+            }
+        }
+    }
+    if (days.empty())
+        return;
+    std::reverse(days.begin(), days.end());
+    std::sort(records.begin(), records.end(), [](const GameRecord &a, const GameRecord &b) {
+        return a.game != b.game ? a.game < b.game : a.record.day < b.record.day;
+    });
+
+    // Games whose records change: those staged, and where a staged day
+    // replaces one already folded in, every game that may hold that day.
+    std::vector<uint32_t> games;
+    for (size_t i = 0; i < records.size(); ++i) {
+        if (i == 0 || records[i].game != records[i - 1].game)
+            games.push_back(records[i].game);
+    }
+    if (replaces) {
+        Statement overlapping(m_db.handle(),
+            "SELECT game FROM games WHERE last_day >= ? AND first_day <= ?");
+        overlapping.Bind(1, days.front()).Bind(2, days.back());
+        const size_t staged = games.size();
+        while (overlapping.Step()) {
+            const auto game = uint32_t(overlapping.Int(0));
+            if (!std::binary_search(games.begin(), games.begin() + std::ptrdiff_t(staged), game))
+                games.push_back(game);
+        }
+        std::sort(games.begin(), games.end());
+    }
+
+    GameFolder folder(m_db, days);
+    std::vector<Record> staged;
+    auto next = records.begin();
+    for (const uint32_t game : games) {
+        staged.clear();
+        while (next != records.end() && next->game < game)
+            ++next;
+        for (; next != records.end() && next->game == game; ++next)
+            staged.push_back(next->record);
+        const auto title = titles.find(game);
+        if (title != titles.end())
+            folder.Fold(game, staged, &title->second.first, title->second.second);
+        else
+            folder.Fold(game, staged, nullptr, 0);
+    }
+    m_db.Exec("UPDATE days SET staged = NULL, replaces = 0 WHERE staged IS NOT NULL");
+    BumpGeneration(m_db);
+    transaction.Commit();
+}
+
+ArchiveTotals ReadTotals(Database &db)
+{
+    Transaction transaction(db);
+    Statement days(db.handle(),
+        "SELECT count(*), min(day), max(day), sum(records), sum(skipped) FROM days");
+    ArchiveTotals totals;
+    if (days.Step()) {
+        totals.days = days.Int(0);
+        totals.firstDay = int32_t(days.Int(1));
+        totals.lastDay = int32_t(days.Int(2));
+        totals.records = days.Int(3);
+        totals.skipped = days.Int(4);
+        days.Reset();
+    }
+    totals.games = db.Number("SELECT count(*) FROM games");
+    transaction.Commit();
+    return totals;
+}

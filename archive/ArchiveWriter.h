@@ -1,0 +1,38 @@
+// Writes snapshots into an archive. Each day goes in whole in a transaction
+// of its own, packed as one staged row; Compact() then folds the staged days
+// into the games' blocks, also in one transaction. An interruption at any
+// point leaves whole days: staged ones that the next Compact() folds in.
+#pragma once
+
+#include "archive/Sqlite.h"
+#include "archive/SnapshotReader.h"
+
+#include <span>
+
+class ArchiveWriter
+{
+public:
+    explicit ArchiveWriter(Database &db);
+
+    enum class Outcome { Added, Replaced, Unchanged };
+    Outcome PutDay(int32_t day, const std::string &fileName, std::span<const SnapshotRow> rows,
+        int skipped);
+
+    // Days staged and not yet folded into blocks.
+    [[nodiscard]] int64_t StagedDays();
+    void Compact();
+
+private:
+    Database &m_db;
+};
+
+// What an archive holds, for the import summary and "info".
+struct ArchiveTotals {
+    int64_t days = 0;
+    int32_t firstDay = 0;
+    int32_t lastDay = 0;
+    int64_t records = 0;
+    int64_t skipped = 0;
+    int64_t games = 0; // counted in the blocks; staged games are counted after Compact()
+};
+[[nodiscard]] ArchiveTotals ReadTotals(Database &db);

@@ -1,0 +1,192 @@
+// plotwise-archive import: reads snapshot files one ahead on a second thread
+// while the previous one is written, one transaction per file, and folds
+// the staged days into blocks every StagedLimit days and at the end.
+#include "archive/ArchiveFile.h"
+#include "archive/ArchiveWriter.h"
+#include "archive/Commands.h"
+#include "archive/Days.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Staged days folded in at once: bounds the memory of a fold.
+constexpr int64_t StagedLimit = 16;
+
+struct Input {
+    fs::path path;
+    std::string error; // refused when not empty
+};
+
+struct ReadFile {
+    Input input;
+    std::optional<int32_t> day;
+    Snapshot snapshot;
+};
+
+bool IsCsv(const fs::path &path)
+{
+    std::string extension = path.extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+        [](unsigned char c) { return char(std::tolower(c)); });
+    return extension == ".csv";
+}
+
+// The files named, and the CSV files of the folders named, in name order:
+// of several files of one day the last stands.
+std::vector<Input> CollectInputs(const std::vector<std::string> &snapshots)
+{
+    std::vector<Input> inputs;
+    for (const std::string &argument : snapshots) {
+        std::error_code error;
+        const fs::path path(argument);
+        if (!fs::is_directory(path, error)) {
+            inputs.push_back({ path, {} });
+            continue;
+        }
+        std::vector<Input> found;
+        for (const auto &entry : fs::directory_iterator(path, error)) {
+            if (IsCsv(entry.path()) && !entry.is_directory(error))
+                found.push_back({ entry.path(), {} });
+        }
+        if (error)
+            inputs.push_back({ path, "cannot list the folder: " + error.message() });
+        else if (found.empty())
+            inputs.push_back({ path, "no CSV files in the folder" });
+        inputs.insert(inputs.end(), found.begin(), found.end());
+    }
+    std::stable_sort(inputs.begin(), inputs.end(), [](const Input &a, const Input &b) {
+        return a.path.filename().string() < b.path.filename().string();
+    });
+    return inputs;
+}
+
+ReadFile Read(Input input)
+{
+    ReadFile file { std::move(input), {}, {} };
+    if (!file.input.error.empty())
+        return file;
+    file.day = SnapshotDay(file.input.path.filename().string());
+    if (!file.day) {
+        file.input.error = "the file name does not start with a date (YYYY-MM-DD)";
+        return file;
+    }
+    std::ifstream stream(file.input.path, std::ios::binary);
+    std::string bytes;
+    std::error_code error;
+    const auto size = fs::file_size(file.input.path, error);
+    if (stream && !error && fs::is_regular_file(file.input.path, error)) {
+        bytes.resize(size);
+        stream.read(bytes.data(), std::streamsize(size));
+        bytes.resize(size_t(stream.gcount()));
+    }
+    if (!stream || error) {
+        file.input.error = std::string("cannot read: ")
+            + (error ? error.message() : std::strerror(errno ? errno : EIO));
+        return file;
+    }
+    file.snapshot = ReadSnapshot(bytes);
+    file.input.error = file.snapshot.error;
+    return file;
+}
+
+// Holds a lock on the archive file while it lives, so that a second import
+// into the same archive waits for the first. The descriptor stays open to
+// the end of the program: closing another descriptor of the database file
+// would drop SQLite's own locks on it.
+bool LockArchive(const std::string &archive)
+{
+    const int fd = ::open(archive.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        Complain(archive + ": " + std::strerror(errno));
+        return false;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+        return true;
+    Complain(archive + ": another import into this archive is running; waiting for it to end");
+    if (::flock(fd, LOCK_EX) == 0)
+        return true;
+    Complain(archive + ": cannot lock: " + std::strerror(errno));
+    return false;
+}
+
+std::string Plural(int64_t count, const char *word)
+{
+    return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
+}
+
+} // namespace
+
+int RunImport(const std::string &archive, const std::vector<std::string> &snapshots)
+{
+    // Past a file size limit a write fails like one on a full disk, instead
+    // of ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+    std::vector<Input> inputs = CollectInputs(snapshots);
+    if (!LockArchive(archive))
+        return 2;
+    int64_t imported = 0, replaced = 0, refused = 0, skipped = 0;
+    const bool progress = ::isatty(STDERR_FILENO) && inputs.size() > 1;
+    try {
+        const std::unique_ptr<Database> db = OpenArchive(archive, ArchiveAccess::Import);
+        ArchiveWriter writer(*db);
+        int64_t staged = writer.StagedDays();
+        std::future<ReadFile> next;
+        if (!inputs.empty())
+            next = std::async(std::launch::async, Read, inputs[0]);
+        for (size_t i = 0; i < inputs.size(); ++i) {
+            ReadFile file = next.get();
+            if (i + 1 < inputs.size())
+                next = std::async(std::launch::async, Read, inputs[i + 1]);
+            if (progress)
+                std::fprintf(stderr, "\r\033[Kimporting %zu/%zu %s", i + 1, inputs.size(),
+                    file.input.path.filename().c_str());
+            if (!file.input.error.empty()) {
+                if (progress)
+                    std::fputs("\r\033[K", stderr);
+                Complain(file.input.path.string() + ": " + file.input.error);
+                ++refused;
+                continue;
+            }
+            skipped += file.snapshot.skipped;
+            const auto outcome = writer.PutDay(*file.day, file.input.path.filename().string(),
+                file.snapshot.rows, file.snapshot.skipped);
+            (outcome == ArchiveWriter::Outcome::Added ? imported : replaced) += 1;
+            if (outcome != ArchiveWriter::Outcome::Unchanged && ++staged >= StagedLimit) {
+                writer.Compact();
+                staged = 0;
+            }
+        }
+        if (progress)
+            std::fputs("\r\033[K", stderr);
+        writer.Compact();
+        const ArchiveTotals totals = ReadTotals(*db);
+        std::string summary = Plural(imported, "snapshot") + " imported, "
+            + std::to_string(replaced) + " replaced, " + std::to_string(refused) + " refused";
+        if (skipped > 0)
+            summary += " (" + Plural(skipped, "row") + " skipped)";
+        summary += "; " + Plural(totals.records, "record") + ", " + Plural(totals.games, "game");
+        summary += totals.days > 0 ? ", " + IsoDay(totals.firstDay) + " to " + IsoDay(totals.lastDay)
+                                   : ", no days";
+        std::printf("%s\n", summary.c_str());
+    } catch (const ArchiveError &e) {
+        if (progress)
+            std::fputs("\r\033[K", stderr);
+        const std::string message = e.what();
+        Complain(message.starts_with(archive) ? message : archive + ": " + message);
+        return 2;
+    }
+    return refused > 0 ? 1 : 0;
+}

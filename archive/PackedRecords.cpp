@@ -1,0 +1,128 @@
+#include "archive/PackedRecords.h"
+
+#include "archive/ByteCodec.h"
+
+namespace {
+
+uint8_t DigitsByte(const Record &r)
+{
+    return uint8_t(r.average.digits << 4 | r.bayesAverage.digits);
+}
+
+bool SetDigits(Record &r, uint8_t digits)
+{
+    r.average.digits = digits >> 4;
+    r.bayesAverage.digits = digits & 0x0F;
+    return r.average.digits <= Decimal::MaxDigits && r.bayesAverage.digits <= Decimal::MaxDigits;
+}
+
+// Sums that wrap instead of overflowing: damaged bytes give wrong values,
+// never undefined behaviour.
+int64_t Plus(int64_t a, int64_t b)
+{
+    return int64_t(uint64_t(a) + uint64_t(b));
+}
+
+// Block record flags.
+constexpr uint8_t NextDay = 1; // the day after the record before; else a day step follows
+constexpr uint8_t NewDigits = 2; // a digits byte follows
+
+} // namespace
+
+std::string PackDay(std::span<const SnapshotRow> rows)
+{
+    std::string out;
+    out.reserve(rows.size() * 40);
+    PutUnsigned(out, rows.size());
+    uint32_t game = 0;
+    for (const SnapshotRow &row : rows) {
+        PutUnsigned(out, row.game - game);
+        game = row.game;
+        PutUnsigned(out, row.record.rank);
+        PutUnsigned(out, row.record.usersRated);
+        PutSigned(out, row.record.average.mantissa);
+        PutSigned(out, row.record.bayesAverage.mantissa);
+        out.push_back(char(DigitsByte(row.record)));
+        PutSigned(out, row.title.year);
+        PutUnsigned(out, row.title.name.size());
+        out += row.title.name;
+    }
+    return out;
+}
+
+bool UnpackDay(std::string_view bytes, int32_t day, std::vector<SnapshotRow> &rows)
+{
+    ByteReader in(bytes);
+    const uint64_t count = in.Unsigned();
+    if (count > bytes.size())
+        return false;
+    rows.clear();
+    rows.reserve(count);
+    uint64_t game = 0;
+    for (uint64_t i = 0; i < count && !in.bad(); ++i) {
+        SnapshotRow row;
+        game += in.Unsigned();
+        row.game = uint32_t(game);
+        row.record.day = day;
+        row.record.rank = uint32_t(in.Unsigned());
+        row.record.usersRated = uint32_t(in.Unsigned());
+        row.record.average.mantissa = in.Signed();
+        row.record.bayesAverage.mantissa = in.Signed();
+        if (!SetDigits(row.record, in.Byte()))
+            return false;
+        row.title.year = int32_t(in.Signed());
+        row.title.name = in.Text(in.Unsigned());
+        rows.push_back(std::move(row));
+    }
+    return !in.bad() && in.atEnd();
+}
+
+std::string PackBlock(std::span<const Record> records)
+{
+    std::string out;
+    out.reserve(records.size() * 8 + 4);
+    PutUnsigned(out, records.size());
+    Record before;
+    uint8_t digits = 0;
+    for (const Record &r : records) {
+        const uint8_t flags = uint8_t((r.day == before.day + 1 ? NextDay : 0)
+            | (DigitsByte(r) != digits ? NewDigits : 0));
+        out.push_back(char(flags));
+        if (!(flags & NextDay))
+            PutSigned(out, int64_t(r.day) - before.day);
+        if (flags & NewDigits) {
+            digits = DigitsByte(r);
+            out.push_back(char(digits));
+        }
+        PutSigned(out, int64_t(r.usersRated) - before.usersRated);
+        PutSigned(out, int64_t(r.rank) - before.rank);
+        PutSigned(out, r.average.mantissa - before.average.mantissa);
+        PutSigned(out, r.bayesAverage.mantissa - before.bayesAverage.mantissa);
+        before = r;
+    }
+    return out;
+}
+
+bool UnpackBlock(std::string_view bytes, std::vector<Record> &records)
+{
+    ByteReader in(bytes);
+    const uint64_t count = in.Unsigned();
+    if (count > bytes.size())
+        return false;
+    Record r;
+    uint8_t digits = 0;
+    for (uint64_t i = 0; i < count && !in.bad(); ++i) {
+        const uint8_t flags = in.Byte();
+        r.day = int32_t(Plus(r.day, flags & NextDay ? 1 : in.Signed()));
+        if (flags & NewDigits)
+            digits = in.Byte();
+        if (!SetDigits(r, digits))
+            return false;
+        r.usersRated = uint32_t(Plus(r.usersRated, in.Signed()));
+        r.rank = uint32_t(Plus(r.rank, in.Signed()));
+        r.average.mantissa = Plus(r.average.mantissa, in.Signed());
+        r.bayesAverage.mantissa = Plus(r.bayesAverage.mantissa, in.Signed());
+        records.push_back(r);
+    }
+    return !in.bad() && in.atEnd();
+}

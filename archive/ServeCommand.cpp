@@ -1,0 +1,124 @@
+// plotwise-archive serve: answers history pages, the name search and
+// geeklists (never held) from an archive, over HTTP on 127.0.0.1 only.
+#include "archive/ArchivePages.h"
+#include "archive/ArchiveReader.h"
+#include "archive/Commands.h"
+#include "archive/Decimal.h"
+#include "service/LocalHttp.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <mutex>
+
+namespace {
+
+// Enough threads that slow clients and keep-alive connections left open
+// leave room for the others.
+constexpr size_t Threads = 32;
+
+bool AllDigits(std::string_view text)
+{
+    return !text.empty()
+        && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+class Service
+{
+public:
+    Service(ArchiveReader &reader, std::FILE *log)
+        : m_reader(reader)
+        , m_log(log)
+    {
+    }
+
+    void Handle(const httplib::Request &req, httplib::Response &res)
+    {
+        if (m_log) {
+            const std::lock_guard lock(m_logMutex);
+            std::fprintf(m_log, "%s %s\t%s\n", req.method.c_str(), req.target.c_str(),
+                req.get_header_value("User-Agent").c_str());
+            std::fflush(m_log);
+        }
+        try {
+            SendAnswer(Serve(req), res);
+        } catch (const std::exception &e) {
+            Complain(req.target + ": " + e.what());
+            SendAnswer(HttpErrorAnswer(500), res);
+        }
+    }
+
+private:
+    HttpAnswer Serve(const httplib::Request &req)
+    {
+        static const std::string game = "/xmlapi/boardgame/", list = "/xmlapi/geeklist/";
+        const std::string &path = req.path;
+        if (path.starts_with(game))
+            return History(path.substr(game.size()), req);
+        if (path == "/xmlapi/search")
+            return Search(req.get_param_value("search"));
+        return HttpErrorAnswer(404); // geeklists too: snapshots hold none
+    }
+
+    // IDs are read as numbers ("007" is 7); one beyond any ID is not found.
+    // Pages from 1; a page past the game's history is its end page.
+    HttpAnswer History(const std::string &idText, const httplib::Request &req)
+    {
+        if (!AllDigits(idText))
+            return HttpErrorAnswer(400);
+        const std::string pageText = req.get_param_value("page");
+        if (!AllDigits(pageText))
+            return HttpErrorAnswer(400);
+        const auto page = ParseWhole(pageText).value_or(INT64_MAX); // past 18 digits: huge
+        if (page == 0)
+            return HttpErrorAnswer(400);
+        const auto id = ParseWhole(idText.substr(std::min(idText.find_first_not_of('0'), idText.size())));
+        if (!id || *id == 0 || *id > UINT32_MAX)
+            return HttpErrorAnswer(404);
+        const auto history = m_reader.Page(uint32_t(*id), int64_t(page));
+        if (!history)
+            return HttpErrorAnswer(404);
+        return { 200, HistoryPageXml(uint32_t(*id), int64_t(page), *history) };
+    }
+
+    HttpAnswer Search(const std::string &query)
+    {
+        std::vector<std::string> words;
+        size_t at = 0;
+        while (at < query.size()) {
+            const size_t end = std::min(query.find(' ', at), query.size());
+            if (end > at)
+                words.push_back(FoldedForSearch(std::string_view(query).substr(at, end - at)));
+            at = end + 1;
+        }
+        return { 200, SearchXml(m_reader.Search(words)) };
+    }
+
+    ArchiveReader &m_reader;
+    std::FILE *m_log;
+    std::mutex m_logMutex;
+};
+
+} // namespace
+
+int RunServe(const std::string &archive, int port, const std::string &logFile)
+{
+    std::FILE *log = nullptr;
+    if (!logFile.empty() && !(log = std::fopen(logFile.c_str(), "a"))) {
+        Complain(logFile + ": cannot open the log");
+        return 2;
+    }
+    std::unique_ptr<ArchiveReader> reader;
+    try {
+        reader = std::make_unique<ArchiveReader>(archive);
+    } catch (const ArchiveError &e) {
+        Complain(e.what());
+        return 2;
+    }
+    Service service(*reader, log);
+    httplib::Server server;
+    server.new_task_queue = [] { return new httplib::ThreadPool(Threads); };
+    server.set_keep_alive_max_count(100000);
+    server.Get(".*",
+        [&](const httplib::Request &req, httplib::Response &res) { service.Handle(req, res); });
+    return ListenOnLoopback(server, port, "plotwise-archive") ? 0 : 1;
+}

@@ -1,0 +1,39 @@
+// Reads one ranking snapshot file: CSV (RFC 4180 quoting, a BOM tolerated,
+// any line ends, the last line with or without one) whose header names the
+// columns ID, Name, Year, Rank, Average, Bayes average and Users rated, in
+// any order among others.
+#pragma once
+
+#include "archive/Record.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct SnapshotRow {
+    uint32_t game = 0;
+    Record record; // its day is left 0: the file name gives it
+    GameTitle title;
+};
+
+struct Snapshot {
+    std::string error; // why the file is refused; empty when it is read
+    std::vector<SnapshotRow> rows; // sorted by game ID; an ID's first row wins
+    int skipped = 0; // rows that are not records (a value that does not read, too few fields)
+    int duplicates = 0; // later rows of an ID already read
+};
+
+// Reads the file's bytes; quoted fields are undone in place, so bytes changes.
+// Refused: an empty or binary file, a header without one of the seven
+// columns, a file without one record. A row whose ID, rank, users or
+// averages do not read is skipped and counted; a year that does not read is 0.
+[[nodiscard]] Snapshot ReadSnapshot(std::string &bytes);
+
+// The day a snapshot file's name starts with ("2016-10-12.csv",
+// "2016-10-12T00-30-40.csv"); nothing when the name does not start with one.
+[[nodiscard]] std::optional<int32_t> SnapshotDay(std::string_view fileName);
+
+// A name as XML can carry it: invalid UTF-8, control characters and the
+// non-characters U+FFFE and U+FFFF become U+FFFD, a tab or line end a blank.
+[[nodiscard]] std::string CleanName(std::string_view name);

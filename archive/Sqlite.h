@@ -1,0 +1,77 @@
+// A thin layer over the SQLite C interface: a connection and its prepared
+// statements. Every failure throws ArchiveError naming what failed, so the
+// archive's code reads as straight-line SQL; the commands catch it at their
+// edge and turn it into a message and an exit status.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+class ArchiveError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class Statement
+{
+public:
+    Statement(sqlite3 *db, const char *sql);
+    ~Statement();
+    Statement(const Statement &) = delete;
+    Statement &operator=(const Statement &) = delete;
+
+    Statement &Bind(int index, int64_t value);
+    Statement &Bind(int index, std::string_view text);
+    Statement &BindBlob(int index, std::string_view bytes);
+    // The next row: true while there is one. Resets itself at the end.
+    bool Step();
+    void Run(); // steps to the end
+    void Reset();
+
+    [[nodiscard]] int64_t Int(int column) const;
+    [[nodiscard]] std::string_view Text(int column) const;
+    [[nodiscard]] std::string_view Blob(int column) const;
+    [[nodiscard]] bool IsNull(int column) const;
+
+private:
+    sqlite3 *m_db;
+    sqlite3_stmt *m_statement = nullptr;
+};
+
+class Database
+{
+public:
+    // flags are sqlite3_open_v2's; the connection waits up to 30 s for a lock.
+    Database(const std::string &path, int flags);
+    ~Database();
+    Database(const Database &) = delete;
+    Database &operator=(const Database &) = delete;
+
+    void Exec(const char *sql);
+    [[nodiscard]] int64_t Number(const char *sql); // the first column of the first row, 0 if none
+    [[nodiscard]] sqlite3 *handle() const { return m_db; }
+
+private:
+    sqlite3 *m_db = nullptr;
+};
+
+// Rolls back the transaction it began unless Commit() was called.
+class Transaction
+{
+public:
+    Transaction(Database &db, const char *begin = "BEGIN");
+    ~Transaction();
+    void Commit();
+
+private:
+    Database &m_db;
+    bool m_open = true;
+};
+
+[[noreturn]] void ThrowSqlite(sqlite3 *db, std::string_view what);

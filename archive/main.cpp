@@ -1,0 +1,90 @@
+// plotwise-archive: imports ranking snapshot files into an archive and serves
+// it as the service's history, search and geeklist requests.
+#include "archive/Commands.h"
+#include "service/CachePaths.h"
+
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+void Usage(std::FILE *to)
+{
+    std::fprintf(to,
+        "usage: plotwise-archive import ARCHIVE SNAPSHOT...\n"
+        "       plotwise-archive serve ARCHIVE [--port N] [--log FILE]\n"
+        "       plotwise-archive info ARCHIVE\n"
+        "       plotwise-archive --help | --version\n"
+        "  import  adds snapshot files to ARCHIVE, creating it when absent; a SNAPSHOT\n"
+        "          is a CSV file named by its day (YYYY-MM-DD...) or a folder of them.\n"
+        "          Exit status 0: all imported; 1: some refused; 2: a bad command line\n"
+        "          or an archive that cannot be opened or written.\n"
+        "  serve   answers history pages, name searches and geeklists over HTTP on\n"
+        "          127.0.0.1 (default port %d; 0 picks a free one) and prints\n"
+        "          \"listening on 127.0.0.1:PORT\" once ready; --log FILE appends one\n"
+        "          line per request.\n"
+        "  info    prints the snapshots, games, records and bytes on disk.\n",
+        int(SampleServiceDefaultPort));
+}
+
+int BadCommandLine(const char *problem)
+{
+    Complain(problem);
+    Usage(stderr);
+    return 2;
+}
+
+} // namespace
+
+void Complain(const std::string &message)
+{
+    std::fprintf(stderr, "plotwise-archive: %s\n", message.c_str());
+}
+
+int main(int argc, char *argv[])
+{
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 1 && args[0] == "--help") {
+        Usage(stdout);
+        return 0;
+    }
+    if (args.size() == 1 && args[0] == "--version") {
+        std::printf("plotwise-archive %s\n", PLOTWISE_VERSION);
+        return 0;
+    }
+    if (args.size() < 2)
+        return BadCommandLine("a command and an archive are needed");
+    const std::string &command = args[0], &archive = args[1];
+    if (command == "import") {
+        if (args.size() < 3)
+            return BadCommandLine("import: no snapshot files named");
+        return RunImport(archive, { args.begin() + 2, args.end() });
+    }
+    if (command == "info") {
+        if (args.size() != 2)
+            return BadCommandLine("info: only the archive is named");
+        return RunInfo(archive);
+    }
+    if (command == "serve") {
+        int port = SampleServiceDefaultPort;
+        std::string log;
+        for (size_t i = 2; i < args.size(); ++i) {
+            if (i + 1 >= args.size())
+                return BadCommandLine("serve: an option without its value");
+            const std::string &value = args[++i];
+            if (args[i - 1] == "--port") {
+                const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), port);
+                if (ec != std::errc() || end != value.data() + value.size() || port < 0
+                    || port > 65535)
+                    return BadCommandLine("serve: --port takes a number from 0 to 65535");
+            } else if (args[i - 1] == "--log") {
+                log = value;
+            } else {
+                return BadCommandLine(("serve: unknown option " + args[i - 1]).c_str());
+            }
+        }
+        return RunServe(archive, port, log);
+    }
+    return BadCommandLine(("unknown command " + command).c_str());
+}

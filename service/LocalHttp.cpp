@@ -1,0 +1,49 @@
+#include "service/LocalHttp.h"
+
+#include <cstdio>
+#include <sys/socket.h>
+
+HttpAnswer HttpErrorAnswer(int status)
+{
+    const std::string code = std::to_string(status);
+    return { status, "<html><body><h1>" + code + "</h1></body></html>\n", "text/html" };
+}
+
+// Bodies go out through a sized content provider, which the library never
+// compresses: its packer takes longer over a page than the whole request,
+// and Content-Length then states the exact body size.
+void SendAnswer(const HttpAnswer &answer, httplib::Response &res)
+{
+    res.status = answer.status;
+    if (answer.status == 204 || answer.status == 304)
+        return;
+    if (answer.body.empty()) { // a provider of no bytes would send no length
+        res.set_content(answer.body, answer.contentType.c_str());
+        return;
+    }
+    res.set_content_provider(answer.body.size(), answer.contentType.c_str(),
+        [body = answer.body](size_t offset, size_t length, httplib::DataSink &sink) {
+            return sink.write(body.data() + offset, length);
+        });
+}
+
+bool ListenOnLoopback(httplib::Server &server, int port, const char *program)
+{
+    // SO_REUSEADDR alone: a restart may take over a port in TIME_WAIT, but a
+    // second server cannot share the port of a running one (cpp-httplib's
+    // default, SO_REUSEPORT, would let both listen and split the requests).
+    server.set_socket_options([](auto sock) {
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+    });
+    const char *host = "127.0.0.1";
+    const int bound
+        = port == 0 ? server.bind_to_any_port(host) : (server.bind_to_port(host, port) ? port : -1);
+    if (bound <= 0) {
+        std::fprintf(stderr, "%s: cannot listen on %s:%d\n", program, host, port);
+        return false;
+    }
+    std::printf("listening on %s:%d\n", host, bound);
+    std::fflush(stdout);
+    return server.listen_after_bind();
+}

@@ -1,0 +1,26 @@
+// Pieces shared by the programs that serve the service's requests over HTTP
+// on 127.0.0.1 (the sample service and plotwise-archive): answers, error
+// pages, and listening on the loopback address.
+#pragma once
+
+#include <httplib.h>
+#include <string>
+
+inline constexpr char XmlContentType[] = "text/xml; charset=utf-8";
+
+struct HttpAnswer {
+    int status = 200;
+    std::string body;
+    std::string contentType = XmlContentType;
+};
+
+// A small HTML page naming the status.
+[[nodiscard]] HttpAnswer HttpErrorAnswer(int status);
+
+// Sends the answer with its exact Content-Length and never compressed.
+void SendAnswer(const HttpAnswer &answer, httplib::Response &res);
+
+// Binds to 127.0.0.1:port (0 picks a free port), prints "listening on
+// 127.0.0.1:PORT" on standard output once ready, and serves until stopped.
+// False, with a message on standard error, when it cannot listen.
+bool ListenOnLoopback(httplib::Server &server, int port, const char *program);

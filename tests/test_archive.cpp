@@ -1,0 +1,667 @@
+// plotwise-archive: the import rules on small snapshots, bad input met
+// through the program (exit status and message), the service's answers to
+// bad requests and rude clients, the round trip from generated snapshots to
+// Plotwise's CSV, and what interruptions and concurrent use leave behind.
+#include "archive/ArchiveReader.h"
+#include "archive/Days.h"
+#include "archive/SnapshotReader.h"
+#include "archive/Sqlite.h"
+#include "support/TestSupport.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTcpSocket>
+#include <QThread>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <charconv>
+#include <map>
+#include <sqlite3.h>
+
+namespace {
+
+using Files = QList<QPair<QString, QByteArray>>; // file name, bytes
+using Runs = QList<Files>; // one import run each
+
+const QByteArray Header = "ID,Name,Year,Rank,Average,Bayes average,Users rated\n";
+const QByteArray Alpha = "13,Alpha,2001,3,7.25,5.61,120\n";
+
+struct RunResult {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+RunResult Run(const QString &program, const QStringList &args, const QString &workDir = {})
+{
+    QProcess process;
+    if (!workDir.isEmpty())
+        process.setWorkingDirectory(workDir);
+    process.start(program, args);
+    RunResult result;
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) {
+        process.kill();
+        result.err = QStringLiteral("did not end normally");
+        return result;
+    }
+    result.status = process.exitCode();
+    result.out = QString::fromUtf8(process.readAllStandardOutput());
+    result.err = QString::fromUtf8(process.readAllStandardError());
+    return result;
+}
+
+RunResult Archive(const QStringList &args)
+{
+    return Run(qEnvironmentVariable("PLOTWISE_ARCHIVE"), args);
+}
+
+void WriteFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+QByteArray ReadAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+}
+
+// "20161012 3 120 7.25 5.61": day, rank, users rated, average, bayes average.
+QString RecordText(const Record &r)
+{
+    return QString::fromStdString(CompactDay(r.day) + ' ' + std::to_string(r.rank) + ' '
+        + std::to_string(r.usersRated) + ' ' + DecimalText(r.average) + ' '
+        + DecimalText(r.bayesAverage));
+}
+
+// Every record of a game, page by page.
+QStringList History(ArchiveReader &reader, uint32_t game, QString *title = nullptr)
+{
+    QStringList records;
+    for (int page = 1;; ++page) {
+        const auto history = reader.Page(game, page);
+        if (!history || history->records.empty()) {
+            if (history && title)
+                *title = QString::fromStdString(history->title.name) + u'|'
+                    + QString::number(history->title.year);
+            return records;
+        }
+        for (const Record &r : history->records)
+            records << RecordText(r);
+    }
+}
+
+// A service running plotwise-archive serve on a free port.
+class ArchiveService
+{
+public:
+    explicit ArchiveService(const QString &archive)
+    {
+        m_process.start(qEnvironmentVariable("PLOTWISE_ARCHIVE"),
+            { QStringLiteral("serve"), archive, QStringLiteral("--port"), QStringLiteral("0") });
+        const QDeadlineTimer deadline(10000);
+        while (!m_process.canReadLine() && m_process.state() != QProcess::NotRunning
+            && !deadline.hasExpired())
+            m_process.waitForReadyRead(int(deadline.remainingTime()));
+        const QByteArray line = m_process.readLine().trimmed();
+        if (line.startsWith("listening on 127.0.0.1:"))
+            m_port = quint16(line.mid(line.lastIndexOf(':') + 1).toUInt());
+    }
+    ~ArchiveService()
+    {
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000))
+            m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+    [[nodiscard]] quint16 port() const { return m_port; }
+    [[nodiscard]] bool running() const { return m_process.state() == QProcess::Running; }
+
+private:
+    QProcess m_process;
+    quint16 m_port = 0;
+};
+
+struct Answer {
+    int status = 0;
+    QByteArray body;
+};
+
+// One request over a plain socket, as the service wrote the answer.
+Answer Get(quint16 port, const QByteArray &target)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    Answer answer;
+    if (!socket.waitForConnected(5000))
+        return answer;
+    socket.write("GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+    QByteArray all;
+    while (socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(10000))
+        all += socket.readAll();
+    all += socket.readAll();
+    answer.status = all.left(all.indexOf("\r\n")).split(' ').value(1).toInt();
+    answer.body = all.mid(all.indexOf("\r\n\r\n") + 4);
+    return answer;
+}
+
+QByteArray PageTarget(int game, const QByteArray &page)
+{
+    return "/xmlapi/boardgame/" + QByteArray::number(game) + "?historical=1&page=" + page;
+}
+
+// Every day's records are all served, and no record of another day is.
+void CheckWholeDays(const QString &archive, size_t *days)
+{
+    ArchiveReader reader(archive.toStdString());
+    const ArchiveReader::Info info = reader.ReadInfo();
+    std::map<std::string, int64_t> served;
+    for (uint32_t game = 1; game < 70000; ++game) {
+        for (const QString &record : History(reader, game))
+            ++served[record.left(8).toStdString()];
+    }
+    for (size_t i = 0; i < info.days.size(); ++i)
+        QCOMPARE(served[CompactDay(info.days[i])], info.dayRecords[i]);
+    QCOMPARE(served.size(), info.days.size());
+    *days = info.days.size();
+}
+
+} // namespace
+
+class TestArchive : public QObject
+{
+    Q_OBJECT
+private slots:
+    void importRules_data();
+    void importRules();
+    void refusedInput_data();
+    void refusedInput();
+    void refusedArchive_data();
+    void refusedArchive();
+    void fullDiskRollsBack();
+    void badRequests_data();
+    void badRequests();
+    void slowAndVanishingClientsWaitForNobody();
+    void roundTripToPlotwiseCsv();
+    void reimportChangesNothing();
+    void killedImportLeavesWholeDays();
+    void serviceShowsANewDayOnTheNextRequest();
+
+private:
+    QTemporaryDir m_temp;
+    // Generated snapshots, shared by the tests that need a real-sized set.
+    QString generated(const QString &name, const QStringList &args);
+};
+
+QString TestArchive::generated(const QString &name, const QStringList &args)
+{
+    const QString dir = m_temp.filePath(name);
+    if (!QFileInfo::exists(dir)) {
+        const RunResult result
+            = Run(qEnvironmentVariable("PLOTWISE_SAMPLE_SNAPSHOTS"), args + QStringList { dir });
+        if (result.status != 0)
+            qWarning("plotwise-sample-snapshots failed: %s", qPrintable(result.err));
+    }
+    return dir;
+}
+
+// Each import rule once: the files of each run are imported together, and
+// game 13's history and latest title are read back.
+void TestArchive::importRules_data()
+{
+    QTest::addColumn<Runs>("runs");
+    QTest::addColumn<QStringList>("records");
+    QTest::addColumn<QString>("title");
+
+    const QStringList one = { "20161012 3 120 7.25 5.61" };
+    QTest::newRow("columns found by name in any order, others ignored")
+        << Runs { { { "2016-10-12.csv",
+               "URL,Users rated,Bayes average,Average,Rank,Year,Name,ID,Thumbnail\n"
+               "u,120,5.61,7.25,3,2001,Alpha,13,t\n" } } }
+        << one << "Alpha|2001";
+    QTest::newRow("BOM and CRLF line ends")
+        << Runs { { { "2016-10-12.csv",
+               "\xEF\xBB\xBFID,Name,Year,Rank,Average,Bayes average,Users rated\r\n"
+               "13,Alpha,2001,3,7.25,5.61,120\r\n" } } }
+        << one << "Alpha|2001";
+    QTest::newRow("quoted name: comma, doubled quote, non-ASCII, trailing blanks")
+        << Runs { { { "2016-10-12.csv",
+               Header + "13,\"Caf\xC3\xA9, the \"\"Bar\"\"  \",2001,3,7.25,5.61,120\n" } } }
+        << one << "Café, the \"Bar\"  |2001";
+    QTest::newRow("the first row of a duplicate ID wins")
+        << Runs { { { "2016-10-12.csv", Header + Alpha + "13,Alpha,2001,9,7.00,5.00,99\n" } } }
+        << one << "Alpha|2001";
+    QTest::newRow("a cut-off file keeps its complete rows")
+        << Runs { { { "2016-10-12.csv", Header + Alpha + "14,\"Bet" } } } << one << "Alpha|2001";
+    QTest::newRow("a last line without its line end")
+        << Runs { { { "2016-10-12.csv", Header + Alpha.chopped(1) } } } << one << "Alpha|2001";
+    QTest::newRow("an ancient negative year")
+        << Runs { { { "2016-10-12.csv", Header + "13,Alpha,-2200,3,7.25,5.61,120\n" } } }
+        << one << "Alpha|-2200";
+    QTest::newRow("users rated above 65,535")
+        << Runs { { { "2016-10-12.csv", Header + "13,Alpha,0,3,7.25,5.61,1234567\n" } } }
+        << QStringList { "20161012 3 1234567 7.25 5.61" } << "Alpha|0";
+    QTest::newRow("2 to 5 decimals kept as written")
+        << Runs { { { "2016-10-12.csv", Header + "13,Alpha,2001,3,7.10,5.61230,120\n" } } }
+        << QStringList { "20161012 3 120 7.10 5.61230" } << "Alpha|2001";
+    QTest::newRow("a row whose ID or rank is not a whole number is skipped")
+        << Runs { { { "2016-10-12.csv",
+               Header + "13x,Alpha,2001,1,7.25,5.61,120\n13,Alpha,2001,2.5,7.25,5.61,120\n" + Alpha } } }
+        << one << "Alpha|2001";
+    QTest::newRow("two files of one day: the last in name order stands")
+        << Runs { { { "2016-10-12T12-00-00.csv", Header + Alpha },
+               { "2016-10-12T00-30-40.csv", Header + "13,Alpha,2001,9,7.00,5.00,99\n" } } }
+        << one << "Alpha|2001";
+    QTest::newRow("both name forms give the day; a missing game has no record")
+        << Runs { { { "2016-10-12.csv", Header + Alpha },
+               { "2016-10-13T06-00-00.csv", Header + "14,Beta,2001,3,7.25,5.61,120\n" },
+               { "2016-10-14T06-00-00.csv", Header + "13,Alpha,2001,4,7.5,5.7,130\n" } } }
+        << QStringList { "20161012 3 120 7.25 5.61", "20161014 4 130 7.5 5.7" } << "Alpha|2001";
+    QTest::newRow("importing a day again replaces it")
+        << Runs { { { "2016-10-12.csv", Header + "13,Alpha,2001,9,7.00,5.00,99\n" } },
+               { { "2016-10-12.csv", Header + Alpha } } }
+        << one << "Alpha|2001";
+    QTest::newRow("an earlier day imported later goes in its place; the latest day names")
+        << Runs { { { "2016-10-13.csv", Header + "13,Alpha Deluxe,2002,4,7.5,5.7,130\n" } },
+               { { "2016-10-12.csv", Header + Alpha } } }
+        << QStringList { "20161012 3 120 7.25 5.61", "20161013 4 130 7.5 5.7" }
+        << "Alpha Deluxe|2002";
+    // 250 days: the history fills two blocks and part of a third, and a day
+    // replaced in the middle is folded in again.
+    Files many, middle;
+    QStringList long_;
+    for (int d = 0; d < 250; ++d) {
+        const QString name = QString::fromStdString(IsoDay(17086 + d)) + ".csv";
+        many.append({ name, Header + "13,Alpha,2001," + QByteArray::number(d + 1) + ",7.25,5.61,120\n" });
+        long_ << QStringLiteral("%1 %2 120 7.25 5.61")
+                     .arg(QString::fromStdString(CompactDay(17086 + d)))
+                     .arg(d == 150 ? 7 : d + 1);
+    }
+    middle.append({ many[150].first, Header + "13,Alpha,2001,7,7.25,5.61,120\n" });
+    QTest::newRow("a day replaced inside a long history") << Runs { many, middle } << long_ << "Alpha|2001";
+}
+
+void TestArchive::importRules()
+{
+    QFETCH(Runs, runs);
+    QFETCH(QStringList, records);
+    QFETCH(QString, title);
+    QTemporaryDir dir;
+    const QString archive = dir.filePath("a.pwa");
+    for (qsizetype i = 0; i < runs.size(); ++i) {
+        const QString folder = dir.filePath(QString::number(i));
+        QDir().mkpath(folder);
+        for (const auto &[name, bytes] : runs[i])
+            WriteFile(folder + u'/' + name, bytes);
+        const RunResult result = Archive({ "import", archive, folder });
+        QVERIFY2(result.status == 0, qPrintable(result.err));
+    }
+    ArchiveReader reader(archive.toStdString());
+    QString readTitle;
+    QCOMPARE(History(reader, 13, &readTitle), records);
+    QCOMPARE(readTitle, title);
+}
+
+// Bad snapshot files, met through the program: one line on standard error
+// each, the exit status, and the good files still imported.
+void TestArchive::refusedInput_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message"); // in the error line, or in the summary for status 0
+
+    QByteArray binary(4096, '\0');
+    for (int i = 0; i < binary.size(); ++i)
+        binary[i] = char(i * 7);
+    QTest::newRow("not CSV") << "2016-10-12.csv" << QByteArray("Dear diary,\nsunny.\n") << 1
+                             << "not a ranking snapshot: no \"ID\" column in the first line";
+    QTest::newRow("binary") << "2016-10-12.csv" << binary << 1 << "not a CSV text file";
+    QTest::newRow("empty") << "2016-10-12.csv" << QByteArray() << 1 << "empty file";
+    QTest::newRow("header only") << "2016-10-12.csv" << Header << 1 << "no records";
+    QTest::newRow("a column missing") << "2016-10-12.csv"
+                                      << QByteArray("ID,Name,Year,Rank,Average,Bayes average\n1,A,1,1,1,1\n")
+                                      << 1 << "no \"Users rated\" column";
+    QTest::newRow("a line of 10 MB") << "2016-10-12.csv" << QByteArray(10 << 20, 'x') << 1
+                                     << "no \"ID\" column";
+    QTest::newRow("a field of 10 MB: that row skipped")
+        << "2016-10-12.csv" << Header + "14," + QByteArray(10 << 20, 'n') + ",1,1,7,5,9\n" + Alpha << 0
+        << "(1 row skipped)";
+    QTest::newRow("no records, rows that do not read")
+        << "2016-10-12.csv" << Header + "x,A,1,1,1,1,1\n" << 1 << "no records (1 rows do not read)";
+    QTest::newRow("no date in the file name") << "ranks.csv" << Header + Alpha << 1
+                                              << "the file name does not start with a date";
+    QTest::newRow("an impossible date") << "2023-02-29.csv" << Header + Alpha << 1
+                                        << "the file name does not start with a date";
+    QTest::newRow("a folder with no CSV") << "folder/" << QByteArray() << 1 << "no CSV files in the folder";
+    QTest::newRow("an unreadable file") << "2016-10-12.csv@" << QByteArray() << 1 << "cannot read";
+}
+
+void TestArchive::refusedInput()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, status);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    const QString good = dir.filePath("2016-10-11.csv");
+    WriteFile(good, Header + "15,Gamma,1999,1,8,6,500\n");
+    QString path = dir.filePath(name);
+    if (name.endsWith(u'/')) {
+        QDir().mkpath(path);
+        WriteFile(path + "notes.txt", "no snapshots here\n");
+    } else if (name.endsWith(u'@')) { // a link to nothing
+        path.chop(1);
+        QVERIFY(QFile::link(dir.filePath("gone.csv"), path));
+    } else {
+        WriteFile(path, bytes);
+    }
+    const RunResult result = Archive({ "import", dir.filePath("a.pwa"), good, path });
+    QCOMPARE(result.status, status);
+    if (status == 0) {
+        QVERIFY2(result.out.contains(message), qPrintable(result.out));
+        QCOMPARE(result.err, QString());
+    } else {
+        QCOMPARE(result.err.count(u'\n'), 1);
+        QVERIFY2(result.err.startsWith("plotwise-archive: " + QDir::cleanPath(path)), qPrintable(result.err));
+        QVERIFY2(result.err.contains(message), qPrintable(result.err));
+        QVERIFY2(result.out.startsWith("1 snapshot imported, 0 replaced, 1 refused"), qPrintable(result.out));
+    }
+}
+
+// Archives that cannot be used are refused with status 2 and left as they are.
+void TestArchive::refusedArchive_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("a text file") << "text" << "not a plotwise-archive archive (left as it is)";
+    QTest::newRow("another SQLite database") << "sqlite" << "not a plotwise-archive archive";
+    QTest::newRow("a later layout") << "later" << "made by a later plotwise-archive (layout 2";
+    QTest::newRow("a folder") << "folder" << "a.pwa";
+}
+
+void TestArchive::refusedArchive()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    const QString archive = dir.filePath("a.pwa");
+    const QString snapshot = dir.filePath("2016-10-12.csv");
+    WriteFile(snapshot, Header + Alpha);
+    if (kind == u"text") {
+        WriteFile(archive, "my notes\n");
+    } else if (kind == u"folder") {
+        QDir().mkpath(archive);
+    } else if (kind == u"sqlite") {
+        Database db(archive.toStdString(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+        db.Exec("CREATE TABLE notes(text)");
+    } else {
+        QCOMPARE(Archive({ "import", archive, snapshot }).status, 0);
+        Database db(archive.toStdString(), SQLITE_OPEN_READWRITE);
+        db.Exec("PRAGMA user_version = 2");
+    }
+    const QByteArray before = ReadAll(archive);
+    for (const QStringList &args : { QStringList { "import", archive, snapshot },
+             QStringList { "info", archive }, QStringList { "serve", archive, "--port", "0" } }) {
+        const RunResult result = Archive(args);
+        QCOMPARE(result.status, 2);
+        QVERIFY2(result.err.startsWith("plotwise-archive: ") && result.err.contains(message),
+            qPrintable(result.err));
+    }
+    QCOMPARE(ReadAll(archive), before);
+}
+
+// A write that fails half-way (a file size limit stands in for a full disk)
+// rolls the day back: the archive keeps the days it had.
+void TestArchive::fullDiskRollsBack()
+{
+    QTemporaryDir dir;
+    const QString archive = dir.filePath("a.pwa");
+    WriteFile(dir.filePath("2016-10-11.csv"), Header + Alpha);
+    QCOMPARE(Archive({ "import", archive, dir.filePath("2016-10-11.csv") }).status, 0);
+    QByteArray big = Header;
+    for (int id = 1; id <= 20000; ++id)
+        big += QByteArray::number(id) + ",Game number " + QByteArray::number(id) + ",2001,"
+            + QByteArray::number(id) + ",7.25,5.61," + QByteArray::number(id * 3) + '\n';
+    WriteFile(dir.filePath("2016-10-12.csv"), big);
+    RunResult result;
+    {
+        const FileSizeLimit limit(QFileInfo(archive).size() + 65536);
+        result = Archive({ "import", archive, dir.filePath("2016-10-12.csv") });
+    }
+    QCOMPARE(result.status, 2);
+    QVERIFY2(result.err.startsWith("plotwise-archive: " + archive + ": ")
+            && result.err.contains("cannot read or write the archive"),
+        qPrintable(result.err));
+    ArchiveReader reader(archive.toStdString());
+    const ArchiveReader::Info info = reader.ReadInfo();
+    QCOMPARE(info.days, std::vector<int32_t> { 17085 });
+    QCOMPARE(info.records, 1);
+}
+
+void TestArchive::badRequests_data()
+{
+    QTest::addColumn<QByteArray>("target");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("body"); // in the answer
+
+    QTest::newRow("a page") << PageTarget(90, "1") << 200 << QByteArray("<statistics page=\"1\">");
+    QTest::newRow("leading zeros") << QByteArray("/xmlapi/boardgame/00090?historical=1&page=1") << 200
+                                   << QByteArray("objectid=\"90\"");
+    QTest::newRow("an ID too large") << QByteArray("/xmlapi/boardgame/99999999999999999999999?page=1")
+                                     << 404 << QByteArray();
+    QTest::newRow("an unknown game") << PageTarget(91, "1") << 404 << QByteArray();
+    QTest::newRow("an ID that is no number") << QByteArray("/xmlapi/boardgame/9x?page=1") << 400
+                                             << QByteArray();
+    QTest::newRow("page 0") << PageTarget(90, "0") << 400 << QByteArray();
+    QTest::newRow("a negative page") << PageTarget(90, "-1") << 400 << QByteArray();
+    QTest::newRow("no page") << QByteArray("/xmlapi/boardgame/90?historical=1") << 400 << QByteArray();
+    QTest::newRow("a huge page: the end page")
+        << PageTarget(90, "99999999999999999999999") << 200 << QByteArray("</name>\n  </boardgame>");
+    QTest::newRow("a search of 10,000 characters")
+        << "/xmlapi/search?search=" + QByteArray(10000, 'q') << 414 << QByteArray(); // URI too long
+    QTest::newRow("a search in bad UTF-8") << QByteArray("/xmlapi/search?search=%FF%FE%C3") << 200
+                                           << QByteArray("<boardgames>\n</boardgames>");
+    QTest::newRow("bad percent-encoding") << QByteArray("/xmlapi/search?search=%zz%4") << 200
+                                          << QByteArray("<boardgames>");
+    QTest::newRow("a search, case ignored") << QByteArray("/xmlapi/search?search=CAF%C3%89%20%3Ccart")
+                                            << 200 << QByteArray("Caf\xC3\xA9 &lt;Cartographers&gt;");
+    QTest::newRow("a geeklist") << QByteArray("/xmlapi/geeklist/500") << 404 << QByteArray();
+}
+
+void TestArchive::badRequests()
+{
+    QFETCH(QByteArray, target);
+    QFETCH(int, status);
+    QFETCH(QByteArray, body);
+    static QTemporaryDir dir;
+    static const QString archive = dir.filePath("a.pwa");
+    if (!QFileInfo::exists(archive))
+        QCOMPARE(Archive({ "import", archive, generated("small", { "--days", "12", "--games", "40" }) }).status, 0);
+    static ArchiveService service(archive);
+    QVERIFY(service.port() != 0);
+    const Answer answer = Get(service.port(), target);
+    QCOMPARE(answer.status, status);
+    QVERIFY2(answer.body.contains(body), answer.body.left(2000).constData());
+    QVERIFY(service.running());
+}
+
+// Clients that send half a request and wait, or leave mid-request, hold up
+// nobody: a request is answered while they are still connected.
+void TestArchive::slowAndVanishingClientsWaitForNobody()
+{
+    QTemporaryDir dir;
+    const QString archive = dir.filePath("a.pwa");
+    QCOMPARE(Archive({ "import", archive, generated("small", { "--days", "12", "--games", "40" }) }).status, 0);
+    ArchiveService service(archive);
+    QVERIFY(service.port() != 0);
+    std::vector<std::unique_ptr<QTcpSocket>> slow;
+    for (int i = 0; i < 8; ++i) {
+        auto socket = std::make_unique<QTcpSocket>();
+        socket->connectToHost(QHostAddress::LocalHost, service.port());
+        QVERIFY(socket->waitForConnected(5000));
+        socket->write("GET /xmlapi/boardgame/90?histo");
+        QVERIFY(socket->waitForBytesWritten(5000));
+        slow.push_back(std::move(socket));
+    }
+    for (int i = 0; i < 4; ++i) {
+        QTcpSocket leaving;
+        leaving.connectToHost(QHostAddress::LocalHost, service.port());
+        QVERIFY(leaving.waitForConnected(5000));
+        leaving.write(PageTarget(90, "1").prepend("GET ") + " HTTP/1.1\r\nHost: x\r\n\r\n");
+        leaving.waitForBytesWritten(5000);
+        leaving.abort();
+    }
+    QCOMPARE(Get(service.port(), PageTarget(90, "1")).status, 200);
+    for (const auto &socket : slow)
+        QCOMPARE(socket->state(), QAbstractSocket::ConnectedState);
+}
+
+// Generated snapshots, imported and served, charted by Plotwise: its CSV
+// holds exactly the snapshot values for several games and all four nodes.
+void TestArchive::roundTripToPlotwiseCsv()
+{
+    const QString snapshots = generated("small", { "--days", "12", "--games", "40" });
+    QTemporaryDir dir;
+    const QString archive = dir.filePath("a.pwa");
+    QCOMPARE(Archive({ "import", archive, snapshots }).status, 0);
+
+    // What the files say, read as the import rules do: the last file of a day.
+    std::map<int32_t, Snapshot> days;
+    for (const QFileInfo &file : QDir(snapshots).entryInfoList({ "*.csv" }, QDir::Files, QDir::Name)) {
+        std::string bytes = ReadAll(file.filePath()).toStdString();
+        days[*SnapshotDay(file.fileName().toStdString())] = ReadSnapshot(bytes);
+    }
+    const QStringList nodes = { "average", "bayesaverage", "usersrated", "ranks/rank|name=boardgame" };
+    const QList<uint32_t> games = { 20, 64, 90, 139, 718 }; // names that test quoting; a late joiner
+    QStringList expected;
+    QByteArray script;
+    int series = 0;
+    for (const QString &node : nodes) {
+        for (const uint32_t game : games) {
+            script += QByteArray::number(game) + ',' + node.toUtf8() + ",,,,,\n";
+            ++series;
+            for (const auto &[day, snapshot] : days) {
+                for (const SnapshotRow &row : snapshot.rows) {
+                    if (row.game != game)
+                        continue;
+                    const Record &r = row.record;
+                    const std::string value = node == u"average" ? DecimalText(r.average)
+                        : node == u"bayesaverage"                 ? DecimalText(r.bayesAverage)
+                        : node == u"usersrated"                   ? std::to_string(r.usersRated)
+                                                                  : std::to_string(r.rank);
+                    double number = 0;
+                    std::from_chars(value.data(), value.data() + value.size(), number);
+                    expected << QStringLiteral("%1 %2 %3").arg(series).arg(QString::fromStdString(IsoDay(day)))
+                                    .arg(number, 0, 'g', 17);
+                }
+            }
+        }
+    }
+    QVERIFY(expected.size() > 100);
+
+    ArchiveService service(archive);
+    QVERIFY(service.port() != 0);
+    QDir(dir.path()).mkpath("program");
+    const QString program = dir.filePath("program/plotwise");
+    QVERIFY(QFile::copy(qEnvironmentVariable("PLOTWISE"), program));
+    WriteFile(dir.filePath("nodes.txt"), nodes.join(u'\n').toUtf8() + '\n');
+    WriteFile(dir.filePath("s.txt"), script);
+    const RunResult result = Run(program,
+        { "--run", "s.txt", "--csv", "out.csv", "--service",
+            QStringLiteral("http://127.0.0.1:%1").arg(service.port()) },
+        dir.path());
+    QCOMPARE(result.err, QString());
+    QCOMPARE(result.status, 0);
+    QStringList got;
+    const QList<QByteArray> rows = ReadAll(dir.filePath("out.csv")).split('\n');
+    for (const QByteArray &row : rows.mid(1, rows.size() - 2)) {
+        const QList<QByteArray> fields = row.split(',');
+        double number = 0;
+        std::from_chars(fields.last().constData(), fields.last().constData() + fields.last().size(), number);
+        got << QStringLiteral("%1 %2 %3").arg(QString::fromLatin1(fields.first()),
+                   QString::fromLatin1(fields[fields.size() - 2])).arg(number, 0, 'g', 17);
+    }
+    QCOMPARE(got, expected);
+}
+
+// Importing the same snapshots again changes nothing the service shows.
+void TestArchive::reimportChangesNothing()
+{
+    const QString snapshots = generated("small", { "--days", "12", "--games", "40" });
+    QTemporaryDir dir;
+    const QString archive = dir.filePath("a.pwa");
+    const RunResult first = Archive({ "import", archive, snapshots });
+    QCOMPARE(first.status, 0);
+    QVERIFY2(first.out.startsWith("11 snapshots imported, 1 replaced, 0 refused (1 row skipped); "
+                                  "355 records, 40 games, 2016-10-12 to 2016-10-23"),
+        qPrintable(first.out));
+    const auto everything = [&] {
+        ArchiveReader reader(archive.toStdString());
+        QStringList all;
+        for (uint32_t game = 1; game < 1300; ++game) {
+            QString title;
+            const QStringList records = History(reader, game, &title);
+            if (!records.isEmpty())
+                all << title << records;
+        }
+        return all;
+    };
+    const QStringList before = everything();
+    const RunResult again = Archive({ "import", archive, snapshots });
+    QCOMPARE(again.status, 0);
+    QVERIFY2(again.out.startsWith("0 snapshots imported, 12 replaced"), qPrintable(again.out));
+    QCOMPARE(everything(), before);
+}
+
+// An import killed at some point leaves days that are whole: each day's
+// records are all served, and a new import completes the archive.
+void TestArchive::killedImportLeavesWholeDays()
+{
+    const QString snapshots = generated("large", { "--days", "60", "--games", "3000" });
+    QTemporaryDir dir;
+    const QString archive = dir.filePath("a.pwa");
+    QProcess import;
+    import.start(qEnvironmentVariable("PLOTWISE_ARCHIVE"), { "import", archive, snapshots });
+    QVERIFY(import.waitForStarted());
+    const QDeadlineTimer deadline(60000);
+    while (QFileInfo(archive + "-wal").size() < 2000000 && import.state() == QProcess::Running
+        && !deadline.hasExpired())
+        QThread::msleep(2);
+    QVERIFY2(import.state() == QProcess::Running, "the import ended before it could be killed");
+    import.kill();
+    import.waitForFinished();
+
+    size_t days = 0;
+    CheckWholeDays(archive, &days);
+    QVERIFY(!QTest::currentTestFailed() && days < 59);
+    const RunResult again = Archive({ "import", archive, snapshots });
+    QCOMPARE(again.status, 0);
+    CheckWholeDays(archive, &days);
+    QCOMPARE(days, size_t(59));
+}
+
+// A day imported while the service runs is served on the next request.
+void TestArchive::serviceShowsANewDayOnTheNextRequest()
+{
+    QTemporaryDir dir;
+    const QString archive = dir.filePath("a.pwa");
+    WriteFile(dir.filePath("2016-10-12.csv"), Header + Alpha);
+    QCOMPARE(Archive({ "import", archive, dir.filePath("2016-10-12.csv") }).status, 0);
+    ArchiveService service(archive);
+    QCOMPARE(Get(service.port(), PageTarget(13, "1")).body.count("<ratings "), 1);
+    WriteFile(dir.filePath("2016-10-13.csv"), Header + "13,Alpha,2001,2,7.5,5.7,130\n");
+    QCOMPARE(Archive({ "import", archive, dir.filePath("2016-10-13.csv") }).status, 0);
+    const Answer answer = Get(service.port(), PageTarget(13, "1"));
+    QCOMPARE(answer.body.count("<ratings "), 2);
+    QVERIFY(answer.body.contains("<ratings date=\"20161013\">\n        <usersrated>130</usersrated>"));
+}
+
+QTEST_GUILESS_MAIN(TestArchive)
+#include "test_archive.moc"
