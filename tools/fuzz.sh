@@ -43,6 +43,7 @@ for t in "${targets[@]}"; do
     case "$t" in
         markup | preparexml | pagewalk) options+=(-dict=fuzz/xml.dict -max_len=16384) ;;
         inifile) options+=(-dict=fuzz/ini.dict) ;;
+        snapshot) options+=(-dict=fuzz/csv.dict -max_len=4096) ;;
     esac
     log="$build/fuzz-$t.log"
     echo "== fuzz_$t for ${seconds}s"

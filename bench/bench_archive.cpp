@@ -1,0 +1,315 @@
+// Archive benchmark (run by hand): generated daily snapshots imported by
+// plotwise-archive and by the two peers a user would write instead (pandas;
+// Python's csv module with sqlite3), side by side on the same files: time,
+// peak memory, bytes on disk and bytes per record. Then one more day into
+// the archive, and the history-page latency of the service.
+//   bench_archive [--days N] [--games N] [--requests N] [--keep DIR] [--no-peers]
+#include "archive/Sqlite.h"
+
+#include <httplib.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <random>
+#include <spawn.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char **environ;
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+struct Outcome {
+    bool ok = false;
+    double seconds = 0;
+    long peakKiB = 0; // the child's peak resident memory
+    std::string out; // its standard output
+};
+
+// Runs a program to its end, its standard output kept (standard error passes).
+Outcome RunChild(const std::vector<std::string> &args)
+{
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0)
+        return {};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+    std::vector<char *> argv;
+    for (const std::string &a : args)
+        argv.push_back(const_cast<char *>(a.c_str()));
+    argv.push_back(nullptr);
+    const auto start = Clock::now();
+    pid_t pid = 0;
+    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeFds[1]);
+    Outcome outcome;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(pipeFds[0], buffer, sizeof buffer)) > 0)
+        outcome.out.append(buffer, size_t(n));
+    close(pipeFds[0]);
+    if (spawned != 0)
+        return outcome;
+    int status = 0;
+    rusage usage {};
+    wait4(pid, &status, 0, &usage);
+    outcome.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    outcome.peakKiB = usage.ru_maxrss;
+    outcome.ok = WIFEXITED(status) && WEXITSTATUS(status) <= 1;
+    return outcome;
+}
+
+uintmax_t BytesOnDisk(const std::string &path)
+{
+    uintmax_t bytes = 0;
+    for (const char *suffix : { "", "-wal" }) {
+        std::error_code error;
+        const auto size = fs::file_size(path + suffix, error);
+        bytes += error ? 0 : size;
+    }
+    return bytes;
+}
+
+int64_t Count(const std::string &database, const char *sql)
+{
+    Database db(database, SQLITE_OPEN_READONLY);
+    return db.Number(sql);
+}
+
+// Reads every file once, so that every contender finds them in the page cache.
+uintmax_t WarmFiles(const fs::path &folder, size_t *files)
+{
+    uintmax_t bytes = 0;
+    std::vector<char> buffer(1 << 20);
+    for (const auto &entry : fs::directory_iterator(folder)) {
+        std::FILE *file = std::fopen(entry.path().c_str(), "rb");
+        if (!file)
+            continue;
+        while (const size_t n = std::fread(buffer.data(), 1, buffer.size(), file))
+            bytes += n;
+        std::fclose(file);
+        ++*files;
+    }
+    return bytes;
+}
+
+int NumberOption(int argc, char **argv, int &i)
+{
+    int value = 0;
+    const char *text = i + 1 < argc ? argv[++i] : "";
+    const auto [end, ec] = std::from_chars(text, text + std::strlen(text), value);
+    if (ec != std::errc() || *end || value < 1) {
+        std::fprintf(stderr, "bench_archive: %s takes a positive number\n", argv[i - 1]);
+        std::exit(2);
+    }
+    return value;
+}
+
+struct Row {
+    const char *name;
+    Outcome run;
+    uintmax_t bytes = 0;
+    int64_t records = 0;
+};
+
+void PrintRow(const Row &row)
+{
+    std::printf("%-18s %8.2f s %9.1f MB %10.1f MB %8lld %9.2f\n", row.name, row.run.seconds,
+        row.run.peakKiB / 1024.0, double(row.bytes) / 1e6, static_cast<long long>(row.records),
+        row.records ? double(row.bytes) / double(row.records) : 0.0);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    int days = 100, games = 30000, requests = 5000;
+    bool peers = true;
+    std::string keep;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg(argv[i]);
+        if (arg == "--days")
+            days = NumberOption(argc, argv, i);
+        else if (arg == "--games")
+            games = NumberOption(argc, argv, i);
+        else if (arg == "--requests")
+            requests = NumberOption(argc, argv, i);
+        else if (arg == "--no-peers")
+            peers = false;
+        else if (arg == "--keep" && i + 1 < argc)
+            keep = argv[++i];
+        else {
+            std::fprintf(stderr, "usage: bench_archive [--days N] [--games N] [--requests N]"
+                                 " [--keep DIR] [--no-peers]\n");
+            return 2;
+        }
+    }
+    const fs::path work = keep.empty()
+        ? fs::temp_directory_path() / ("bench_archive_" + std::to_string(getpid()))
+        : fs::path(keep);
+    fs::create_directories(work);
+    const fs::path snapshots = work / "snapshots", extra = work / "next-day";
+
+    // days + 1 days generated; the last one is the day added afterwards.
+    if (!fs::exists(snapshots)) {
+        std::printf("generating %d days of %d games in %s ...\n", days + 1, games, snapshots.c_str());
+        std::fflush(stdout);
+        if (!RunChild({ PLOTWISE_SAMPLE_SNAPSHOTS_PATH, "--days", std::to_string(days + 1),
+                 "--games", std::to_string(games), snapshots.string() })
+                 .ok)
+            return 1;
+        std::vector<fs::path> files;
+        for (const auto &entry : fs::directory_iterator(snapshots))
+            files.push_back(entry.path());
+        std::sort(files.begin(), files.end());
+        fs::create_directories(extra);
+        fs::rename(files.back(), extra / files.back().filename());
+    }
+    size_t fileCount = 0;
+    const uintmax_t csvBytes = WarmFiles(snapshots, &fileCount);
+
+    std::vector<Row> rows;
+    const std::string archive = (work / "archive.pwa").string();
+    fs::remove(archive);
+    Row ours { "plotwise-archive", RunChild({ PLOTWISE_ARCHIVE_PATH, "import", archive, snapshots.string() }) };
+    if (!ours.run.ok) {
+        std::fprintf(stderr, "bench_archive: the import failed\n");
+        return 1;
+    }
+    ours.bytes = BytesOnDisk(archive);
+    ours.records = Count(archive, "SELECT sum(records) FROM days");
+    rows.push_back(ours);
+    if (peers) {
+        for (const auto &[name, script] :
+            { std::pair { "pandas peer", "peer_pandas.py" }, std::pair { "csv peer", "peer_csv.py" } }) {
+            const std::string database = (work / (std::string(script) + ".db")).string();
+            fs::remove(database);
+            Row peer { name,
+                RunChild({ "/usr/bin/python3", std::string(PLOTWISE_BENCH_DIR) + "/" + script,
+                    snapshots.string(), database }) };
+            if (!peer.run.ok) {
+                std::fprintf(stderr, "bench_archive: %s failed\n", name);
+                return 1;
+            }
+            peer.bytes = BytesOnDisk(database);
+            peer.records = Count(database, "SELECT count(*) FROM ranks");
+            rows.push_back(peer);
+        }
+    }
+
+    std::printf("\n%zu generated snapshot files of %d days (%d games, rows growing from 3/5 to all"
+                " of them), %.1f MB of CSV, read from the page cache; %lld records\n",
+        fileCount, days, games, double(csvBytes) / 1e6, static_cast<long long>(ours.records));
+    std::printf("import             %10s %12s %13s %8s %9s\n", "time", "peak memory", "on disk",
+        "records", "bytes/rec");
+    for (const Row &row : rows)
+        PrintRow(row);
+    std::printf("plotwise-archive: %s", ours.run.out.c_str());
+    if (peers) {
+        const Row &pandas = rows[1], &csv = rows[2];
+        std::printf("time:   pandas peer / ours %.1fx (goal >= 8x), csv peer / ours %.1fx\n",
+            pandas.run.seconds / ours.run.seconds, csv.run.seconds / ours.run.seconds);
+        std::printf("memory: ours / pandas peer %.3f (goal <= 0.1), ours / csv peer %.3f\n",
+            double(ours.run.peakKiB) / double(pandas.run.peakKiB),
+            double(ours.run.peakKiB) / double(csv.run.peakKiB));
+        std::printf("size:   %.2f bytes per record (goal <= 12); pandas peer / ours %.1fx, csv peer"
+                    " / ours %.1fx\n",
+            double(ours.bytes) / double(ours.records),
+            (double(pandas.bytes) / double(pandas.records)) / (double(ours.bytes) / double(ours.records)),
+            (double(csv.bytes) / double(csv.records)) / (double(ours.bytes) / double(ours.records)));
+    }
+
+    const Outcome next = RunChild({ PLOTWISE_ARCHIVE_PATH, "import", archive, extra.string() });
+    std::printf("one more day into the %d-day archive: %.2f s (goal: a few seconds), peak %.1f MB\n",
+        days, next.seconds, next.peakKiB / 1024.0);
+
+    // History pages from the service over one keep-alive connection: every
+    // page asked once to warm up, then timed at the client (an upper bound
+    // of the time at the service: loopback round trips included).
+    const std::string serveLog = (work / "serve.out").string();
+    pid_t server = 0;
+    {
+        std::vector<std::string> args = { PLOTWISE_ARCHIVE_PATH, "serve", archive, "--port", "0" };
+        std::vector<char *> argv;
+        for (std::string &a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, serveLog.c_str(),
+            O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn(&server, argv[0], &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    int port = 0;
+    for (int i = 0; i < 500 && port == 0; ++i) {
+        usleep(10000);
+        std::FILE *file = std::fopen(serveLog.c_str(), "r");
+        char line[128] = {};
+        if (file && std::fgets(line, sizeof line, file))
+            std::sscanf(line, "listening on 127.0.0.1:%d", &port);
+        if (file)
+            std::fclose(file);
+    }
+    if (port == 0) {
+        std::fprintf(stderr, "bench_archive: the service did not start\n");
+        kill(server, SIGTERM);
+        return 1;
+    }
+    std::vector<int64_t> ids;
+    {
+        Database db(archive, SQLITE_OPEN_READONLY);
+        Statement select(db.handle(), "SELECT game, blocks FROM games ORDER BY random() LIMIT 500");
+        while (select.Step()) {
+            const int64_t pages = select.Int(1) + 1;
+            for (int64_t page = 1; page <= pages && ids.size() < 4000; page += std::max<int64_t>(1, pages / 3))
+                ids.push_back(select.Int(0) * 1000 + page);
+        }
+    }
+    httplib::Client client("127.0.0.1", port);
+    client.set_keep_alive(true);
+    const auto target = [](int64_t key) {
+        return "/xmlapi/boardgame/" + std::to_string(key / 1000) + "?historical=1&page="
+            + std::to_string(key % 1000);
+    };
+    for (const int64_t key : ids)
+        client.Get(target(key).c_str());
+    std::vector<double> micros;
+    std::mt19937 pick(7);
+    int failures = 0;
+    for (int i = 0; i < requests; ++i) {
+        const int64_t key = ids[pick() % ids.size()];
+        const auto start = Clock::now();
+        const auto answer = client.Get(target(key).c_str());
+        micros.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+        failures += !answer || answer->status != 200;
+    }
+    kill(server, SIGTERM);
+    waitpid(server, nullptr, 0);
+    std::sort(micros.begin(), micros.end());
+    const auto at = [&](double q) { return micros[size_t(q * double(micros.size() - 1))] / 1000.0; };
+    std::printf("history page, warm, %d requests on one keep-alive connection (%zu pages of %zu"
+                " games): p50 %.3f ms, p99 %.3f ms, max %.3f ms (goal p99 < 2 ms)%s\n",
+        requests, ids.size(), size_t(500), at(0.5), at(0.99), at(1.0),
+        failures ? " SOME FAILED" : "");
+    if (keep.empty())
+        fs::remove_all(work);
+    return 0;
+}
