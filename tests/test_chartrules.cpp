@@ -1,0 +1,211 @@
+// The chart's arithmetic without a chart: where the date axis puts its ticks,
+// which point the read-out under the mouse finds, and what it says.
+#include "app/CalendarTicks.h"
+#include "app/Readout.h"
+#include "service/u_Function.h"
+
+#include <QtTest>
+#include <vector>
+
+using Dates = QList<QDate>;
+
+namespace {
+
+Dates dates(std::initializer_list<const char *> isoDates)
+{
+    Dates list;
+    for (const char *iso : isoDates)
+        list << QDate::fromString(QLatin1String(iso), Qt::ISODate);
+    return list;
+}
+
+// The tick dates' first, second and last, with their count: enough to show
+// the step and where it is anchored.
+Dates outline(const Dates &ticks)
+{
+    return ticks.size() < 3 ? ticks : Dates{ticks[0], ticks[1], ticks.back()};
+}
+
+} // namespace
+
+class TestChartRules : public QObject
+{
+    Q_OBJECT
+private slots:
+    void ticksFallOnCalendarBoundaries_data();
+    void ticksFallOnCalendarBoundaries();
+    void nearestIndexIsABinarySearch_data();
+    void nearestIndexIsABinarySearch();
+    void choiceKeepsThePointNearestThePointer_data();
+    void choiceKeepsThePointNearestThePointer();
+    void readoutText_data();
+    void readoutText();
+};
+
+void TestChartRules::ticksFallOnCalendarBoundaries_data()
+{
+    QTest::addColumn<QDate>("first");
+    QTest::addColumn<QDate>("last");
+    QTest::addColumn<int>("maxTicks");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<Dates>("expected"); // first, second and last tick
+
+    const auto d = [](int y, int m, int day) { return QDate(y, m, day); };
+    QTest::newRow("ten years: new years' days")
+        << d(2015, 1, 1) << d(2024, 12, 31) << 10 << 10
+        << dates({"2015-01-01", "2016-01-01", "2024-01-01"});
+    QTest::newRow("ten years, narrow: every second year")
+        << d(2014, 3, 5) << d(2024, 12, 31) << 6 << 5
+        << dates({"2016-01-01", "2018-01-01", "2024-01-01"});
+    QTest::newRow("ten years, wide: quarters")
+        << d(2015, 1, 1) << d(2024, 12, 31) << 40 << 40
+        << dates({"2015-01-01", "2015-04-01", "2024-10-01"});
+    QTest::newRow("a century in little room: every 20 years")
+        << d(1900, 6, 1) << d(2000, 6, 1) << 6 << 5
+        << dates({"1920-01-01", "1940-01-01", "2000-01-01"});
+    QTest::newRow("one year: months")
+        << d(2023, 1, 1) << d(2023, 12, 31) << 12 << 12
+        << dates({"2023-01-01", "2023-02-01", "2023-12-01"});
+    QTest::newRow("one year, narrow: quarters")
+        << d(2023, 1, 1) << d(2023, 12, 31) << 8 << 4
+        << dates({"2023-01-01", "2023-04-01", "2023-10-01"});
+    QTest::newRow("one year from mid-month: the next first days")
+        << d(2022, 7, 15) << d(2023, 7, 14) << 12 << 12
+        << dates({"2022-08-01", "2022-09-01", "2023-07-01"});
+    QTest::newRow("three weeks: Mondays")
+        << d(2024, 6, 1) << d(2024, 6, 21) << 10 << 3
+        << dates({"2024-06-03", "2024-06-10", "2024-06-17"});
+    QTest::newRow("three weeks, wide: days")
+        << d(2024, 6, 1) << d(2024, 6, 21) << 21 << 21
+        << dates({"2024-06-01", "2024-06-02", "2024-06-21"});
+    QTest::newRow("a span starting on a Monday keeps it")
+        << d(2024, 6, 3) << d(2024, 6, 23) << 10 << 3
+        << dates({"2024-06-03", "2024-06-10", "2024-06-17"});
+    QTest::newRow("two days") << d(2024, 2, 28) << d(2024, 3, 1) << 10 << 3
+                              << dates({"2024-02-28", "2024-02-29", "2024-03-01"});
+    QTest::newRow("room for none: still one label at most")
+        << d(2024, 6, 1) << d(2024, 6, 21) << 0 << 1 << dates({"2024-06-01"});
+    QTest::newRow("no boundary of a fitting step inside")
+        << d(2024, 6, 4) << d(2024, 6, 8) << 2 << 0 << Dates{};
+    QTest::newRow("reversed span") << d(2024, 6, 8) << d(2024, 6, 4) << 10 << 0 << Dates{};
+    QTest::newRow("invalid dates") << QDate() << QDate() << 10 << 0 << Dates{};
+}
+
+void TestChartRules::ticksFallOnCalendarBoundaries()
+{
+    QFETCH(QDate, first);
+    QFETCH(QDate, last);
+    QFETCH(int, maxTicks);
+    QFETCH(int, count);
+    QFETCH(Dates, expected);
+    const Dates ticks = CalendarTicks(first, last, maxTicks);
+    QCOMPARE(ticks.size(), count);
+    QCOMPARE(outline(ticks), expected);
+}
+
+void TestChartRules::nearestIndexIsABinarySearch_data()
+{
+    QTest::addColumn<std::vector<double>>("xs");
+    QTest::addColumn<double>("x");
+    QTest::addColumn<int>("expected"); // -1: none
+
+    const std::vector<double> xs{10, 20, 30, 30, 50};
+    QTest::newRow("no points") << std::vector<double>{} << 5.0 << -1;
+    QTest::newRow("one point") << std::vector<double>{7} << 100.0 << 0;
+    QTest::newRow("before the first") << xs << -5.0 << 0;
+    QTest::newRow("after the last") << xs << 99.0 << 4;
+    QTest::newRow("exact") << xs << 20.0 << 1;
+    QTest::newRow("nearer the later") << xs << 16.0 << 1;
+    QTest::newRow("nearer the earlier") << xs << 14.0 << 0;
+    QTest::newRow("half-way: the earlier") << xs << 15.0 << 0;
+    QTest::newRow("equal x from below: the first of them") << xs << 29.0 << 2;
+    QTest::newRow("equal x from above: the last of them") << xs << 31.0 << 3;
+    QTest::newRow("past equal x") << xs << 41.0 << 4;
+}
+
+void TestChartRules::nearestIndexIsABinarySearch()
+{
+    QFETCH(std::vector<double>, xs);
+    QFETCH(double, x);
+    QFETCH(int, expected);
+    int probes = 0;
+    const std::optional<std::ptrdiff_t> found
+        = NearestIndex(std::ptrdiff_t(xs.size()), x, [&](std::ptrdiff_t i) {
+              ++probes;
+              return xs[size_t(i)];
+          });
+    QCOMPARE(found ? int(*found) : -1, expected);
+    QVERIFY(probes <= 6); // log2(5) rounded up, plus the neighbours compared
+
+    // A daily series of 5,500 points: a dozen looks, not thousands.
+    std::vector<double> days(5500);
+    for (size_t i = 0; i < days.size(); ++i)
+        days[i] = double(i);
+    probes = 0;
+    const auto day = NearestIndex(5500, 4321.4, [&](std::ptrdiff_t i) {
+        ++probes;
+        return days[size_t(i)];
+    });
+    QCOMPARE(day, std::optional<std::ptrdiff_t>(4321));
+    QVERIFY2(probes <= 16, qPrintable(QString::number(probes)));
+}
+
+void TestChartRules::choiceKeepsThePointNearestThePointer_data()
+{
+    // Offers as (series, x, y) in pixels; the pointer at (100, 100), reach 6.
+    QTest::addColumn<QList<QPointF>>("offers"); // series i offers offers[i]
+    QTest::addColumn<int>("expected");          // -1: nothing shown
+
+    QTest::newRow("none offered") << QList<QPointF>{} << -1;
+    QTest::newRow("out of reach along the axis") << QList<QPointF>{{107, 100}} << -1;
+    QTest::newRow("at the edge of reach") << QList<QPointF>{{94, 300}} << 0;
+    QTest::newRow("far across the axis still shows") << QList<QPointF>{{100, 900}} << 0;
+    QTest::newRow("the nearer across the axis")
+        << QList<QPointF>{{100, 140}, {104, 90}, {100, 70}} << 1;
+    QTest::newRow("equal across: the nearer along")
+        << QList<QPointF>{{105, 120}, {101, 80}} << 1;
+    QTest::newRow("equal: the first offered") << QList<QPointF>{{101, 110}, {99, 90}} << 0;
+    QTest::newRow("the near one out of reach") << QList<QPointF>{{110, 100}, {100, 200}} << 1;
+}
+
+void TestChartRules::choiceKeepsThePointNearestThePointer()
+{
+    QFETCH(QList<QPointF>, offers);
+    QFETCH(int, expected);
+    ReadoutChoice choice(QPointF(100, 100), 6);
+    for (int i = 0; i < offers.size(); ++i)
+        choice.offer(i, 10 * i, offers[i]);
+    QCOMPARE(choice.hit() ? choice.hit()->series : -1, expected);
+    if (choice.hit()) {
+        QCOMPARE(choice.hit()->point, std::ptrdiff_t(10 * expected));
+        QCOMPARE(choice.hit()->at, offers[expected]);
+    }
+}
+
+void TestChartRules::readoutText_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("a rank: a whole number") << 143.0 << "143";
+    QTest::newRow("a rating: its decimals") << 7.12345 << "7.12345";
+    QTest::newRow("a rating with one decimal") << 6.5 << "6.5";
+    QTest::newRow("a delta: no binary tail") << (7.2 - 7.1) << "0.1";
+    QTest::newRow("a negative delta") << -12.0 << "-12";
+    QTest::newRow("a large count") << 123456789.0 << "123456789";
+}
+
+void TestChartRules::readoutText()
+{
+    QFETCH(double, value);
+    QFETCH(QString, shown);
+    // Whatever the user's decimal separator.
+    QLocale::setDefault(QLocale(QLocale::German));
+    const int day = int(DateToDays(QDate(2018, 5, 14)));
+    QCOMPARE(ReadoutText(QStringLiteral("A & B"), day, value),
+             QStringLiteral("A & B\n14/05/2018   ") + shown);
+    QLocale::setDefault(QLocale::c());
+}
+
+QTEST_GUILESS_MAIN(TestChartRules)
+#include "test_chartrules.moc"
