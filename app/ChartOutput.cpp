@@ -102,6 +102,14 @@ void WriteChartCsv(const PlotChart &chart, const QString &path)
     writeOrThrow(path, csv);
 }
 
+QImage ChartImage(PlotChart &chart, QSize size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    QPainter painter(&image);
+    renderChart(chart, painter, QRectF(QPointF(0, 0), size), size);
+    return image;
+}
+
 void WriteChartImage(PlotChart &chart, const QString &path, QSize size)
 {
     WriteChartImage(chart, path, size, ImageFormatOf(path));
@@ -129,11 +137,7 @@ void WriteChartImage(PlotChart &chart, const QString &path, QSize size, ImageFor
         QPainter painter(&svg);
         renderChart(chart, painter, target, size, true);
     } else {
-        QImage image(size, QImage::Format_RGB32);
-        {
-            QPainter painter(&image);
-            renderChart(chart, painter, target, size);
-        }
+        const QImage image = ChartImage(chart, size);
         if (!image.save(&file, bitmapFormat(format)))
             cannotCreate(path, QStringLiteral("The image could not be encoded."));
     }

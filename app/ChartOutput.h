@@ -6,6 +6,7 @@
 
 #include "app/CommandLine.h"
 
+#include <QImage>
 #include <QSize>
 #include <QString>
 
@@ -17,5 +18,8 @@ void WriteChartCsv(const PlotChart &chart, const QString &path);
 // The format follows the extension (see ImageFormatOf); PDF and SVG are
 // vector output of size points or pixels.
 void WriteChartImage(PlotChart &chart, const QString &path, QSize size);
+// The chart drawn at size on white, as a saved bitmap holds it.
+[[nodiscard]] QImage ChartImage(PlotChart &chart, QSize size);
+
 // The same in the given format, whatever the extension; Unknown is a BMP.
 void WriteChartImage(PlotChart &chart, const QString &path, QSize size, ImageFormat format);

@@ -1,16 +1,20 @@
 #include "app/PlotChart.h"
 
+#include "app/CalendarTicks.h"
 #include "app/ChartOutput.h"
 #include "plot/LineThinning.h"
 #include "service/PlotwiseError.h"
 
+#include <QCategoryAxis>
 #include <QChart>
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QDateTimeAxis>
+#include <QKeyEvent>
 #include <QLegend>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QLogValueAxis>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPrinter>
@@ -37,6 +41,13 @@ static constexpr int DefaultValueTicks = 5;
 
 // A dragged rectangle smaller than this is a click, not a zoom.
 static constexpr int MinZoomDrag = 4;
+
+// Date labels stand turned on end; this much plot width per label keeps them
+// apart and readable.
+static constexpr int PixelsPerDateTick = 40;
+
+// A hidden series' legend entry.
+static const QColor HiddenGrey(170, 170, 170);
 
 QColor ColorFromValue(ColorValue value)
 {
@@ -96,6 +107,16 @@ void PlotSeries::addPoint(int day, double y)
         m_chart->scheduleUpdate();
 }
 
+void PlotSeries::setShown(bool shown)
+{
+    if (m_shown == shown)
+        return;
+    m_shown = shown;
+    applyStyle();
+    if (m_chart)
+        m_chart->m_readout.clear();
+}
+
 void PlotSeries::applyStyle()
 {
     if (!m_line)
@@ -106,6 +127,15 @@ void PlotSeries::applyStyle()
     m_line->setPen(pen);
     m_line->setPointLabelsFormat(QStringLiteral("@yPoint"));
     m_line->setPointLabelsVisible(m_marksVisible);
+    // Hiding a line hides its legend entry too; the entry stays, greyed, so
+    // that a click shows the line again.
+    m_line->setVisible(m_shown);
+    for (QLegendMarker *marker : m_chart->chart()->legend()->markers(m_line)) {
+        marker->setVisible(true);
+        marker->setLabelBrush(m_shown ? QBrush(Qt::black) : QBrush(HiddenGrey));
+        marker->setBrush(m_shown ? m_color : HiddenGrey);
+        marker->setPen(m_shown ? QPen(m_color) : QPen(HiddenGrey));
+    }
 }
 
 // --- PlotChart ----------------------------------------------------------
@@ -167,11 +197,15 @@ PlotChart::PlotChart(QWidget *parent) : QChartView(new QChart, parent)
     c->setBackgroundRoundness(0);
     c->setPlotAreaBackgroundVisible(false);
     c->setAnimationOptions(QChart::NoAnimation);
-    c->legend()->setAlignment(Qt::AlignRight);
+    // Below the plot, the plot keeps the chart's width; names too long for
+    // the row are shortened, with the whole name as the entry's tooltip.
+    c->legend()->setAlignment(Qt::AlignBottom);
+    c->legend()->setShowToolTips(true);
     c->legend()->setVisible(true);
 
-    m_axisX = new QDateTimeAxis;
-    m_axisX->setFormat(QStringLiteral("dd/MM/yyyy"));
+    // Ticks at chosen dates, labelled "dd/MM/yyyy" (see updateDateTicks).
+    m_axisX = new QCategoryAxis;
+    m_axisX->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     c->addAxis(m_axisX, Qt::AlignBottom);
     for (VertAxis axis : {VertAxis::Left, VertAxis::Right}) {
         m_axisY[axisIndex(axis)] = makeVerticalAxis(false, false);
@@ -184,8 +218,15 @@ PlotChart::PlotChart(QWidget *parent) : QChartView(new QChart, parent)
     setRenderHint(QPainter::Antialiasing);
     m_band = new QRubberBand(QRubberBand::Rectangle, viewport());
     m_band->hide();
+    viewport()->setMouseTracking(true);
+    m_menu = new QMenu(this);
+    m_menu->setObjectName(QStringLiteral("mnuChart"));
+    QAction *copy = m_menu->addAction(QStringLiteral("Copy"));
+    copy->setObjectName(QStringLiteral("actCopy"));
+    copy->setShortcut(QKeySequence::Copy);
+    connect(copy, &QAction::triggered, this, &PlotChart::copyRequested);
 
-    connect(m_axisX, &QDateTimeAxis::rangeChanged, this, &PlotChart::bottomRangeChanged);
+    connect(m_axisX, &QValueAxis::rangeChanged, this, &PlotChart::bottomRangeChanged);
     connect(c, &QChart::plotAreaChanged, this, [this] {
         if (!m_filling)
             scheduleFill();
@@ -280,6 +321,21 @@ void PlotChart::setAxisLogarithmic(VertAxis axis, bool logarithmic)
     scheduleUpdate();
 }
 
+QDateTime PlotChart::bottomMin() const
+{
+    return QDateTime::fromMSecsSinceEpoch(qint64(std::llround(m_axisX->min())));
+}
+
+QDateTime PlotChart::bottomMax() const
+{
+    return QDateTime::fromMSecsSinceEpoch(qint64(std::llround(m_axisX->max())));
+}
+
+bool PlotChart::drawsValue(VertAxis axis, double y) const
+{
+    return drawable(y, m_logarithmic[axisIndex(axis)]);
+}
+
 bool PlotChart::axisInverted(VertAxis axis) const
 {
     return m_inverted[axisIndex(axis)];
@@ -324,6 +380,8 @@ void PlotChart::attachSeries(PlotSeries *series)
     m_series << series;
     chart()->addSeries(series->m_line);
     series->applyStyle(); // after addSeries, which gives the series the theme's look
+    for (QLegendMarker *marker : chart()->legend()->markers(series->m_line))
+        connect(marker, &QLegendMarker::clicked, series, [series] { series->setShown(!series->shown()); });
     series->m_line->attachAxis(m_axisX);
     series->m_line->attachAxis(m_axisY[axisIndex(series->m_axis)]);
     scheduleUpdate(); // its points follow once the axes have their new scales
@@ -354,15 +412,14 @@ void PlotChart::fillLine(PlotSeries *series)
     }
     // Marks show the value of every point: all of them are drawn then.
     if (!series->m_marksVisible)
-        ThinToColumns(points, double(m_axisX->min().toMSecsSinceEpoch()), columnWidth());
+        ThinToColumns(points, m_axisX->min(), columnWidth());
     series->m_line->replace(points);
 }
 
 double PlotChart::columnWidth() const
 {
     const double columns = chart()->plotArea().width() * m_detail * devicePixelRatioF();
-    const double span
-        = double(m_axisX->max().toMSecsSinceEpoch() - m_axisX->min().toMSecsSinceEpoch());
+    const double span = m_axisX->max() - m_axisX->min();
     return columns >= 1 && span > 0 ? span / columns : 0;
 }
 
@@ -419,6 +476,7 @@ void PlotChart::applyPendingChanges()
 void PlotChart::hold()
 {
     ++m_holdDepth;
+    m_readout.clear();
 }
 
 void PlotChart::release()
@@ -445,9 +503,12 @@ void PlotChart::flush()
     // Charts lays the chart out: that is done first, so the lines are thinned
     // for the plot area they are drawn in, and once.
     layOutChart();
+    if (updateDateTicks())
+        layOutChart(); // the labels' room below the plot may have changed
     for (PlotSeries *series : std::as_const(m_series))
         fillLine(series);
     m_filling = false;
+    m_readout.clear(); // the points under the pointer may have moved
 }
 
 void PlotChart::layOutChart()
@@ -466,6 +527,11 @@ void PlotChart::paintEvent(QPaintEvent *event)
 {
     QChartView::paintEvent(event);
     m_drawn = true;
+    // Over the view only: images of the chart are made from its scene.
+    if (m_readout.visible()) {
+        QPainter painter(viewport());
+        m_readout.paint(painter);
+    }
 }
 
 // Every axis scales to the points it draws: the date axis to the first and
@@ -499,17 +565,7 @@ void PlotChart::rescale()
             --firstDay;
             ++lastDay;
         }
-        m_axisX->setRange(QDateTime::fromMSecsSinceEpoch(midnight(firstDay)),
-                          QDateTime::fromMSecsSinceEpoch(midnight(lastDay)));
-        m_daySpan = lastDay - firstDay;
-        updateDateTicks();
-        // Qt Charts does not lay the date axis out again when only its range
-        // changes: on a chart that was shown before it had series, the date
-        // labels and grid stay missing until a resize. A change of the tick
-        // count makes it lay the axis out, so the count is stepped and set back.
-        const int ticks = m_axisX->tickCount();
-        m_axisX->setTickCount(ticks + 1);
-        m_axisX->setTickCount(ticks);
+        m_axisX->setRange(double(midnight(firstDay)), double(midnight(lastDay)));
     }
     for (int i = 0; i < 2; ++i) {
         if (!anyValue[i])
@@ -537,11 +593,28 @@ void PlotChart::rescale()
     m_axisY[0]->setVisible(used[0] || !used[1]);
 }
 
-// About one date label per 80 pixels, but never closer than a day apart:
-// the labels show whole days.
-void PlotChart::updateDateTicks()
+bool PlotChart::updateDateTicks()
 {
-    m_axisX->setTickCount(std::clamp(width() / 80, 2, m_daySpan + 1));
+    // The days whose midnights lie in the range shown.
+    const double from = m_axisX->min();
+    const double to = m_axisX->max();
+    QDate first = QDateTime::fromMSecsSinceEpoch(qint64(std::ceil(from))).date();
+    if (first.isValid() && double(midnight(int(DateToDays(first)))) < from)
+        first = first.addDays(1);
+    const QDate last = QDateTime::fromMSecsSinceEpoch(qint64(std::floor(to))).date();
+    const int room = int(chart()->plotArea().width()) / PixelsPerDateTick;
+    QList<QDate> dates = CalendarTicks(first, last, room);
+    if (dates == m_tickDates)
+        return false;
+    m_tickDates = std::move(dates);
+    for (const QString &label : m_axisX->categoriesLabels())
+        m_axisX->remove(label);
+    m_axisX->setStartValue(from);
+    for (const QDate &date : std::as_const(m_tickDates)) {
+        m_axisX->append(date.toString(QStringLiteral("dd/MM/yyyy")),
+                        double(midnight(int(DateToDays(date)))));
+    }
+    return true;
 }
 
 void PlotChart::setLegendVisible(bool visible)
@@ -564,6 +637,7 @@ void PlotChart::clearSeriesList()
     }
     m_series.clear();
     m_midnights.clear(); // a time zone changed since is taken from here on
+    m_tickDates.clear();
     tzset();
     scheduleUpdate();
 }
@@ -629,16 +703,30 @@ void PlotChart::resizeEvent(QResizeEvent *event)
 {
     // Margins in percent of the chart's size: top 1, left 1, right 0, bottom 0.
     chart()->setMargins(QMargins(width() / 100, height() / 100, 0, 0));
-    updateDateTicks();
     QChartView::resizeEvent(event);
 }
 
 // The mouse: dragging a rectangle with the left button towards the lower
 // right zooms into it (animated); dragging towards the upper left undoes the
-// zoom; dragging with the right button scrolls.
+// zoom; dragging with the right button scrolls, and a right click without a
+// drag opens the menu. A click on a legend entry goes to the legend, which
+// hides or shows the entry's series. Between drags, the read-out follows the
+// pointer.
+bool PlotChart::onLegend(QPoint pos) const
+{
+    const QLegend *legend = chart()->legend();
+    return legend->isVisible() && legend->sceneBoundingRect().contains(mapToScene(pos));
+}
+
 void PlotChart::mousePressEvent(QMouseEvent *event)
 {
     const QPoint pos = event->position().toPoint();
+    m_readout.clear();
+    if (event->button() == Qt::LeftButton && onLegend(pos)) {
+        m_legendPress = true;
+        QChartView::mousePressEvent(event);
+        return;
+    }
     if (event->button() == Qt::LeftButton) {
         m_zooming = true;
         m_pressPos = pos;
@@ -646,6 +734,7 @@ void PlotChart::mousePressEvent(QMouseEvent *event)
         m_band->show();
     } else if (event->button() == Qt::RightButton) {
         m_scrolling = true;
+        m_pressPos = pos;
         m_lastScrollPos = pos;
     } else {
         QChartView::mousePressEvent(event);
@@ -664,13 +753,21 @@ void PlotChart::mouseMoveEvent(QMouseEvent *event)
         chart()->scroll(-delta.x(), delta.y());
         m_lastScrollPos = pos;
     }
-    if (!m_zooming && !m_scrolling)
+    if (!m_zooming && !m_scrolling) {
+        if (m_holdDepth == 0 && !m_legendPress)
+            m_readout.track(pos);
         QChartView::mouseMoveEvent(event);
+    }
 }
 
 void PlotChart::mouseReleaseEvent(QMouseEvent *event)
 {
     const QPoint pos = event->position().toPoint();
+    if (event->button() == Qt::LeftButton && m_legendPress) {
+        m_legendPress = false;
+        QChartView::mouseReleaseEvent(event);
+        return;
+    }
     if (event->button() == Qt::LeftButton && m_zooming) {
         m_zooming = false;
         m_band->hide();
@@ -685,9 +782,27 @@ void PlotChart::mouseReleaseEvent(QMouseEvent *event)
         }
     } else if (event->button() == Qt::RightButton && m_scrolling) {
         m_scrolling = false;
+        if ((pos - m_pressPos).manhattanLength() < MinZoomDrag)
+            m_menu->popup(event->globalPosition().toPoint());
     } else {
         QChartView::mouseReleaseEvent(event);
         return;
     }
     event->accept();
+}
+
+void PlotChart::leaveEvent(QEvent *event)
+{
+    m_readout.clear();
+    QChartView::leaveEvent(event);
+}
+
+void PlotChart::keyPressEvent(QKeyEvent *event)
+{
+    if (event->matches(QKeySequence::Copy)) {
+        emit copyRequested();
+        event->accept();
+        return;
+    }
+    QChartView::keyPressEvent(event);
 }

@@ -5,10 +5,12 @@
 // a dense line only what its pixel columns can show.
 #pragma once
 
+#include "app/HoverReadout.h"
 #include "service/u_Function.h"
 
 #include <QChartView>
 #include <QColor>
+#include <QDateTime>
 #include <QHash>
 #include <QObject>
 #include <QPoint>
@@ -16,8 +18,9 @@
 #include <vector>
 
 class QAbstractAxis;
-class QDateTimeAxis;
+class QCategoryAxis;
 class QLineSeries;
+class QMenu;
 class QPrinter;
 class QRubberBand;
 class PlotChart;
@@ -61,6 +64,11 @@ public:
     [[nodiscard]] QColor color() const { return m_color; }
     [[nodiscard]] bool colorSet() const { return m_colorSet; }
 
+    // A hidden series stays on the chart (its legend entry greyed, its points
+    // in the CSV and its line in Info) but is not drawn.
+    void setShown(bool shown);
+    [[nodiscard]] bool shown() const { return m_shown; }
+
     // The Qt series drawing it while it is on a chart, else null.
     [[nodiscard]] QLineSeries *lineSeries() const { return m_line; }
 
@@ -76,6 +84,7 @@ private:
     std::vector<ChartPoint> m_points;
     QColor m_color;
     bool m_colorSet = false;
+    bool m_shown = true;
     PlotChart *m_chart = nullptr;  // while on the chart
     QLineSeries *m_line = nullptr; // while on the chart; owned by the chart
 };
@@ -100,7 +109,13 @@ public:
     [[nodiscard]] bool axisInverted(VertAxis axis) const;
     [[nodiscard]] bool axisLogarithmic(VertAxis axis) const;
     [[nodiscard]] QAbstractAxis *verticalAxis(VertAxis axis) const;
-    [[nodiscard]] QDateTimeAxis *bottomAxis() const { return m_axisX; }
+    // The date axis: x values are milliseconds since the epoch (DayToMSecs).
+    [[nodiscard]] QCategoryAxis *bottomAxis() const { return m_axisX; }
+    // The moments at the date axis' ends.
+    [[nodiscard]] QDateTime bottomMin() const;
+    [[nodiscard]] QDateTime bottomMax() const;
+    // The dates of the date axis' ticks, from the left.
+    [[nodiscard]] QList<QDate> tickDates() const { return m_tickDates; }
 
     // Appends the series to the chart; a series whose colour was never set
     // gets the first palette colour no other series on it uses. Its points
@@ -145,6 +160,21 @@ public:
 
     // The x value the chart draws for a day: local midnight of that day.
     [[nodiscard]] static qint64 DayToMSecs(int day);
+    // DayToMSecs, remembered per day.
+    [[nodiscard]] qint64 midnight(int day);
+    // Whether a value on that axis is drawn (a logarithmic one draws only
+    // values above zero).
+    [[nodiscard]] bool drawsValue(VertAxis axis, double y) const;
+
+    // The read-out under the mouse; never part of a saved or printed chart.
+    [[nodiscard]] const HoverReadout &readout() const { return m_readout; }
+    // The right-click menu: "Copy".
+    [[nodiscard]] QMenu *contextMenu() const { return m_menu; }
+
+signals:
+    // Ctrl+C, or Copy in the right-click menu: the chart's image is wanted
+    // on the clipboard.
+    void copyRequested();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -152,6 +182,8 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     friend class PlotSeries;
@@ -175,9 +207,10 @@ private:
     // The same, then the scene's pending updates, which draw the view.
     void layOutNow();
     void rescale();
-    void updateDateTicks();
-    // DayToMSecs, remembered per day.
-    [[nodiscard]] qint64 midnight(int day);
+    // Puts the date axis' ticks on calendar boundaries for the range shown
+    // at the plot area's width; true when they changed.
+    bool updateDateTicks();
+    [[nodiscard]] bool onLegend(QPoint pos) const;
     [[nodiscard]] QColor unusedPaletteColor(const PlotSeries *series) const;
     [[nodiscard]] int axisIndex(VertAxis axis) const { return axis == VertAxis::Left ? 0 : 1; }
 
@@ -188,11 +221,11 @@ private:
     double m_detail = 1; // pixel columns per pixel
     bool m_drawn = false; // the view was drawn since repaintNow() last asked
     int m_holdDepth = 0;
-    QDateTimeAxis *m_axisX = nullptr;
+    QCategoryAxis *m_axisX = nullptr;
+    QList<QDate> m_tickDates;
     QAbstractAxis *m_axisY[2] = {nullptr, nullptr};
     bool m_inverted[2] = {false, false};
     bool m_logarithmic[2] = {false, false};
-    int m_daySpan = 4; // days from the first to the last point drawn
     QHash<int, qint64> m_midnights;
     // Zoom rectangle and scrolling with the mouse.
     QRubberBand *m_band = nullptr;
@@ -200,4 +233,7 @@ private:
     QPoint m_lastScrollPos;
     bool m_zooming = false;
     bool m_scrolling = false;
+    bool m_legendPress = false; // a press on the legend goes to its entries
+    HoverReadout m_readout{*this};
+    QMenu *m_menu = nullptr;
 };

@@ -1,10 +1,14 @@
 // Graph and cache commands of the main window: Clear graph, Save graph,
-// Print graph, Clear cache.
+// Print graph, Clear cache, and Copy from the chart.
 #include "app/u_frmMain.h"
 
 #include "app/CacheClearing.h"
+#include "app/ChartOutput.h"
 #include "app/PlotChart.h"
 #include "service/CachePaths.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
 
 void TfrmMain::btnClearGraphClick()
 {
@@ -23,6 +27,14 @@ void TfrmMain::btnSaveClick()
         return;
     sdlMain.selectedFile = fileName;
     chaMain->saveToBitmap(fileName);
+}
+
+void TfrmMain::chaMainCopy()
+{
+    // Like Save graph, refused while a Load draws the chart.
+    if (IsBusy())
+        return;
+    QGuiApplication::clipboard()->setImage(ChartImage(*chaMain, chaMain->size()));
 }
 
 void TfrmMain::btnPrintClick()

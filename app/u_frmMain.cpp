@@ -184,6 +184,8 @@ void TfrmMain::connectHandlers()
     onClick(btnScript, &TfrmMain::btnScriptClick);
     onClick(btnInfo, &TfrmMain::btnInfoClick);
     onClick(btnClose, &TfrmMain::btnCloseClick);
+    connect(chaMain, &PlotChart::copyRequested, this,
+            Guarded(m_context.dialogs, this, [this] { chaMainCopy(); }));
 }
 
 void TfrmMain::FormCreate()

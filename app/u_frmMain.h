@@ -111,6 +111,7 @@ public:
     void btnClearGraphClick();
     void btnSaveClick();
     void btnPrintClick();
+    void chaMainCopy();
     void btnClearDataClick();
     void btnScriptClick();
     void btnGeeklistClick();

@@ -1,0 +1,218 @@
+// Reading the chart in the main window, driven with the mouse and keys after
+// a Load of sample data: the read-out under the pointer, the date ticks of
+// three spans, a legend click hiding a series, and Copy.
+#include "app/ChartOutput.h"
+#include "app/PlotChart.h"
+#include "service/u_Function.h"
+#include "support/MainWindowFixture.h"
+#include "support/SampleService.h"
+
+#include <QCategoryAxis>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLegend>
+#include <QLineSeries>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QtTest>
+
+namespace {
+
+// The first pixel of the colour inside area of the view's picture.
+std::optional<QPoint> findColor(const QImage &picture, const QRect &area, const QColor &color)
+{
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (picture.pixelColor(x, y) == color)
+                return QPoint(x, y);
+    return std::nullopt;
+}
+
+bool containsColor(const QImage &image, const QRect &area, const QColor &color)
+{
+    return findColor(image, area, color).has_value();
+}
+
+} // namespace
+
+class TestChartWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanup();
+    void readoutShowsThePointUnderThePointer();
+    void ticksFallOnCalendarBoundaries_data();
+    void ticksFallOnCalendarBoundaries();
+    void legendClickHidesASeries();
+    void copyPutsTheChartOnTheClipboard();
+
+private:
+    // Loads the games' "average" over the whole history, or from..to, in a
+    // window wide enough for 18 date labels.
+    TfrmMain &load(const QString &games, QDate from = {}, QDate to = {}, int width = 1000);
+    // Where the chart draws the day, in viewport pixels, at the plot's middle height.
+    QPoint pixelOf(int day) const;
+
+    std::unique_ptr<SampleService> m_service;
+    std::unique_ptr<MainWindowFixture> m_window;
+};
+
+void TestChartWindow::initTestCase()
+{
+    // Ten years of daily ratings, 01/01/2015 to 31/12/2024.
+    SampleService::Options options;
+    options.dataArgs = {QStringLiteral("--games"), QStringLiteral("4"), QStringLiteral("--pages"),
+                        QStringLiteral("1"), QStringLiteral("--records"), QStringLiteral("3653")};
+    m_service = std::make_unique<SampleService>(options);
+    QVERIFY2(m_service->start(), qPrintable(m_service->errorString()));
+}
+
+void TestChartWindow::cleanup()
+{
+    m_window.reset();
+}
+
+TfrmMain &TestChartWindow::load(const QString &games, QDate from, QDate to, int width)
+{
+    MainWindowFixture::Setup setup;
+    setup.nodes = QByteArrayLiteral("average\n");
+    setup.serviceOverride = m_service->baseUrl();
+    m_window = std::make_unique<MainWindowFixture>(setup);
+    TfrmMain &w = m_window->window();
+    w.resize(width, w.height());
+    w.cboRank->setCurrentIndex(0);
+    w.edtGame->setPlainText(games);
+    w.SetUseDateRange(from.isValid());
+    w.dtpDate1->setDate(from);
+    w.dtpDate2->setDate(to);
+    QTest::mouseClick(w.btnLoad, Qt::LeftButton);
+    w.chaMain->repaintNow();
+    return w;
+}
+
+QPoint TestChartWindow::pixelOf(int day) const
+{
+    const PlotChart &chart = *m_window->window().chaMain;
+    const QRectF area = chart.chart()->plotArea();
+    const double from = double(chart.bottomMin().toMSecsSinceEpoch());
+    const double to = double(chart.bottomMax().toMSecsSinceEpoch());
+    const double x = area.left() + (double(PlotChart::DayToMSecs(day)) - from) / (to - from) * area.width();
+    return chart.mapFromScene(chart.chart()->mapToScene(QPointF(x, area.center().y())));
+}
+
+void TestChartWindow::readoutShowsThePointUnderThePointer()
+{
+    TfrmMain &w = load(QStringLiteral("1001"), QDate(2024, 6, 1), QDate(2024, 6, 21));
+    QWidget *view = w.chaMain->viewport();
+    const QImage before = ChartImage(*w.chaMain, w.chaMain->size());
+
+    // The sample data's rating of game 1001 on 10 June 2024 is 7.37292.
+    QTest::mouseMove(view, pixelOf(int(DateToDays(QDate(2024, 6, 10)))) + QPoint(2, 0));
+    QVERIFY(w.chaMain->readout().visible());
+    QCOMPARE(w.chaMain->readout().text(),
+             QStringLiteral("Harbour & Hinterland\n10/06/2024   7.37292"));
+    // It is drawn over the view only: the chart's image stays as it was.
+    QCOMPARE(ChartImage(*w.chaMain, w.chaMain->size()), before);
+
+    // Off the plot area, it goes.
+    QTest::mouseMove(view, QPoint(2, 2));
+    QVERIFY(!w.chaMain->readout().visible());
+}
+
+void TestChartWindow::ticksFallOnCalendarBoundaries_data()
+{
+    QTest::addColumn<QDate>("from"); // invalid: the whole history
+    QTest::addColumn<QDate>("to");
+    QTest::addColumn<QStringList>("labels");
+
+    QTest::newRow("ten years: new years' days")
+        << QDate() << QDate()
+        << QStringList{"01/01/2015", "01/01/2016", "01/01/2017", "01/01/2018", "01/01/2019",
+                       "01/01/2020", "01/01/2021", "01/01/2022", "01/01/2023", "01/01/2024"};
+    QTest::newRow("one year: months")
+        << QDate(2023, 1, 1) << QDate(2023, 12, 31)
+        << QStringList{"01/01/2023", "01/02/2023", "01/03/2023", "01/04/2023",
+                       "01/05/2023", "01/06/2023", "01/07/2023", "01/08/2023",
+                       "01/09/2023", "01/10/2023", "01/11/2023", "01/12/2023"};
+    QTest::newRow("three weeks: Mondays")
+        << QDate(2024, 6, 1) << QDate(2024, 6, 21)
+        << QStringList{"03/06/2024", "10/06/2024", "17/06/2024"};
+}
+
+void TestChartWindow::ticksFallOnCalendarBoundaries()
+{
+    QFETCH(QDate, from);
+    QFETCH(QDate, to);
+    QFETCH(QStringList, labels);
+    TfrmMain &w = load(QStringLiteral("1001"), from, to);
+    QCOMPARE(w.chaMain->bottomAxis()->categoriesLabels(), labels);
+}
+
+void TestChartWindow::legendClickHidesASeries()
+{
+    // Four games in a window of the layout's size: the legend leaves the
+    // plot at least 70% of the chart's width.
+    TfrmMain &w = load(QStringLiteral("1001, 1002, 1003, 1004"), {}, {}, 650);
+    PlotChart &chart = *w.chaMain;
+    QCOMPARE(w.width(), 650);
+    QVERIFY(chart.legendVisible());
+    QVERIFY(chart.chart()->plotArea().width() >= 0.7 * chart.width());
+    PlotSeries *second = chart.series().at(1);
+    const QColor firstColor = chart.series().at(0)->color();
+    const QColor secondColor = second->color();
+
+    // A click on the second entry's coloured mark.
+    const QRect legend = chart.mapFromScene(chart.chart()->legend()->sceneBoundingRect()).boundingRect();
+    const std::optional<QPoint> mark = findColor(chart.viewport()->grab().toImage(), legend, secondColor);
+    QVERIFY(mark);
+    QTest::mouseClick(chart.viewport(), Qt::LeftButton, {}, *mark);
+    QVERIFY(!second->shown());
+    QVERIFY(!second->lineSeries()->isVisible());
+    QCOMPARE(chart.seriesCount(), 4); // still on the chart, with its Info line
+    QCOMPARE(w.InfoLines.size(), 4);
+
+    // Save graph draws the first series only.
+    const QString path = m_window->workDir() + QStringLiteral("/hidden.png");
+    m_window->dialogs.fileNames << path;
+    w.btnSave->click();
+    QVERIFY(m_window->dialogs.errors.isEmpty());
+    const QImage saved(path);
+    const QRect plot = chart.chart()->plotArea().toRect();
+    QVERIFY(containsColor(saved, plot, firstColor));
+    QVERIFY(!containsColor(saved, plot, secondColor));
+
+    // A second click shows it again.
+    QTest::mouseClick(chart.viewport(), Qt::LeftButton, {}, *mark);
+    QVERIFY(second->shown());
+    QVERIFY(containsColor(ChartImage(chart, chart.size()), plot, secondColor));
+}
+
+void TestChartWindow::copyPutsTheChartOnTheClipboard()
+{
+    TfrmMain &w = load(QStringLiteral("1001"));
+    PlotChart &chart = *w.chaMain;
+    QClipboard *clipboard = QGuiApplication::clipboard();
+
+    clipboard->clear();
+    chart.setFocus();
+    QTest::keyClick(&chart, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(clipboard->image().size(), chart.size());
+    QCOMPARE(clipboard->image().convertToFormat(QImage::Format_RGB32), ChartImage(chart, chart.size()));
+
+    // A right click without a drag opens the menu; its Copy does the same.
+    clipboard->clear();
+    QTest::mouseClick(chart.viewport(), Qt::RightButton, {}, chart.viewport()->rect().center());
+    QMenu *menu = chart.contextMenu();
+    QTRY_VERIFY(menu->isVisible());
+    QAction *copy = menu->actions().constFirst();
+    QCOMPARE(copy->text(), QStringLiteral("Copy"));
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(copy).center());
+    QCOMPARE(clipboard->image().size(), chart.size());
+}
+
+QTEST_MAIN(TestChartWindow)
+#include "test_chartwindow.moc"
