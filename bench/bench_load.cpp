@@ -19,6 +19,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QMouseEvent>
+#include <QChart>
 #include <QPlainTextEdit>
 #include <algorithm>
 #include <charconv>
@@ -120,6 +122,24 @@ int intArgument(const QStringList &args, const QString &name, int value)
 {
     const qsizetype at = args.indexOf(name);
     return at >= 0 && at + 1 < args.size() ? args.at(at + 1).toInt() : value;
+}
+
+// A thousand mouse moves across the middle of the plot area, each finding
+// the point under the pointer: the mean time of one.
+double readoutMicroseconds(PlotChart &chart)
+{
+    const QRectF area = chart.chart()->plotArea();
+    constexpr int Moves = 1000;
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < Moves; ++i) {
+        const QPointF inChart(area.left() + area.width() * i / Moves, area.center().y());
+        const QPointF pos = chart.mapFromScene(chart.chart()->mapToScene(inChart));
+        QMouseEvent move(QEvent::MouseMove, pos, chart.viewport()->mapToGlobal(pos), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(chart.viewport(), &move);
+    }
+    return double(timer.nsecsElapsed()) / 1e3 / Moves;
 }
 
 } // namespace
@@ -233,6 +253,8 @@ int main(int argc, char *argv[])
     std::printf("floor:      %8.3f s  pugixml parse + walk, %lld values\n", floor, floorValues);
     std::printf("page loop:  %8.3f s  %.2f x floor, %zu points\n", loop, loop / floor, loopPoints);
     std::printf("whole Load: %8.3f s  %.2f x floor, %d series\n", whole, whole / floor,
+        window.chaMain->seriesCount());
+    std::printf("read-out:   %8.1f us a mouse move over %d series\n", readoutMicroseconds(*window.chaMain),
         window.chaMain->seriesCount());
     std::printf("peak memory: %.1f MB\n", peakMegabytes());
     std::printf("warm requests: %d\n",
