@@ -15,13 +15,17 @@ static constexpr double MarkRadius = 4;
 static constexpr int Gap = 10;
 static constexpr int Padding = 4;
 
-void HoverReadout::track(QPoint pos)
+bool HoverReadout::track(QPoint pos)
 {
     QChart *chart = m_chart.chart();
     const QPointF inChart = chart->mapFromScene(m_chart.mapToScene(pos));
-    if (!chart->plotArea().contains(inChart) || m_chart.series().isEmpty()) {
+    if (!chart->plotArea().contains(inChart)) {
         clear();
-        return;
+        return false;
+    }
+    if (m_chart.series().isEmpty()) {
+        clear();
+        return true;
     }
     // The date under the pointer, as the date axis scales it.
     const double x = chart->mapToValue(inChart, m_chart.series().front()->lineSeries()).x();
@@ -46,13 +50,14 @@ void HoverReadout::track(QPoint pos)
     }
     if (!choice.hit()) {
         clear();
-        return;
+        return true;
     }
     const ReadoutHit &hit = *choice.hit();
     const PlotSeries *s = series[hit.series];
     const ChartPoint &point = s->points()[size_t(hit.point)];
     show(m_chart.mapFromScene(chart->mapToScene(hit.at)), s->color(),
          ReadoutText(s->title(), point.day, point.y));
+    return true;
 }
 
 void HoverReadout::show(QPointF at, const QColor &color, const QString &text)

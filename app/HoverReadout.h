@@ -18,8 +18,8 @@ public:
     explicit HoverReadout(PlotChart &chart) : m_chart(chart) {}
 
     // Shows the point nearest to pos (viewport pixels) when pos lies over
-    // the plot area, else nothing.
-    void track(QPoint pos);
+    // the plot area, else nothing; true when it lies there.
+    bool track(QPoint pos);
     void clear();
     [[nodiscard]] bool visible() const { return m_visible; }
     // The text shown while visible.

@@ -753,11 +753,14 @@ void PlotChart::mouseMoveEvent(QMouseEvent *event)
         chart()->scroll(-delta.x(), delta.y());
         m_lastScrollPos = pos;
     }
-    if (!m_zooming && !m_scrolling) {
-        if (m_holdDepth == 0 && !m_legendPress)
-            m_readout.track(pos);
+    if (m_zooming || m_scrolling)
+        return;
+    // Over the plot area the read-out is all a move does: Qt Charts' own
+    // handling there tests the pointer against the shape of every line,
+    // which costs milliseconds with long lines, for hover signals unused here.
+    const bool overPlot = m_holdDepth == 0 && !m_legendPress && m_readout.track(pos);
+    if (!overPlot)
         QChartView::mouseMoveEvent(event);
-    }
 }
 
 void PlotChart::mouseReleaseEvent(QMouseEvent *event)
