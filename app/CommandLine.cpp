@@ -172,7 +172,7 @@ QString UsageText(const QString &programName)
     return QStringLiteral(
                "Usage:\n"
                "  %1                      the desktop program\n"
-               "  %1 --check SCRIPT       check SCRIPT against \"nodes.txt\" in the current folder\n"
+               "  %1 --check SCRIPT       check SCRIPT against the node list (\"nodes.txt\")\n"
                "  %1 --run SCRIPT [--service URL] [--save IMAGE] [--size WxH] [--csv FILE] [--info]\n"
                "  %1 --help | --version\n"
                "\n"

@@ -3,6 +3,7 @@
 #include "app/AppContext.h"
 #include "app/ChartOutput.h"
 #include "app/CommandLine.h"
+#include "app/FileLocations.h"
 #include "ui/HandlerGuard.h"
 #include "app/HeadlessDialogs.h"
 #include "app/NodeList.h"
@@ -38,12 +39,13 @@ std::optional<QString> readScript(const QString &path)
     }
 }
 
-// The node list the desktop program would start with: the lines of
-// "nodes.txt" in the current folder, or none after the start-up's message.
+// The node list the desktop program would start with, or none after the
+// start-up's message.
 QStringList startupNodeList(Dialogs &dialogs)
 {
+    const QStringList fallbacks = ProgramContext(&dialogs).nodeListFallbacks;
     QStringList nodes;
-    RunGuarded(&dialogs, nullptr, [&nodes] { nodes = ReadNodeList(QStringLiteral("nodes.txt")); });
+    RunGuarded(&dialogs, nullptr, [&] { nodes = ReadNodeList(NodeListFile(fallbacks)); });
     return nodes;
 }
 

@@ -46,7 +46,7 @@ void TfrmMain::ImportGeeklist(const QString &number)
 
     // The user's Stop, before or during the download, ends the import quietly.
     const auto stopped = [this] { stbMain->showMessage(QStringLiteral("Operation stopped.")); };
-    EnsureCacheFolder(m_context.programDir);
+    EnsureCacheFolder(m_context.cacheRoot);
     if (StopRequested()) {
         stopped();
         return;
@@ -54,7 +54,7 @@ void TfrmMain::ImportGeeklist(const QString &number)
     // A cached geeklist that does not parse would fail every later import of
     // this number: it is deleted, and the next import fetches it again.
     const FetchResult result = LoadCachedPage(XMLDocument,
-        GeeklistFile(m_context.programDir, number), GeeklistUrl(serviceBaseUrl(), number),
+        GeeklistFile(m_context.cacheRoot, number), GeeklistUrl(serviceBaseUrl(), number),
         CachedCopy::Use, Preparation::Always, [this](const QString &url, const QString &fileName) {
             FetchResult fetched = DownloadPage(*m_downloader, url, fileName);
             // A Stop that came in as the download ended counts too; the file stays.

@@ -47,6 +47,6 @@ void TfrmMain::btnClearDataClick()
     if (m_context.dialogs->Ask(this, QStringLiteral("Are you sure?"), QStringLiteral("Confirm"), false)
         != Dialogs::Answer::Yes)
         return;
-    DeleteCachedPages(CacheFolder(m_context.programDir));
+    DeleteCachedPages(CacheFolder(m_context.cacheRoot));
     m_context.dialogs->Message(this, QStringLiteral("Cache cleared"));
 }

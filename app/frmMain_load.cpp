@@ -64,11 +64,11 @@ QStringList TfrmMain::loadGames(const NodeName &node)
 {
     const QStringList items = CommaTextSplit(edtGame->toPlainText());
     InfoLines.clear();
-    EnsureCacheFolder(m_context.programDir);
+    EnsureCacheFolder(m_context.cacheRoot);
     const int maxPages = m_context.maxPagesPerGame > 0 ? m_context.maxPagesPerGame
                                                        : HistoryLoader::DefaultMaxPages;
     HistoryLoader loader(
-        XMLDocument, m_context.programDir, serviceBaseUrl(), node, loadHooks(), maxPages);
+        XMLDocument, m_context.cacheRoot, serviceBaseUrl(), node, loadHooks(), maxPages);
     ChartRefresh refresh(chaMain);
     // Window events run from the status updates, at most every
     // PumpIntervalMs: the chart is laid out and drawn again after each game

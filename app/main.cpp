@@ -19,6 +19,8 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Plotwise"));
+    // Lets desktops match the window to the installed desktop entry.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.plotwise.Plotwise"));
     // The main window ends the loop, whatever other windows are open.
     QApplication::setQuitOnLastWindowClosed(false);
 

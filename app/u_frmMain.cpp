@@ -3,6 +3,7 @@
 #include "app/u_frmMain.h"
 
 #include "ui/HandlerGuard.h"
+#include "app/FileLocations.h"
 #include "app/NodeList.h"
 #include "app/PlotChart.h"
 #include "app/WindowSettings.h"
@@ -28,7 +29,6 @@
 #include <QVBoxLayout>
 
 static const QString Section = QStringLiteral("form_main");
-static const QString NodeFile = QStringLiteral("nodes.txt");
 
 // The user's short date format with a four-digit year: a two-digit year would
 // be read back in the wrong century.
@@ -68,7 +68,7 @@ static QPushButton *placeButton(QWidget *parent, const char *name, const QString
 TfrmMain::TfrmMain(const AppContext &context, QWidget *parent)
     : QMainWindow(parent),
       m_context(context),
-      m_settings(context.programDir + QStringLiteral("/plotwise.ini")),
+      m_settings(context.settingsFile),
       m_downloader(std::make_unique<Downloader>(context.programName))
 {
     setObjectName(QStringLiteral("frmMain"));
@@ -217,7 +217,7 @@ void TfrmMain::FormCreate()
     }
 
     cboRank->clear();
-    cboRank->addItems(ReadNodeList(NodeFile));
+    cboRank->addItems(ReadNodeList(NodeListFile(m_context.nodeListFallbacks)));
 
     const int node = m_settings.ReadIniInteger(Section, QStringLiteral("node"), -1);
     cboRank->setCurrentIndex(node >= 0 && node < cboRank->count() ? node : -1);

@@ -195,7 +195,8 @@ int main(int argc, char *argv[])
 
     ScriptedDialogs dialogs;
     AppContext context;
-    context.programDir = programDir;
+    context.settingsFile = QDir(programDir).filePath(QStringLiteral("plotwise.ini"));
+    context.cacheRoot = programDir;
     context.programName = QStringLiteral("plotwise");
     context.dialogs = &dialogs;
     context.writeSettingsOnClose = false;

@@ -43,10 +43,10 @@ public:
 
 } // namespace
 
-HistoryLoader::HistoryLoader(XmlDocument &document, QString programDir, QString baseUrl,
+HistoryLoader::HistoryLoader(XmlDocument &document, QString cacheRoot, QString baseUrl,
     NodeName node, LoadHooks hooks, int maxPages)
     : m_document(document)
-    , m_programDir(std::move(programDir))
+    , m_cacheRoot(std::move(cacheRoot))
     , m_baseUrl(std::move(baseUrl))
     , m_node(std::move(node))
     , m_hooks(std::move(hooks))
@@ -65,7 +65,7 @@ GameResult HistoryLoader::LoadGame(const QString &idText, const QString &rawItem
         m_hooks.showStatus(QStringLiteral("Loading game %1, page %2").arg(idText).arg(page));
         if (m_hooks.stopRequested())
             break;
-        const QString fileName = HistoryPageFile(m_programDir, idText, page);
+        const QString fileName = HistoryPageFile(m_cacheRoot, idText, page);
         if (!loadPage(idText, page, fileName))
             break;
         reader.options = m_hooks.readOptions();

@@ -40,7 +40,7 @@ class HistoryLoader
 public:
     static constexpr int DefaultMaxPages = 10000;
 
-    HistoryLoader(XmlDocument &document, QString programDir, QString baseUrl, NodeName node,
+    HistoryLoader(XmlDocument &document, QString cacheRoot, QString baseUrl, NodeName node,
         LoadHooks hooks, int maxPages = DefaultMaxPages);
 
     // Reads every page of the game idText ("7"); rawItem ("007") is what the
@@ -63,7 +63,7 @@ private:
     void addFailure(const QString &idText, int page, const QString &reason);
 
     XmlDocument &m_document;
-    QString m_programDir;
+    QString m_cacheRoot;
     QString m_baseUrl;
     NodeName m_node;
     LoadHooks m_hooks;

@@ -149,8 +149,8 @@ void TfrmSearch::btnSearchClick()
     lboResult->clear();
     setStatusText({});
 
-    const QString programDir = m_main->context().programDir;
-    EnsureCacheFolder(programDir);
+    const QString cacheRoot = m_main->context().cacheRoot;
+    EnsureCacheFolder(cacheRoot);
     const QString url = SearchUrl(m_main->serviceBaseUrl(), edtSearch->text());
 
     // The download keeps the window responsive; meanwhile Search and Select
@@ -164,7 +164,7 @@ void TfrmSearch::btnSearchClick()
             setSearching(false);
             setStatusText({});
         });
-        result = LoadCachedPage(m_main->XMLDocument, SearchFile(programDir), url,
+        result = LoadCachedPage(m_main->XMLDocument, SearchFile(cacheRoot), url,
             CachedCopy::FetchAgain, Preparation::Never,
             [this](const QString &pageUrl, const QString &fileName) {
                 return DownloadPage(m_main->downloader(), pageUrl, fileName);

@@ -8,16 +8,16 @@ QString DefaultServiceBaseUrl()
     return QStringLiteral("http://127.0.0.1:%1").arg(SampleServiceDefaultPort);
 }
 
-QString CacheFolder(const QString &programDir)
+QString CacheFolder(const QString &cacheRoot)
 {
-    return QDir(programDir).filePath(QStringLiteral("xml")) + QLatin1Char('/');
+    return QDir(cacheRoot).filePath(QStringLiteral("xml")) + QLatin1Char('/');
 }
 
-void EnsureCacheFolder(const QString &programDir)
+void EnsureCacheFolder(const QString &cacheRoot)
 {
     // The outcome is not checked here: a folder that cannot be made shows up
     // as a file error when the page is written.
-    QDir().mkpath(CacheFolder(programDir));
+    QDir().mkpath(CacheFolder(cacheRoot));
 }
 
 static QString withoutTrailingSlash(const QString &baseUrl)
@@ -34,9 +34,9 @@ QString HistoryPageUrl(const QString &baseUrl, const QString &id, int page)
         + QStringLiteral("?historical=1&page=") + QString::number(page);
 }
 
-QString HistoryPageFile(const QString &programDir, const QString &id, int page)
+QString HistoryPageFile(const QString &cacheRoot, const QString &id, int page)
 {
-    return CacheFolder(programDir) + id + QLatin1Char('_') + QString::number(page)
+    return CacheFolder(cacheRoot) + id + QLatin1Char('_') + QString::number(page)
         + QStringLiteral(".xml");
 }
 
@@ -45,9 +45,9 @@ QString GeeklistUrl(const QString &baseUrl, const QString &number)
     return withoutTrailingSlash(baseUrl) + QStringLiteral("/xmlapi/geeklist/") + number;
 }
 
-QString GeeklistFile(const QString &programDir, const QString &number)
+QString GeeklistFile(const QString &cacheRoot, const QString &number)
 {
-    return CacheFolder(programDir) + QStringLiteral("geeklist_") + number + QStringLiteral(".xml");
+    return CacheFolder(cacheRoot) + QStringLiteral("geeklist_") + number + QStringLiteral(".xml");
 }
 
 QString SearchUrl(const QString &baseUrl, const QString &words)
@@ -60,7 +60,7 @@ QString SearchUrl(const QString &baseUrl, const QString &words)
         + QString::fromLatin1(query);
 }
 
-QString SearchFile(const QString &programDir)
+QString SearchFile(const QString &cacheRoot)
 {
-    return CacheFolder(programDir) + QStringLiteral("search.xml");
+    return CacheFolder(cacheRoot) + QStringLiteral("search.xml");
 }

@@ -2,9 +2,12 @@
 // is a folder, unreadable, binary garbage, 10 MB long or 10,000 sections; a
 // "nodes.txt" of 100,000 lines or binary bytes; a script file of 100,000
 // lines or binary bytes; a cache folder that is a file or read-only. Each
-// gives defaults or a clear message, and the program goes on. Permission cases run as the unprivileged user 65534, since
-// permission bits refuse root nothing.
+// gives defaults or a clear message, and the program goes on. A read-only or
+// installed program folder: settings and cache in the user's folders.
+// Permission cases run as the unprivileged user 65534, since permission bits
+// refuse root nothing.
 #include "app/PlotChart.h"
+#include "service/CachePaths.h"
 #include "script/u_frmScript.h"
 #include "search/u_frmSearch.h"
 #include "support/MainWindowFixture.h"
@@ -18,6 +21,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QtTest>
 
 #include <unistd.h>
@@ -90,6 +94,8 @@ private slots:
     void scriptFile();
     void cacheFolder_data();
     void cacheFolder();
+    void programFolder_data();
+    void programFolder();
 
 private:
     // Runs this test function (and data row: "name:row") again as user 65534
@@ -367,6 +373,89 @@ void TestFileFaults::cacheFolder()
     f.close();
     QCOMPARE(f.dialogs.errors.size(), 1);
     QVERIFY(QString::fromUtf8(f.settingsText()).split(QRegularExpression(QStringLiteral("\r?\n"))).contains(game));
+}
+
+
+void TestFileFaults::programFolder_data()
+{
+    QTest::addColumn<bool>("readOnly");     // the program folder
+    QTest::addColumn<bool>("installed");    // a packaged node list "P" beside it
+    QTest::addColumn<QString>("nodesIn");   // "nodes.txt" before the start: "work" (A), "config" (C), none
+    QTest::addColumn<bool>("userFolders");  // settings and cache in the user's folders
+    QTest::addColumn<QStringList>("nodes"); // the node box; empty: the missing-list message
+
+    const QString work = QStringLiteral("work"), config = QStringLiteral("config");
+    QTest::newRow("writable: beside the program") << false << false << work << false << QStringList{"A"};
+    QTest::newRow("read-only") << true << false << work << true << QStringList{"A"};
+    QTest::newRow("read-only, list in the configuration folder")
+        << true << false << config << true << QStringList{"C"};
+    QTest::newRow("read-only, no list") << true << false << QString() << true << QStringList();
+    QTest::newRow("installed in a writable folder: packaged list copied")
+        << false << true << QString() << true << QStringList{"P"};
+    QTest::newRow("installed: the current folder's list first")
+        << true << true << work << true << QStringList{"A"};
+}
+
+void TestFileFaults::programFolder()
+{
+    QFETCH(bool, readOnly);
+    QFETCH(bool, installed);
+    QFETCH(QString, nodesIn);
+    QFETCH(bool, userFolders);
+    QFETCH(QStringList, nodes);
+    if (!runAsNobody(QStringLiteral("programFolder:") + QString::fromLatin1(QTest::currentDataTag())))
+        return;
+    QTemporaryDir user;
+    const QString configDir = user.filePath(QStringLiteral("config/plotwise"));
+    const QString cacheRoot = user.filePath(QStringLiteral("cache/plotwise"));
+    qputenv("XDG_CONFIG_HOME", user.filePath(QStringLiteral("config")).toLocal8Bit());
+    qputenv("XDG_CACHE_HOME", user.filePath(QStringLiteral("cache")).toLocal8Bit());
+    const auto restore = qScopeGuard([] {
+        qunsetenv("XDG_CONFIG_HOME");
+        qunsetenv("XDG_CACHE_HOME");
+    });
+    if (nodesIn == u"config") {
+        QVERIFY(QDir().mkpath(configDir));
+        writeFile(configDir + QStringLiteral("/nodes.txt"), "C\n");
+    }
+    SampleService service;
+    QVERIFY2(service.start(), qPrintable(service.errorString()));
+    MainWindowFixture::Setup setup;
+    setup.nodes = nodesIn == u"work" ? std::optional<QByteArray>("A\n") : std::nullopt;
+    setup.packagedNodes = installed ? std::optional<QByteArray>("P\n") : std::nullopt;
+    setup.programReadOnly = readOnly;
+    setup.serviceOverride = service.baseUrl();
+    MainWindowFixture f(setup);
+
+    const QString settingsDir = userFolders ? configDir : f.programDir();
+    const QString cacheHome = userFolders ? cacheRoot : f.programDir();
+    QCOMPARE(f.settingsPath(), settingsDir + QStringLiteral("/plotwise.ini"));
+    QCOMPARE(f.cacheDir(), cacheHome + QStringLiteral("/xml/"));
+    QStringList shown;
+    for (int i = 0; i < f->cboRank->count(); ++i)
+        shown << f->cboRank->itemText(i);
+    QCOMPARE(shown, nodes);
+    if (installed && nodesIn.isEmpty())
+        QCOMPARE(readFile(configDir + QStringLiteral("/nodes.txt")), QByteArray("P\n"));
+
+    if (nodes.isEmpty()) {
+        QCOMPARE(f.dialogs.errors.size(), 1);
+        QVERIFY2(f.dialogs.errors[0].startsWith(QStringLiteral("Cannot open file \"%1/nodes.txt\". ")
+                                                     .arg(QDir::toNativeSeparators(f.workDir()))),
+                 qPrintable(f.dialogs.errors[0]));
+    } else {
+        QVERIFY2(f.dialogs.errors.isEmpty(), qPrintable(f.dialogs.errors.join(u'\n')));
+        f->cboRank->setCurrentIndex(0);
+        f->edtGame->setPlainText(QStringLiteral("1001"));
+        f->btnLoad->click();
+        QVERIFY(QFileInfo::exists(HistoryPageFile(cacheHome, QStringLiteral("1001"), 1)));
+    }
+    f.close();
+    QVERIFY2(f.dialogs.errors.size() == (nodes.isEmpty() ? 1 : 0), qPrintable(f.dialogs.errors.join(u'\n')));
+    // A start without a node list stores nothing at the end.
+    QCOMPARE(readFile(f.settingsPath()).contains("game=1001"), !nodes.isEmpty());
+    if (userFolders)
+        QVERIFY(QDir(f.programDir()).isEmpty());
 }
 
 QTEST_MAIN(TestFileFaults)

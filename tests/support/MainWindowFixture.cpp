@@ -29,14 +29,19 @@ MainWindowFixture::MainWindowFixture(const Setup &setup) : m_show(setup.show)
     if (setup.nodes)
         writeFile(workDir() + QStringLiteral("/nodes.txt"), *setup.nodes);
     if (setup.settings)
-        writeFile(settingsPath(), *setup.settings);
+        writeFile(programDir() + QStringLiteral("/plotwise.ini"), *setup.settings);
+    if (setup.packagedNodes) {
+        root.mkpath(QStringLiteral("share/plotwise"));
+        writeFile(m_dir.filePath(QStringLiteral("share/plotwise/nodes.txt")), *setup.packagedNodes);
+    }
+    if (setup.programReadOnly)
+        QFile::setPermissions(programDir(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
 
     m_previousDir = QDir::currentPath();
     QDir::setCurrent(workDir());
 
-    m_context.programDir = programDir();
+    m_context = ProgramContext(&dialogs, programDir());
     m_context.programName = QStringLiteral("plotwise");
-    m_context.dialogs = &dialogs;
     m_context.writeSettingsOnClose = setup.writeSettingsOnClose;
     m_context.serviceOverride = setup.serviceOverride;
     m_context.maxPagesPerGame = setup.maxPagesPerGame;
@@ -66,12 +71,12 @@ QString MainWindowFixture::workDir() const
 
 QString MainWindowFixture::settingsPath() const
 {
-    return programDir() + QStringLiteral("/plotwise.ini");
+    return m_context.settingsFile;
 }
 
 QString MainWindowFixture::cacheDir() const
 {
-    return CacheFolder(programDir());
+    return CacheFolder(m_context.cacheRoot);
 }
 
 QByteArray MainWindowFixture::settingsText() const

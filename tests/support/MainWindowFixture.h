@@ -21,6 +21,10 @@ public:
         std::optional<QByteArray> nodes = DefaultNodes();
         // Content of "plotwise.ini" beside the program; nullopt: no file.
         std::optional<QByteArray> settings;
+        // Content of an installed program's default node list, beside the
+        // program folder in share/plotwise/; nullopt: not an installed program.
+        std::optional<QByteArray> packagedNodes;
+        bool programReadOnly = false; // made so before the window starts
         QString serviceOverride;
         int maxPagesPerGame = 0; // 0: the Load's own bound
         bool writeSettingsOnClose = true;
@@ -39,7 +43,8 @@ public:
     TfrmMain *operator->() const { return m_window.get(); }
     ScriptedDialogs dialogs;
 
-    // The program's folder: settings file and cache folder.
+    // The program's folder: settings file and cache folder, unless it is
+    // read-only or an installed one.
     [[nodiscard]] QString programDir() const;
     // The current directory while the fixture lives: "nodes.txt".
     [[nodiscard]] QString workDir() const;
