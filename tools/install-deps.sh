@@ -12,6 +12,7 @@ packages=(
     fonts-dejavu-core
     xvfb xdotool imagemagick x11-utils
     clang libclang-rt-14-dev
+    desktop-file-utils appstream man-db
 )
 
 missing=()
