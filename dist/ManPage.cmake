@@ -30,7 +30,6 @@ ${NAME} \\- ${SUMMARY}
 ${help}
 .fi
 .SH SEE ALSO
-README.md in share/doc/plotwise under the installation prefix (/usr for the package):
-where the settings file, the page cache and the node list live.
+README.md in share/doc/plotwise under the installation prefix (/usr for the package).
 ")
 file(RENAME "${OUTPUT}.tmp" "${OUTPUT}")
