@@ -15,6 +15,7 @@
 #include "service/PlotwiseError.h"
 #include "service/u_Function.h"
 
+#include <QCalendar>
 #include <QFile>
 #include <QLocale>
 
@@ -166,6 +167,33 @@ QString IniFile::ReadIniString(const QString &section, const QString &key, const
     return readValue(m_path, section, key).value_or(def);
 }
 
+int TwoDigitYearNear(int twoDigits, int currentYear)
+{
+    const int year = currentYear - currentYear % 100 + twoDigits;
+    if (year >= currentYear + 50)
+        return year - 100;
+    if (year < currentYear - 50)
+        return year + 100;
+    return year;
+}
+
+// A date in the user's short date format. Qt reads a two-digit year as one of
+// the 1900s; it is moved to the century near today instead. The text is read
+// in the Julian calendar, where 1900 is a leap year like 2000, so that a
+// 29 February of year "00" is not lost before its century is chosen.
+static QDate shortFormatDate(const QString &text)
+{
+    const QLocale locale;
+    const QString format = locale.dateFormat(QLocale::ShortFormat);
+    if (!format.contains(QLatin1String("yy")) || format.contains(QLatin1String("yyyy")))
+        return locale.toDate(text, format);
+    const QCalendar julian(QCalendar::System::Julian);
+    const QCalendar::YearMonthDay read = julian.partsFromDate(locale.toDate(text, format, julian));
+    if (!read.isValid())
+        return {};
+    return QDate(TwoDigitYearNear(read.year % 100, QDate::currentDate().year()), read.month, read.day);
+}
+
 QDate IniFile::ReadIniDate(const QString &section, const QString &key, QDate def) const
 {
     // yyyy-mm-dd as written; the user's short date format for files written
@@ -175,7 +203,7 @@ QDate IniFile::ReadIniDate(const QString &section, const QString &key, QDate def
         return def;
     QDate date = QDate::fromString(*text, Qt::ISODate);
     if (!date.isValid())
-        date = QLocale().toDate(*text, QLocale::ShortFormat);
+        date = shortFormatDate(*text);
     return date.isValid() ? date : def;
 }
 

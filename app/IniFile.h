@@ -6,6 +6,11 @@
 #include <QDate>
 #include <QString>
 
+// The year of a two-digit year ("26") in the century that puts it within 50
+// years of currentYear; of the two that are exactly 50 years away, the
+// earlier.
+[[nodiscard]] int TwoDigitYearNear(int twoDigits, int currentYear);
+
 class IniFile
 {
 public:
@@ -16,6 +21,8 @@ public:
     [[nodiscard]] qint32 ReadIniInteger(const QString &section, const QString &key, qint32 def) const;
     [[nodiscard]] bool ReadIniBool(const QString &section, const QString &key, bool def) const;
     [[nodiscard]] QString ReadIniString(const QString &section, const QString &key, const QString &def) const;
+    // yyyy-mm-dd, or the user's short date format of files written by
+    // earlier versions; a two-digit year there, see TwoDigitYearNear.
     [[nodiscard]] QDate ReadIniDate(const QString &section, const QString &key, QDate def) const;
 
     // Throw PlotwiseError("Unable to write to <full path>") when refused; the

@@ -22,6 +22,8 @@ private slots:
     void readString();
     void readDate_data();
     void readDate();
+    void twoDigitYear_data();
+    void twoDigitYear();
     void parsing();
     void newFileKeyOrder();
     void foreignLinesKept();
@@ -149,7 +151,16 @@ void TestIniFile::readDate_data()
     QTest::newRow("iso") << "de_DE" << QByteArray("2026-12-08") << QDate(2026, 12, 8);
     QTest::newRow("iso bad day") << "C" << QByteArray("2010-02-31") << def;
     QTest::newRow("user format en_GB") << "en_GB" << QByteArray("08/12/2026") << QDate(2026, 12, 8);
-    QTest::newRow("user format de_DE") << "de_DE" << QByteArray("08.12.26") << QDate(1926, 12, 8);
+    // A two-digit year goes to the century that puts it within 50 years of
+    // today, not to the 1900s.
+    const int year = QDate::currentDate().year();
+    const auto yy = [](int y) { return QByteArray::number(y % 100).rightJustified(2, '0'); };
+    QTest::newRow("two-digit year, this year") << "de_DE" << "08.12." + yy(year) << QDate(year, 12, 8);
+    QTest::newRow("two-digit year, 49 ahead") << "en_US" << "12/8/" + yy(year + 49) << QDate(year + 49, 12, 8);
+    QTest::newRow("two-digit year, 50 back") << "en_US" << "12/8/" + yy(year - 50) << QDate(year - 50, 12, 8);
+    if (year - 50 <= 2000 && 2000 < year + 50)
+        QTest::newRow("29 February 00") << "de_DE" << QByteArray("29.02.00") << QDate(2000, 2, 29);
+    QTest::newRow("bad day, two-digit year") << "de_DE" << QByteArray("31.02.26") << def;
     QTest::newRow("bad day in user format") << "en_GB" << QByteArray("31/02/2010") << def;
     QTest::newRow("other locale's format") << "en_GB" << QByteArray("12/31/2010") << def;
     QTest::newRow("garbage") << "C" << QByteArray("soon") << def;
@@ -164,6 +175,27 @@ void TestIniFile::readDate()
     QLocale::setDefault(QLocale(locale));
     writeFile("[form_main]\ndate_from=" + stored + "\n");
     QCOMPARE(IniFile(m_path).ReadIniDate(Section, "date_from", QDate(2000, 1, 1)), expected);
+}
+
+void TestIniFile::twoDigitYear_data()
+{
+    QTest::addColumn<int>("twoDigits");
+    QTest::addColumn<int>("currentYear");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("same year") << 26 << 2026 << 2026;
+    QTest::newRow("49 ahead") << 75 << 2026 << 2075;
+    QTest::newRow("50 either way: the earlier") << 76 << 2026 << 1976;
+    QTest::newRow("last century") << 99 << 2026 << 1999;
+    QTest::newRow("00") << 0 << 2026 << 2000;
+    QTest::newRow("next century") << 48 << 2099 << 2148;
+    QTest::newRow("late in a century") << 50 << 2099 << 2050;
+}
+
+void TestIniFile::twoDigitYear()
+{
+    QFETCH(int, twoDigits);
+    QFETCH(int, currentYear);
+    QTEST(TwoDigitYearNear(twoDigits, currentYear), "expected");
 }
 
 void TestIniFile::parsing()
