@@ -27,6 +27,7 @@
 #include <ctime>
 #include <limits>
 #include <optional>
+#include <utility>
 
 // Colours a series gets when the program sets none, in order of preference.
 static const QColor Palette[] = {
@@ -629,13 +630,17 @@ bool PlotChart::legendVisible() const
 
 void PlotChart::clearSeriesList()
 {
-    for (PlotSeries *series : std::as_const(m_series)) {
+    // The series are freed with their lines: a long session of script runs,
+    // each of which clears the chart first, would otherwise keep every
+    // series it ever drew.
+    const QList<PlotSeries *> cleared = std::exchange(m_series, {});
+    for (PlotSeries *series : cleared) {
         chart()->removeSeries(series->m_line);
         delete series->m_line;
         series->m_line = nullptr;
         series->m_chart = nullptr;
+        delete series;
     }
-    m_series.clear();
     m_midnights.clear(); // a time zone changed since is taken from here on
     m_tickDates.clear();
     tzset();

@@ -34,7 +34,8 @@ struct ChartPoint {
 
 [[nodiscard]] QColor ColorFromValue(ColorValue value);
 
-// A line series owned by the main window; it lives on after Clear graph.
+// A line series, a child of the main window; Clear graph deletes the series
+// on the chart.
 class PlotSeries : public QObject
 {
     Q_OBJECT
@@ -127,7 +128,7 @@ public:
     void setLegendVisible(bool visible);
     [[nodiscard]] bool legendVisible() const;
 
-    // Every series leaves the chart; the series objects live on.
+    // Every series leaves the chart and is deleted.
     void clearSeriesList();
     // Applies every pending change (axis scales, added points, Qt Charts'
     // layout) and redraws the chart at once.

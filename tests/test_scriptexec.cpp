@@ -7,6 +7,7 @@
 #include "support/SampleService.h"
 #include "ui/RadioGroup.h"
 
+#include <QChart>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
@@ -51,6 +52,7 @@ private slots:
     void fixedAndRandomColors();
     void failingLoadEndsScript();
     void stopEndsScript();
+    void repeatedRunsKeepOnlyTheirSeries();
 
 private:
     TfrmMain &w() const { return m_main->window(); }
@@ -63,7 +65,7 @@ private:
 void TestScriptExec::initTestCase()
 {
     SampleService::Options options;
-    options.dataArgs = { "--pages", "1", "--records", "10" };
+    options.dataArgs = { "--games", "20", "--pages", "1", "--records", "10" };
     m_service = std::make_unique<SampleService>(options);
     QVERIFY2(m_service->start(), qPrintable(m_service->errorString()));
 }
@@ -226,6 +228,25 @@ void TestScriptExec::stopEndsScript()
     QCOMPARE(w().btnScript->text(), QStringLiteral("Script 1/2"));
     QVERIFY(!w().IsBusy() && w().btnScript->isEnabled());
     QCOMPARE(w().btnLoad->text(), QStringLiteral("Load"));
+}
+
+// Each run clears the chart first; the series it removes are freed, so a long
+// session of runs holds only the current run's series.
+void TestScriptExec::repeatedRunsKeepOnlyTheirSeries()
+{
+    QString script;
+    for (int line = 0; line < 2; ++line) {
+        QStringList games;
+        for (int game = 1; game <= 10; ++game)
+            games << QString::number(1000 + line * 10 + game);
+        script += QLatin1Char('"') + games.join(QLatin1Char(' ')) + QStringLiteral("\",average,,,,,\n");
+    }
+    for (int run = 0; run < 100; ++run)
+        w().ExecuteScript(script);
+    QCOMPARE(w().chaMain->seriesCount(), 20);
+    QCOMPARE(w().findChildren<PlotSeries *>().size(), 20);
+    QCOMPARE(w().chaMain->chart()->series().size(), 20);
+    QVERIFY(m_main->dialogs.messages.isEmpty() && m_main->dialogs.errors.isEmpty());
 }
 
 QTEST_MAIN(TestScriptExec)
