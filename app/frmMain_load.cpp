@@ -10,6 +10,7 @@
 #include "service/CachePaths.h"
 #include "service/DownloadPage.h"
 #include "service/Downloader.h"
+#include "service/PlotwiseError.h"
 #include "ui/RadioGroup.h"
 
 #include <QApplication>
@@ -19,6 +20,7 @@
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStatusBar>
 #include <memory>
 
@@ -42,25 +44,27 @@ void TfrmMain::RunLoad()
         m_context.dialogs->Message(this, QStringLiteral("Choose a node name"));
         return;
     }
-    QStringList failures;
+    // A script run keeps one service state and failure list for all its
+    // lines and tells the failures itself, once, at its end.
+    DownloadRun ownRun;
+    DownloadRun &run = m_scriptRun ? *m_scriptRun : ownRun;
     {
         BusyHold busy(*this);
         setCursor(Qt::WaitCursor);
+        const auto wrapUp = qScopeGuard([this] { finishLoad(); });
         try {
-            failures = loadGames(SplitNodeName(nodeText));
-        } catch (...) {
-            finishLoad();
-            throw;
+            loadGames(SplitNodeName(nodeText), run);
+        } catch (const std::exception &error) {
+            // The pages that could not be had before the error are told with
+            // it: the games they cut short must not pass as complete.
+            throw PlotwiseError(QString::fromUtf8(error.what()), FailureReport(run.failures));
         }
-        finishLoad();
     }
-    if (!failures.isEmpty()) {
-        m_context.dialogs->Message(this,
-            QStringLiteral("Not every page could be loaded:\n") + failures.join(QLatin1Char('\n')));
-    }
+    if (!m_scriptRun && !run.failures.isEmpty())
+        m_context.dialogs->Message(this, FailureReport(run.failures));
 }
 
-QStringList TfrmMain::loadGames(const NodeName &node)
+void TfrmMain::loadGames(const NodeName &node, DownloadRun &run)
 {
     const QStringList items = CommaTextSplit(edtGame->toPlainText());
     InfoLines.clear();
@@ -68,7 +72,7 @@ QStringList TfrmMain::loadGames(const NodeName &node)
     const int maxPages = m_context.maxPagesPerGame > 0 ? m_context.maxPagesPerGame
                                                        : HistoryLoader::DefaultMaxPages;
     HistoryLoader loader(
-        XMLDocument, m_context.cacheRoot, serviceBaseUrl(), node, loadHooks(), maxPages);
+        XMLDocument, m_context.cacheRoot, serviceBaseUrl(), node, loadHooks(), run, maxPages);
     ChartRefresh refresh(chaMain);
     // Window events run from the status updates, at most every
     // PumpIntervalMs: the chart is laid out and drawn again after each game
@@ -88,7 +92,6 @@ QStringList TfrmMain::loadGames(const NodeName &node)
         refresh.gameAdded();
     }
     chaMain->setLegendVisible(chaMain->seriesCount() > 1);
-    return loader.failures();
 }
 
 LoadHooks TfrmMain::loadHooks()

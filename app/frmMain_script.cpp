@@ -2,6 +2,7 @@
 // runs a script line by line through the Load, and the add-line builder.
 #include "ui/Dialogs.h"
 #include "app/u_frmMain.h"
+#include "plot/HistoryLoader.h"
 #include "ui/ComboItems.h"
 #include "script/ScriptLine.h"
 #include "script/u_frmScript.h"
@@ -13,6 +14,7 @@
 #include <QDateEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 
 void TfrmMain::btnScriptClick()
 {
@@ -52,27 +54,34 @@ static void applyScriptRequest(TfrmMain &window, const ScriptRequest &request)
 // nested are refused and the user's Stop ends the current Load and the rest
 // of the script. Each line runs the Load routine itself: the Load button
 // reads "Stop" meanwhile. An error that ends a Load ends the script, with the
-// caption left at that line.
+// caption left at that line. The lines' Loads share one service state and
+// failure list: once the service is found down no line waits for it again,
+// and the failures of the whole run are told once, after it.
 void TfrmMain::ExecuteScript(const QString &scriptText)
 {
     btnClearGraphClick();
     const QStringList lines = SplitLines(scriptText);
     if (lines.isEmpty())
         return;
-    BusyHold busy(*this);
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        btnScript->setText(QStringLiteral("Script %1/%2").arg(i + 1).arg(lines.size()));
-        QCoreApplication::processEvents();
-        if (StopRequested())
-            return;
-        const std::optional<ScriptRequest> request = ParseScriptLine(lines[i]);
-        if (!request)
-            continue;
-        applyScriptRequest(*this, *request);
-        RunLoad();
-        if (StopRequested())
-            return;
+    DownloadRun run;
+    {
+        BusyHold busy(*this);
+        m_scriptRun = &run;
+        const auto endRun = qScopeGuard([this] { m_scriptRun = nullptr; });
+        for (qsizetype i = 0; i < lines.size() && !StopRequested(); ++i) {
+            btnScript->setText(QStringLiteral("Script %1/%2").arg(i + 1).arg(lines.size()));
+            QCoreApplication::processEvents();
+            if (StopRequested())
+                break;
+            const std::optional<ScriptRequest> request = ParseScriptLine(lines[i]);
+            if (!request)
+                continue;
+            applyScriptRequest(*this, *request);
+            RunLoad();
+        }
     }
+    if (!run.failures.isEmpty())
+        m_context.dialogs->Message(this, FailureReport(run.failures));
 }
 
 QString TfrmMain::BuildScriptLines() const

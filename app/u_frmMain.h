@@ -27,6 +27,7 @@ class QStatusBar;
 class Downloader;
 class PlotChart;
 class PlotSeries;
+struct DownloadRun;
 struct GameResult;
 struct LoadHooks;
 struct NodeName;
@@ -172,7 +173,7 @@ private:
     void setBusy(bool busy);
 
     // Load, in frmMain_load.cpp.
-    QStringList loadGames(const NodeName &node);
+    void loadGames(const NodeName &node, DownloadRun &run);
     LoadHooks loadHooks();
     PlotSeries *setUpSeries();
     bool finishGame(PlotSeries *series, const GameResult &game);
@@ -184,6 +185,8 @@ private:
     TKeyCueFix *m_keyCueFix = nullptr;
     TfrmScript *m_frmScript = nullptr;
     TfrmSearch *m_frmSearch = nullptr;
+    // While a script runs: the service state and failures its Loads share.
+    DownloadRun *m_scriptRun = nullptr;
     int m_busyDepth = 0;
     bool m_stopRequested = false;
     bool m_closeWhenIdle = false;

@@ -111,7 +111,8 @@ size_t loopOnly(const QString &programDir, const QString &node, const QStringLis
     hooks.showStatus = [](const QString &) {};
     hooks.readOptions = [] { return SeriesOptions {}; };
     hooks.stopRequested = [] { return false; };
-    HistoryLoader loader(document, programDir, QString(), SplitNodeName(node), hooks);
+    DownloadRun run;
+    HistoryLoader loader(document, programDir, QString(), SplitNodeName(node), hooks, run);
     size_t points = 0;
     for (const QString &id : ids)
         points += loader.LoadGame(id, id).points.size();

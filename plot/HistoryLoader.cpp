@@ -43,13 +43,21 @@ public:
 
 } // namespace
 
+QString FailureReport(const QStringList &failures)
+{
+    if (failures.isEmpty())
+        return {};
+    return QStringLiteral("Not every page could be loaded:\n") + failures.join(QLatin1Char('\n'));
+}
+
 HistoryLoader::HistoryLoader(XmlDocument &document, QString cacheRoot, QString baseUrl,
-    NodeName node, LoadHooks hooks, int maxPages)
+    NodeName node, LoadHooks hooks, DownloadRun &run, int maxPages)
     : m_document(document)
     , m_cacheRoot(std::move(cacheRoot))
     , m_baseUrl(std::move(baseUrl))
     , m_node(std::move(node))
     , m_hooks(std::move(hooks))
+    , m_run(run)
     , m_maxPages(maxPages)
 {
 }
@@ -81,7 +89,7 @@ bool HistoryLoader::loadPage(const QString &idText, int page, const QString &fil
     const FetchResult result = LoadCachedPage(m_document, fileName,
         HistoryPageUrl(m_baseUrl, idText, page), CachedCopy::Use, Preparation::WhenFetched,
         [this](const QString &url, const QString &pageFile) {
-            if (m_serviceDown)
+            if (m_run.serviceDown)
                 return FetchResult { FetchOutcome::Failed,
                     QStringLiteral("not fetched, the service is unavailable") };
             return m_hooks.fetchPage(url, pageFile);
@@ -90,7 +98,7 @@ bool HistoryLoader::loadPage(const QString &idText, int page, const QString &fil
     case FetchOutcome::Stored:
         return true;
     case FetchOutcome::ServiceDown:
-        m_serviceDown = true;
+        m_run.serviceDown = true;
         addFailure(idText, page, result.reason);
         return false;
     case FetchOutcome::Failed:
@@ -127,5 +135,5 @@ bool HistoryLoader::readPage(
 
 void HistoryLoader::addFailure(const QString &idText, int page, const QString &reason)
 {
-    m_failures.append(QStringLiteral("Game %1, page %2: %3").arg(idText).arg(page).arg(reason));
+    m_run.failures.append(QStringLiteral("Game %1, page %2: %3").arg(idText).arg(page).arg(reason));
 }

@@ -29,6 +29,18 @@ struct LoadHooks {
     std::function<bool()> stopRequested;
 };
 
+// What the Loads of one run met at the service: a Load by hand is a run of
+// its own, a script run is one run for all its lines.
+struct DownloadRun {
+    // Unreachable or timed out: from then on only cached pages are read.
+    bool serviceDown = false;
+    // "Game 13, page 4: HTTP 503", one line per game that ended early.
+    QStringList failures;
+};
+
+// The one message that lists a run's failures; empty for none.
+[[nodiscard]] QString FailureReport(const QStringList &failures);
+
 struct GameResult {
     QString title;
     std::vector<SeriesPoint> points;
@@ -40,19 +52,18 @@ class HistoryLoader
 public:
     static constexpr int DefaultMaxPages = 10000;
 
+    // The service state and the failures are those of run, which outlives
+    // the loader.
     HistoryLoader(XmlDocument &document, QString cacheRoot, QString baseUrl, NodeName node,
-        LoadHooks hooks, int maxPages = DefaultMaxPages);
+        LoadHooks hooks, DownloadRun &run, int maxPages = DefaultMaxPages);
 
     // Reads every page of the game idText ("7"); rawItem ("007") is what the
     // fallback title shows. A page that could not be had, or that holds no
     // "boardgame" element at all, ends the game with the points read so far
-    // and is listed in failures(); such a page is deleted. A page file that is
-    // not well-formed is deleted and its PlotwiseError ends the Load; an
-    // element read for its text that holds elements ends it too.
+    // and is listed in the run's failures; such a page is deleted. A page
+    // file that is not well-formed is deleted and its PlotwiseError ends the
+    // Load; an element read for its text that holds elements ends it too.
     GameResult LoadGame(const QString &idText, const QString &rawItem);
-
-    // "Game 13, page 4: HTTP 503", one line per game that ended early.
-    [[nodiscard]] const QStringList &failures() const { return m_failures; }
 
 private:
     // True when the page is loaded into the document.
@@ -67,7 +78,6 @@ private:
     QString m_baseUrl;
     NodeName m_node;
     LoadHooks m_hooks;
+    DownloadRun &m_run;
     int m_maxPages;
-    bool m_serviceDown = false;
-    QStringList m_failures;
 };

@@ -9,12 +9,16 @@
 class PlotwiseError : public std::runtime_error
 {
 public:
-    explicit PlotwiseError(const QString &message)
-        : std::runtime_error(message.toStdString()), m_message(message)
+    explicit PlotwiseError(const QString &message, const QString &details = {})
+        : std::runtime_error(message.toStdString()), m_message(message), m_details(details)
     {
     }
     const QString &message() const noexcept { return m_message; }
+    // Shown below the message: what else went wrong before the error ended
+    // the command (pages a Load could not have). Empty for none.
+    const QString &details() const noexcept { return m_details; }
 
 private:
     QString m_message;
+    QString m_details;
 };

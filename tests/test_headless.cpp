@@ -275,9 +275,13 @@ void TestHeadless::problems_data()
                                   << QStringList{"Game 99, page 1: HTTP 404"} << 1;
     QTest::newRow("service unreachable") << two << true
                                          << QStringList{"--service", "http://127.0.0.1:1"}
-                                         << QStringList{"Game 11, page 1: connection refused",
-                                                        "Game 99, page 1: connection refused"}
+                                         << QStringList{"could be loaded: Game 11, page 1: connection refused; "
+                                                        "Game 99, page 1: not fetched, the service is unavailable"}
                                          << 0;
+    // The failures before a page error are told with it.
+    QTest::newRow("download failure, then page not XML")
+        << QByteArray("99,average,,,,,\n13,average,,,,,\n") << true << QStringList()
+        << QStringList{"Not every page could be loaded: Game 99, page 1: HTTP 404"} << 0;
     // The page error ends the script: the third line never runs.
     QTest::newRow("page not XML, image not writable")
         << QByteArray("12,average,,,,,\n13,average,,,,,\n11,average,,,,,\n") << true

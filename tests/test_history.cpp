@@ -102,6 +102,7 @@ private:
 
     std::unique_ptr<QTemporaryDir> m_dir;
     XmlDocument m_document;
+    DownloadRun m_run; // shared by the loaders of a test, as by a script's lines
     FakeService m_service;
     SeriesOptions m_options;
     QStringList m_statusTexts;
@@ -114,6 +115,7 @@ void TestHistory::init()
     QVERIFY(m_dir->isValid());
     EnsureCacheFolder(m_dir->path());
     m_service = {};
+    m_run = {};
     m_options = {};
     m_statusTexts.clear();
     m_stop = [] { return false; };
@@ -128,7 +130,7 @@ HistoryLoader TestHistory::makeLoader(const QString &nodeName, int maxPages)
     hooks.readOptions = [this] { return m_options; };
     hooks.stopRequested = [this] { return m_stop(); };
     return HistoryLoader(m_document, m_dir->path(), QStringLiteral("http://127.0.0.1:1"),
-        SplitNodeName(nodeName), hooks, maxPages);
+        SplitNodeName(nodeName), hooks, m_run, maxPages);
 }
 
 void TestHistory::writeCachedPage(const QString &key, const QByteArray &content)
@@ -259,7 +261,7 @@ void TestHistory::pagingStopsAtThePageWithoutStatistics()
     const GameResult again = second.LoadGame(QStringLiteral("13"), QStringLiteral("13"));
     QCOMPARE(m_service.requests, QStringList());
     QCOMPARE(pointsOf(again), pointsOf(a));
-    QVERIFY(second.failures().isEmpty());
+    QVERIFY(m_run.failures.isEmpty());
 }
 
 void TestHistory::firstPageWithoutStatistics()
@@ -307,7 +309,7 @@ void TestHistory::failedDownloadEndsOnlyThatGame()
     const GameResult b = loader.LoadGame(QStringLiteral("822"), QStringLiteral("822"));
     QCOMPARE(pointsOf(a), (QList<Point> { { "20090101", 10 }, { "20090102", 20 } }));
     QCOMPARE(pointsOf(b), (QList<Point> { { "20090101", 10 } }));
-    QCOMPARE(loader.failures(), QStringList { "Game 13, page 3: HTTP 503" });
+    QCOMPARE(m_run.failures, QStringList { "Game 13, page 3: HTTP 503" });
     QVERIFY(!QFileInfo::exists(CacheFolder(m_dir->path()) + QStringLiteral("13_3.xml")));
 }
 
@@ -332,9 +334,23 @@ void TestHistory::unreachableServiceStopsFetching()
     QCOMPARE(a.points.size(), size_t(1));
     QVERIFY(b.points.empty());
     QCOMPARE(c.points.size(), size_t(1));
-    QCOMPARE(loader.failures(),
+    QCOMPARE(m_run.failures,
         (QStringList { "Game 13, page 2: connection refused",
             "Game 822, page 1: not fetched, the service is unavailable" }));
+
+    // The next Load of the same run (a script's next line) asks nothing
+    // either: it reads the cache and adds its failures to the run's.
+    HistoryLoader nextLine = makeLoader(QStringLiteral("e"));
+    QCOMPARE(nextLine.LoadGame(QStringLiteral("5"), QStringLiteral("5")).points.size(), size_t(1));
+    QVERIFY(nextLine.LoadGame(QStringLiteral("822"), QStringLiteral("822")).points.empty());
+    QCOMPARE(m_service.requests, (QStringList { "13_1", "13_2" }));
+    QCOMPARE(m_run.failures.size(), 3);
+    QCOMPARE(m_run.failures.last(), "Game 822, page 1: not fetched, the service is unavailable");
+
+    // A new run tries the service again.
+    m_run = {};
+    makeLoader(QStringLiteral("e")).LoadGame(QStringLiteral("822"), QStringLiteral("822"));
+    QCOMPARE(m_service.requests.last(), QStringLiteral("822_2"));
 }
 
 void TestHistory::pageLimit()
@@ -344,7 +360,7 @@ void TestHistory::pageLimit()
     const GameResult result = loader.LoadGame(QStringLiteral("13"), QStringLiteral("13"));
     QCOMPARE(m_service.requests, (QStringList { "13_1", "13_2", "13_3" }));
     QCOMPARE(result.points.size(), size_t(3));
-    QCOMPARE(loader.failures(), QStringList { "Game 13, page 4: more than 3 pages" });
+    QCOMPARE(m_run.failures, QStringList { "Game 13, page 4: more than 3 pages" });
 }
 
 void TestHistory::rejectedPageFileIsDeleted()
@@ -373,7 +389,7 @@ void TestHistory::stopEndsTheGameWithItsPoints()
     const GameResult result = loader.LoadGame(QStringLiteral("13"), QStringLiteral("13"));
     QCOMPARE(pointsOf(result), (QList<Point> { { "20090101", 10 }, { "20090102", 20 } }));
     QCOMPARE(m_service.requests, (QStringList { "13_1", "13_2" }));
-    QVERIFY(loader.failures().isEmpty());
+    QVERIFY(m_run.failures.isEmpty());
 
     // A download that the stop broke off is no failure either.
     m_stop = [] { return false; };
@@ -381,7 +397,7 @@ void TestHistory::stopEndsTheGameWithItsPoints()
         = { FetchOutcome::Stopped, QStringLiteral("aborted") };
     HistoryLoader aborted = makeLoader(QStringLiteral("e"));
     QCOMPARE(aborted.LoadGame(QStringLiteral("13"), QStringLiteral("13")).points.size(), size_t(2));
-    QVERIFY(aborted.failures().isEmpty());
+    QVERIFY(m_run.failures.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestHistory)

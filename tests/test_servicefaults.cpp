@@ -5,13 +5,17 @@
 // other games wherever it should, and the settings file stays intact.
 #include "app/PlotChart.h"
 #include "search/u_frmSearch.h"
+#include "service/CachePaths.h"
 #include "service/Downloader.h"
 #include "support/MainWindowFixture.h"
 #include "support/SampleService.h"
 #include "support/TestSupport.h"
+#include "tools/SampleDataLayout.h"
+#include "ui/HandlerGuard.h"
 
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
@@ -72,7 +76,8 @@ private slots:
 
     void load_data();
     void load();
-    void loadWithServiceUnreachable();
+    void failuresOfARun_data();
+    void failuresOfARun();
     void geeklist_data();
     void geeklist();
     void search_data();
@@ -262,22 +267,64 @@ void TestServiceFaults::load()
     checkSettingsAfterClose(Games);
 }
 
-void TestServiceFaults::loadWithServiceUnreachable()
+// A Load by hand and a script run are each one unit for download failures:
+// once the service is down nothing more is fetched (cached pages are still
+// read), the failures are told once at the end, and an error that ends the
+// run tells the failures met before it.
+void TestServiceFaults::failuresOfARun_data()
 {
-    MainWindowFixture &w = openWindow(closedPortUrl());
+    QTest::addColumn<bool>("script");
+    QTest::addColumn<QStringList>("rules"); // none: a service that cannot be reached
+    QTest::addColumn<QString>("message");   // empty: none
+    QTest::addColumn<QString>("error");     // the end of the error box; empty: none
+    QTest::addColumn<int>("seriesLeft");
+
+    const QString down = QStringLiteral("Not every page could be loaded:\n"
+                                        "Game 1001, page 1: connection refused\n"
+                                        "Game 1002, page 1: not fetched, the service is unavailable");
+    const QStringList failThenReject = { QStringLiteral("/xmlapi/boardgame/1001?historical=1&page=2=503"),
+                                         QStringLiteral("/xmlapi/boardgame/1002?*=notxml") };
+    const QString told = QStringLiteral("\n\nNot every page could be loaded:\nGame 1001, page 2: HTTP 503");
+    for (const bool script : { false, true }) {
+        const char *by = script ? "script" : "by hand";
+        QTest::addRow("%s, service down", by) << script << QStringList() << down << QString() << 1;
+        QTest::addRow("%s, failure then a page error", by)
+            << script << failThenReject << QString() << told << 1;
+    }
+}
+
+void TestServiceFaults::failuresOfARun()
+{
+    QFETCH(bool, script);
+    QFETCH(QStringList, rules);
+    QFETCH(QString, message);
+    QFETCH(QString, error);
+    if (!rules.isEmpty())
+        startService(rules);
+    MainWindowFixture &w = openWindow(rules.isEmpty() ? closedPortUrl() : m_service->baseUrl());
+    // Game 1003 is in the cache already.
+    QDir().mkpath(w.cacheDir());
+    for (int page = 1; page <= 3; ++page) {
+        const QString sample = page < 3 ? SampleHistoryPagePath(m_data.path(), QStringLiteral("1003"), page)
+                                        : SampleEndPagePath(m_data.path(), QStringLiteral("1003"));
+        QVERIFY(QFile::copy(sample, HistoryPageFile(w.programDir(), QStringLiteral("1003"), page)));
+    }
     w->cboRank->setCurrentIndex(w->cboRank->findText(QStringLiteral("average")));
     w->edtGame->setPlainText(Games);
 
-    w->btnLoad->click();
+    if (script)
+        RunGuarded(&w.dialogs, &w.window(), [&] {
+            w->ExecuteScript(QStringLiteral("1001,average,,,,,\n1002,average,,,,,\n1003,average,,,,,"));
+        });
+    else
+        w->btnLoad->click();
 
-    // Said once for the first page; the other games are not tried again.
-    QCOMPARE(w.dialogs.messages.size(), 1);
-    const QString message = w.dialogs.messages[0];
-    QVERIFY2(message.contains(QStringLiteral("Game 1001, page 1: connection refused")), qPrintable(message));
-    QVERIFY2(message.contains(QStringLiteral("Game 1003, page 1: not fetched")), qPrintable(message));
-    QCOMPARE(w->chaMain->seriesCount(), 0);
-    checkCache({});
-    checkSettingsAfterClose(Games);
+    QCOMPARE(w.dialogs.messages, message.isEmpty() ? QStringList() : QStringList(message));
+    QCOMPARE(w.dialogs.errors.size(), error.isEmpty() ? 0 : 1);
+    if (!error.isEmpty())
+        QVERIFY2(w.dialogs.errors[0].endsWith(error), qPrintable(w.dialogs.errors[0]));
+    QTEST(w->chaMain->seriesCount(), "seriesLeft");
+    checkSettingsAfterClose(w->edtGame->toPlainText());
 }
 
 void TestServiceFaults::geeklist_data()

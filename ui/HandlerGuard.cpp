@@ -14,16 +14,18 @@ QString ErrorBoxText(const QString &message)
 
 bool RunGuarded(Dialogs *dialogs, QWidget *parent, const std::function<void()> &fn)
 {
-    QString message;
+    QString text;
     try {
         fn();
         return true;
     } catch (const PlotwiseError &e) {
-        message = e.message();
+        text = ErrorBoxText(e.message());
+        if (!e.details().isEmpty())
+            text += QStringLiteral("\n\n") + e.details();
     } catch (const std::exception &e) {
-        message = QString::fromUtf8(e.what());
+        text = ErrorBoxText(QString::fromUtf8(e.what()));
     }
     if (dialogs)
-        dialogs->Error(parent, ErrorBoxText(message));
+        dialogs->Error(parent, text);
     return false;
 }

@@ -15,7 +15,8 @@
 [[nodiscard]] QString ErrorBoxText(const QString &message);
 
 // Runs fn; a PlotwiseError or std::exception it throws is reported through
-// dialogs->Error(parent, ErrorBoxText(...)). Returns false when fn threw.
+// dialogs->Error(parent, ErrorBoxText(...)), a PlotwiseError's details on
+// lines of their own after a blank line. Returns false when fn threw.
 bool RunGuarded(Dialogs *dialogs, QWidget *parent, const std::function<void()> &fn);
 
 // A slot for connect() that runs fn under RunGuarded.
