@@ -217,6 +217,7 @@ void ArchiveWriter::Compact()
     // latest day down, the first one met stays.
     std::unordered_map<uint32_t, std::pair<GameTitle, int32_t>> titles;
     bool replaces = false;
+    records.reserve(size_t(m_db.Number("SELECT sum(records) FROM days WHERE staged IS NOT NULL")));
     {
         Statement staged(m_db.handle(),
             "SELECT day, staged, replaces FROM days WHERE staged IS NOT NULL ORDER BY day DESC");
@@ -279,6 +280,14 @@ void ArchiveWriter::Compact()
     m_db.Exec("UPDATE days SET staged = NULL, replaces = 0 WHERE staged IS NOT NULL");
     BumpGeneration(m_db);
     transaction.Commit();
+    m_db.Exec("PRAGMA wal_checkpoint(PASSIVE)");
+}
+
+void ArchiveWriter::Finish()
+{
+    Compact();
+    m_db.Exec("PRAGMA incremental_vacuum");
+    m_db.Exec("PRAGMA wal_checkpoint(PASSIVE)");
 }
 
 ArchiveTotals ReadTotals(Database &db)

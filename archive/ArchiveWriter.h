@@ -21,6 +21,8 @@ public:
     // Days staged and not yet folded into blocks.
     [[nodiscard]] int64_t StagedDays();
     void Compact();
+    // Folds what is staged and gives the pages freed on the way back to the disk.
+    void Finish();
 
 private:
     Database &m_db;

@@ -171,7 +171,7 @@ int RunImport(const std::string &archive, const std::vector<std::string> &snapsh
         }
         if (progress)
             std::fputs("\r\033[K", stderr);
-        writer.Compact();
+        writer.Finish();
         const ArchiveTotals totals = ReadTotals(*db);
         std::string summary = Plural(imported, "snapshot") + " imported, "
             + std::to_string(replaced) + " replaced, " + std::to_string(refused) + " refused";

@@ -36,6 +36,7 @@ namespace {
 struct Outcome {
     bool ok = false;
     double seconds = 0;
+    double cpuSeconds = 0; // user and system time of the child, threads included
     long peakKiB = 0; // the child's peak resident memory
     std::string out; // its standard output
 };
@@ -72,6 +73,8 @@ Outcome RunChild(const std::vector<std::string> &args)
     wait4(pid, &status, 0, &usage);
     outcome.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     outcome.peakKiB = usage.ru_maxrss;
+    outcome.cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     outcome.ok = WIFEXITED(status) && WEXITSTATUS(status) <= 1;
     return outcome;
 }
@@ -131,7 +134,8 @@ struct Row {
 
 void PrintRow(const Row &row)
 {
-    std::printf("%-18s %8.2f s %9.1f MB %10.1f MB %8lld %9.2f\n", row.name, row.run.seconds,
+    std::printf("%-18s %8.2f s %8.2f s %9.1f MB %10.1f MB %8lld %9.2f\n", row.name,
+        row.run.seconds, row.run.cpuSeconds,
         row.run.peakKiB / 1024.0, double(row.bytes) / 1e6, static_cast<long long>(row.records),
         row.records ? double(row.bytes) / double(row.records) : 0.0);
 }
@@ -217,8 +221,8 @@ int main(int argc, char **argv)
     std::printf("\n%zu generated snapshot files of %d days (%d games, rows growing from 3/5 to all"
                 " of them), %.1f MB of CSV, read from the page cache; %lld records\n",
         fileCount, days, games, double(csvBytes) / 1e6, static_cast<long long>(ours.records));
-    std::printf("import             %10s %12s %13s %8s %9s\n", "time", "peak memory", "on disk",
-        "records", "bytes/rec");
+    std::printf("import             %10s %10s %12s %13s %8s %9s\n", "time", "CPU time",
+        "peak memory", "on disk", "records", "bytes/rec");
     for (const Row &row : rows)
         PrintRow(row);
     std::printf("plotwise-archive: %s", ours.run.out.c_str());
@@ -226,6 +230,8 @@ int main(int argc, char **argv)
         const Row &pandas = rows[1], &csv = rows[2];
         std::printf("time:   pandas peer / ours %.1fx (goal >= 8x), csv peer / ours %.1fx\n",
             pandas.run.seconds / ours.run.seconds, csv.run.seconds / ours.run.seconds);
+        std::printf("CPU:    pandas peer / ours %.1fx, csv peer / ours %.1fx\n",
+            pandas.run.cpuSeconds / ours.run.cpuSeconds, csv.run.cpuSeconds / ours.run.cpuSeconds);
         std::printf("memory: ours / pandas peer %.3f (goal <= 0.1), ours / csv peer %.3f\n",
             double(ours.run.peakKiB) / double(pandas.run.peakKiB),
             double(ours.run.peakKiB) / double(csv.run.peakKiB));
@@ -237,8 +243,10 @@ int main(int argc, char **argv)
     }
 
     const Outcome next = RunChild({ PLOTWISE_ARCHIVE_PATH, "import", archive, extra.string() });
-    std::printf("one more day into the %d-day archive: %.2f s (goal: a few seconds), peak %.1f MB\n",
-        days, next.seconds, next.peakKiB / 1024.0);
+    std::printf("one more day into the %d-day archive: %.2f s, CPU %.2f s (goal: a few seconds),"
+                " peak %.1f MB; then %.2f bytes per record on disk\n",
+        days, next.seconds, next.cpuSeconds, next.peakKiB / 1024.0,
+        double(BytesOnDisk(archive)) / double(Count(archive, "SELECT sum(records) FROM days")));
 
     // History pages from the service over one keep-alive connection: every
     // page asked once to warm up, then timed at the client (an upper bound
@@ -285,6 +293,7 @@ int main(int argc, char **argv)
     }
     httplib::Client client("127.0.0.1", port);
     client.set_keep_alive(true);
+    client.set_tcp_nodelay(true);
     const auto target = [](int64_t key) {
         return "/xmlapi/boardgame/" + std::to_string(key / 1000) + "?historical=1&page="
             + std::to_string(key % 1000);

@@ -128,29 +128,6 @@ private:
     quint16 m_port = 0;
 };
 
-struct Answer {
-    int status = 0;
-    QByteArray body;
-};
-
-// One request over a plain socket, as the service wrote the answer.
-Answer Get(quint16 port, const QByteArray &target)
-{
-    QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, port);
-    Answer answer;
-    if (!socket.waitForConnected(5000))
-        return answer;
-    socket.write("GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
-    QByteArray all;
-    while (socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(10000))
-        all += socket.readAll();
-    all += socket.readAll();
-    answer.status = all.left(all.indexOf("\r\n")).split(' ').value(1).toInt();
-    answer.body = all.mid(all.indexOf("\r\n\r\n") + 4);
-    return answer;
-}
-
 QByteArray PageTarget(int game, const QByteArray &page)
 {
     return "/xmlapi/boardgame/" + QByteArray::number(game) + "?historical=1&page=" + page;
@@ -486,7 +463,7 @@ void TestArchive::badRequests()
         QCOMPARE(Archive({ "import", archive, generated("small", { "--days", "12", "--games", "40" }) }).status, 0);
     static ArchiveService service(archive);
     QVERIFY(service.port() != 0);
-    const Answer answer = Get(service.port(), target);
+    const RawAnswer answer = RawGet(service.port(), target);
     QCOMPARE(answer.status, status);
     QVERIFY2(answer.body.contains(body), answer.body.left(2000).constData());
     QVERIFY(service.running());
@@ -518,7 +495,7 @@ void TestArchive::slowAndVanishingClientsWaitForNobody()
         leaving.waitForBytesWritten(5000);
         leaving.abort();
     }
-    QCOMPARE(Get(service.port(), PageTarget(90, "1")).status, 200);
+    QCOMPARE(RawGet(service.port(), PageTarget(90, "1")).status, 200);
     for (const auto &socket : slow)
         QCOMPARE(socket->state(), QAbstractSocket::ConnectedState);
 }
@@ -655,10 +632,10 @@ void TestArchive::serviceShowsANewDayOnTheNextRequest()
     WriteFile(dir.filePath("2016-10-12.csv"), Header + Alpha);
     QCOMPARE(Archive({ "import", archive, dir.filePath("2016-10-12.csv") }).status, 0);
     ArchiveService service(archive);
-    QCOMPARE(Get(service.port(), PageTarget(13, "1")).body.count("<ratings "), 1);
+    QCOMPARE(RawGet(service.port(), PageTarget(13, "1")).body.count("<ratings "), 1);
     WriteFile(dir.filePath("2016-10-13.csv"), Header + "13,Alpha,2001,2,7.5,5.7,130\n");
     QCOMPARE(Archive({ "import", archive, dir.filePath("2016-10-13.csv") }).status, 0);
-    const Answer answer = Get(service.port(), PageTarget(13, "1"));
+    const RawAnswer answer = RawGet(service.port(), PageTarget(13, "1"));
     QCOMPARE(answer.body.count("<ratings "), 2);
     QVERIFY(answer.body.contains("<ratings date=\"20161013\">\n        <usersrated>130</usersrated>"));
 }

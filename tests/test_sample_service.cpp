@@ -2,6 +2,7 @@
 // demo and the benchmarks stand on: the data's shape and determinism, the
 // answers to the three requests, the injected faults and the request log.
 #include "support/SampleService.h"
+#include "support/TestSupport.h"
 
 #include <QDirIterator>
 #include <QTcpSocket>
@@ -10,41 +11,6 @@
 #include <pugixml.hpp>
 
 namespace {
-
-struct RawAnswer {
-    int status = 0;
-    QMap<QByteArray, QByteArray> headers; // names in lower case
-    QByteArray body;
-};
-
-// One request over a plain socket, so that status, headers and the bytes sent
-// are seen exactly as the service wrote them.
-RawAnswer Get(quint16 port, const QByteArray &target)
-{
-    QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, port);
-    RawAnswer answer;
-    if (!socket.waitForConnected(5000))
-        return answer;
-    socket.write("GET " + target
-        + " HTTP/1.1\r\nHost: 127.0.0.1\r\nUser-Agent: raw-check\r\n"
-          "Connection: close\r\n\r\n");
-    QByteArray all;
-    while (socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(10000))
-        all += socket.readAll();
-    all += socket.readAll();
-
-    const qsizetype split = all.indexOf("\r\n\r\n");
-    const QList<QByteArray> lines = all.left(split).split('\n');
-    answer.status = lines.value(0).split(' ').value(1).toInt();
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const qsizetype colon = lines[i].indexOf(':');
-        answer.headers.insert(
-            lines[i].left(colon).trimmed().toLower(), lines[i].mid(colon + 1).trimmed());
-    }
-    answer.body = all.mid(split + 4);
-    return answer;
-}
 
 QByteArray ReadAll(const QString &path)
 {
@@ -203,7 +169,7 @@ void SampleServiceTest::answers()
 
     SampleService service(Options());
     QVERIFY2(service.start(), qPrintable(service.errorString()));
-    const RawAnswer answer = Get(service.port(), target);
+    const RawAnswer answer = RawGet(service.port(), target);
     QCOMPARE(answer.status, status);
     QCOMPARE(answer.headers.value("content-length").toLongLong(), answer.body.size());
     if (!file.isEmpty())
@@ -241,7 +207,7 @@ void SampleServiceTest::search()
 
     SampleService service(Options());
     QVERIFY2(service.start(), qPrintable(service.errorString()));
-    const RawAnswer answer = Get(service.port(), "/xmlapi/search?search=" + query);
+    const RawAnswer answer = RawGet(service.port(), "/xmlapi/search?search=" + query);
     QCOMPARE(answer.status, 200);
     pugi::xml_document doc;
     QVERIFY(doc.load_buffer(answer.body.constData(), size_t(answer.body.size())));
@@ -262,31 +228,31 @@ void SampleServiceTest::faults()
     const QByteArray page1 = "/xmlapi/boardgame/1001?historical=1&page=1";
 
     // A rule with times answers that many matching requests, then the data.
-    RawAnswer answer = Get(service.port(), page1);
+    RawAnswer answer = RawGet(service.port(), page1);
     QCOMPARE(answer.status, 503);
     QCOMPARE(answer.headers.value("retry-after"), QByteArray("2"));
-    QCOMPARE(Get(service.port(), page1).status, 200);
+    QCOMPARE(RawGet(service.port(), page1).status, 200);
     // The pattern covers the whole target: "*page=1" is not "page=10".
-    QCOMPARE(Get(service.port(), "/xmlapi/boardgame/1001?historical=1&page=10").status, 200);
+    QCOMPARE(RawGet(service.port(), "/xmlapi/boardgame/1001?historical=1&page=10").status, 200);
 
-    answer = Get(service.port(), "/xmlapi/boardgame/1002?historical=1&page=1");
+    answer = RawGet(service.port(), "/xmlapi/boardgame/1002?historical=1&page=1");
     QCOMPARE(answer.status, 302);
     const QByteArray moved = answer.headers.value("location");
     QCOMPARE(moved, QByteArray("/moved/xmlapi/boardgame/1002?historical=1&page=1"));
-    answer = Get(service.port(), moved); // served, not redirected again
+    answer = RawGet(service.port(), moved); // served, not redirected again
     QCOMPARE(answer.status, 200);
     QCOMPARE(answer.body, ReadAll(m_data.filePath(QStringLiteral("boardgame/1002/1.xml"))));
 
-    answer = Get(service.port(), "/xmlapi/boardgame/1003?historical=1&page=1");
+    answer = RawGet(service.port(), "/xmlapi/boardgame/1003?historical=1&page=1");
     QCOMPARE(answer.status, 200);
     QVERIFY(answer.body.size() < answer.headers.value("content-length").toLongLong());
 
-    answer = Get(service.port(), "/xmlapi/boardgame/1004?historical=1&page=1");
+    answer = RawGet(service.port(), "/xmlapi/boardgame/1004?historical=1&page=1");
     QCOMPARE(answer.status, 200);
     pugi::xml_document doc;
     QVERIFY(!doc.load_buffer(answer.body.constData(), size_t(answer.body.size())));
 
-    answer = Get(service.port(), "/xmlapi/geeklist/500");
+    answer = RawGet(service.port(), "/xmlapi/geeklist/500");
     QCOMPARE(answer.status, 204);
     QVERIFY(answer.body.isEmpty());
 }
@@ -295,9 +261,9 @@ void SampleServiceTest::requestLog()
 {
     SampleService service(Options());
     QVERIFY2(service.start(), qPrintable(service.errorString()));
-    Get(service.port(), "/xmlapi/geeklist/500");
-    Get(service.port(), "/xmlapi/search?search=red%20blue");
-    Get(service.port(), "/xmlapi/geeklist/501");
+    RawGet(service.port(), "/xmlapi/geeklist/500");
+    RawGet(service.port(), "/xmlapi/search?search=red%20blue");
+    RawGet(service.port(), "/xmlapi/geeklist/501");
 
     const QList<SampleService::Request> requests = service.requests();
     QCOMPARE(requests.size(), 3);
@@ -307,7 +273,7 @@ void SampleServiceTest::requestLog()
 
     service.clearRequests();
     QCOMPARE(service.requestCount(), 0);
-    Get(service.port(), "/xmlapi/geeklist/502");
+    RawGet(service.port(), "/xmlapi/geeklist/502");
     QCOMPARE(service.requestCount(), 1);
 }
 

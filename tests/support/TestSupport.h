@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -17,6 +18,17 @@ class PlotChart;
 // holding the records.
 [[nodiscard]] QByteArray HistoryPageXml(const QByteArray &names, const QByteArray &records,
                                         bool statistics = true);
+
+// An HTTP answer as a server wrote it.
+struct RawAnswer {
+    int status = 0;
+    QMap<QByteArray, QByteArray> headers; // names in lower case
+    QByteArray body;
+};
+
+// One GET request over a plain socket to 127.0.0.1:port, so that status,
+// headers and the bytes sent are seen exactly as the server wrote them.
+RawAnswer RawGet(quint16 port, const QByteArray &target);
 
 // The titles of the series on the chart, in chart order.
 [[nodiscard]] QStringList SeriesTitles(const PlotChart *chart);
