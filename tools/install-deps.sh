@@ -2,6 +2,7 @@
 # Installs the Debian 12 packages Plotwise needs to build, test and be looked at.
 # Only missing packages are installed; where installing is impossible the script
 # says which packages are needed and stops.
+#   tools/install-deps.sh --bench   also what bench_archive's peers need
 set -euo pipefail
 
 packages=(
@@ -14,6 +15,9 @@ packages=(
     clang libclang-rt-14-dev
     desktop-file-utils appstream man-db
 )
+if [ "${1:-}" = "--bench" ]; then
+    packages+=(python3 python3-pandas) # bench_archive's pandas and csv peers
+fi
 
 missing=()
 for p in "${packages[@]}"; do
