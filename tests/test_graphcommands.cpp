@@ -1,14 +1,21 @@
 // Clear graph, Save graph, Print graph and Clear cache, pressed on the main
-// window with scripted dialog answers.
+// window with scripted dialog answers; Save graph's file types also through
+// the program's real file dialog.
 #include "app/PlotChart.h"
 #include "support/MainWindowFixture.h"
 
+#include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QImage>
+#include <QImageReader>
+#include <QLineEdit>
 #include <QLineSeries>
 #include <QPrinterInfo>
 #include <QPushButton>
+#include <QTimer>
 #include <QtTest>
 
 namespace {
@@ -34,6 +41,29 @@ QStringList entries(const QString &folder)
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
+// Answers the file dialog about to be shown as a keyboard user does: selects
+// the file types at the given indices in turn, types the name and accepts.
+void answerFileDialog(const QList<int> &types, const QString &name)
+{
+    QTimer::singleShot(0, [types, name] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        auto *typeBox = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
+        auto *nameBox = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        if (!typeBox || !nameBox)
+            dialog->reject();
+        QVERIFY(typeBox && nameBox);
+        for (int type : types) {
+            while (typeBox->currentIndex() < type)
+                QTest::keyClick(typeBox, Qt::Key_Down);
+            while (typeBox->currentIndex() > type)
+                QTest::keyClick(typeBox, Qt::Key_Up);
+        }
+        nameBox->setText(name);
+        QTest::keyClick(nameBox, Qt::Key_Return);
+    });
+}
+
 } // namespace
 
 class TestGraphCommands : public QObject
@@ -42,6 +72,8 @@ class TestGraphCommands : public QObject
 private slots:
     void clearGraphKeepsEverythingButTheSeriesList();
     void saveAsksAndWritesTheChart();
+    void saveWritesTheChosenType_data();
+    void saveWritesTheChosenType();
     void saveOffersTheLastNameAgain();
     void saveCancelledWritesNothing();
     void saveFailureIsReported();
@@ -93,6 +125,50 @@ void TestGraphCommands::saveAsksAndWritesTheChart()
     QVERIFY(spec.selectedFile.isEmpty());
 
     QCOMPARE(QImage(bmp, "BMP").size(), f->chaMain->size());
+}
+
+void TestGraphCommands::saveWritesTheChosenType_data()
+{
+    QTest::addColumn<QList<int>>("types"); // indices selected in turn; 0 bitmap, 1 PNG, 2 JPEG
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<QByteArray>("format");
+
+    QTest::newRow("bitmap type as offered") << QList<int>{} << "graph" << "graph.bmp" << QByteArray("bmp");
+    QTest::newRow("PNG type") << QList<int>{1} << "graph" << "graph.png" << QByteArray("png");
+    QTest::newRow("JPEG type") << QList<int>{2} << "graph" << "graph.jpg" << QByteArray("jpeg");
+    QTest::newRow("PNG, then bitmap again")
+        << QList<int>{1, 0} << "graph" << "graph.bmp" << QByteArray("bmp");
+    QTest::newRow("extension beats the type")
+        << QList<int>{1} << "graph.jpeg" << "graph.jpeg" << QByteArray("jpeg");
+    QTest::newRow("PNG extension under the bitmap type")
+        << QList<int>{} << "graph.png" << "graph.png" << QByteArray("png");
+    QTest::newRow("other extension is a bitmap")
+        << QList<int>{1} << "graph.v2" << "graph.v2" << QByteArray("bmp");
+}
+
+// A name typed without an extension once wrote a bitmap named .bmp whatever
+// type was selected.
+void TestGraphCommands::saveWritesTheChosenType()
+{
+    QFETCH(QList<int>, types);
+    QFETCH(QString, typed);
+    QFETCH(QString, written);
+    QFETCH(QByteArray, format);
+
+    MainWindowFixture f;
+    addSeries(f.window(), QStringLiteral("A"));
+    f.dialogs.fileNames << QString();
+    f->btnSave->click(); // cancelled: what Save graph asks its dialog for
+
+    answerFileDialog(types, f.workDir() + QLatin1Char('/') + typed);
+    const QString chosen = QtDialogs().SaveFileName(&f.window(), f.dialogs.fileDialogs.constFirst());
+    QCOMPARE(chosen, f.workDir() + QLatin1Char('/') + written);
+
+    f.dialogs.fileNames << chosen;
+    f->btnSave->click();
+    QVERIFY(f.dialogs.errors.isEmpty());
+    QCOMPARE(QImageReader(chosen).format(), format);
 }
 
 void TestGraphCommands::saveOffersTheLastNameAgain()

@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 QString ApplicationTitle()
 {
@@ -55,13 +56,29 @@ static QString qtFilter(const QString &filter)
     return entries.join(QStringLiteral(";;"));
 }
 
+// The extension of a Qt filter's first pattern: "jpg" for "JPEG image (*.jpg
+// *.jpeg)"; empty for a pattern that names none, such as "*".
+static QString filterSuffix(const QString &filter)
+{
+    static const QRegularExpression firstPattern(QStringLiteral("\\(\\*\\.([^*?\\[\\s)]+)[\\s)]"));
+    return firstPattern.match(filter).captured(1);
+}
+
 static QString runFileDialog(QWidget *parent, const FileDialogSpec &spec, bool save)
 {
     QFileDialog dialog(parent);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setNameFilter(qtFilter(spec.filter));
+    // The dialog opens on the first type with the offered suffix. A name typed
+    // without an extension then takes the extension of the type the user
+    // selects, or the offered one under a type that names none.
     dialog.setDefaultSuffix(spec.defaultSuffix);
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog, &spec](const QString &filter) {
+                         const QString suffix = filterSuffix(filter);
+                         dialog.setDefaultSuffix(suffix.isEmpty() ? spec.defaultSuffix : suffix);
+                     });
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !spec.overwritePrompt);
     if (!spec.selectedFile.isEmpty())
         dialog.selectFile(spec.selectedFile);
