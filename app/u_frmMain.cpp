@@ -12,6 +12,7 @@
 #include "ui/InterfaceFont.h"
 #include "ui/KeyCueFixUnit.h"
 #include "ui/RadioGroup.h"
+#include "ui/WindowFrame.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -195,9 +196,10 @@ void TfrmMain::FormCreate()
 
     QScreen *screen = QGuiApplication::primaryScreen();
     const QRect primary = screen ? screen->geometry() : QRect(QPoint(0, 0), MainWindowLayoutSize);
+    // Sizes are outer sizes, frame included, as are positions.
     if (m_settings.ReadIniBool(Section, QStringLiteral("maximized"), false)) {
         // The normal bounds stay the layout's, centred on the screen.
-        resize(MainWindowLayoutSize);
+        SetOuterSize(this, MainWindowLayoutSize, MainWindowMinimumSize);
         move((primary.width() - MainWindowLayoutSize.width()) / 2,
              (primary.height() - MainWindowLayoutSize.height()) / 2);
         setWindowState(windowState() | Qt::WindowMaximized);
@@ -209,11 +211,12 @@ void TfrmMain::FormCreate()
                                                      MainWindowDefaultHeight);
         const int left = m_settings.ReadIniInteger(Section, QStringLiteral("win_left"), position.x());
         const int top = m_settings.ReadIniInteger(Section, QStringLiteral("win_top"), position.y());
-        resize(width, height); // the minimum size raises smaller values
+        const QSize outer = QSize(width, height).expandedTo(MainWindowMinimumSize);
+        SetOuterSize(this, outer, MainWindowMinimumSize);
         QList<QRect> screens;
         for (QScreen *s : QGuiApplication::screens())
             screens << s->geometry();
-        move(PositionOnScreens(QRect(QPoint(left, top), size()), screens, primary));
+        move(PositionOnScreens(QRect(QPoint(left, top), outer), screens, primary));
     }
 
     cboRank->clear();
@@ -241,9 +244,9 @@ void TfrmMain::FormDestroy()
         m_settings.WriteIniBool(Section, QStringLiteral("maximized"), true);
     } else {
         m_settings.WriteIniBool(Section, QStringLiteral("maximized"), false);
-        // The frame's outer position, the same measure move() takes at start.
-        m_settings.WriteIniInteger(Section, QStringLiteral("win_width"), width());
-        m_settings.WriteIniInteger(Section, QStringLiteral("win_height"), height());
+        // The frame's outer size and position, the measures of the start.
+        m_settings.WriteIniInteger(Section, QStringLiteral("win_width"), frameGeometry().width());
+        m_settings.WriteIniInteger(Section, QStringLiteral("win_height"), frameGeometry().height());
         m_settings.WriteIniInteger(Section, QStringLiteral("win_left"), x());
         m_settings.WriteIniInteger(Section, QStringLiteral("win_top"), y());
     }

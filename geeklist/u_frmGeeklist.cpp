@@ -1,8 +1,8 @@
 #include "geeklist/u_frmGeeklist.h"
 
 #include "geeklist/GeeklistNumber.h"
-#include "ui/CentreOnScreen.h"
 #include "ui/InterfaceFont.h"
+#include "ui/WindowFrame.h"
 
 #include <QLineEdit>
 #include <QPushButton>

@@ -10,6 +10,7 @@
 #include "script/ScriptFile.h"
 #include "service/TextLines.h"
 #include "ui/InterfaceFont.h"
+#include "ui/WindowFrame.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -57,7 +58,7 @@ static QFrame *panel(QWidget *parent, const char *name)
 
 void TfrmScript::buildControls()
 {
-    resize(870, 640);
+    SetOuterSize(this, QSize(870, 640), {}, true);
     // The interface font of the program's windows: 11 pixels high, so that
     // every caption fits its fixed-size button.
     setFont(InterfaceFont(font()));

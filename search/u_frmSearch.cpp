@@ -7,8 +7,8 @@
 #include "service/CachedPage.h"
 #include "service/DownloadPage.h"
 #include "service/Downloader.h"
-#include "ui/CentreOnScreen.h"
 #include "ui/InterfaceFont.h"
+#include "ui/WindowFrame.h"
 
 #include <QEvent>
 #include <QFrame>
@@ -37,8 +37,7 @@ TfrmSearch::TfrmSearch(TfrmMain *main) : QDialog(main), m_main(main)
     setSizeGripEnabled(true);
     setFont(InterfaceFont(font()));
     buildControls();
-    resize(517, 311);
-    CentreOnScreen(this);
+    SetOuterSize(this, QSize(517, 311), {}, true);
 
     Dialogs *dialogs = m_main->context().dialogs;
     connect(btnSearch, &QPushButton::clicked, this,

@@ -1,10 +1,13 @@
 // The main window's start-up and end: controls, settings restored and written
-// back, the node list, window placement, Esc, and the pure rules behind them.
+// back, the node list, window placement (the other windows' too), Esc, and the
+// pure rules behind them.
 #include "app/IniFile.h"
 #include "app/NodeList.h"
 #include "app/WindowSettings.h"
-#include "service/CachePaths.h"
+#include "geeklist/u_frmGeeklist.h"
+#include "script/u_frmScript.h"
 #include "search/u_frmSearch.h"
+#include "service/CachePaths.h"
 #include "service/u_Function.h"
 #include "support/MainWindowFixture.h"
 #include "ui/RadioGroup.h"
@@ -31,8 +34,8 @@ QVariantMap stateOf(const TfrmMain &w)
 {
     return {
         {QStringLiteral("maximized"), w.isMaximized()},
-        {QStringLiteral("width"), w.width()},
-        {QStringLiteral("height"), w.height()},
+        {QStringLiteral("width"), w.frameGeometry().width()}, // outer sizes, frame included
+        {QStringLiteral("height"), w.frameGeometry().height()},
         {QStringLiteral("left"), w.x()},
         {QStringLiteral("top"), w.y()},
         {QStringLiteral("node"), w.cboRank->currentIndex()},
@@ -85,6 +88,8 @@ private slots:
     void closeWritesEveryKeyInOrder();
     void closeWhileMaximizedKeepsStoredGeometry();
     void valuesSurviveARestart();
+    void otherWindowsSizesAndPlaces_data();
+    void otherWindowsSizesAndPlaces();
     void failedNodeListSkipsTheRestAndWritesNothing_data();
     void failedNodeListSkipsTheRestAndWritesNothing();
     void refusedSettingsWriteIsReportedAndTheWindowCloses();
@@ -249,8 +254,45 @@ void TestMainWindow::closeWhileMaximizedKeepsStoredGeometry()
     QVERIFY(f->isMaximized());
     f->showNormal();
     const QRect screen = primaryScreen();
-    QCOMPARE(f->size(), QSize(650, 633));
+    QCOMPARE(f->frameGeometry().size(), QSize(650, 633));
     QCOMPARE(f->pos(), QPoint((screen.width() - 650) / 2, (screen.height() - 633) / 2));
+}
+
+void TestMainWindow::otherWindowsSizesAndPlaces_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QSize>("outer"); // frame included; empty: whatever the client's size gives
+    QTest::addColumn<QSize>("client"); // empty: whatever the frame leaves
+    QTest::newRow("search") << "search" << QSize(517, 311) << QSize();
+    QTest::newRow("script editor") << "script" << QSize(870, 640) << QSize();
+    QTest::newRow("geeklist prompt") << "geeklist" << QSize() << QSize(249, 73);
+}
+
+// The frame once came on top of sizes meant with it, and the script editor
+// was centred over the main window.
+void TestMainWindow::otherWindowsSizesAndPlaces()
+{
+    QFETCH(QString, window);
+    QFETCH(QSize, outer);
+    QFETCH(QSize, client);
+    MainWindowFixture f;
+    f->move(0, 0); // away from the middle of the screen
+    std::unique_ptr<QWidget> w;
+    if (window == QLatin1String("search"))
+        w = std::make_unique<TfrmSearch>(&f.window());
+    else if (window == QLatin1String("script"))
+        w = std::make_unique<TfrmScript>(&f.window(), &f.window());
+    else
+        w = std::make_unique<TfrmGeeklist>(&f.window());
+    w->show();
+
+    const QRect frame = w->frameGeometry();
+    QVERIFY(frame.size() != w->size()); // the offscreen platform draws a frame
+    if (!outer.isEmpty())
+        QCOMPARE(frame.size(), outer);
+    if (!client.isEmpty())
+        QCOMPARE(w->size(), client);
+    QCOMPARE(frame.center(), QGuiApplication::primaryScreen()->availableGeometry().center());
 }
 
 void TestMainWindow::valuesSurviveARestart()
