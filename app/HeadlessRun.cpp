@@ -4,7 +4,6 @@
 #include "app/ChartOutput.h"
 #include "app/CommandLine.h"
 #include "app/FileLocations.h"
-#include "ui/HandlerGuard.h"
 #include "app/HeadlessDialogs.h"
 #include "app/NodeList.h"
 #include "app/u_frmMain.h"
@@ -12,6 +11,7 @@
 #include "script/ScriptCheck.h"
 #include "script/ScriptFile.h"
 #include "service/PlotwiseError.h"
+#include "ui/HandlerGuard.h"
 
 #include <QApplication>
 #include <QFileInfo>

@@ -2,13 +2,13 @@
 // games of that geeklist into the game box.
 #include "app/u_frmMain.h"
 
-#include "ui/Dialogs.h"
 #include "geeklist/GeeklistItems.h"
 #include "geeklist/GeeklistNumber.h"
 #include "geeklist/u_frmGeeklist.h"
 #include "service/CachePaths.h"
 #include "service/CachedPage.h"
 #include "service/DownloadPage.h"
+#include "ui/Dialogs.h"
 
 #include <QCoreApplication>
 #include <QPlainTextEdit>

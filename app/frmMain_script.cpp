@@ -1,12 +1,12 @@
 // The main window's script commands: the Script button, the executor that
 // runs a script line by line through the Load, and the add-line builder.
-#include "ui/Dialogs.h"
 #include "app/u_frmMain.h"
 #include "plot/HistoryLoader.h"
-#include "ui/ComboItems.h"
 #include "script/ScriptLine.h"
 #include "script/u_frmScript.h"
 #include "service/TextLines.h"
+#include "ui/ComboItems.h"
+#include "ui/Dialogs.h"
 #include "ui/RadioGroup.h"
 
 #include <QCheckBox>
@@ -15,6 +15,12 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopeGuard>
+
+ScriptEditorContext TfrmMain::scriptEditorContext()
+{
+    return { m_context.dialogs, [this] { return ComboItems(*cboRank); },
+        [this] { return BuildScriptLines(); } };
+}
 
 void TfrmMain::btnScriptClick()
 {

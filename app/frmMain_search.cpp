@@ -2,11 +2,17 @@
 // adding the chosen game ID to the game box.
 #include "app/u_frmMain.h"
 
-#include "ui/Dialogs.h"
 #include "search/AppendGameId.h"
 #include "search/u_frmSearch.h"
+#include "ui/Dialogs.h"
 
 #include <QPlainTextEdit>
+
+SearchContext TfrmMain::searchContext()
+{
+    return { m_context.dialogs, m_context.cacheRoot, [this] { return serviceBaseUrl(); },
+        m_downloader.get(), &XMLDocument };
+}
 
 void TfrmMain::btnSearchClick()
 {

@@ -1,11 +1,11 @@
 // Program entry: creates the program's lasting windows, runs the event loop
 // until the main window closes, and destroys the windows in reverse order.
 #include "app/CommandLine.h"
-#include "ui/Dialogs.h"
 #include "app/HeadlessRun.h"
 #include "app/u_frmMain.h"
 #include "script/u_frmScript.h"
 #include "search/u_frmSearch.h"
+#include "ui/Dialogs.h"
 
 #include <QApplication>
 #include <memory>
@@ -28,8 +28,8 @@ int main(int argc, char *argv[])
     const AppContext context = ProgramContext(&dialogs);
 
     auto frmMain = std::make_unique<TfrmMain>(context);
-    auto frmScript = std::make_unique<TfrmScript>(frmMain.get());
-    auto frmSearch = std::make_unique<TfrmSearch>(frmMain.get());
+    auto frmScript = std::make_unique<TfrmScript>(frmMain->scriptEditorContext());
+    auto frmSearch = std::make_unique<TfrmSearch>(frmMain->searchContext(), frmMain.get());
     frmMain->setWindows(frmScript.get(), frmSearch.get());
     QObject::connect(frmMain.get(), &TfrmMain::closed, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);

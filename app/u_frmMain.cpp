@@ -2,13 +2,13 @@
 // the option properties and the window-level events.
 #include "app/u_frmMain.h"
 
-#include "ui/HandlerGuard.h"
 #include "app/FileLocations.h"
 #include "app/NodeList.h"
 #include "app/PlotChart.h"
 #include "app/WindowSettings.h"
 #include "service/CachePaths.h"
 #include "service/Downloader.h"
+#include "ui/HandlerGuard.h"
 #include "ui/InterfaceFont.h"
 #include "ui/KeyCueFixUnit.h"
 #include "ui/RadioGroup.h"

@@ -7,10 +7,10 @@
 #pragma once
 
 #include "app/AppContext.h"
-#include "ui/Dialogs.h"
 #include "app/IniFile.h"
-#include "service/u_Function.h"
 #include "service/XmlDocument.h"
+#include "service/u_Function.h"
+#include "ui/Dialogs.h"
 
 #include <QMainWindow>
 #include <QStringList>
@@ -35,6 +35,8 @@ class RadioGroup;
 class TKeyCueFix;
 class TfrmScript;
 class TfrmSearch;
+struct ScriptEditorContext;
+struct SearchContext;
 
 class TfrmMain : public QMainWindow
 {
@@ -43,8 +45,11 @@ public:
     explicit TfrmMain(const AppContext &context, QWidget *parent = nullptr);
     ~TfrmMain() override;
 
-    // The program entry hands over the other two lasting windows.
+    // The program entry hands over the other two lasting windows, made with
+    // what they use of this one.
     void setWindows(TfrmScript *script, TfrmSearch *search);
+    [[nodiscard]] ScriptEditorContext scriptEditorContext();
+    [[nodiscard]] SearchContext searchContext();
 
     // Controls, named as in the layout; other subsystems read and set them.
     QFrame *pnlLeft = nullptr;
@@ -176,7 +181,7 @@ private:
     void loadGames(const NodeName &node, DownloadRun &run);
     LoadHooks loadHooks();
     PlotSeries *setUpSeries();
-    bool finishGame(PlotSeries *series, const GameResult &game);
+    bool finishGame(PlotSeries *series, GameResult game);
     void finishLoad();
 
     AppContext m_context;

@@ -2,17 +2,14 @@
 // checker and the add-line builder.
 #include "script/u_frmScript.h"
 
-#include "ui/Dialogs.h"
-#include "ui/HandlerGuard.h"
-#include "app/u_frmMain.h"
-#include "ui/ComboItems.h"
 #include "script/ScriptCheck.h"
 #include "script/ScriptFile.h"
 #include "service/TextLines.h"
+#include "ui/Dialogs.h"
+#include "ui/HandlerGuard.h"
 #include "ui/InterfaceFont.h"
 #include "ui/WindowFrame.h"
 
-#include <QComboBox>
 #include <QDir>
 #include <QEvent>
 #include <QFont>
@@ -27,10 +24,10 @@
 
 static const QString ScriptFilter = QStringLiteral("Script file (*.txt)|*.txt|All file (*.*)|*.*");
 
-TfrmScript::TfrmScript(TfrmMain *frmMain, QWidget *parent)
+TfrmScript::TfrmScript(ScriptEditorContext context, QWidget *parent)
     : QDialog(parent)
-    , m_frmMain(frmMain)
-    , m_dialogs(frmMain->context().dialogs)
+    , m_context(std::move(context))
+    , m_dialogs(m_context.dialogs)
 {
     setObjectName(QStringLiteral("frmScript"));
     buildControls();
@@ -262,7 +259,7 @@ void TfrmScript::btnSaveAsClick()
 
 void TfrmScript::btnCheckClick()
 {
-    const QStringList log = CheckScript(ScriptText(), ComboItems(*m_frmMain->cboRank));
+    const QStringList log = CheckScript(ScriptText(), m_context.nodeNames());
     memLog->setPlainText(log.join(QLatin1Char('\n')));
 }
 
@@ -270,7 +267,7 @@ void TfrmScript::btnCheckClick()
 // so that the next addition starts a line of its own.
 void TfrmScript::btnAddLineClick()
 {
-    const QStringList lines = SplitLines(m_frmMain->BuildScriptLines());
+    const QStringList lines = SplitLines(m_context.addLines());
     if (lines.isEmpty())
         return;
     const QString text = ScriptText();

@@ -6,21 +6,30 @@
 
 #include <QDialog>
 #include <QString>
+#include <QStringList>
+#include <functional>
 
 class Dialogs;
 class QFrame;
 class QPlainTextEdit;
 class QPushButton;
 class QStatusBar;
-class TfrmMain;
+
+// What the editor uses of the main window.
+struct ScriptEditorContext {
+    // Shows every question and file dialog.
+    Dialogs *dialogs = nullptr;
+    // The node names the checker accepts, as the node list holds them now.
+    std::function<QStringList()> nodeNames;
+    // The lines of Add line(s), built from the main window's controls.
+    std::function<QString()> addLines;
+};
 
 class TfrmScript : public QDialog
 {
     Q_OBJECT
 public:
-    // The main window supplies the node list for the checker and the lines
-    // of Add line(s); its dialog seam shows every question and file dialog.
-    explicit TfrmScript(TfrmMain *frmMain, QWidget *parent = nullptr);
+    explicit TfrmScript(ScriptEditorContext context, QWidget *parent = nullptr);
 
     // Controls, named as in the layout.
     QFrame *panRight = nullptr;
@@ -78,7 +87,7 @@ private:
     void closeWith(bool execute);
     void saveTo(const QString &path);
 
-    TfrmMain *m_frmMain;
+    ScriptEditorContext m_context;
     Dialogs *m_dialogs;
     QString m_fileName;
     bool m_modified = false;

@@ -1,12 +1,12 @@
 #include "search/u_frmSearch.h"
 
-#include "ui/HandlerGuard.h"
-#include "app/u_frmMain.h"
 #include "search/SearchAnswer.h"
 #include "service/CachePaths.h"
 #include "service/CachedPage.h"
 #include "service/DownloadPage.h"
 #include "service/Downloader.h"
+#include "ui/Dialogs.h"
+#include "ui/HandlerGuard.h"
 #include "ui/InterfaceFont.h"
 #include "ui/WindowFrame.h"
 
@@ -28,7 +28,9 @@ static Widget *named(Widget *widget, const char *name)
     return widget;
 }
 
-TfrmSearch::TfrmSearch(TfrmMain *main) : QDialog(main), m_main(main)
+TfrmSearch::TfrmSearch(SearchContext context, QWidget *parent)
+    : QDialog(parent)
+    , m_context(std::move(context))
 {
     setObjectName(QStringLiteral("frmSearch"));
     setWindowTitle(QStringLiteral("Search"));
@@ -39,7 +41,7 @@ TfrmSearch::TfrmSearch(TfrmMain *main) : QDialog(main), m_main(main)
     buildControls();
     SetOuterSize(this, QSize(517, 311), {}, true);
 
-    Dialogs *dialogs = m_main->context().dialogs;
+    Dialogs *dialogs = m_context.dialogs;
     connect(btnSearch, &QPushButton::clicked, this,
             Guarded(dialogs, this, [this] { btnSearchClick(); }));
     connect(btnSelect, &QPushButton::clicked, this,
@@ -114,7 +116,7 @@ void TfrmSearch::buildControls()
 bool TfrmSearch::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::MouseButtonDblClick) {
-        Dialogs *dialogs = m_main->context().dialogs;
+        Dialogs *dialogs = m_context.dialogs;
         if (watched == edtSearch) {
             RunGuarded(dialogs, this, [this] { edtSearchDblClick(); });
             return true;
@@ -148,9 +150,8 @@ void TfrmSearch::btnSearchClick()
     lboResult->clear();
     setStatusText({});
 
-    const QString cacheRoot = m_main->context().cacheRoot;
-    EnsureCacheFolder(cacheRoot);
-    const QString url = SearchUrl(m_main->serviceBaseUrl(), edtSearch->text());
+    EnsureCacheFolder(m_context.cacheRoot);
+    const QString url = SearchUrl(m_context.serviceBaseUrl(), edtSearch->text());
 
     // The download keeps the window responsive; meanwhile Search and Select
     // are refused and the window says what it is doing. Every search fetches
@@ -163,10 +164,10 @@ void TfrmSearch::btnSearchClick()
             setSearching(false);
             setStatusText({});
         });
-        result = LoadCachedPage(m_main->XMLDocument, SearchFile(cacheRoot), url,
+        result = LoadCachedPage(*m_context.document, SearchFile(m_context.cacheRoot), url,
             CachedCopy::FetchAgain, Preparation::Never,
             [this](const QString &pageUrl, const QString &fileName) {
-                return DownloadPage(m_main->downloader(), pageUrl, fileName);
+                return DownloadPage(*m_context.downloader, pageUrl, fileName);
             });
     }
     if (result.outcome != FetchOutcome::Stored) {
@@ -176,7 +177,7 @@ void TfrmSearch::btnSearchClick()
         return;
     }
 
-    WalkSearchAnswer(m_main->XMLDocument, [this](const SearchHit &hit) {
+    WalkSearchAnswer(*m_context.document, [this](const SearchHit &hit) {
         ResultIDs << hit.id;
         lboResult->addItem(hit.line);
     });
@@ -191,7 +192,7 @@ void TfrmSearch::btnSelectClick()
         return;
     const QList<QListWidgetItem *> selected = lboResult->selectedItems();
     if (selected.isEmpty()) {
-        m_main->context().dialogs->Message(this, QStringLiteral("You must select a game name"));
+        m_context.dialogs->Message(this, QStringLiteral("You must select a game name"));
         return;
     }
     SelectedID = ResultIDs.value(lboResult->row(selected.constFirst()));
@@ -217,6 +218,6 @@ void TfrmSearch::reject()
 {
     SelectedID.clear();
     if (m_searching)
-        m_main->downloader().abort();
+        m_context.downloader->abort();
     QDialog::reject();
 }

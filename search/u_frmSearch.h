@@ -6,20 +6,32 @@
 #include <QDialog>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
+class Dialogs;
+class Downloader;
 class QFrame;
 class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
-class TfrmMain;
+class XmlDocument;
+
+// What the search window uses of the main window: downloads, the cache
+// folder and the XML document are shared with it.
+struct SearchContext {
+    Dialogs *dialogs = nullptr;
+    QString cacheRoot; // the cache folder is below it
+    std::function<QString()> serviceBaseUrl; // read at every search
+    Downloader *downloader = nullptr;
+    XmlDocument *document = nullptr;
+};
 
 class TfrmSearch : public QDialog
 {
     Q_OBJECT
 public:
-    // Downloads, the cache folder and the XML document are the main window's.
-    explicit TfrmSearch(TfrmMain *main);
+    explicit TfrmSearch(SearchContext context, QWidget *parent = nullptr);
 
     QFrame *pnlRight = nullptr;
     QPushButton *btnSearch = nullptr;
@@ -55,6 +67,6 @@ private:
     void setSearching(bool searching);
     void setStatusText(const QString &text);
 
-    TfrmMain *m_main;
+    SearchContext m_context;
     bool m_searching = false;
 };

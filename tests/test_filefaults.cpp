@@ -276,7 +276,7 @@ void TestFileFaults::scriptFile()
     const QString path = f.workDir() + QStringLiteral("/script.txt");
     writeFile(path, content);
 
-    TfrmScript editor(&f.window());
+    TfrmScript editor(f.window().scriptEditorContext());
     f.dialogs.fileNames.enqueue(path);
     editor.btnLoad->click();
     QVERIFY2(f.dialogs.errors.isEmpty(), qPrintable(f.dialogs.errors.join(u'\n')));
@@ -329,7 +329,7 @@ void TestFileFaults::cacheFolder()
     }
     f->edtGame->setPlainText(QStringLiteral("1001"));
     if (command == u"search")
-        f->setWindows(nullptr, new TfrmSearch(&f.window())); // the main window owns it
+        f->setWindows(nullptr, new TfrmSearch(f.window().searchContext(), &f.window())); // the main window owns it
 
     // Runs the command; what it brought: series on the chart, the game box,
     // or the search's result lines.

@@ -279,9 +279,9 @@ void TestMainWindow::otherWindowsSizesAndPlaces()
     f->move(0, 0); // away from the middle of the screen
     std::unique_ptr<QWidget> w;
     if (window == QLatin1String("search"))
-        w = std::make_unique<TfrmSearch>(&f.window());
+        w = std::make_unique<TfrmSearch>(f->searchContext(), &f.window());
     else if (window == QLatin1String("script"))
-        w = std::make_unique<TfrmScript>(&f.window(), &f.window());
+        w = std::make_unique<TfrmScript>(f->scriptEditorContext(), &f.window());
     else
         w = std::make_unique<TfrmGeeklist>(&f.window());
     w->show();
@@ -399,7 +399,7 @@ void TestMainWindow::escClosesExceptInTheGameBox()
 void TestMainWindow::gameLabelClickAndGameBoxDoubleClick()
 {
     MainWindowFixture f;
-    TfrmSearch search(&f.window());
+    TfrmSearch search(f.window().searchContext(), &f.window());
     f->setWindows(nullptr, &search);
     f->edtGame->setPlainText(QStringLiteral("12, 34"));
     QList<QDialog *> shown;

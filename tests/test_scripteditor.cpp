@@ -51,7 +51,7 @@ void TestScriptEditor::init()
     setup.nodes = QByteArrayLiteral("average\na b\n");
     setup.show = false;
     m_main = std::make_unique<MainWindowFixture>(setup);
-    m_editor = std::make_unique<TfrmScript>(&m_main->window());
+    m_editor = std::make_unique<TfrmScript>(m_main->window().scriptEditorContext());
 }
 
 void TestScriptEditor::cleanup()

@@ -75,7 +75,7 @@ void TestScriptExec::init()
     MainWindowFixture::Setup setup;
     setup.serviceOverride = m_service->baseUrl();
     m_main = std::make_unique<MainWindowFixture>(setup);
-    m_editor = std::make_unique<TfrmScript>(&w());
+    m_editor = std::make_unique<TfrmScript>(w().scriptEditorContext());
     w().setWindows(m_editor.get(), nullptr);
     m_service->clearRequests();
 }

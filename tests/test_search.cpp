@@ -56,7 +56,7 @@ struct SearchWindow {
               return setup;
           }())
     {
-        frmSearch = std::make_unique<TfrmSearch>(&fixture.window());
+        frmSearch = std::make_unique<TfrmSearch>(fixture.window().searchContext(), &fixture.window());
         fixture->setWindows(nullptr, frmSearch.get());
     }
     TfrmMain &main() { return fixture.window(); }

@@ -380,7 +380,7 @@ void TestServiceFaults::search()
     QFETCH(Outcome, outcome);
     QFETCH(QString, reason);
     MainWindowFixture &w = openWindow(serviceWith(rule));
-    w->setWindows(nullptr, new TfrmSearch(&w.window())); // the main window owns it
+    w->setWindows(nullptr, new TfrmSearch(w.window().searchContext(), &w.window())); // the main window owns it
     w->edtGame->setPlainText(Games);
     const auto [lines, status] = w.search(QStringLiteral("harbour"));
 
