@@ -6,6 +6,7 @@
 #include "archive/Days.h"
 #include "archive/SnapshotReader.h"
 #include "archive/Sqlite.h"
+#include "support/RawGet.h"
 #include "support/TestSupport.h"
 
 #include <QDeadlineTimer>

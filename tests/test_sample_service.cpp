@@ -1,6 +1,7 @@
 // The sample data generator and the sample service that other tests, the
 // demo and the benchmarks stand on: the data's shape and determinism, the
 // answers to the three requests, the injected faults and the request log.
+#include "support/RawGet.h"
 #include "support/SampleService.h"
 #include "support/TestSupport.h"
 

@@ -1,5 +1,6 @@
 #include "support/MainWindowFixture.h"
 
+#include "app/PlotChart.h"
 #include "geeklist/u_frmGeeklist.h"
 #include "search/u_frmSearch.h"
 #include "service/CachePaths.h"
@@ -11,6 +12,14 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QtTest>
+
+QStringList SeriesTitles(const PlotChart *chart)
+{
+    QStringList titles;
+    for (const PlotSeries *series : chart->series())
+        titles << series->title();
+    return titles;
+}
 
 static void writeFile(const QString &path, const QByteArray &bytes)
 {

@@ -9,9 +9,15 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
 #include <optional>
+
+class PlotChart;
+
+// The titles of the series on the chart, in chart order.
+[[nodiscard]] QStringList SeriesTitles(const PlotChart *chart);
 
 class MainWindowFixture
 {

@@ -1,14 +1,12 @@
-// Shared test helpers: fixture data paths, page fixtures, a simulated full disk.
+// Shared test helpers of the core tests: fixture data paths, page fixtures,
+// a simulated full disk. Qt Core only.
 #pragma once
 
 #include <QByteArray>
-#include <QMap>
 #include <QString>
 #include <QStringList>
 
 #include <sys/resource.h>
-
-class PlotChart;
 
 // tests/data folder.
 [[nodiscard]] QString TestDataDir();
@@ -18,20 +16,6 @@ class PlotChart;
 // holding the records.
 [[nodiscard]] QByteArray HistoryPageXml(const QByteArray &names, const QByteArray &records,
                                         bool statistics = true);
-
-// An HTTP answer as a server wrote it.
-struct RawAnswer {
-    int status = 0;
-    QMap<QByteArray, QByteArray> headers; // names in lower case
-    QByteArray body;
-};
-
-// One GET request over a plain socket to 127.0.0.1:port, so that status,
-// headers and the bytes sent are seen exactly as the server wrote them.
-RawAnswer RawGet(quint16 port, const QByteArray &target);
-
-// The titles of the series on the chart, in chart order.
-[[nodiscard]] QStringList SeriesTitles(const PlotChart *chart);
 
 // While it lives, no file of this process can grow past bytes: a write past
 // the limit fails as on a full disk (the limit binds root too). SIGXFSZ is

@@ -1,0 +1,16 @@
+// A plain-socket HTTP GET for the tests of the loopback services.
+#pragma once
+
+#include <QByteArray>
+#include <QMap>
+
+// An HTTP answer as a server wrote it.
+struct RawAnswer {
+    int status = 0;
+    QMap<QByteArray, QByteArray> headers; // names in lower case
+    QByteArray body;
+};
+
+// One GET request over a plain socket to 127.0.0.1:port, so that status,
+// headers and the bytes sent are seen exactly as the server wrote them.
+RawAnswer RawGet(quint16 port, const QByteArray &target);
