@@ -93,7 +93,7 @@ void WriteChartCsv(const PlotChart &chart, const QString &path)
         ++position;
         CsvPoint row{position, series->title(), series->axis() == VertAxis::Right,
                      series->color().name().toUpper(), 0, 0.0};
-        for (const ChartPoint &point : series->points()) {
+        for (const SeriesPoint &point : series->points()) {
             row.day = point.day;
             row.value = point.y;
             csv += CsvRow(row);
@@ -143,4 +143,11 @@ void WriteChartImage(PlotChart &chart, const QString &path, QSize size, ImageFor
     }
     file.close();
     writeOrThrow(path, bytes);
+}
+
+void SaveGraphImage(PlotChart &chart, const QString &path)
+{
+    const ImageFormat format = ImageFormatOf(path);
+    const bool named = format == ImageFormat::Png || format == ImageFormat::Jpeg;
+    WriteChartImage(chart, path, chart.size(), named ? format : ImageFormat::Bmp);
 }

@@ -1,5 +1,6 @@
-// Writes what the chart holds to files for a headless run: every point as
-// CSV, and the chart drawn at a chosen size as BMP, PNG, JPEG, PDF or SVG.
+// Writes what the chart holds to files: every point as CSV, and the chart
+// drawn at a chosen size as BMP, PNG, JPEG, PDF or SVG (a headless run), or
+// at its own size as Save graph writes it.
 // Both write through a temporary file renamed into place, and throw
 // PlotwiseError("Cannot create file "<path>". <reason>") when they cannot.
 #pragma once
@@ -23,3 +24,7 @@ void WriteChartImage(PlotChart &chart, const QString &path, QSize size);
 
 // The same in the given format, whatever the extension; Unknown is a BMP.
 void WriteChartImage(PlotChart &chart, const QString &path, QSize size, ImageFormat format);
+
+// Save graph: the chart as drawn at its current size on white. The extension
+// chooses PNG or JPEG; every other name gets a BMP.
+void SaveGraphImage(PlotChart &chart, const QString &path);

@@ -35,13 +35,13 @@ bool HoverReadout::track(QPoint pos)
         const PlotSeries *s = series[i];
         if (!s->shown())
             continue;
-        const std::vector<ChartPoint> &points = s->points();
+        const std::vector<SeriesPoint> &points = s->points();
         const std::optional<std::ptrdiff_t> nearest = NearestIndex(
             std::ptrdiff_t(points.size()), x,
             [&](std::ptrdiff_t p) { return double(m_chart.midnight(points[size_t(p)].day)); });
         if (!nearest)
             continue;
-        const ChartPoint &point = points[size_t(*nearest)];
+        const SeriesPoint &point = points[size_t(*nearest)];
         if (!m_chart.drawsValue(s->axis(), point.y))
             continue;
         const QPointF at = chart->mapToPosition(
@@ -54,7 +54,7 @@ bool HoverReadout::track(QPoint pos)
     }
     const ReadoutHit &hit = *choice.hit();
     const PlotSeries *s = series[hit.series];
-    const ChartPoint &point = s->points()[size_t(hit.point)];
+    const SeriesPoint &point = s->points()[size_t(hit.point)];
     show(m_chart.mapFromScene(chart->mapToScene(hit.at)), s->color(),
          ReadoutText(s->title(), point.day, point.y));
     return true;

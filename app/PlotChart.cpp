@@ -1,7 +1,6 @@
 #include "app/PlotChart.h"
 
 #include "app/CalendarTicks.h"
-#include "app/ChartOutput.h"
 #include "plot/LineThinning.h"
 #include "service/PlotwiseError.h"
 
@@ -101,9 +100,18 @@ void PlotSeries::addPoint(int day, double y)
         m_points.push_back({day, y});
     } else {
         const auto after = std::upper_bound(m_points.begin(), m_points.end(), day,
-                                            [](int d, const ChartPoint &p) { return d < p.day; });
+                                            [](int d, const SeriesPoint &p) { return d < p.day; });
         m_points.insert(after, {day, y});
     }
+    if (m_chart)
+        m_chart->scheduleUpdate();
+}
+
+void PlotSeries::setPoints(std::vector<SeriesPoint> points)
+{
+    std::stable_sort(points.begin(), points.end(),
+        [](const SeriesPoint &a, const SeriesPoint &b) { return a.day < b.day; });
+    m_points = std::move(points);
     if (m_chart)
         m_chart->scheduleUpdate();
 }
@@ -407,7 +415,7 @@ void PlotChart::fillLine(PlotSeries *series)
     const bool logarithmic = m_logarithmic[axisIndex(series->m_axis)];
     QList<QPointF> points;
     points.reserve(qsizetype(series->m_points.size()));
-    for (const ChartPoint &p : series->m_points) {
+    for (const SeriesPoint &p : series->m_points) {
         if (drawable(p.y, logarithmic))
             points.append(QPointF(double(midnight(p.day)), p.y));
     }
@@ -551,7 +559,7 @@ void PlotChart::rescale()
     for (const PlotSeries *series : std::as_const(m_series)) {
         const int i = axisIndex(series->m_axis);
         used[i] = true;
-        for (const ChartPoint &p : series->m_points) {
+        for (const SeriesPoint &p : series->m_points) {
             if (!drawable(p.y, m_logarithmic[i]))
                 continue;
             firstDay = anyDay ? std::min(firstDay, p.day) : p.day;
@@ -663,14 +671,6 @@ void PlotChart::repaintNow()
     }
     if (!m_drawn)
         viewport()->repaint();
-}
-
-void PlotChart::saveToBitmap(const QString &path)
-{
-    // The extension chooses PNG or JPEG; every other name gets a bitmap.
-    const ImageFormat format = ImageFormatOf(path);
-    const bool named = format == ImageFormat::Png || format == ImageFormat::Jpeg;
-    WriteChartImage(*this, path, size(), named ? format : ImageFormat::Bmp);
 }
 
 void PlotChart::print()

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "app/HoverReadout.h"
+#include "plot/SeriesBuilder.h"
 #include "service/u_Function.h"
 
 #include <QChartView>
@@ -26,11 +27,6 @@ class QRubberBand;
 class PlotChart;
 
 enum class VertAxis { Left, Right };
-
-struct ChartPoint {
-    int day;  // date value: whole days since 30 December 1899
-    double y;
-};
 
 [[nodiscard]] QColor ColorFromValue(ColorValue value);
 
@@ -57,8 +53,11 @@ public:
     // constant time when points arrive in date order. On an attached series
     // the chart catches up once, when the program is next idle.
     void addPoint(int day, double y);
+    // Replaces the points with a whole line in one call, sorted by day once;
+    // points of the same day keep their order, as addPoint would keep it.
+    void setPoints(std::vector<SeriesPoint> points);
     [[nodiscard]] int pointCount() const { return int(m_points.size()); }
-    [[nodiscard]] const std::vector<ChartPoint> &points() const { return m_points; }
+    [[nodiscard]] const std::vector<SeriesPoint> &points() const { return m_points; }
 
     void setColor(const QColor &color);
     // The colour set, or the palette colour the chart gave it when attached.
@@ -82,7 +81,7 @@ private:
     bool m_xDateTime = false;
     int m_lineWidth = 1;
     VertAxis m_axis = VertAxis::Left;
-    std::vector<ChartPoint> m_points;
+    std::vector<SeriesPoint> m_points;
     QColor m_color;
     bool m_colorSet = false;
     bool m_shown = true;
@@ -149,10 +148,6 @@ public:
     // the next pending changes.
     void setDrawingDetail(double columnsPerPixel);
 
-    // Writes the chart as drawn at its current size on white. The extension
-    // chooses the format (.png, .jpg/.jpeg; anything else a BMP). Written
-    // atomically; throws PlotwiseError("Cannot create file "..." ...").
-    void saveToBitmap(const QString &path);
     // One page on the default printer, no dialog; throws PlotwiseError.
     void print();
     // One page on the given printer, the job titled with the chart's object

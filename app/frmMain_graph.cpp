@@ -26,7 +26,7 @@ void TfrmMain::btnSaveClick()
     if (fileName.isEmpty())
         return;
     sdlMain.selectedFile = fileName;
-    chaMain->saveToBitmap(fileName);
+    SaveGraphImage(*chaMain, fileName);
 }
 
 void TfrmMain::chaMainCopy()

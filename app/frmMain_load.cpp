@@ -1,16 +1,16 @@
 // The Load command of the main window: it reads the controls, runs the page
 // loop for every game and puts each game's series on the chart; the busy
 // state and Stop; the date-range box and the Info button.
-#include "ui/Dialogs.h"
+#include "app/ChartRefresh.h"
 #include "app/PlotChart.h"
 #include "app/u_frmMain.h"
-#include "app/ChartRefresh.h"
 #include "plot/HistoryLoader.h"
 #include "plot/NodeName.h"
 #include "service/CachePaths.h"
 #include "service/DownloadPage.h"
 #include "service/Downloader.h"
 #include "service/PlotwiseError.h"
+#include "ui/Dialogs.h"
 #include "ui/RadioGroup.h"
 
 #include <QApplication>
@@ -86,8 +86,8 @@ void TfrmMain::loadGames(const NodeName &node, DownloadRun &run)
         // The series of a game that fails half-way is discarded; one without
         // points is dropped at once, since it never goes on the chart.
         std::unique_ptr<PlotSeries> series(setUpSeries());
-        const GameResult game = loader.LoadGame(QString::number(*id), item);
-        if (finishGame(series.get(), game))
+        GameResult game = loader.LoadGame(QString::number(*id), item);
+        if (finishGame(series.get(), std::move(game)))
             series.release();
         refresh.gameAdded();
     }
@@ -140,11 +140,10 @@ PlotSeries *TfrmMain::setUpSeries()
     return series;
 }
 
-bool TfrmMain::finishGame(PlotSeries *series, const GameResult &game)
+bool TfrmMain::finishGame(PlotSeries *series, GameResult game)
 {
     series->setTitle(game.title);
-    for (const SeriesPoint &point : game.points)
-        series->addPoint(point.day, point.y);
+    series->setPoints(std::move(game.points));
     const bool onChart = series->pointCount() > 0;
     if (onChart)
         chaMain->attachSeries(series);

@@ -70,7 +70,7 @@ bool drawsEveryColumnsExtremes(const PlotChart &chart, const PlotSeries &series)
     for (const QPointF &p : series.lineSeries()->points())
         drawn.insert({ p.x(), p.y() });
     std::map<double, std::pair<QPointF, QPointF>> extremes; // column: lowest, highest
-    for (const ChartPoint &point : series.points()) {
+    for (const SeriesPoint &point : series.points()) {
         const QPointF p(double(PlotChart::DayToMSecs(point.day)), point.y);
         const auto [it, added] = extremes.insert({ std::floor((p.x() - origin) / columnWidth), { p, p } });
         if (p.y() < it->second.first.y())
@@ -83,8 +83,8 @@ bool drawsEveryColumnsExtremes(const PlotChart &chart, const PlotSeries &series)
         if (!isDrawn(lowHigh.first) || !isDrawn(lowHigh.second))
             return false;
     }
-    const ChartPoint &first = series.points().front();
-    const ChartPoint &last = series.points().back();
+    const SeriesPoint &first = series.points().front();
+    const SeriesPoint &last = series.points().back();
     return isDrawn(QPointF(double(PlotChart::DayToMSecs(first.day)), first.y))
         && isDrawn(QPointF(double(PlotChart::DayToMSecs(last.day)), last.y));
 }
@@ -125,7 +125,7 @@ void TestChart::pointsKeepAscendingDaysNewAfterEqual()
     for (auto [d, y] : added)
         s->addPoint(d, y);
     QList<std::pair<int, double>> got;
-    for (const ChartPoint &p : s->points())
+    for (const SeriesPoint &p : s->points())
         got << std::pair(p.day, p.y);
     const QList<std::pair<int, double>> expected{{1, 7}, {3, 2}, {3, 5}, {4, 4}, {5, 1}, {5, 3}, {9, 6}};
     QCOMPARE(got, expected);
@@ -485,7 +485,7 @@ void TestChart::saveChoosesTheFormatByExtension()
     s->setLineWidth(2);
     chart.attachSeries(s);
     const QString path = dir.filePath(name);
-    chart.saveToBitmap(path);
+    SaveGraphImage(chart, path);
 
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -522,7 +522,7 @@ void TestChart::savedImageShowsTheCurrentState()
     chart.setBottomLabelAngle(90);
     chart.setAxisInverted(VertAxis::Left, true);
     const QString path = dir.filePath(QStringLiteral("graph.png"));
-    chart.saveToBitmap(path);
+    SaveGraphImage(chart, path);
     const QImage image(path);
     const QRect area = chart.chart()->plotArea().toRect();
     const QSize quarter = area.size() / 4;
@@ -550,7 +550,7 @@ void TestChart::aSaveThatFailsHalfWayKeepsTheOldImage()
     QString message;
     try {
         const FileSizeLimit fullDisk(512);
-        chart.saveToBitmap(path);
+        SaveGraphImage(chart, path);
     } catch (const PlotwiseError &e) {
         message = e.message();
     }
@@ -577,7 +577,7 @@ void TestChart::dateLabelsShowOnAChartShownBeforeItHadSeries()
     chart.attachSeries(years);
     QCoreApplication::processEvents();
     const QString path = dir.filePath(QStringLiteral("graph.png"));
-    chart.saveToBitmap(path);
+    SaveGraphImage(chart, path);
     const QImage image(path);
     const QRect area = chart.chart()->plotArea().toRect();
     const QImage below = image.copy(area.left(), area.bottom() + 6, area.width(), image.height() - area.bottom() - 6);

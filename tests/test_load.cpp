@@ -75,7 +75,7 @@ void writeGames(const QString &dataDir)
 QList<double> valuesOf(const PlotSeries *series)
 {
     QList<double> values;
-    for (const ChartPoint &p : series->points())
+    for (const SeriesPoint &p : series->points())
         values << p.y;
     return values;
 }
@@ -85,7 +85,7 @@ QList<double> valuesOf(const PlotSeries *series)
 QList<QDate> modelDaysOf(const PlotSeries *series)
 {
     QList<QDate> days;
-    for (const ChartPoint &p : series->points())
+    for (const SeriesPoint &p : series->points())
         days << DaysToDate(p.day);
     return days;
 }
