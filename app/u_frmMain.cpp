@@ -29,8 +29,6 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 
-static const QString Section = QStringLiteral("form_main");
-
 // The user's short date format with a four-digit year: a two-digit year would
 // be read back in the wrong century.
 static QString pickerDateFormat()
@@ -197,7 +195,8 @@ void TfrmMain::FormCreate()
     QScreen *screen = QGuiApplication::primaryScreen();
     const QRect primary = screen ? screen->geometry() : QRect(QPoint(0, 0), MainWindowLayoutSize);
     // Sizes are outer sizes, frame included, as are positions.
-    if (m_settings.ReadIniBool(Section, QStringLiteral("maximized"), false)) {
+    namespace Keys = MainWindowKeys;
+    if (ReadSetting(m_settings, Keys::Maximized)) {
         // The normal bounds stay the layout's, centred on the screen.
         SetOuterSize(this, MainWindowLayoutSize, MainWindowMinimumSize);
         move((primary.width() - MainWindowLayoutSize.width()) / 2,
@@ -205,12 +204,10 @@ void TfrmMain::FormCreate()
         setWindowState(windowState() | Qt::WindowMaximized);
     } else {
         const QPoint position = DefaultWindowPosition(primary.size());
-        const int width = m_settings.ReadIniInteger(Section, QStringLiteral("win_width"),
-                                                    MainWindowLayoutSize.width());
-        const int height = m_settings.ReadIniInteger(Section, QStringLiteral("win_height"),
-                                                     MainWindowDefaultHeight);
-        const int left = m_settings.ReadIniInteger(Section, QStringLiteral("win_left"), position.x());
-        const int top = m_settings.ReadIniInteger(Section, QStringLiteral("win_top"), position.y());
+        const int width = ReadSetting(m_settings, Keys::WinWidth);
+        const int height = ReadSetting(m_settings, Keys::WinHeight);
+        const int left = ReadSetting(m_settings, Keys::WinLeft, position.x());
+        const int top = ReadSetting(m_settings, Keys::WinTop, position.y());
         const QSize outer = QSize(width, height).expandedTo(MainWindowMinimumSize);
         SetOuterSize(this, outer, MainWindowMinimumSize);
         QList<QRect> screens;
@@ -222,17 +219,17 @@ void TfrmMain::FormCreate()
     cboRank->clear();
     cboRank->addItems(ReadNodeList(NodeListFile(m_context.nodeListFallbacks)));
 
-    const int node = m_settings.ReadIniInteger(Section, QStringLiteral("node"), -1);
+    const int node = ReadSetting(m_settings, Keys::Node);
     cboRank->setCurrentIndex(node >= 0 && node < cboRank->count() ? node : -1);
-    edtGame->setPlainText(m_settings.ReadIniString(Section, QStringLiteral("game"), QString()));
-    SetUseDateRange(m_settings.ReadIniBool(Section, QStringLiteral("date"), false));
-    SetInvertedAxis(m_settings.ReadIniBool(Section, QStringLiteral("vert_inverted"), false));
-    SetLogarithmicAxis(m_settings.ReadIniBool(Section, QStringLiteral("log_axis"), false));
+    edtGame->setPlainText(ReadSetting(m_settings, Keys::Game));
+    SetUseDateRange(ReadSetting(m_settings, Keys::Date));
+    SetInvertedAxis(ReadSetting(m_settings, Keys::VertInverted));
+    SetLogarithmicAxis(ReadSetting(m_settings, Keys::LogAxis));
     const QDate today = QDate::currentDate();
-    dtpDate1->setDate(m_settings.ReadIniDate(Section, QStringLiteral("date_from"), today));
-    dtpDate2->setDate(m_settings.ReadIniDate(Section, QStringLiteral("date_to"), today));
-    rgoVertAxis->setItemIndex(m_settings.ReadIniInteger(Section, QStringLiteral("vert_axis"), 0));
-    rgoValues->setItemIndex(m_settings.ReadIniInteger(Section, QStringLiteral("values"), 0));
+    dtpDate1->setDate(ReadSetting(m_settings, Keys::DateFrom, today));
+    dtpDate2->setDate(ReadSetting(m_settings, Keys::DateTo, today));
+    rgoVertAxis->setItemIndex(ReadSetting(m_settings, Keys::VertAxis));
+    rgoValues->setItemIndex(ReadSetting(m_settings, Keys::Values));
     InfoLines.clear();
     SetAutoColor(true);
     m_settingsRestored = true;
@@ -240,25 +237,26 @@ void TfrmMain::FormCreate()
 
 void TfrmMain::FormDestroy()
 {
+    namespace Keys = MainWindowKeys;
     if (isMaximized()) {
-        m_settings.WriteIniBool(Section, QStringLiteral("maximized"), true);
+        WriteSetting(m_settings, Keys::Maximized, true);
     } else {
-        m_settings.WriteIniBool(Section, QStringLiteral("maximized"), false);
+        WriteSetting(m_settings, Keys::Maximized, false);
         // The frame's outer size and position, the measures of the start.
-        m_settings.WriteIniInteger(Section, QStringLiteral("win_width"), frameGeometry().width());
-        m_settings.WriteIniInteger(Section, QStringLiteral("win_height"), frameGeometry().height());
-        m_settings.WriteIniInteger(Section, QStringLiteral("win_left"), x());
-        m_settings.WriteIniInteger(Section, QStringLiteral("win_top"), y());
+        WriteSetting(m_settings, Keys::WinWidth, frameGeometry().width());
+        WriteSetting(m_settings, Keys::WinHeight, frameGeometry().height());
+        WriteSetting(m_settings, Keys::WinLeft, x());
+        WriteSetting(m_settings, Keys::WinTop, y());
     }
-    m_settings.WriteIniInteger(Section, QStringLiteral("node"), cboRank->currentIndex());
-    m_settings.WriteIniString(Section, QStringLiteral("game"), GameTextOnOneLine(edtGame->toPlainText()));
-    m_settings.WriteIniBool(Section, QStringLiteral("date"), UseDateRange());
-    m_settings.WriteIniBool(Section, QStringLiteral("vert_inverted"), InvertedAxis());
-    m_settings.WriteIniBool(Section, QStringLiteral("log_axis"), LogarithmicAxis());
-    m_settings.WriteIniDate(Section, QStringLiteral("date_from"), dtpDate1->date());
-    m_settings.WriteIniDate(Section, QStringLiteral("date_to"), dtpDate2->date());
-    m_settings.WriteIniInteger(Section, QStringLiteral("vert_axis"), rgoVertAxis->itemIndex());
-    m_settings.WriteIniInteger(Section, QStringLiteral("values"), rgoValues->itemIndex());
+    WriteSetting(m_settings, Keys::Node, cboRank->currentIndex());
+    WriteSetting(m_settings, Keys::Game, GameTextOnOneLine(edtGame->toPlainText()));
+    WriteSetting(m_settings, Keys::Date, UseDateRange());
+    WriteSetting(m_settings, Keys::VertInverted, InvertedAxis());
+    WriteSetting(m_settings, Keys::LogAxis, LogarithmicAxis());
+    WriteSetting(m_settings, Keys::DateFrom, dtpDate1->date());
+    WriteSetting(m_settings, Keys::DateTo, dtpDate2->date());
+    WriteSetting(m_settings, Keys::VertAxis, rgoVertAxis->itemIndex());
+    WriteSetting(m_settings, Keys::Values, rgoValues->itemIndex());
     InfoLines.clear();
 }
 
@@ -298,8 +296,7 @@ QString TfrmMain::serviceBaseUrl() const
 {
     if (!m_context.serviceOverride.isEmpty())
         return m_context.serviceOverride;
-    return m_settings.ReadIniString(QStringLiteral("service"), QStringLiteral("base_url"),
-                                    DefaultServiceBaseUrl());
+    return ReadSetting(m_settings, ServiceBaseUrlKey, DefaultServiceBaseUrl());
 }
 
 void TfrmMain::btnCloseClick()
