@@ -26,36 +26,36 @@ void HeadlessDialogs::printLine(const QString &text)
     PrintLine(m_out, line);
 }
 
-void HeadlessDialogs::Message(QWidget *, const QString &text)
+void HeadlessDialogs::message(QWidget *, const QString &text)
 {
     m_problem = true;
     printLine(text);
 }
 
-void HeadlessDialogs::Error(QWidget *, const QString &text)
+void HeadlessDialogs::error(QWidget *, const QString &text)
 {
     m_problem = true;
     printLine(text);
 }
 
-Dialogs::Answer HeadlessDialogs::Ask(QWidget *, const QString &text, const QString &,
+Dialogs::Answer HeadlessDialogs::ask(QWidget *, const QString &text, const QString &,
                                      bool withCancel)
 {
     printLine(text);
     return withCancel ? Answer::Cancel : Answer::No;
 }
 
-QString HeadlessDialogs::OpenFileName(QWidget *, const FileDialogSpec &)
+QString HeadlessDialogs::openFileName(QWidget *, const FileDialogSpec &)
 {
     return {};
 }
 
-QString HeadlessDialogs::SaveFileName(QWidget *, const FileDialogSpec &)
+QString HeadlessDialogs::saveFileName(QWidget *, const FileDialogSpec &)
 {
     return {};
 }
 
-int HeadlessDialogs::ShowModal(QDialog *)
+int HeadlessDialogs::showModal(QDialog *)
 {
     return QDialog::Rejected;
 }

@@ -13,13 +13,13 @@ class HeadlessDialogs final : public Dialogs
 public:
     explicit HeadlessDialogs(std::FILE *out = stderr) : m_out(out) {}
 
-    void Message(QWidget *parent, const QString &text) override;
-    void Error(QWidget *parent, const QString &text) override;
-    Answer Ask(QWidget *parent, const QString &text, const QString &caption,
+    void message(QWidget *parent, const QString &text) override;
+    void error(QWidget *parent, const QString &text) override;
+    Answer ask(QWidget *parent, const QString &text, const QString &caption,
                bool withCancel) override;
-    QString OpenFileName(QWidget *parent, const FileDialogSpec &spec) override;
-    QString SaveFileName(QWidget *parent, const FileDialogSpec &spec) override;
-    int ShowModal(QDialog *dialog) override;
+    QString openFileName(QWidget *parent, const FileDialogSpec &spec) override;
+    QString saveFileName(QWidget *parent, const FileDialogSpec &spec) override;
+    int showModal(QDialog *dialog) override;
 
     // Whether a message or error box was shown: in a run the program only
     // shows one when something went wrong (no node, no "nodes.txt", a failed

@@ -16,12 +16,12 @@
 
 void TfrmMain::btnGeeklistClick()
 {
-    if (IsBusy())
+    if (isBusy())
         return;
     QString number;
     {
         TfrmGeeklist prompt(this);
-        m_context.dialogs->ShowModal(&prompt);
+        m_context.dialogs->showModal(&prompt);
         number = prompt.GeeklistID;
     }
     if (!number.isEmpty())
@@ -30,12 +30,12 @@ void TfrmMain::btnGeeklistClick()
 
 void TfrmMain::ImportGeeklist(const QString &number)
 {
-    if (IsBusy())
+    if (isBusy())
         return;
     // The number goes into the request address and the cache file name: only
     // digits may, so that no typed text can name another file or request.
     if (!IsGeeklistNumber(number)) {
-        m_context.dialogs->Message(this, QStringLiteral("Geeklist number not valid"));
+        m_context.dialogs->message(this, QStringLiteral("Geeklist number not valid"));
         return;
     }
     // The download lets the window take events: meanwhile the commands that
@@ -47,7 +47,7 @@ void TfrmMain::ImportGeeklist(const QString &number)
     // The user's Stop, before or during the download, ends the import quietly.
     const auto stopped = [this] { stbMain->showMessage(QStringLiteral("Operation stopped.")); };
     EnsureCacheFolder(m_context.cacheRoot);
-    if (StopRequested()) {
+    if (stopRequested()) {
         stopped();
         return;
     }
@@ -58,7 +58,7 @@ void TfrmMain::ImportGeeklist(const QString &number)
         CachedCopy::Use, Preparation::Always, [this](const QString &url, const QString &fileName) {
             FetchResult fetched = DownloadPage(*m_downloader, url, fileName);
             // A Stop that came in as the download ended counts too; the file stays.
-            if (StopRequested())
+            if (stopRequested())
                 fetched.outcome = FetchOutcome::Stopped;
             return fetched;
         });
@@ -67,7 +67,7 @@ void TfrmMain::ImportGeeklist(const QString &number)
         return;
     }
     if (result.outcome != FetchOutcome::Stored) {
-        m_context.dialogs->Message(this,
+        m_context.dialogs->message(this,
             QStringLiteral("Can't continue, Geeklist data not downloaded! (") + result.reason
                 + QLatin1Char(')'));
         return;

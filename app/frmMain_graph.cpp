@@ -22,7 +22,7 @@ void TfrmMain::btnSaveClick()
                                     "|JPEG image (*.jpg *.jpeg)|*.JPG;*.JPEG");
     sdlMain.defaultSuffix = QStringLiteral("bmp");
     sdlMain.overwritePrompt = true;
-    const QString fileName = m_context.dialogs->SaveFileName(this, sdlMain);
+    const QString fileName = m_context.dialogs->saveFileName(this, sdlMain);
     if (fileName.isEmpty())
         return;
     sdlMain.selectedFile = fileName;
@@ -32,7 +32,7 @@ void TfrmMain::btnSaveClick()
 void TfrmMain::chaMainCopy()
 {
     // Like Save graph, refused while a Load draws the chart.
-    if (IsBusy())
+    if (isBusy())
         return;
     QGuiApplication::clipboard()->setImage(ChartImage(*chaMain, chaMain->size()));
 }
@@ -44,9 +44,9 @@ void TfrmMain::btnPrintClick()
 
 void TfrmMain::btnClearDataClick()
 {
-    if (m_context.dialogs->Ask(this, QStringLiteral("Are you sure?"), QStringLiteral("Confirm"), false)
+    if (m_context.dialogs->ask(this, QStringLiteral("Are you sure?"), QStringLiteral("Confirm"), false)
         != Dialogs::Answer::Yes)
         return;
     DeleteCachedPages(CacheFolder(m_context.cacheRoot));
-    m_context.dialogs->Message(this, QStringLiteral("Cache cleared"));
+    m_context.dialogs->message(this, QStringLiteral("Cache cleared"));
 }

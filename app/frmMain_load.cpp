@@ -30,18 +30,18 @@ static constexpr int PumpIntervalMs = 40;
 void TfrmMain::btnLoadClick()
 {
     // While busy the button reads "Stop".
-    if (IsBusy()) {
+    if (isBusy()) {
         requestStop();
         return;
     }
-    RunLoad();
+    runLoad();
 }
 
-void TfrmMain::RunLoad()
+void TfrmMain::runLoad()
 {
     const QString nodeText = cboRank->currentText();
     if (nodeText.isEmpty()) {
-        m_context.dialogs->Message(this, QStringLiteral("Choose a node name"));
+        m_context.dialogs->message(this, QStringLiteral("Choose a node name"));
         return;
     }
     // A script run keeps one service state and failure list for all its
@@ -61,7 +61,7 @@ void TfrmMain::RunLoad()
         }
     }
     if (!m_scriptRun && !run.failures.isEmpty())
-        m_context.dialogs->Message(this, FailureReport(run.failures));
+        m_context.dialogs->message(this, FailureReport(run.failures));
 }
 
 void TfrmMain::loadGames(const NodeName &node, DownloadRun &run)
@@ -86,7 +86,7 @@ void TfrmMain::loadGames(const NodeName &node, DownloadRun &run)
         // The series of a game that fails half-way is discarded; one without
         // points is dropped at once, since it never goes on the chart.
         std::unique_ptr<PlotSeries> series(setUpSeries());
-        GameResult game = loader.LoadGame(QString::number(*id), item);
+        GameResult game = loader.loadGame(QString::number(*id), item);
         if (finishGame(series.get(), std::move(game)))
             series.release();
         refresh.gameAdded();
@@ -148,7 +148,7 @@ bool TfrmMain::finishGame(PlotSeries *series, GameResult game)
     if (onChart)
         chaMain->attachSeries(series);
     if (game.summary.hasValues())
-        InfoLines.append(game.summary.InfoLine(game.title));
+        InfoLines.append(game.summary.infoLine(game.title));
     if (onChart && !AutoColor)
         series->setColor(ColorFromValue(FixedColor));
     return onChart;
@@ -179,7 +179,7 @@ void TfrmMain::setBusy(bool busy)
 
 void TfrmMain::requestStop()
 {
-    if (!IsBusy())
+    if (!isBusy())
         return;
     m_stopRequested = true;
     m_downloader->abort();
@@ -187,7 +187,7 @@ void TfrmMain::requestStop()
 
 bool TfrmMain::deferCloseWhileBusy()
 {
-    if (!IsBusy())
+    if (!isBusy())
         return false;
     m_closeWhenIdle = true;
     requestStop();
@@ -196,7 +196,7 @@ bool TfrmMain::deferCloseWhileBusy()
 
 void TfrmMain::cboDateClick()
 {
-    SetUseDateRange(cboDate->isChecked());
+    setUseDateRange(cboDate->isChecked());
 }
 
 void TfrmMain::btnInfoClick()
@@ -206,5 +206,5 @@ void TfrmMain::btnInfoClick()
     QString text;
     for (const QString &line : std::as_const(InfoLines))
         text += InfoLineAsShown(line) + QLatin1Char('\n');
-    m_context.dialogs->Message(this, text);
+    m_context.dialogs->message(this, text);
 }

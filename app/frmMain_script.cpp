@@ -24,11 +24,11 @@ ScriptEditorContext TfrmMain::scriptEditorContext()
 
 void TfrmMain::btnScriptClick()
 {
-    if (IsBusy() || !m_frmScript)
+    if (isBusy() || !m_frmScript)
         return;
-    m_context.dialogs->ShowModal(m_frmScript);
-    if (m_frmScript->ExecuteRequested())
-        ExecuteScript(m_frmScript->ScriptText());
+    m_context.dialogs->showModal(m_frmScript);
+    if (m_frmScript->executeRequested())
+        ExecuteScript(m_frmScript->scriptText());
 }
 
 // Sets the main window's controls and colour choice as one script line asks;
@@ -49,11 +49,11 @@ static void applyScriptRequest(TfrmMain &window, const ScriptRequest &request)
         window.rgoVertAxis->setItemIndex(*request.vertAxis);
     if (request.values)
         window.rgoValues->setItemIndex(*request.values);
-    window.SetInvertedAxis(request.inverted);
-    window.SetLogarithmicAxis(request.logarithmic);
-    window.SetAutoColor(!request.color);
+    window.setInvertedAxis(request.inverted);
+    window.setLogarithmicAxis(request.logarithmic);
+    window.setAutoColor(!request.color);
     if (request.color)
-        window.SetFixedColor(*request.color);
+        window.setFixedColor(*request.color);
 }
 
 // The whole run holds the busy state, so the user's commands that would run
@@ -74,20 +74,20 @@ void TfrmMain::ExecuteScript(const QString &scriptText)
         BusyHold busy(*this);
         m_scriptRun = &run;
         const auto endRun = qScopeGuard([this] { m_scriptRun = nullptr; });
-        for (qsizetype i = 0; i < lines.size() && !StopRequested(); ++i) {
+        for (qsizetype i = 0; i < lines.size() && !stopRequested(); ++i) {
             btnScript->setText(QStringLiteral("Script %1/%2").arg(i + 1).arg(lines.size()));
             QCoreApplication::processEvents();
-            if (StopRequested())
+            if (stopRequested())
                 break;
             const std::optional<ScriptRequest> request = ParseScriptLine(lines[i]);
             if (!request)
                 continue;
             applyScriptRequest(*this, *request);
-            RunLoad();
+            runLoad();
         }
     }
     if (!run.failures.isEmpty())
-        m_context.dialogs->Message(this, FailureReport(run.failures));
+        m_context.dialogs->message(this, FailureReport(run.failures));
 }
 
 QString TfrmMain::BuildScriptLines() const

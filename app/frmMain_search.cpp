@@ -16,9 +16,9 @@ SearchContext TfrmMain::searchContext()
 
 void TfrmMain::btnSearchClick()
 {
-    if (IsBusy() || !m_frmSearch)
+    if (isBusy() || !m_frmSearch)
         return;
-    m_context.dialogs->ShowModal(m_frmSearch);
+    m_context.dialogs->showModal(m_frmSearch);
     const QString id = m_frmSearch->SelectedID;
     if (!id.isEmpty())
         edtGame->setPlainText(AppendGameId(edtGame->toPlainText(), id));
@@ -31,7 +31,7 @@ void TfrmMain::edtGameDblClick()
 
 void TfrmMain::labGameClick()
 {
-    if (IsBusy())
+    if (isBusy())
         return;
     edtGame->clear();
 }

@@ -222,16 +222,16 @@ void TfrmMain::FormCreate()
     const int node = ReadSetting(m_settings, Keys::Node);
     cboRank->setCurrentIndex(node >= 0 && node < cboRank->count() ? node : -1);
     edtGame->setPlainText(ReadSetting(m_settings, Keys::Game));
-    SetUseDateRange(ReadSetting(m_settings, Keys::Date));
-    SetInvertedAxis(ReadSetting(m_settings, Keys::VertInverted));
-    SetLogarithmicAxis(ReadSetting(m_settings, Keys::LogAxis));
+    setUseDateRange(ReadSetting(m_settings, Keys::Date));
+    setInvertedAxis(ReadSetting(m_settings, Keys::VertInverted));
+    setLogarithmicAxis(ReadSetting(m_settings, Keys::LogAxis));
     const QDate today = QDate::currentDate();
     dtpDate1->setDate(ReadSetting(m_settings, Keys::DateFrom, today));
     dtpDate2->setDate(ReadSetting(m_settings, Keys::DateTo, today));
     rgoVertAxis->setItemIndex(ReadSetting(m_settings, Keys::VertAxis));
     rgoValues->setItemIndex(ReadSetting(m_settings, Keys::Values));
     InfoLines.clear();
-    SetAutoColor(true);
+    setAutoColor(true);
     m_settingsRestored = true;
 }
 
@@ -265,7 +265,7 @@ bool TfrmMain::UseDateRange() const
     return cboDate->isChecked();
 }
 
-void TfrmMain::SetUseDateRange(bool on)
+void TfrmMain::setUseDateRange(bool on)
 {
     cboDate->setChecked(on);
     for (QWidget *control : std::initializer_list<QWidget *>{labDate1, dtpDate1, labDate2, dtpDate2})
@@ -277,7 +277,7 @@ bool TfrmMain::InvertedAxis() const
     return cboInverted->isChecked();
 }
 
-void TfrmMain::SetInvertedAxis(bool on)
+void TfrmMain::setInvertedAxis(bool on)
 {
     cboInverted->setChecked(on);
 }
@@ -287,7 +287,7 @@ bool TfrmMain::LogarithmicAxis() const
     return cboLogAxis->isChecked();
 }
 
-void TfrmMain::SetLogarithmicAxis(bool on)
+void TfrmMain::setLogarithmicAxis(bool on)
 {
     cboLogAxis->setChecked(on);
 }
@@ -334,12 +334,12 @@ bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
     Dialogs *dialogs = m_context.dialogs;
     if (watched == labGame && event->type() == QEvent::MouseButtonRelease
         && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
-        if (!IsBusy())
+        if (!isBusy())
             RunGuarded(dialogs, this, [this] { labGameClick(); });
         return true;
     }
     if (watched == edtGame->viewport() && event->type() == QEvent::MouseButtonDblClick) {
-        if (!IsBusy())
+        if (!isBusy())
             RunGuarded(dialogs, this, [this] { edtGameDblClick(); });
         return true;
     }

@@ -82,13 +82,13 @@ public:
 
     // Option properties.
     [[nodiscard]] bool UseDateRange() const;
-    void SetUseDateRange(bool on);
+    void setUseDateRange(bool on);
     [[nodiscard]] bool InvertedAxis() const;
-    void SetInvertedAxis(bool on);
+    void setInvertedAxis(bool on);
     [[nodiscard]] bool LogarithmicAxis() const;
-    void SetLogarithmicAxis(bool on);
-    void SetAutoColor(bool on) { AutoColor = on; }
-    void SetFixedColor(ColorValue color) { FixedColor = color; }
+    void setLogarithmicAxis(bool on);
+    void setAutoColor(bool on) { AutoColor = on; }
+    void setFixedColor(ColorValue color) { FixedColor = color; }
 
     QStringList InfoLines;
     bool AutoColor = true;
@@ -127,17 +127,17 @@ public:
 
     // The Load routine itself: what btnLoadClick runs, and what the script
     // executor calls for every line whatever the busy state of the controls.
-    void RunLoad();
+    void runLoad();
     void ExecuteScript(const QString &scriptText);
     [[nodiscard]] QString BuildScriptLines() const;
     void ImportGeeklist(const QString &number);
 
     // Busy state: while a Load or a script runs, the user's commands that
     // would run nested are refused: their buttons are disabled and btnLoad
-    // reads "Stop". RunLoad holds it for one Load; a script holds it across
+    // reads "Stop". runLoad holds it for one Load; a script holds it across
     // its Loads with a BusyHold of its own. Holds nest; the outermost one
     // starts and ends the busy state.
-    [[nodiscard]] bool IsBusy() const { return m_busyDepth > 0; }
+    [[nodiscard]] bool isBusy() const { return m_busyDepth > 0; }
     class BusyHold
     {
     public:
@@ -152,9 +152,9 @@ public:
     // The user's Stop: the running Load finishes its current game with the
     // points it has and skips the rest; a running download is broken off.
     // The request stands until the outermost hold ends, so a script sees it
-    // through StopRequested() and ends too.
+    // through stopRequested() and ends too.
     void requestStop();
-    [[nodiscard]] bool StopRequested() const { return m_stopRequested; }
+    [[nodiscard]] bool stopRequested() const { return m_stopRequested; }
     // For closeEvent: while busy, requests the stop and closes the window
     // once the work has unwound; true when the close is to wait.
     bool deferCloseWhileBusy();

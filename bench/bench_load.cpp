@@ -115,7 +115,7 @@ size_t loopOnly(const QString &programDir, const QString &node, const QStringLis
     HistoryLoader loader(document, programDir, QString(), SplitNodeName(node), hooks, run);
     size_t points = 0;
     for (const QString &id : ids)
-        points += loader.LoadGame(id, id).points.size();
+        points += loader.loadGame(id, id).points.size();
     return points;
 }
 
@@ -212,7 +212,7 @@ int main(int argc, char *argv[])
     // Cold: every page through the service.
     QElapsedTimer timer;
     timer.start();
-    window.RunLoad();
+    window.runLoad();
     window.chaMain->repaintNow();
     const double cold = seconds(timer);
     const int requests = service.requestCount(QStringLiteral("/xmlapi/boardgame/"));
@@ -248,7 +248,7 @@ int main(int argc, char *argv[])
         window.btnClearGraphClick();
         QCoreApplication::processEvents();
         timer.restart();
-        window.RunLoad();
+        window.runLoad();
         window.chaMain->repaintNow();
         best(whole, seconds(timer));
     }

@@ -83,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     PrepareXmlFile(path);
     XmlDocument document;
     try {
-        document.LoadFile(path);
+        document.loadFile(path);
     } catch (const PlotwiseError &) {
         return 0;
     }
@@ -106,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             FUZZ_CHECK(collector.summary.minimum() <= collector.summary.maximum());
             checkNumberText(collector.summary.minimum());
             checkNumberText(collector.summary.maximum());
-            (void)collector.summary.InfoLine(collector.names.value(0));
+            (void)collector.summary.infoLine(collector.names.value(0));
         }
     }
     return 0;

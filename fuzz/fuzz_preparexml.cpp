@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     XmlDocument document;
     try {
-        document.LoadFile(path);
+        document.loadFile(path);
         FUZZ_CHECK(!document.children().empty());
     } catch (const PlotwiseError &) {
         FUZZ_CHECK(document.children().empty());

@@ -15,7 +15,7 @@ void GameSummary::update(double value, QStringView dateText)
     m_hasValues = true;
 }
 
-QString GameSummary::InfoLine(const QString &title) const
+QString GameSummary::infoLine(const QString &title) const
 {
     QString escapedTitle = title;
     escapedTitle.replace(QLatin1Char('&'), QLatin1String("&&"));

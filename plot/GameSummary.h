@@ -18,7 +18,7 @@ public:
     [[nodiscard]] double maximum() const { return m_max; }
 
     // "<title with & doubled> min: 12 (2009-03-15) / max: 431 (2007-01-02)".
-    [[nodiscard]] QString InfoLine(const QString &title) const;
+    [[nodiscard]] QString infoLine(const QString &title) const;
 
 private:
     bool m_hasValues = false;

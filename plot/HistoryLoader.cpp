@@ -62,7 +62,7 @@ HistoryLoader::HistoryLoader(XmlDocument &document, QString cacheRoot, QString b
 {
 }
 
-GameResult HistoryLoader::LoadGame(const QString &idText, const QString &rawItem)
+GameResult HistoryLoader::loadGame(const QString &idText, const QString &rawItem)
 {
     GameReader reader;
     for (int page = 1;; ++page) {

@@ -63,7 +63,7 @@ public:
     // and is listed in the run's failures; such a page is deleted. A page
     // file that is not well-formed is deleted and its PlotwiseError ends the
     // Load; an element read for its text that holds elements ends it too.
-    GameResult LoadGame(const QString &idText, const QString &rawItem);
+    GameResult loadGame(const QString &idText, const QString &rawItem);
 
 private:
     // True when the page is loaded into the document.

@@ -148,7 +148,7 @@ void TfrmScript::connectHandlers()
     connect(memScript, &QPlainTextEdit::textChanged, this, &TfrmScript::memScriptChange);
 }
 
-QString TfrmScript::ScriptText() const
+QString TfrmScript::scriptText() const
 {
     return memScript->toPlainText();
 }
@@ -181,7 +181,7 @@ static FileDialogSpec scriptDialog(bool save)
 // leaves the caption naming the file the text last came from or went to.
 void TfrmScript::saveTo(const QString &path)
 {
-    WriteScriptFile(path, ScriptText());
+    WriteScriptFile(path, scriptText());
     setFileName(path);
 }
 
@@ -190,12 +190,12 @@ bool TfrmScript::askSave()
     if (!m_modified)
         return true;
     bool goOn = false;
-    switch (m_dialogs->Ask(
+    switch (m_dialogs->ask(
         this, QStringLiteral("Do you want to save the script?"), QStringLiteral("Confirm"), true)) {
     case Dialogs::Answer::Yes: {
         QString path = m_fileName;
         if (path.isEmpty())
-            path = m_dialogs->SaveFileName(this, scriptDialog(true));
+            path = m_dialogs->saveFileName(this, scriptDialog(true));
         if (!path.isEmpty()) {
             saveTo(path);
             goOn = true;
@@ -225,7 +225,7 @@ void TfrmScript::btnNewClick()
 void TfrmScript::btnLoadClick()
 {
     if (askSave()) {
-        const QString path = m_dialogs->OpenFileName(this, scriptDialog(false));
+        const QString path = m_dialogs->openFileName(this, scriptDialog(false));
         if (!path.isEmpty()) {
             const QString text = ReadScriptFile(path);
             memScript->setPlainText(text);
@@ -239,7 +239,7 @@ void TfrmScript::btnLoadClick()
 void TfrmScript::btnSaveClick()
 {
     const QString path
-        = m_fileName.isEmpty() ? m_dialogs->SaveFileName(this, scriptDialog(true)) : m_fileName;
+        = m_fileName.isEmpty() ? m_dialogs->saveFileName(this, scriptDialog(true)) : m_fileName;
     if (!path.isEmpty()) {
         saveTo(path);
         m_modified = false;
@@ -249,7 +249,7 @@ void TfrmScript::btnSaveClick()
 
 void TfrmScript::btnSaveAsClick()
 {
-    const QString path = m_dialogs->SaveFileName(this, scriptDialog(true));
+    const QString path = m_dialogs->saveFileName(this, scriptDialog(true));
     if (!path.isEmpty()) {
         saveTo(path);
         m_modified = false;
@@ -259,7 +259,7 @@ void TfrmScript::btnSaveAsClick()
 
 void TfrmScript::btnCheckClick()
 {
-    const QStringList log = CheckScript(ScriptText(), m_context.nodeNames());
+    const QStringList log = CheckScript(scriptText(), m_context.nodeNames());
     memLog->setPlainText(log.join(QLatin1Char('\n')));
 }
 
@@ -270,7 +270,7 @@ void TfrmScript::btnAddLineClick()
     const QStringList lines = SplitLines(m_context.addLines());
     if (lines.isEmpty())
         return;
-    const QString text = ScriptText();
+    const QString text = scriptText();
     QString added = lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
     if (!text.isEmpty() && !text.endsWith(QLatin1Char('\n')))
         added.prepend(QLatin1Char('\n'));

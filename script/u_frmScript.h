@@ -48,12 +48,12 @@ public:
     QStatusBar *stbScript = nullptr;
 
     // Set only when the last showing ended with Execute.
-    [[nodiscard]] bool ExecuteRequested() const { return m_executeRequest; }
+    [[nodiscard]] bool executeRequested() const { return m_executeRequest; }
     // The whole script as the memo holds it, LF between lines.
-    [[nodiscard]] QString ScriptText() const;
+    [[nodiscard]] QString scriptText() const;
     // Full path of the script file; empty for a script never saved or loaded.
-    [[nodiscard]] const QString &FileName() const { return m_fileName; }
-    [[nodiscard]] bool Modified() const { return m_modified; }
+    [[nodiscard]] const QString &fileName() const { return m_fileName; }
+    [[nodiscard]] bool modified() const { return m_modified; }
 
     // Handlers.
     void FormCreate();

@@ -192,7 +192,7 @@ void TfrmSearch::btnSelectClick()
         return;
     const QList<QListWidgetItem *> selected = lboResult->selectedItems();
     if (selected.isEmpty()) {
-        m_context.dialogs->Message(this, QStringLiteral("You must select a game name"));
+        m_context.dialogs->message(this, QStringLiteral("You must select a game name"));
         return;
     }
     SelectedID = ResultIDs.value(lboResult->row(selected.constFirst()));

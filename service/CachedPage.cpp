@@ -22,7 +22,7 @@ FetchResult LoadCachedPage(XmlDocument &document, const QString &fileName, const
     if (preparation == Preparation::Always || (fetched && preparation == Preparation::WhenFetched))
         PrepareXmlFile(fileName);
     try {
-        document.LoadFile(fileName);
+        document.loadFile(fileName);
     } catch (const PlotwiseError &) {
         if (QFileInfo(fileName).isFile())
             QFile::remove(fileName);

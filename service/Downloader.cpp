@@ -155,13 +155,13 @@ bool Downloader::DownloadFile(const QString &url, const QString &fileName)
     });
 
     Outcome outcome;
-    for (int attempt = 1;; ++attempt) {
+    for (int number = 1;; ++number) {
         // Written beside the target under a unique temporary name, renamed
         // into place only for a complete answer; dropped otherwise.
         QSaveFile file(fileName);
         if (!file.open(QIODevice::WriteOnly))
             throw PlotwiseError(FileError("Cannot create", fileName, file.errorString()));
-        outcome = Attempt(url, file, call);
+        outcome = attempt(url, file, call);
         if (call.ownerGone)
             return false;
         if (!outcome.fileError.isEmpty())
@@ -171,12 +171,12 @@ bool Downloader::DownloadFile(const QString &url, const QString &fileName)
                 throw PlotwiseError(FileError("Cannot write", fileName, file.errorString()));
             return true;
         }
-        if (!outcome.retry || attempt >= m_limits.maxAttempts)
+        if (!outcome.retry || number >= m_limits.maxAttempts)
             break;
-        const std::optional<qint64> wait = RetryWaitMs(attempt, outcome.retryAfterMs, m_limits);
-        if (!wait || *wait >= call.deadline.remainingTime())
+        const std::optional<qint64> waitMs = RetryWaitMs(number, outcome.retryAfterMs, m_limits);
+        if (!waitMs || *waitMs >= call.deadline.remainingTime())
             break;
-        Wait(int(*wait), call);
+        wait(int(*waitMs), call);
         if (call.ownerGone)
             return false;
         if (call.aborted)
@@ -189,7 +189,7 @@ bool Downloader::DownloadFile(const QString &url, const QString &fileName)
     return false;
 }
 
-void Downloader::Wait(int ms, Call &call)
+void Downloader::wait(int ms, Call &call)
 {
     bool waited = false;
     QEventLoop loop;
@@ -205,7 +205,7 @@ void Downloader::Wait(int ms, Call &call)
         call.aborted = true;
 }
 
-Downloader::Outcome Downloader::Attempt(const QString &url, QSaveFile &file, Call &call)
+Downloader::Outcome Downloader::attempt(const QString &url, QSaveFile &file, Call &call)
 {
     const Limits limits = m_limits;
     std::optional<Outcome> early; // set by whatever ends the transfer before its end

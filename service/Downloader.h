@@ -68,8 +68,8 @@ private:
 
     struct Call;
     struct Outcome;
-    Outcome Attempt(const QString &url, QSaveFile &file, Call &call);
-    static void Wait(int ms, Call &call);
+    Outcome attempt(const QString &url, QSaveFile &file, Call &call);
+    static void wait(int ms, Call &call);
     // Running calls, innermost last (a window handler may start one while
     // another waits in its event loop).
     std::vector<Call *> m_calls;

@@ -192,7 +192,7 @@ XmlDocument::XmlDocument() : m_doc(std::make_unique<pugi::xml_document>()) {}
 
 XmlDocument::~XmlDocument() = default;
 
-void XmlDocument::LoadFile(const QString &fileName)
+void XmlDocument::loadFile(const QString &fileName)
 {
     m_doc->reset();
     // Parsed in place: the tree points into the page text, which is kept

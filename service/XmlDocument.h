@@ -62,7 +62,7 @@ public:
 
     // Parses the file and replaces the tree. A file that cannot be read or is
     // not well-formed throws PlotwiseError naming the file and the place.
-    void LoadFile(const QString &fileName);
+    void loadFile(const QString &fileName);
     // Top-level nodes without the XML declaration; node 0 is the root element.
     [[nodiscard]] std::vector<XmlNode> children() const;
 

@@ -131,7 +131,7 @@ void TestCachedPage::load()
     QVERIFY(before.open(QIODevice::WriteOnly) && before.write("<before/>") > 0);
     before.close();
     XmlDocument document;
-    document.LoadFile(beforeFile);
+    document.loadFile(beforeFile);
     if (inCache)
         writeFile(CachedPage);
 

@@ -86,7 +86,7 @@ TfrmMain &TestChartWindow::load(const QString &games, QDate from, QDate to, int 
     w.resize(width, w.height());
     w.cboRank->setCurrentIndex(0);
     w.edtGame->setPlainText(games);
-    w.SetUseDateRange(from.isValid());
+    w.setUseDateRange(from.isValid());
     w.dtpDate1->setDate(from);
     w.dtpDate2->setDate(to);
     QTest::mouseClick(w.btnLoad, Qt::LeftButton);

@@ -280,7 +280,7 @@ void TestFileFaults::scriptFile()
     f.dialogs.fileNames.enqueue(path);
     editor.btnLoad->click();
     QVERIFY2(f.dialogs.errors.isEmpty(), qPrintable(f.dialogs.errors.join(u'\n')));
-    QCOMPARE(editor.FileName(), path);
+    QCOMPARE(editor.fileName(), path);
     if (lines >= 0)
         QCOMPARE(editor.memScript->blockCount(), lines + 1); // the last line end opens an empty line
     else

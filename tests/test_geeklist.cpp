@@ -143,7 +143,7 @@ void TestGeeklist::gameIds()
                + items.toUtf8() + "</geeklist>\n");
     file.close();
     XmlDocument document;
-    document.LoadFile(fileName);
+    document.loadFile(fileName);
     QCOMPARE(GeeklistGameIds(document), ids);
 }
 
@@ -401,7 +401,7 @@ void TestGeeklist::importHoldsBusyStateAndStops()
         if (service->requestCount(QStringLiteral("/xmlapi/geeklist/503")) == 0)
             return;
         poll.stop();
-        busy = main.IsBusy();
+        busy = main.isBusy();
         searchEnabled = main.btnSearch->isEnabled();
         main.btnLoad->click();
     });
@@ -410,7 +410,7 @@ void TestGeeklist::importHoldsBusyStateAndStops()
     QVERIFY(!poll.isActive());
     QCOMPARE(main.downloader().lastFailure(), Downloader::Failure::Aborted);
     QVERIFY(busy && !searchEnabled);
-    QVERIFY(!main.IsBusy());
+    QVERIFY(!main.isBusy());
     QVERIFY(w->dialogs.messages.isEmpty() && w->dialogs.errors.isEmpty());
     QCOMPARE(main.stbMain->currentMessage(), QStringLiteral("Operation stopped."));
     QCOMPARE(main.edtGame->toPlainText(), QStringLiteral("1, 2"));

@@ -132,12 +132,12 @@ void TestHeadless::dialogsPrintOneLineEach()
 {
     std::FILE *out = std::tmpfile();
     HeadlessDialogs dialogs(out);
-    QCOMPARE(dialogs.Ask(nullptr, "Are you sure?", "Confirm", false), Dialogs::Answer::No);
-    QCOMPARE(dialogs.Ask(nullptr, "Save?", QString(), true), Dialogs::Answer::Cancel);
+    QCOMPARE(dialogs.ask(nullptr, "Are you sure?", "Confirm", false), Dialogs::Answer::No);
+    QCOMPARE(dialogs.ask(nullptr, "Save?", QString(), true), Dialogs::Answer::Cancel);
     QVERIFY(!dialogs.problemReported());
-    dialogs.Message(nullptr, "Not loaded:\r\nGame 1, page 2: HTTP 503\n\nGame 3, page 1: timed out\r\n");
+    dialogs.message(nullptr, "Not loaded:\r\nGame 1, page 2: HTTP 503\n\nGame 3, page 1: timed out\r\n");
     QVERIFY(dialogs.problemReported());
-    dialogs.Error(nullptr, "Bad page.");
+    dialogs.error(nullptr, "Bad page.");
     std::rewind(out);
     QByteArray printed(4096, '\0');
     printed.truncate(qsizetype(std::fread(printed.data(), 1, size_t(printed.size()), out)));

@@ -182,7 +182,7 @@ void TestHistory::nodeForms()
     writeCachedPage(QStringLiteral("13_2"), HistoryPageXml("", "", false));
 
     HistoryLoader loader = makeLoader(node);
-    const GameResult result = loader.LoadGame(QStringLiteral("13"), QStringLiteral("13"));
+    const GameResult result = loader.loadGame(QStringLiteral("13"), QStringLiteral("13"));
     QCOMPARE(pointsOf(result), points);
     QCOMPARE(result.summary.hasValues(), !points.isEmpty());
 }
@@ -193,7 +193,7 @@ void TestHistory::elementWithChildrenEndsTheLoad()
         HistoryPageXml("", record("20090101", "<ranks><rank value=\"1\"/></ranks>")));
     HistoryLoader loader = makeLoader(QStringLiteral("ranks"));
     QVERIFY_THROWS_EXCEPTION(
-        PlotwiseError, loader.LoadGame(QStringLiteral("13"), QStringLiteral("13")));
+        PlotwiseError, loader.loadGame(QStringLiteral("13"), QStringLiteral("13")));
     // The page itself is sound: it stays in the cache.
     QVERIFY(QFileInfo::exists(CacheFolder(m_dir->path()) + QStringLiteral("13_1.xml")));
 }
@@ -226,14 +226,14 @@ void TestHistory::titles()
     m_service.pages[QStringLiteral("7_1")] = HistoryPageXml(names, record("20090101", "<e>1</e>"));
     m_service.pages[QStringLiteral("7_2")] = HistoryPageXml(names, "", false);
     HistoryLoader loader = makeLoader(QStringLiteral("e"));
-    QCOMPARE(loader.LoadGame(QStringLiteral("7"), QStringLiteral("007")).title, title);
+    QCOMPARE(loader.loadGame(QStringLiteral("7"), QStringLiteral("007")).title, title);
 }
 
 void TestHistory::idTextInRequestsAndStatus()
 {
     addGame(m_service, QStringLiteral("7"), 2);
     HistoryLoader loader = makeLoader(QStringLiteral("e"));
-    loader.LoadGame(QStringLiteral("7"), QStringLiteral("007"));
+    loader.loadGame(QStringLiteral("7"), QStringLiteral("007"));
     QCOMPARE(m_service.urls,
         (QStringList { "http://127.0.0.1:1/xmlapi/boardgame/7?historical=1&page=1",
             "http://127.0.0.1:1/xmlapi/boardgame/7?historical=1&page=2" }));
@@ -245,8 +245,8 @@ void TestHistory::pagingStopsAtThePageWithoutStatistics()
     addGame(m_service, QStringLiteral("13"), 4);
     addGame(m_service, QStringLiteral("822"), 2);
     HistoryLoader first = makeLoader(QStringLiteral("e"));
-    const GameResult a = first.LoadGame(QStringLiteral("13"), QStringLiteral("13"));
-    first.LoadGame(QStringLiteral("822"), QStringLiteral("822"));
+    const GameResult a = first.loadGame(QStringLiteral("13"), QStringLiteral("13"));
+    first.loadGame(QStringLiteral("822"), QStringLiteral("822"));
     QCOMPARE(
         m_service.requests, (QStringList { "13_1", "13_2", "13_3", "13_4", "822_1", "822_2" }));
     QCOMPARE(
@@ -258,7 +258,7 @@ void TestHistory::pagingStopsAtThePageWithoutStatistics()
     // A second Load runs from the cache alone and gives the same series.
     m_service.requests.clear();
     HistoryLoader second = makeLoader(QStringLiteral("e"));
-    const GameResult again = second.LoadGame(QStringLiteral("13"), QStringLiteral("13"));
+    const GameResult again = second.loadGame(QStringLiteral("13"), QStringLiteral("13"));
     QCOMPARE(m_service.requests, QStringList());
     QCOMPARE(pointsOf(again), pointsOf(a));
     QVERIFY(m_run.failures.isEmpty());
@@ -268,7 +268,7 @@ void TestHistory::firstPageWithoutStatistics()
 {
     addGame(m_service, QStringLiteral("13"), 1);
     HistoryLoader loader = makeLoader(QStringLiteral("e"));
-    const GameResult result = loader.LoadGame(QStringLiteral("13"), QStringLiteral("13"));
+    const GameResult result = loader.loadGame(QStringLiteral("13"), QStringLiteral("13"));
     QCOMPARE(m_service.requests, QStringList { "13_1" });
     QVERIFY(result.points.empty());
     QVERIFY(!result.summary.hasValues());
@@ -291,7 +291,7 @@ void TestHistory::deltaAndOptionsAcrossPages()
         }
         return false;
     };
-    const GameResult result = loader.LoadGame(QStringLiteral("13"), QStringLiteral("13"));
+    const GameResult result = loader.loadGame(QStringLiteral("13"), QStringLiteral("13"));
     QCOMPARE(pointsOf(result), (QList<Point> { { "20090101", 10 }, { "20090103", 20 } }));
     // The summary counts the dropped value too.
     QCOMPARE(result.summary.minimum(), 10.0);
@@ -305,8 +305,8 @@ void TestHistory::failedDownloadEndsOnlyThatGame()
     m_service.failures[QStringLiteral("13_3")]
         = { FetchOutcome::Failed, QStringLiteral("HTTP 503") };
     HistoryLoader loader = makeLoader(QStringLiteral("e"));
-    const GameResult a = loader.LoadGame(QStringLiteral("13"), QStringLiteral("13"));
-    const GameResult b = loader.LoadGame(QStringLiteral("822"), QStringLiteral("822"));
+    const GameResult a = loader.loadGame(QStringLiteral("13"), QStringLiteral("13"));
+    const GameResult b = loader.loadGame(QStringLiteral("822"), QStringLiteral("822"));
     QCOMPARE(pointsOf(a), (QList<Point> { { "20090101", 10 }, { "20090102", 20 } }));
     QCOMPARE(pointsOf(b), (QList<Point> { { "20090101", 10 } }));
     QCOMPARE(m_run.failures, QStringList { "Game 13, page 3: HTTP 503" });
@@ -321,15 +321,15 @@ void TestHistory::unreachableServiceStopsFetching()
     {
         // Game 5 is in the cache already.
         HistoryLoader warm = makeLoader(QStringLiteral("e"));
-        warm.LoadGame(QStringLiteral("5"), QStringLiteral("5"));
+        warm.loadGame(QStringLiteral("5"), QStringLiteral("5"));
     }
     m_service.requests.clear();
     m_service.failures[QStringLiteral("13_2")]
         = { FetchOutcome::ServiceDown, QStringLiteral("connection refused") };
     HistoryLoader loader = makeLoader(QStringLiteral("e"));
-    const GameResult a = loader.LoadGame(QStringLiteral("13"), QStringLiteral("13"));
-    const GameResult b = loader.LoadGame(QStringLiteral("822"), QStringLiteral("822"));
-    const GameResult c = loader.LoadGame(QStringLiteral("5"), QStringLiteral("5"));
+    const GameResult a = loader.loadGame(QStringLiteral("13"), QStringLiteral("13"));
+    const GameResult b = loader.loadGame(QStringLiteral("822"), QStringLiteral("822"));
+    const GameResult c = loader.loadGame(QStringLiteral("5"), QStringLiteral("5"));
     QCOMPARE(m_service.requests, (QStringList { "13_1", "13_2" }));
     QCOMPARE(a.points.size(), size_t(1));
     QVERIFY(b.points.empty());
@@ -341,15 +341,15 @@ void TestHistory::unreachableServiceStopsFetching()
     // The next Load of the same run (a script's next line) asks nothing
     // either: it reads the cache and adds its failures to the run's.
     HistoryLoader nextLine = makeLoader(QStringLiteral("e"));
-    QCOMPARE(nextLine.LoadGame(QStringLiteral("5"), QStringLiteral("5")).points.size(), size_t(1));
-    QVERIFY(nextLine.LoadGame(QStringLiteral("822"), QStringLiteral("822")).points.empty());
+    QCOMPARE(nextLine.loadGame(QStringLiteral("5"), QStringLiteral("5")).points.size(), size_t(1));
+    QVERIFY(nextLine.loadGame(QStringLiteral("822"), QStringLiteral("822")).points.empty());
     QCOMPARE(m_service.requests, (QStringList { "13_1", "13_2" }));
     QCOMPARE(m_run.failures.size(), 3);
     QCOMPARE(m_run.failures.last(), "Game 822, page 1: not fetched, the service is unavailable");
 
     // A new run tries the service again.
     m_run = {};
-    makeLoader(QStringLiteral("e")).LoadGame(QStringLiteral("822"), QStringLiteral("822"));
+    makeLoader(QStringLiteral("e")).loadGame(QStringLiteral("822"), QStringLiteral("822"));
     QCOMPARE(m_service.requests.last(), QStringLiteral("822_2"));
 }
 
@@ -357,7 +357,7 @@ void TestHistory::pageLimit()
 {
     addGame(m_service, QStringLiteral("13"), 10);
     HistoryLoader loader = makeLoader(QStringLiteral("e"), 3);
-    const GameResult result = loader.LoadGame(QStringLiteral("13"), QStringLiteral("13"));
+    const GameResult result = loader.loadGame(QStringLiteral("13"), QStringLiteral("13"));
     QCOMPARE(m_service.requests, (QStringList { "13_1", "13_2", "13_3" }));
     QCOMPARE(result.points.size(), size_t(3));
     QCOMPARE(m_run.failures, QStringList { "Game 13, page 4: more than 3 pages" });
@@ -369,7 +369,7 @@ void TestHistory::rejectedPageFileIsDeleted()
     writeCachedPage(QStringLiteral("13_2"), "<html><body>Service unavailable");
     HistoryLoader loader = makeLoader(QStringLiteral("e"));
     QVERIFY_THROWS_EXCEPTION(
-        PlotwiseError, loader.LoadGame(QStringLiteral("13"), QStringLiteral("13")));
+        PlotwiseError, loader.loadGame(QStringLiteral("13"), QStringLiteral("13")));
     const QString cache = CacheFolder(m_dir->path());
     QVERIFY(QFileInfo::exists(cache + QStringLiteral("13_1.xml")));
     QVERIFY(!QFileInfo::exists(cache + QStringLiteral("13_2.xml")));
@@ -377,7 +377,7 @@ void TestHistory::rejectedPageFileIsDeleted()
     // The next Load fetches it again and goes through.
     m_service.requests.clear();
     HistoryLoader again = makeLoader(QStringLiteral("e"));
-    QCOMPARE(again.LoadGame(QStringLiteral("13"), QStringLiteral("13")).points.size(), size_t(2));
+    QCOMPARE(again.loadGame(QStringLiteral("13"), QStringLiteral("13")).points.size(), size_t(2));
     QCOMPARE(m_service.requests, (QStringList { "13_2", "13_3" }));
 }
 
@@ -386,7 +386,7 @@ void TestHistory::stopEndsTheGameWithItsPoints()
     addGame(m_service, QStringLiteral("13"), 5);
     m_stop = [this] { return m_statusTexts.size() == 3; };
     HistoryLoader loader = makeLoader(QStringLiteral("e"));
-    const GameResult result = loader.LoadGame(QStringLiteral("13"), QStringLiteral("13"));
+    const GameResult result = loader.loadGame(QStringLiteral("13"), QStringLiteral("13"));
     QCOMPARE(pointsOf(result), (QList<Point> { { "20090101", 10 }, { "20090102", 20 } }));
     QCOMPARE(m_service.requests, (QStringList { "13_1", "13_2" }));
     QVERIFY(m_run.failures.isEmpty());
@@ -396,7 +396,7 @@ void TestHistory::stopEndsTheGameWithItsPoints()
     m_service.failures[QStringLiteral("13_3")]
         = { FetchOutcome::Stopped, QStringLiteral("aborted") };
     HistoryLoader aborted = makeLoader(QStringLiteral("e"));
-    QCOMPARE(aborted.LoadGame(QStringLiteral("13"), QStringLiteral("13")).points.size(), size_t(2));
+    QCOMPARE(aborted.loadGame(QStringLiteral("13"), QStringLiteral("13")).points.size(), size_t(2));
     QVERIFY(m_run.failures.isEmpty());
 }
 

@@ -71,13 +71,13 @@ void TestKeyCue::inactiveOnThisPlatform()
     TKeyCueFix fix(&owner);
     QVERIFY(!fix.isActive());
     QVERIFY(fix.RepaintAll);
-    fix.IdleHandler();
+    fix.idleHandler();
     QCOMPARE(fix.recordCount(), 0);
 
     PaintLog log;
     log.watch(window.get());
     sendCueChange(window.get());
-    fix.IdleHandler();
+    fix.idleHandler();
     QVERIFY(log.painted.isEmpty());
 }
 
@@ -87,13 +87,13 @@ void TestKeyCue::idlePassFollowsTheWindows()
     QObject owner;
     TKeyCueFix fix(&owner, [] { return true; });
     QVERIFY(fix.isActive());
-    fix.IdleHandler();
+    fix.idleHandler();
     QVERIFY(recordIndexOf(fix, first.get()) >= 0);
     const int before = fix.recordCount();
 
     // A window created later gets its record at the next pass, appended.
     auto second = shownWindow();
-    fix.IdleHandler();
+    fix.idleHandler();
     QCOMPARE(fix.recordCount(), before + 1);
     QCOMPARE(recordIndexOf(fix, second.get()), before);
     QVERIFY(fix.record(before)->Seen);
@@ -103,19 +103,19 @@ void TestKeyCue::idlePassFollowsTheWindows()
     // Pop-ups are not windows of the program.
     QWidget popup(nullptr, Qt::Popup);
     popup.show();
-    fix.IdleHandler();
+    fix.idleHandler();
     QCOMPARE(recordIndexOf(fix, &popup), -1);
     popup.hide();
 
     // A window that is gone loses its record at the next pass, and a new
     // window is never mistaken for it.
     first.reset();
-    fix.IdleHandler();
+    fix.idleHandler();
     QCOMPARE(fix.recordCount(), before);
     for (int i = 0; i < fix.recordCount(); ++i)
         QVERIFY(fix.record(i)->Form);
     auto third = shownWindow();
-    fix.IdleHandler();
+    fix.idleHandler();
     QVERIFY(recordIndexOf(fix, third.get()) >= 0);
 }
 
@@ -124,7 +124,7 @@ void TestKeyCue::twoCueChangesGiveOneRepaint()
     auto window = shownWindow();
     QObject owner;
     TKeyCueFix fix(&owner, [] { return true; });
-    fix.IdleHandler();
+    fix.idleHandler();
     PaintLog log;
     log.watch(window.get());
 
@@ -132,9 +132,9 @@ void TestKeyCue::twoCueChangesGiveOneRepaint()
     sendCueChange(window.get());
     QVERIFY(log.painted.isEmpty()); // never inside the event itself
     QVERIFY(fix.record(recordIndexOf(fix, window.get()))->RepaintPending);
-    fix.IdleHandler();
+    fix.idleHandler();
     QCOMPARE(log.painted.count(window.get()), 1);
-    fix.IdleHandler();
+    fix.idleHandler();
     QCOMPARE(log.painted.count(window.get()), 1);
 }
 
@@ -144,12 +144,12 @@ void TestKeyCue::noCueChangeNoRepaint()
     auto cued = shownWindow();
     QObject owner;
     TKeyCueFix fix(&owner, [] { return true; });
-    fix.IdleHandler();
+    fix.idleHandler();
     PaintLog log;
     log.watch(quiet.get());
     log.watch(cued.get());
     sendCueChange(cued.get());
-    fix.IdleHandler();
+    fix.idleHandler();
     QCOMPARE(log.painted, QList<QObject *>({cued.get()}));
 }
 
@@ -170,12 +170,12 @@ void TestKeyCue::repaintWalksNativeChildrenDepthFirst()
 
     QObject owner;
     TKeyCueFix fix(&owner, [] { return true; });
-    fix.IdleHandler();
+    fix.idleHandler();
     PaintLog log;
     for (QWidget *w : {window.get(), a, a1, plain, b})
         log.watch(w);
     sendCueChange(window.get());
-    fix.IdleHandler();
+    fix.idleHandler();
 
     QList<QObject *> firsts; // the first paint of each widget, in order
     for (QObject *o : std::as_const(log.painted))

@@ -315,8 +315,8 @@ void TestLoad::seriesSetUpOnTheChosenAxis()
 {
     TfrmMain &w = openWindow(m_service->baseUrl()).window();
     w.rgoVertAxis->setItemIndex(1);
-    w.SetInvertedAxis(true);
-    w.SetLogarithmicAxis(true);
+    w.setInvertedAxis(true);
+    w.setLogarithmicAxis(true);
     load(QStringLiteral("average"), QStringLiteral("13"));
     const PlotSeries *right = w.chaMain->series()[0];
     QCOMPARE(right->axis(), VertAxis::Right);
@@ -328,8 +328,8 @@ void TestLoad::seriesSetUpOnTheChosenAxis()
 
     // A later game on the left axis leaves the right one as it is.
     w.rgoVertAxis->setItemIndex(0);
-    w.SetInvertedAxis(false);
-    w.SetLogarithmicAxis(false);
+    w.setInvertedAxis(false);
+    w.setLogarithmicAxis(false);
     load(QStringLiteral("average"), QStringLiteral("822"));
     QCOMPARE(w.chaMain->series()[1]->axis(), VertAxis::Left);
     QVERIFY(w.chaMain->axisInverted(VertAxis::Right));
@@ -339,12 +339,12 @@ void TestLoad::seriesSetUpOnTheChosenAxis()
 void TestLoad::fixedColourWhenAutoColourIsOff()
 {
     TfrmMain &w = openWindow(m_service->baseUrl()).window();
-    w.SetAutoColor(false);
-    w.SetFixedColor(0x0000FF); // red
+    w.setAutoColor(false);
+    w.setFixedColor(0x0000FF); // red
     load(QStringLiteral("average"), QStringLiteral("13 822"));
     for (const PlotSeries *s : w.chaMain->series())
         QCOMPARE(s->color(), QColor(255, 0, 0));
-    w.SetAutoColor(true);
+    w.setAutoColor(true);
     load(QStringLiteral("average"), QStringLiteral("7"));
     QVERIFY(w.chaMain->series()[2]->color() != QColor(255, 0, 0));
 }
@@ -447,7 +447,7 @@ void TestLoad::busyRefusesNestedCommands()
     QString loadCaption;
     bool busy = false;
     onStatus(QStringLiteral("Loading game 13, page 2"), [&] {
-        busy = w.IsBusy();
+        busy = w.isBusy();
         for (QPushButton *b : refused)
             enabledDuringLoad << b->isEnabled();
         loadCaption = w.btnLoad->text();
@@ -459,7 +459,7 @@ void TestLoad::busyRefusesNestedCommands()
     QCOMPARE(enabledDuringLoad, QList<bool>(refused.size(), false));
     QCOMPARE(loadCaption, QStringLiteral("Stop"));
     QCOMPARE(w.edtGame->toPlainText(), QStringLiteral("13"));
-    QVERIFY(!w.IsBusy());
+    QVERIFY(!w.isBusy());
     for (QPushButton *b : refused)
         QVERIFY(b->isEnabled());
     QCOMPARE(w.btnLoad->text(), QStringLiteral("Load"));
@@ -470,8 +470,8 @@ void TestLoad::busyRefusesNestedCommands()
         TfrmMain::BusyHold hold(w);
         w.cboRank->setCurrentIndex(0);
         w.edtGame->setPlainText(QStringLiteral("822"));
-        w.RunLoad();
-        QVERIFY(w.IsBusy());
+        w.runLoad();
+        QVERIFY(w.isBusy());
         QVERIFY(!w.btnClearGraph->isEnabled());
         QCOMPARE(w.btnLoad->text(), QStringLiteral("Stop"));
     }

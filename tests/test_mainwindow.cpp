@@ -302,9 +302,9 @@ void TestMainWindow::valuesSurviveARestart()
     f->move(30, 40);
     f->cboRank->setCurrentIndex(2);
     f->edtGame->setPlainText(QStringLiteral("12,\n34\r\n\"56\""));
-    f->SetUseDateRange(true);
-    f->SetInvertedAxis(true);
-    f->SetLogarithmicAxis(true);
+    f->setUseDateRange(true);
+    f->setInvertedAxis(true);
+    f->setLogarithmicAxis(true);
     f->dtpDate1->setDate(QDate(2011, 5, 6));
     f->dtpDate2->setDate(QDate(2012, 7, 8));
     f->rgoVertAxis->setItemIndex(1);

@@ -172,7 +172,7 @@ void TestPlotCore::numbersIgnoreTheLocale()
     GameSummary summary;
     summary.update(7.5, u"20090315");
     summary.update(1234.25, u"20090316");
-    QCOMPARE(summary.InfoLine(QStringLiteral("G")),
+    QCOMPARE(summary.infoLine(QStringLiteral("G")),
         QStringLiteral("G min: 7.5 (2009-03-15) / max: 1234.25 (2009-03-16)"));
 }
 
@@ -253,7 +253,7 @@ void TestPlotCore::summaryCountsPlainValuesAndKeepsEarlierTies()
     QVERIFY(summary.hasValues());
     QCOMPARE(summary.minimum(), 12.0);
     QCOMPARE(summary.maximum(), 431.0);
-    QCOMPARE(summary.InfoLine(QStringLiteral("Some Game")),
+    QCOMPARE(summary.infoLine(QStringLiteral("Some Game")),
         QStringLiteral("Some Game min: 12 (2009-03-15) / max: 431 (2007-01-02)"));
 }
 
@@ -284,7 +284,7 @@ void TestPlotCore::infoLine()
     QFETCH(QString, line);
     GameSummary summary;
     summary.update(1, date);
-    QCOMPARE(summary.InfoLine(title), line);
+    QCOMPARE(summary.infoLine(title), line);
 }
 
 void TestPlotCore::thinToColumns_data()

@@ -91,11 +91,11 @@ void TestScriptEditor::saveQuestion()
     ScriptedDialogs &dialogs = m_main->dialogs;
     e.show();
     e.btnExecute->click();
-    QVERIFY(!e.isVisible() && e.ExecuteRequested());
+    QVERIFY(!e.isVisible() && e.executeRequested());
     e.show();
     const QString text = QStringLiteral("1,average,,,,,\n2,average,,,,,");
     e.memScript->setPlainText(text);
-    QVERIFY(e.Modified());
+    QVERIFY(e.modified());
 
     dialogs.answers << answer;
     if (answer == Answer::Yes)
@@ -119,7 +119,7 @@ void TestScriptEditor::saveQuestion()
         named ? QByteArray("1,average,,,,,\r\n2,average,,,,,") : "<none>");
     if (!goOn) {
         QCOMPARE(e.memScript->toPlainText(), text);
-        QVERIFY(e.Modified() && e.isVisible() && e.ExecuteRequested() && e.FileName().isEmpty());
+        QVERIFY(e.modified() && e.isVisible() && e.executeRequested() && e.fileName().isEmpty());
         return;
     }
     const bool closes = operation != QLatin1String("New") && operation != QLatin1String("Load");
@@ -133,11 +133,11 @@ void TestScriptEditor::saveQuestion()
         expectedFile = loaded.fileName();
     }
     QCOMPARE(e.memScript->toPlainText(), expectedText);
-    QCOMPARE(e.FileName(), expectedFile);
+    QCOMPARE(e.fileName(), expectedFile);
     QCOMPARE(e.windowTitle(), QDir::toNativeSeparators(expectedFile));
     // The close box leaves the flag set, so the next closing asks again.
-    QCOMPARE(e.Modified(), operation == QLatin1String("close"));
-    QCOMPARE(e.ExecuteRequested(), !closes || operation == QLatin1String("Execute"));
+    QCOMPARE(e.modified(), operation == QLatin1String("close"));
+    QCOMPARE(e.executeRequested(), !closes || operation == QLatin1String("Execute"));
 }
 
 void TestScriptEditor::saveAndRefusedFiles()
@@ -147,13 +147,13 @@ void TestScriptEditor::saveAndRefusedFiles()
     e.memScript->setPlainText(QStringLiteral("1,average,,,,,"));
     dialogs.fileNames << QString() << path("a.txt");
     e.btnSave->click(); // dialog cancelled: nothing written
-    QVERIFY(e.Modified() && e.FileName().isEmpty());
+    QVERIFY(e.modified() && e.fileName().isEmpty());
     QCOMPARE(dialogs.fileDialogs.last().filter,
         QStringLiteral("Script file (*.txt)|*.txt|All file (*.*)|*.*"));
     QCOMPARE(dialogs.fileDialogs.last().defaultSuffix, QStringLiteral("txt"));
     QVERIFY(dialogs.fileDialogs.last().overwritePrompt);
     e.btnSave->click();
-    QVERIFY(!e.Modified());
+    QVERIFY(!e.modified());
     e.memScript->appendPlainText(QStringLiteral("2,average,,,,,"));
     e.btnSave->click(); // named now: no dialog
     QCOMPARE(dialogs.fileDialogs.size(), 2);
@@ -166,16 +166,16 @@ void TestScriptEditor::saveAndRefusedFiles()
     e.btnSaveAs->click();
     QCOMPARE(dialogs.errors.size(), 1);
     QVERIFY(dialogs.errors[0].contains(path("folder.txt")));
-    QVERIFY(e.Modified());
-    QCOMPARE(e.FileName(), path("a.txt"));
+    QVERIFY(e.modified());
+    QCOMPARE(e.fileName(), path("a.txt"));
     dialogs.answers << Answer::No;
     dialogs.fileNames << path("folder.txt");
     e.btnLoad->click();
     QCOMPARE(dialogs.errors.size(), 2);
     QVERIFY(dialogs.fileDialogs.last().mustExist);
     QCOMPARE(e.memScript->toPlainText(), QStringLiteral("1,average,,,,,\n2,average,,,,,\n3"));
-    QVERIFY(e.Modified());
-    QCOMPARE(e.FileName(), path("a.txt"));
+    QVERIFY(e.modified());
+    QCOMPARE(e.fileName(), path("a.txt"));
 }
 
 // The checker reads the main window's node list and replaces the log; the
@@ -234,13 +234,13 @@ void TestScriptEditor::addLines()
     TfrmMain &w = m_main->window();
     w.edtGame->setPlainText(games);
     w.cboRank->setCurrentIndex(w.cboRank->findText(node));
-    w.SetUseDateRange(range);
+    w.setUseDateRange(range);
     w.dtpDate1->setDate(QDate(2009, 1, 1));
     w.dtpDate2->setDate(QDate(2010, 6, 30));
     w.rgoVertAxis->setItemIndex(radio);
     w.rgoValues->setItemIndex(radio);
-    w.SetInvertedAxis(true);
-    w.SetLogarithmicAxis(false);
+    w.setInvertedAxis(true);
+    w.setLogarithmicAxis(false);
 
     // An Execute that went through leaves "x" unmodified.
     TfrmScript &e = *m_editor;
@@ -250,7 +250,7 @@ void TestScriptEditor::addLines()
     e.btnExecute->click();
     e.btnAddLine->click();
     QCOMPARE(e.memScript->toPlainText(), memo);
-    QCOMPARE(e.Modified(), memo != QLatin1String("x"));
+    QCOMPARE(e.modified(), memo != QLatin1String("x"));
 }
 
 QTEST_MAIN(TestScriptEditor)

@@ -91,7 +91,7 @@ void TestScriptExec::loadByHand(const QString &game)
 {
     w().edtGame->setPlainText(game);
     w().cboRank->setCurrentIndex(w().cboRank->findText(QStringLiteral("average")));
-    w().RunLoad();
+    w().runLoad();
 }
 
 void TestScriptExec::controls_data()
@@ -122,15 +122,15 @@ void TestScriptExec::controls()
     QFETCH(QString, state);
     w().edtGame->setPlainText(QStringLiteral("old"));
     w().cboRank->setCurrentIndex(w().cboRank->findText(QStringLiteral("usersrated")));
-    w().SetUseDateRange(true);
+    w().setUseDateRange(true);
     w().dtpDate1->setDate(QDate(2001, 1, 1));
     w().dtpDate2->setDate(QDate(2001, 12, 31));
     w().rgoVertAxis->setItemIndex(1);
     w().rgoValues->setItemIndex(1);
-    w().SetInvertedAxis(true);
-    w().SetLogarithmicAxis(true);
-    w().SetAutoColor(false);
-    w().SetFixedColor(123);
+    w().setInvertedAxis(true);
+    w().setLogarithmicAxis(true);
+    w().setAutoColor(false);
+    w().setFixedColor(123);
 
     w().ExecuteScript(line);
     QCOMPARE(describe(w()), state);
@@ -163,7 +163,7 @@ void TestScriptExec::progressAndSkippedLines()
             "Script 3/3 Loading game 1002, page 2" }));
     QCOMPARE(w().chaMain->seriesCount(), 2);
     QCOMPARE(w().btnScript->text(), QStringLiteral("Script 3/3"));
-    QVERIFY(!w().IsBusy());
+    QVERIFY(!w().isBusy());
 }
 
 void TestScriptExec::fixedAndRandomColors()
@@ -207,7 +207,7 @@ void TestScriptExec::failingLoadEndsScript()
     QCOMPARE(w().btnScript->text(), QStringLiteral("Script 2/3"));
     QCOMPARE(m_service->requestCount(QStringLiteral("/1003")), 0);
     QCOMPARE(w().chaMain->seriesCount(), 1);
-    QVERIFY(!w().IsBusy() && w().btnScript->isEnabled());
+    QVERIFY(!w().isBusy() && w().btnScript->isEnabled());
 }
 
 // Stop pressed during the first line's Load: the user's other commands are
@@ -226,7 +226,7 @@ void TestScriptExec::stopEndsScript()
     QVERIFY(refused);
     QCOMPARE(m_service->requestCount(QStringLiteral("/1002")), 0);
     QCOMPARE(w().btnScript->text(), QStringLiteral("Script 1/2"));
-    QVERIFY(!w().IsBusy() && w().btnScript->isEnabled());
+    QVERIFY(!w().isBusy() && w().btnScript->isEnabled());
     QCOMPARE(w().btnLoad->text(), QStringLiteral("Load"));
 }
 

@@ -31,7 +31,7 @@ static void loadAnswer(XmlDocument &document, const QTemporaryDir &dir, const QS
     file.write("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<boardgames>" + items.toUtf8()
                + "</boardgames>\n");
     file.close();
-    document.LoadFile(fileName);
+    document.loadFile(fileName);
 }
 
 // The service's search index: every game a search can find.

@@ -41,14 +41,14 @@ QString TestXmlDocument::writeFile(const QByteArray &bytes)
 // Loads the bytes and returns the root element.
 XmlNode TestXmlDocument::load(const QByteArray &bytes)
 {
-    m_doc.LoadFile(writeFile(bytes));
+    m_doc.loadFile(writeFile(bytes));
     const auto top = m_doc.children();
     return top.empty() ? XmlNode() : top.front();
 }
 
 void TestXmlDocument::declarationAndComments()
 {
-    m_doc.LoadFile(writeFile("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<!-- made -->\n"
+    m_doc.loadFile(writeFile("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<!-- made -->\n"
                              "<?style x?>\n<boardgames><!-- c --><x/></boardgames>\n"));
     const auto top = m_doc.children();
     QCOMPARE(top.size(), size_t(1));
@@ -142,7 +142,7 @@ void TestXmlDocument::preparedPage()
                                    "    <name primary=\"true\">Harbour &amp; Hinterland &#233;&#8364; \xE9</name>\n"
                                    "  </boardgame>\n</boardgames>\n");
     PrepareXmlFile(path);
-    m_doc.LoadFile(path);
+    m_doc.loadFile(path);
     const XmlNode game = m_doc.children()[0].children()[0];
     QCOMPARE(game.attribute("objectid"), std::optional<QString>("1001"));
     const XmlNode name = game.children()[0];
@@ -168,7 +168,7 @@ void TestXmlDocument::parseErrors()
     QFETCH(QString, place);
     const QString path = writeFile(bytes);
     try {
-        m_doc.LoadFile(path);
+        m_doc.loadFile(path);
         QFAIL("no error");
     } catch (const PlotwiseError &e) {
         QVERIFY2(e.message().contains(path), qPrintable(e.message()));
@@ -182,7 +182,7 @@ void TestXmlDocument::failedLoadReplacesTree()
     QCOMPARE(load("<second><x/></second>").name(), QString("second"));
     QVERIFY_THROWS_EXCEPTION(PlotwiseError, load("<broken>"));
     QVERIFY(m_doc.children().empty());
-    QVERIFY_THROWS_EXCEPTION(PlotwiseError, m_doc.LoadFile(m_dir.filePath("missing.xml")));
+    QVERIFY_THROWS_EXCEPTION(PlotwiseError, m_doc.loadFile(m_dir.filePath("missing.xml")));
     QVERIFY(m_doc.children().empty());
 }
 

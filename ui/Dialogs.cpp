@@ -11,19 +11,19 @@ QString ApplicationTitle()
     return QApplication::applicationName();
 }
 
-void QtDialogs::Message(QWidget *parent, const QString &text)
+void QtDialogs::message(QWidget *parent, const QString &text)
 {
     QMessageBox box(QMessageBox::NoIcon, ApplicationTitle(), text, QMessageBox::Ok, parent);
     box.exec();
 }
 
-void QtDialogs::Error(QWidget *parent, const QString &text)
+void QtDialogs::error(QWidget *parent, const QString &text)
 {
     QMessageBox box(QMessageBox::Critical, ApplicationTitle(), text, QMessageBox::Ok, parent);
     box.exec();
 }
 
-Dialogs::Answer QtDialogs::Ask(QWidget *parent, const QString &text, const QString &caption,
+Dialogs::Answer QtDialogs::ask(QWidget *parent, const QString &text, const QString &caption,
                                bool withCancel)
 {
     QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No;
@@ -87,17 +87,17 @@ static QString runFileDialog(QWidget *parent, const FileDialogSpec &spec, bool s
     return dialog.selectedFiles().constFirst();
 }
 
-QString QtDialogs::OpenFileName(QWidget *parent, const FileDialogSpec &spec)
+QString QtDialogs::openFileName(QWidget *parent, const FileDialogSpec &spec)
 {
     return runFileDialog(parent, spec, false);
 }
 
-QString QtDialogs::SaveFileName(QWidget *parent, const FileDialogSpec &spec)
+QString QtDialogs::saveFileName(QWidget *parent, const FileDialogSpec &spec)
 {
     return runFileDialog(parent, spec, true);
 }
 
-int QtDialogs::ShowModal(QDialog *dialog)
+int QtDialogs::showModal(QDialog *dialog)
 {
     return dialog->exec();
 }

@@ -24,30 +24,30 @@ public:
     virtual ~Dialogs() = default;
 
     // Plain message: no icon, one OK button, the application's title as caption.
-    virtual void Message(QWidget *parent, const QString &text) = 0;
+    virtual void message(QWidget *parent, const QString &text) = 0;
     // Error box for errors that ended a command; caption the application's title.
-    virtual void Error(QWidget *parent, const QString &text) = 0;
+    virtual void error(QWidget *parent, const QString &text) = 0;
     // Question box (question icon) with Yes and No, plus Cancel when asked.
     // Closing the box without a button answers Cancel (or No without Cancel).
-    virtual Answer Ask(QWidget *parent, const QString &text, const QString &caption,
+    virtual Answer ask(QWidget *parent, const QString &text, const QString &caption,
                        bool withCancel) = 0;
     // Empty text when cancelled.
-    virtual QString OpenFileName(QWidget *parent, const FileDialogSpec &spec) = 0;
-    virtual QString SaveFileName(QWidget *parent, const FileDialogSpec &spec) = 0;
+    virtual QString openFileName(QWidget *parent, const FileDialogSpec &spec) = 0;
+    virtual QString saveFileName(QWidget *parent, const FileDialogSpec &spec) = 0;
     // Shows a window modally and returns its result code.
-    virtual int ShowModal(QDialog *dialog) = 0;
+    virtual int showModal(QDialog *dialog) = 0;
 };
 
 class QtDialogs final : public Dialogs
 {
 public:
-    void Message(QWidget *parent, const QString &text) override;
-    void Error(QWidget *parent, const QString &text) override;
-    Answer Ask(QWidget *parent, const QString &text, const QString &caption,
+    void message(QWidget *parent, const QString &text) override;
+    void error(QWidget *parent, const QString &text) override;
+    Answer ask(QWidget *parent, const QString &text, const QString &caption,
                bool withCancel) override;
-    QString OpenFileName(QWidget *parent, const FileDialogSpec &spec) override;
-    QString SaveFileName(QWidget *parent, const FileDialogSpec &spec) override;
-    int ShowModal(QDialog *dialog) override;
+    QString openFileName(QWidget *parent, const FileDialogSpec &spec) override;
+    QString saveFileName(QWidget *parent, const FileDialogSpec &spec) override;
+    int showModal(QDialog *dialog) override;
 };
 
 // The application's title: the caption of every plain message and error box.

@@ -26,6 +26,6 @@ bool RunGuarded(Dialogs *dialogs, QWidget *parent, const std::function<void()> &
         text = ErrorBoxText(QString::fromUtf8(e.what()));
     }
     if (dialogs)
-        dialogs->Error(parent, text);
+        dialogs->error(parent, text);
     return false;
 }

@@ -15,7 +15,7 @@
 [[nodiscard]] QString ErrorBoxText(const QString &message);
 
 // Runs fn; a PlotwiseError or std::exception it throws is reported through
-// dialogs->Error(parent, ErrorBoxText(...)), a PlotwiseError's details on
+// dialogs->error(parent, ErrorBoxText(...)), a PlotwiseError's details on
 // lines of their own after a blank line. Returns false when fn threw.
 bool RunGuarded(Dialogs *dialogs, QWidget *parent, const std::function<void()> &fn);
 

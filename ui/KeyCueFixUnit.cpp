@@ -36,7 +36,7 @@ static void repaintNativeTree(QWidget *widget)
     }
 }
 
-void TFormObj::RepaintIfPending()
+void TFormObj::repaintIfPending()
 {
     if (!RepaintPending || !Form)
         return;
@@ -54,7 +54,7 @@ TKeyCueFix::TKeyCueFix(QObject *owner, const ActivityProbe &probe) : QObject(own
         return;
     if (QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance()) {
         m_idleConnection = connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
-                                   &TKeyCueFix::IdleHandler);
+                                   &TKeyCueFix::idleHandler);
     }
 }
 
@@ -84,7 +84,7 @@ static bool isProgramWindow(const QWidget *widget)
     return type == Qt::Window || type == Qt::Dialog;
 }
 
-void TKeyCueFix::IdleHandler()
+void TKeyCueFix::idleHandler()
 {
     if (!m_active)
         return;
@@ -102,7 +102,7 @@ void TKeyCueFix::IdleHandler()
     }
     for (auto i = m_records.size(); i-- > 0;) {
         if (m_records[i]->Seen)
-            m_records[i]->RepaintIfPending();
+            m_records[i]->repaintIfPending();
         else
             m_records.erase(m_records.begin() + std::ptrdiff_t(i));
     }

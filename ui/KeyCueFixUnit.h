@@ -37,7 +37,7 @@ public:
     // Repaints the window when a cue change is pending: the window itself,
     // then, with RepaintAll, every native child window under it, depth first
     // in each parent's child order (other controls are drawn by their parent).
-    void RepaintIfPending();
+    void repaintIfPending();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -67,7 +67,7 @@ public:
     // The idle pass, run whenever the event loop is about to wait: brings the
     // records in line with the program's windows and repaints the windows that
     // had a cue change since the previous pass.
-    void IdleHandler();
+    void idleHandler();
 
 private:
     bool m_active = false;

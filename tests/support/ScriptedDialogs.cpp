@@ -1,6 +1,6 @@
 #include "support/ScriptedDialogs.h"
 
-Dialogs::Answer ScriptedDialogs::Ask(QWidget *, const QString &text, const QString &,
+Dialogs::Answer ScriptedDialogs::ask(QWidget *, const QString &text, const QString &,
                                      bool withCancel)
 {
     questions << text;
@@ -11,12 +11,12 @@ Dialogs::Answer ScriptedDialogs::Ask(QWidget *, const QString &text, const QStri
     return answers.dequeue();
 }
 
-QString ScriptedDialogs::OpenFileName(QWidget *, const FileDialogSpec &spec)
+QString ScriptedDialogs::openFileName(QWidget *, const FileDialogSpec &spec)
 {
     return answerFileDialog(spec);
 }
 
-QString ScriptedDialogs::SaveFileName(QWidget *, const FileDialogSpec &spec)
+QString ScriptedDialogs::saveFileName(QWidget *, const FileDialogSpec &spec)
 {
     return answerFileDialog(spec);
 }
@@ -31,7 +31,7 @@ QString ScriptedDialogs::answerFileDialog(const FileDialogSpec &spec)
     return fileNames.dequeue();
 }
 
-int ScriptedDialogs::ShowModal(QDialog *dialog)
+int ScriptedDialogs::showModal(QDialog *dialog)
 {
     // The dialog is shown (not exec'd) so that its widgets are laid out and
     // focusable while the action runs; it is hidden again afterwards.

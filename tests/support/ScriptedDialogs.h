@@ -20,17 +20,17 @@ public:
     QList<FileDialogSpec> fileDialogs; // every file dialog shown
 
     QQueue<Answer> answers;      // for Ask
-    QQueue<QString> fileNames;   // for OpenFileName / SaveFileName ("" = cancelled)
-    // For ShowModal: each runs against the dialog (set fields, press buttons)
+    QQueue<QString> fileNames;   // for openFileName / saveFileName ("" = cancelled)
+    // For showModal: each runs against the dialog (set fields, press buttons)
     // and returns the result code. An empty queue rejects the dialog.
     QQueue<std::function<int(QDialog *)>> modalActions;
 
-    void Message(QWidget *, const QString &text) override { messages << text; }
-    void Error(QWidget *, const QString &text) override { errors << text; }
-    Answer Ask(QWidget *, const QString &text, const QString &, bool withCancel) override;
-    QString OpenFileName(QWidget *, const FileDialogSpec &spec) override;
-    QString SaveFileName(QWidget *, const FileDialogSpec &spec) override;
-    int ShowModal(QDialog *dialog) override;
+    void message(QWidget *, const QString &text) override { messages << text; }
+    void error(QWidget *, const QString &text) override { errors << text; }
+    Answer ask(QWidget *, const QString &text, const QString &, bool withCancel) override;
+    QString openFileName(QWidget *, const FileDialogSpec &spec) override;
+    QString saveFileName(QWidget *, const FileDialogSpec &spec) override;
+    int showModal(QDialog *dialog) override;
 
     // Set when a question or file dialog came with no answer queued.
     bool unexpected = false;
