@@ -1,7 +1,8 @@
 # The include rule of the source tree, run by CTest (include_rule):
 #   app/ may include anything of the project;
-#   the feature folders (plot/, script/, search/, geeklist/, and any other
-#   program folder) include only service/, ui/ and their own files;
+#   the feature folders (plot/, script/, search/, geeklist/) include only
+#   service/, ui/ and their own files; a program folder without windows
+#   (archive/) only service/ and its own files;
 #   ui/ includes only service/ and itself; service/ only itself;
 #   a file compiled into plotwise_core includes no widget, chart or network header.
 # Every include that breaks it is named with its file and line.
@@ -16,6 +17,8 @@ endif()
 # Folders whose includes the rule leaves free: the program on top, and what
 # is built beside it (tests, fuzz targets, benchmarks, sample tools).
 set(free_folders "app;tests;fuzz;bench;tools")
+# Programs of their own that have no window.
+set(windowless_programs "archive")
 
 # Files of plotwise_core, from the target_sources(plotwise_core ...) lists.
 set(core_files "")
@@ -51,6 +54,8 @@ foreach(source IN LISTS sources)
         set(allowed service)
     elseif(top STREQUAL "ui")
         set(allowed service ui)
+    elseif(top IN_LIST windowless_programs)
+        set(allowed service ${top})
     else()
         set(allowed service ui ${top})
     endif()
