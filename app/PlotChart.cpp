@@ -251,7 +251,7 @@ PlotChart::~PlotChart()
     }
 }
 
-qint64 PlotChart::DayToMSecs(int day)
+qint64 PlotChart::dayToMSecs(int day)
 {
     // Local midnight (or the first moment of the day where midnight falls in a
     // daylight-saving gap): the date axis labels in local time.
@@ -286,7 +286,7 @@ qint64 PlotChart::midnight(int day)
     // same days.
     auto known = m_midnights.constFind(day);
     if (known == m_midnights.constEnd())
-        known = m_midnights.insert(day, DayToMSecs(day));
+        known = m_midnights.insert(day, dayToMSecs(day));
     return *known;
 }
 

@@ -109,7 +109,7 @@ public:
     [[nodiscard]] bool axisInverted(VertAxis axis) const;
     [[nodiscard]] bool axisLogarithmic(VertAxis axis) const;
     [[nodiscard]] QAbstractAxis *verticalAxis(VertAxis axis) const;
-    // The date axis: x values are milliseconds since the epoch (DayToMSecs).
+    // The date axis: x values are milliseconds since the epoch (dayToMSecs).
     [[nodiscard]] QCategoryAxis *bottomAxis() const { return m_axisX; }
     // The moments at the date axis' ends.
     [[nodiscard]] QDateTime bottomMin() const;
@@ -155,8 +155,8 @@ public:
     void printTo(QPrinter &printer);
 
     // The x value the chart draws for a day: local midnight of that day.
-    [[nodiscard]] static qint64 DayToMSecs(int day);
-    // DayToMSecs, remembered per day.
+    [[nodiscard]] static qint64 dayToMSecs(int day);
+    // dayToMSecs, remembered per day.
     [[nodiscard]] qint64 midnight(int day);
     // Whether a value on that axis is drawn (a logarithmic one draws only
     // values above zero).

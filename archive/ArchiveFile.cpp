@@ -59,9 +59,9 @@ std::unique_ptr<Database> OpenArchive(const std::string &path, ArchiveAccess acc
             SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX
                 | (access == ArchiveAccess::Import ? SQLITE_OPEN_CREATE : 0));
         if (!fresh) {
-            if (db->Number("PRAGMA application_id") != ApplicationId)
+            if (db->number("PRAGMA application_id") != ApplicationId)
                 throw ArchiveError(NotAnArchive(path));
-            const int64_t layout = db->Number("PRAGMA user_version");
+            const int64_t layout = db->number("PRAGMA user_version");
             if (layout > ArchiveLayout)
                 throw ArchiveError(path + ": made by a later plotwise-archive (layout "
                     + std::to_string(layout) + "; this one reads layout "
@@ -70,23 +70,23 @@ std::unique_ptr<Database> OpenArchive(const std::string &path, ArchiveAccess acc
         if (access == ArchiveAccess::Read)
             return db;
         // Folding rewrites the games' last blocks; the pages they free are
-        // given back at the end of an import (ArchiveWriter::Finish). Set
+        // given back at the end of an import (ArchiveWriter::finish). Set
         // before anything else writes the new file's header.
         if (fresh)
-            db->Exec("PRAGMA auto_vacuum=INCREMENTAL");
-        // The writer checkpoints after each fold (ArchiveWriter::Compact)
+            db->exec("PRAGMA auto_vacuum=INCREMENTAL");
+        // The writer checkpoints after each fold (ArchiveWriter::compact)
         // rather than every thousand pages: fewer waits for the disk.
-        db->Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA cache_size=-16000;"
+        db->exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA cache_size=-16000;"
                  " PRAGMA wal_autocheckpoint=0");
         if (fresh) {
             Transaction transaction(*db, "BEGIN IMMEDIATE");
-            if (db->Number("PRAGMA user_version") == 0) {
-                db->Exec(Schema);
-                db->Exec(("PRAGMA application_id=" + std::to_string(ApplicationId)
+            if (db->number("PRAGMA user_version") == 0) {
+                db->exec(Schema);
+                db->exec(("PRAGMA application_id=" + std::to_string(ApplicationId)
                     + "; PRAGMA user_version=" + std::to_string(ArchiveLayout))
                              .c_str());
             }
-            transaction.Commit();
+            transaction.commit();
         }
     } catch (const ArchiveError &e) {
         const std::string message = e.what();

@@ -34,11 +34,11 @@ public:
     {
     }
 
-    int64_t Generation()
+    int64_t currentGeneration()
     {
-        generation.Step();
-        const int64_t value = generation.Int(0);
-        generation.Reset();
+        generation.step();
+        const int64_t value = generation.integer(0);
+        generation.reset();
         return value;
     }
 
@@ -64,12 +64,12 @@ std::string FoldedForSearch(std::string_view text)
 ArchiveReader::ArchiveReader(std::string path)
     : m_path(std::move(path))
 {
-    Return(std::make_unique<Connection>(m_path));
+    giveBack(std::make_unique<Connection>(m_path));
 }
 
 ArchiveReader::~ArchiveReader() = default;
 
-std::unique_ptr<ArchiveReader::Connection> ArchiveReader::Borrow()
+std::unique_ptr<ArchiveReader::Connection> ArchiveReader::borrow()
 {
     {
         const std::lock_guard lock(m_mutex);
@@ -82,13 +82,13 @@ std::unique_ptr<ArchiveReader::Connection> ArchiveReader::Borrow()
     return std::make_unique<Connection>(m_path);
 }
 
-void ArchiveReader::Return(std::unique_ptr<Connection> connection)
+void ArchiveReader::giveBack(std::unique_ptr<Connection> connection)
 {
     const std::lock_guard lock(m_mutex);
     m_idle.push_back(std::move(connection));
 }
 
-std::shared_ptr<const ArchiveReader::Staged> ArchiveReader::StagedFor(
+std::shared_ptr<const ArchiveReader::Staged> ArchiveReader::stagedFor(
     Connection &connection, int64_t generation)
 {
     {
@@ -100,11 +100,11 @@ std::shared_ptr<const ArchiveReader::Staged> ArchiveReader::StagedFor(
     staged->generation = generation;
     Statement days(connection.db->handle(),
         "SELECT day, staged FROM days WHERE staged IS NOT NULL ORDER BY day");
-    while (days.Step()) {
-        const auto day = int32_t(days.Int(0));
+    while (days.step()) {
+        const auto day = int32_t(days.integer(0));
         staged->days.push_back(day);
         staged->rows.emplace_back();
-        if (!UnpackDay(days.Blob(1), day, staged->rows.back()))
+        if (!UnpackDay(days.blob(1), day, staged->rows.back()))
             throw ArchiveError("the archive is damaged: the day " + std::to_string(day)
                 + " does not read");
     }
@@ -114,11 +114,11 @@ std::shared_ptr<const ArchiveReader::Staged> ArchiveReader::StagedFor(
     return staged;
 }
 
-std::optional<ArchiveReader::HistoryPage> ArchiveReader::Page(uint32_t game, int64_t page)
+std::optional<ArchiveReader::HistoryPage> ArchiveReader::page(uint32_t game, int64_t page)
 {
-    auto connection = Borrow();
+    auto connection = borrow();
     Transaction transaction(*connection->db);
-    const auto staged = StagedFor(*connection, connection->Generation());
+    const auto staged = stagedFor(*connection, connection->currentGeneration());
 
     // The game's staged records and its latest staged title.
     std::vector<Record> fresh;
@@ -133,23 +133,23 @@ std::optional<ArchiveReader::HistoryPage> ArchiveReader::Page(uint32_t game, int
     }
 
     Statement &row = connection->game;
-    row.Bind(1, game);
-    const bool known = row.Step();
+    row.bind(1, game);
+    const bool known = row.step();
     if (!known && !latest) {
-        Return(std::move(connection));
+        giveBack(std::move(connection));
         return std::nullopt;
     }
     HistoryPage result;
     int64_t blockCount = 0, blockRecords = 0;
     int32_t lastDay = 0;
     if (known) {
-        result.title = { std::string(row.Text(0)), int32_t(row.Int(1)) };
-        if (latest && latest->record.day >= row.Int(2))
+        result.title = { std::string(row.text(0)), int32_t(row.integer(1)) };
+        if (latest && latest->record.day >= row.integer(2))
             result.title = latest->title;
-        blockCount = row.Int(3);
-        blockRecords = row.Int(4);
-        lastDay = int32_t(row.Int(5));
-        row.Reset();
+        blockCount = row.integer(3);
+        blockRecords = row.integer(4);
+        lastDay = int32_t(row.integer(5));
+        row.reset();
     } else {
         result.title = latest->title;
     }
@@ -162,10 +162,10 @@ std::optional<ArchiveReader::HistoryPage> ArchiveReader::Page(uint32_t game, int
         // The blocks, then the staged days after them: page n starts in block n.
         const int64_t index = page - 1;
         if (index < blockCount) {
-            connection->block.Bind(1, game).Bind(2, index);
-            if (connection->block.Step()) {
-                Unpack(connection->block.Blob(0), result.records);
-                connection->block.Reset();
+            connection->block.bind(1, game).bind(2, index);
+            if (connection->block.step()) {
+                Unpack(connection->block.blob(0), result.records);
+                connection->block.reset();
             }
         }
         const int64_t from = first + int64_t(result.records.size()) - blockRecords;
@@ -175,9 +175,9 @@ std::optional<ArchiveReader::HistoryPage> ArchiveReader::Page(uint32_t game, int
     } else {
         // A staged day inside the game's history: merge the whole history.
         std::vector<Record> all;
-        connection->blocks.Bind(1, game);
-        while (connection->blocks.Step())
-            Unpack(connection->blocks.Blob(0), all);
+        connection->blocks.bind(1, game);
+        while (connection->blocks.step())
+            Unpack(connection->blocks.blob(0), all);
         std::erase_if(all, [&](const Record &r) {
             return std::binary_search(staged->days.begin(), staged->days.end(), r.day);
         });
@@ -188,16 +188,16 @@ std::optional<ArchiveReader::HistoryPage> ArchiveReader::Page(uint32_t game, int
             result.records.assign(all.begin() + first,
                 all.begin() + std::min<int64_t>(first + PageRecords, int64_t(all.size())));
     }
-    transaction.Commit();
-    Return(std::move(connection));
+    transaction.commit();
+    giveBack(std::move(connection));
     return result;
 }
 
-std::vector<ArchiveReader::Match> ArchiveReader::Search(const std::vector<std::string> &words)
+std::vector<ArchiveReader::Match> ArchiveReader::search(const std::vector<std::string> &words)
 {
-    auto connection = Borrow();
+    auto connection = borrow();
     Transaction transaction(*connection->db);
-    const int64_t generation = connection->Generation();
+    const int64_t generation = connection->currentGeneration();
     std::shared_ptr<const Names> names;
     {
         const std::lock_guard lock(m_mutex);
@@ -205,12 +205,12 @@ std::vector<ArchiveReader::Match> ArchiveReader::Search(const std::vector<std::s
             names = m_names;
     }
     if (!names) {
-        const auto staged = StagedFor(*connection, generation);
+        const auto staged = stagedFor(*connection, generation);
         std::map<uint32_t, std::pair<GameTitle, int32_t>> latest; // title and its day
         Statement games(connection->db->handle(), "SELECT game, name, year, name_day FROM games");
-        while (games.Step())
-            latest[uint32_t(games.Int(0))]
-                = { { std::string(games.Text(1)), int32_t(games.Int(2)) }, int32_t(games.Int(3)) };
+        while (games.step())
+            latest[uint32_t(games.integer(0))]
+                = { { std::string(games.text(1)), int32_t(games.integer(2)) }, int32_t(games.integer(3)) };
         for (const auto &rows : staged->rows) {
             for (const SnapshotRow &row : rows) {
                 auto &entry = latest[row.game];
@@ -229,8 +229,8 @@ std::vector<ArchiveReader::Match> ArchiveReader::Search(const std::vector<std::s
         if (!m_names || m_names->generation < generation)
             m_names = built;
     }
-    transaction.Commit();
-    Return(std::move(connection));
+    transaction.commit();
+    giveBack(std::move(connection));
 
     std::vector<Match> matches;
     if (words.empty())
@@ -244,34 +244,34 @@ std::vector<ArchiveReader::Match> ArchiveReader::Search(const std::vector<std::s
     return matches;
 }
 
-ArchiveReader::Info ArchiveReader::ReadInfo()
+ArchiveReader::Info ArchiveReader::readInfo()
 {
-    auto connection = Borrow();
+    auto connection = borrow();
     Database &db = *connection->db;
     Transaction transaction(db);
     Info info;
     Statement days(db.handle(), "SELECT day, records FROM days ORDER BY day");
-    while (days.Step()) {
-        info.days.push_back(int32_t(days.Int(0)));
-        info.dayRecords.push_back(days.Int(1));
-        info.records += days.Int(1);
+    while (days.step()) {
+        info.days.push_back(int32_t(days.integer(0)));
+        info.dayRecords.push_back(days.integer(1));
+        info.records += days.integer(1);
     }
     // Games in blocks, and those so far only in staged days.
-    info.games = db.Number("SELECT count(*) FROM games");
-    const auto staged = StagedFor(*connection, connection->Generation());
+    info.games = db.number("SELECT count(*) FROM games");
+    const auto staged = stagedFor(*connection, connection->currentGeneration());
     std::vector<uint32_t> only;
     Statement known(db.handle(), "SELECT 1 FROM games WHERE game = ?");
     for (const auto &rows : staged->rows) {
         for (const SnapshotRow &row : rows) {
-            known.Bind(1, row.game);
-            if (!known.Step())
+            known.bind(1, row.game);
+            if (!known.step())
                 only.push_back(row.game);
-            known.Reset();
+            known.reset();
         }
     }
     std::sort(only.begin(), only.end());
     info.games += std::unique(only.begin(), only.end()) - only.begin();
-    transaction.Commit();
-    Return(std::move(connection));
+    transaction.commit();
+    giveBack(std::move(connection));
     return info;
 }

@@ -25,14 +25,14 @@ public:
         std::vector<Record> records; // in day order; empty past the last page
     };
     // Page 1 is the first; nothing for a game the archive does not hold.
-    [[nodiscard]] std::optional<HistoryPage> Page(uint32_t game, int64_t page);
+    [[nodiscard]] std::optional<HistoryPage> page(uint32_t game, int64_t page);
 
     struct Match {
         uint32_t game;
         GameTitle title;
     };
     // Games whose latest name contains every word, ignoring case, by ID.
-    [[nodiscard]] std::vector<Match> Search(const std::vector<std::string> &words);
+    [[nodiscard]] std::vector<Match> search(const std::vector<std::string> &words);
 
     struct Info {
         std::vector<int32_t> days; // in order
@@ -40,7 +40,7 @@ public:
         int64_t records = 0;
         int64_t games = 0;
     };
-    [[nodiscard]] Info ReadInfo();
+    [[nodiscard]] Info readInfo();
 
     static constexpr int PageRecords = 100;
 
@@ -49,10 +49,10 @@ private:
     struct Names; // every game's latest name, per generation
     class Connection;
 
-    std::unique_ptr<Connection> Borrow();
-    void Return(std::unique_ptr<Connection> connection);
+    std::unique_ptr<Connection> borrow();
+    void giveBack(std::unique_ptr<Connection> connection);
     // The staged days of the connection's open transaction.
-    std::shared_ptr<const Staged> StagedFor(Connection &connection, int64_t generation);
+    std::shared_ptr<const Staged> stagedFor(Connection &connection, int64_t generation);
 
     std::string m_path;
     std::mutex m_mutex;

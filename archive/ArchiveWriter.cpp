@@ -17,7 +17,7 @@ uint64_t Digest(std::string_view bytes)
 
 void BumpGeneration(Database &db)
 {
-    db.Exec("UPDATE state SET value = value + 1 WHERE key = 'generation'");
+    db.exec("UPDATE state SET value = value + 1 WHERE key = 'generation'");
 }
 
 struct GameRecord {
@@ -57,10 +57,10 @@ public:
 
     // staged: the game's staged records in day order; title: its latest staged
     // title with that day, when it has staged records.
-    void Fold(uint32_t game, std::span<const Record> staged, const GameTitle *title,
+    void fold(uint32_t game, std::span<const Record> staged, const GameTitle *title,
         int32_t titleDay)
     {
-        std::optional<GameRow> row = Find(game);
+        std::optional<GameRow> row = find(game);
         GameRow next;
         if (row) {
             next = *row;
@@ -73,11 +73,11 @@ public:
             // Only new days: the last block grows, or new ones follow it.
             keptBlocks = row->blocks;
             if (row->records % BlockRecords != 0) {
-                m_lastBlock.Bind(1, game);
-                if (m_lastBlock.Step()) {
-                    dropFrom = int32_t(m_lastBlock.Int(0));
-                    Unpack(m_lastBlock.Blob(1), tail);
-                    m_lastBlock.Reset();
+                m_lastBlock.bind(1, game);
+                if (m_lastBlock.step()) {
+                    dropFrom = int32_t(m_lastBlock.integer(0));
+                    unpack(m_lastBlock.blob(1), tail);
+                    m_lastBlock.reset();
                     --keptBlocks;
                 }
             }
@@ -85,15 +85,15 @@ public:
         } else if (row) {
             // Some staged day falls inside the game's history: the blocks from
             // the first that reaches it are read again, without the staged days.
-            m_blocks.Bind(1, game);
-            while (m_blocks.Step()) {
-                if (!dropFrom && m_blocks.Int(1) < m_days.front()) {
+            m_blocks.bind(1, game);
+            while (m_blocks.step()) {
+                if (!dropFrom && m_blocks.integer(1) < m_days.front()) {
                     ++keptBlocks;
                     continue;
                 }
                 if (!dropFrom)
-                    dropFrom = int32_t(m_blocks.Int(0));
-                Unpack(m_blocks.Blob(2), tail);
+                    dropFrom = int32_t(m_blocks.integer(0));
+                unpack(m_blocks.blob(2), tail);
             }
             std::erase_if(tail, [&](const Record &r) {
                 return std::binary_search(m_days.begin(), m_days.end(), r.day);
@@ -106,22 +106,22 @@ public:
         }
 
         if (dropFrom) {
-            m_dropBlocks.Bind(1, game).Bind(2, *dropFrom).Run();
-            m_dropBlocks.Reset();
+            m_dropBlocks.bind(1, game).bind(2, *dropFrom).run();
+            m_dropBlocks.reset();
         }
         for (size_t at = 0; at < tail.size(); at += BlockRecords) {
             const auto part = std::span(tail).subspan(at, std::min<size_t>(BlockRecords, tail.size() - at));
-            m_addBlock.Bind(1, game).Bind(2, part.front().day).Bind(3, part.back().day);
-            m_addBlock.BindBlob(4, PackBlock(part)).Run();
-            m_addBlock.Reset();
+            m_addBlock.bind(1, game).bind(2, part.front().day).bind(3, part.back().day);
+            m_addBlock.bindBlob(4, PackBlock(part)).run();
+            m_addBlock.reset();
         }
 
         const int64_t keptRecords = keptBlocks * BlockRecords;
         next.blocks = keptBlocks + int64_t((tail.size() + BlockRecords - 1) / BlockRecords);
         next.records = keptRecords + int64_t(tail.size());
         if (next.records == 0) {
-            m_dropGame.Bind(1, game).Run();
-            m_dropGame.Reset();
+            m_dropGame.bind(1, game).run();
+            m_dropGame.reset();
             return;
         }
         if (keptBlocks == 0)
@@ -129,40 +129,40 @@ public:
         if (!tail.empty()) {
             next.lastDay = tail.back().day;
         } else {
-            m_lastDay.Bind(1, game);
-            m_lastDay.Step();
-            next.lastDay = int32_t(m_lastDay.Int(0));
-            m_lastDay.Reset();
+            m_lastDay.bind(1, game);
+            m_lastDay.step();
+            next.lastDay = int32_t(m_lastDay.integer(0));
+            m_lastDay.reset();
         }
         if (title && (!row || titleDay >= row->nameDay)) {
             next.title = *title;
             next.nameDay = titleDay;
         }
-        m_putGame.Bind(1, game).Bind(2, next.title.name).Bind(3, next.title.year);
-        m_putGame.Bind(4, next.nameDay).Bind(5, next.blocks).Bind(6, next.records);
-        m_putGame.Bind(7, next.firstDay).Bind(8, next.lastDay).Run();
-        m_putGame.Reset();
+        m_putGame.bind(1, game).bind(2, next.title.name).bind(3, next.title.year);
+        m_putGame.bind(4, next.nameDay).bind(5, next.blocks).bind(6, next.records);
+        m_putGame.bind(7, next.firstDay).bind(8, next.lastDay).run();
+        m_putGame.reset();
     }
 
 private:
-    std::optional<GameRow> Find(uint32_t game)
+    std::optional<GameRow> find(uint32_t game)
     {
-        m_find.Bind(1, game);
-        if (!m_find.Step())
+        m_find.bind(1, game);
+        if (!m_find.step())
             return std::nullopt;
         GameRow row;
-        row.title.name = m_find.Text(0);
-        row.title.year = int32_t(m_find.Int(1));
-        row.nameDay = int32_t(m_find.Int(2));
-        row.blocks = m_find.Int(3);
-        row.records = m_find.Int(4);
-        row.firstDay = int32_t(m_find.Int(5));
-        row.lastDay = int32_t(m_find.Int(6));
-        m_find.Reset();
+        row.title.name = m_find.text(0);
+        row.title.year = int32_t(m_find.integer(1));
+        row.nameDay = int32_t(m_find.integer(2));
+        row.blocks = m_find.integer(3);
+        row.records = m_find.integer(4);
+        row.firstDay = int32_t(m_find.integer(5));
+        row.lastDay = int32_t(m_find.integer(6));
+        m_find.reset();
         return row;
     }
 
-    static void Unpack(std::string_view bytes, std::vector<Record> &records)
+    static void unpack(std::string_view bytes, std::vector<Record> &records)
     {
         if (!UnpackBlock(bytes, records))
             throw ArchiveError("the archive is damaged: a block does not read");
@@ -180,35 +180,35 @@ ArchiveWriter::ArchiveWriter(Database &db)
 {
 }
 
-ArchiveWriter::Outcome ArchiveWriter::PutDay(
+ArchiveWriter::Outcome ArchiveWriter::putDay(
     int32_t day, const std::string &fileName, std::span<const SnapshotRow> rows, int skipped)
 {
     const std::string packed = PackDay(rows);
     const auto digest = int64_t(Digest(packed));
     Transaction transaction(m_db, "BEGIN IMMEDIATE");
     Statement find(m_db.handle(), "SELECT digest, staged IS NULL OR replaces FROM days WHERE day = ?");
-    find.Bind(1, day);
-    const bool exists = find.Step();
-    if (exists && find.Int(0) == digest) {
-        find.Reset();
+    find.bind(1, day);
+    const bool exists = find.step();
+    if (exists && find.integer(0) == digest) {
+        find.reset();
         return Outcome::Unchanged; // the transaction rolls back: nothing changed
     }
-    const bool replaces = exists && find.Int(1) != 0;
-    find.Reset();
+    const bool replaces = exists && find.integer(1) != 0;
+    find.reset();
     Statement put(m_db.handle(), "INSERT OR REPLACE INTO days VALUES(?, ?, ?, ?, ?, ?, ?)");
-    put.Bind(1, day).Bind(2, fileName).Bind(3, int64_t(rows.size())).Bind(4, skipped);
-    put.Bind(5, digest).BindBlob(6, packed).Bind(7, replaces ? 1 : 0).Run();
+    put.bind(1, day).bind(2, fileName).bind(3, int64_t(rows.size())).bind(4, skipped);
+    put.bind(5, digest).bindBlob(6, packed).bind(7, replaces ? 1 : 0).run();
     BumpGeneration(m_db);
-    transaction.Commit();
+    transaction.commit();
     return exists ? Outcome::Replaced : Outcome::Added;
 }
 
-int64_t ArchiveWriter::StagedDays()
+int64_t ArchiveWriter::stagedDays()
 {
-    return m_db.Number("SELECT count(*) FROM days WHERE staged IS NOT NULL");
+    return m_db.number("SELECT count(*) FROM days WHERE staged IS NOT NULL");
 }
 
-void ArchiveWriter::Compact()
+void ArchiveWriter::compact()
 {
     Transaction transaction(m_db, "BEGIN IMMEDIATE");
     std::vector<int32_t> days;
@@ -217,17 +217,17 @@ void ArchiveWriter::Compact()
     // latest day down, the first one met stays.
     std::unordered_map<uint32_t, std::pair<GameTitle, int32_t>> titles;
     bool replaces = false;
-    records.reserve(size_t(m_db.Number("SELECT sum(records) FROM days WHERE staged IS NOT NULL")));
+    records.reserve(size_t(m_db.number("SELECT sum(records) FROM days WHERE staged IS NOT NULL")));
     {
         Statement staged(m_db.handle(),
             "SELECT day, staged, replaces FROM days WHERE staged IS NOT NULL ORDER BY day DESC");
         std::vector<SnapshotRow> rows;
-        while (staged.Step()) {
-            const auto day = int32_t(staged.Int(0));
-            if (!UnpackDay(staged.Blob(1), day, rows))
+        while (staged.step()) {
+            const auto day = int32_t(staged.integer(0));
+            if (!UnpackDay(staged.blob(1), day, rows))
                 throw ArchiveError("the archive is damaged: the day " + std::to_string(day)
                     + " does not read");
-            replaces = replaces || staged.Int(2) != 0;
+            replaces = replaces || staged.integer(2) != 0;
             days.push_back(day);
             for (SnapshotRow &row : rows) {
                 records.push_back({ row.game, row.record });
@@ -252,10 +252,10 @@ void ArchiveWriter::Compact()
     if (replaces) {
         Statement overlapping(m_db.handle(),
             "SELECT game FROM games WHERE last_day >= ? AND first_day <= ?");
-        overlapping.Bind(1, days.front()).Bind(2, days.back());
+        overlapping.bind(1, days.front()).bind(2, days.back());
         const size_t staged = games.size();
-        while (overlapping.Step()) {
-            const auto game = uint32_t(overlapping.Int(0));
+        while (overlapping.step()) {
+            const auto game = uint32_t(overlapping.integer(0));
             if (!std::binary_search(games.begin(), games.begin() + std::ptrdiff_t(staged), game))
                 games.push_back(game);
         }
@@ -273,21 +273,21 @@ void ArchiveWriter::Compact()
             staged.push_back(next->record);
         const auto title = titles.find(game);
         if (title != titles.end())
-            folder.Fold(game, staged, &title->second.first, title->second.second);
+            folder.fold(game, staged, &title->second.first, title->second.second);
         else
-            folder.Fold(game, staged, nullptr, 0);
+            folder.fold(game, staged, nullptr, 0);
     }
-    m_db.Exec("UPDATE days SET staged = NULL, replaces = 0 WHERE staged IS NOT NULL");
+    m_db.exec("UPDATE days SET staged = NULL, replaces = 0 WHERE staged IS NOT NULL");
     BumpGeneration(m_db);
-    transaction.Commit();
-    m_db.Exec("PRAGMA wal_checkpoint(PASSIVE)");
+    transaction.commit();
+    m_db.exec("PRAGMA wal_checkpoint(PASSIVE)");
 }
 
-void ArchiveWriter::Finish()
+void ArchiveWriter::finish()
 {
-    Compact();
-    m_db.Exec("PRAGMA incremental_vacuum");
-    m_db.Exec("PRAGMA wal_checkpoint(PASSIVE)");
+    compact();
+    m_db.exec("PRAGMA incremental_vacuum");
+    m_db.exec("PRAGMA wal_checkpoint(PASSIVE)");
 }
 
 ArchiveTotals ReadTotals(Database &db)
@@ -296,15 +296,15 @@ ArchiveTotals ReadTotals(Database &db)
     Statement days(db.handle(),
         "SELECT count(*), min(day), max(day), sum(records), sum(skipped) FROM days");
     ArchiveTotals totals;
-    if (days.Step()) {
-        totals.days = days.Int(0);
-        totals.firstDay = int32_t(days.Int(1));
-        totals.lastDay = int32_t(days.Int(2));
-        totals.records = days.Int(3);
-        totals.skipped = days.Int(4);
-        days.Reset();
+    if (days.step()) {
+        totals.days = days.integer(0);
+        totals.firstDay = int32_t(days.integer(1));
+        totals.lastDay = int32_t(days.integer(2));
+        totals.records = days.integer(3);
+        totals.skipped = days.integer(4);
+        days.reset();
     }
-    totals.games = db.Number("SELECT count(*) FROM games");
-    transaction.Commit();
+    totals.games = db.number("SELECT count(*) FROM games");
+    transaction.commit();
     return totals;
 }

@@ -1,7 +1,7 @@
 // Writes snapshots into an archive. Each day goes in whole in a transaction
-// of its own, packed as one staged row; Compact() then folds the staged days
+// of its own, packed as one staged row; compact() then folds the staged days
 // into the games' blocks, also in one transaction. An interruption at any
-// point leaves whole days: staged ones that the next Compact() folds in.
+// point leaves whole days: staged ones that the next compact() folds in.
 #pragma once
 
 #include "archive/Sqlite.h"
@@ -15,14 +15,14 @@ public:
     explicit ArchiveWriter(Database &db);
 
     enum class Outcome { Added, Replaced, Unchanged };
-    Outcome PutDay(int32_t day, const std::string &fileName, std::span<const SnapshotRow> rows,
+    Outcome putDay(int32_t day, const std::string &fileName, std::span<const SnapshotRow> rows,
         int skipped);
 
     // Days staged and not yet folded into blocks.
-    [[nodiscard]] int64_t StagedDays();
-    void Compact();
+    [[nodiscard]] int64_t stagedDays();
+    void compact();
     // Folds what is staged and gives the pages freed on the way back to the disk.
-    void Finish();
+    void finish();
 
 private:
     Database &m_db;
@@ -35,6 +35,6 @@ struct ArchiveTotals {
     int32_t lastDay = 0;
     int64_t records = 0;
     int64_t skipped = 0;
-    int64_t games = 0; // counted in the blocks; staged games are counted after Compact()
+    int64_t games = 0; // counted in the blocks; staged games are counted after compact()
 };
 [[nodiscard]] ArchiveTotals ReadTotals(Database &db);

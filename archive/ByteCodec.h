@@ -32,7 +32,7 @@ public:
     {
     }
 
-    uint64_t Unsigned()
+    uint64_t unsignedNumber()
     {
         uint64_t value = 0;
         for (int shift = 0; shift < 64; shift += 7) {
@@ -49,13 +49,13 @@ public:
         return 0;
     }
 
-    int64_t Signed()
+    int64_t signedNumber()
     {
-        const uint64_t value = Unsigned();
+        const uint64_t value = unsignedNumber();
         return int64_t(value >> 1) ^ -int64_t(value & 1);
     }
 
-    uint8_t Byte()
+    uint8_t byte()
     {
         if (m_p == m_end) {
             m_bad = true;
@@ -64,7 +64,7 @@ public:
         return uint8_t(*m_p++);
     }
 
-    std::string_view Text(uint64_t size)
+    std::string_view text(uint64_t size)
     {
         if (size > uint64_t(m_end - m_p)) {
             m_bad = true;

@@ -142,7 +142,7 @@ int RunImport(const std::string &archive, const std::vector<std::string> &snapsh
     try {
         const std::unique_ptr<Database> db = OpenArchive(archive, ArchiveAccess::Import);
         ArchiveWriter writer(*db);
-        int64_t staged = writer.StagedDays();
+        int64_t staged = writer.stagedDays();
         std::future<ReadFile> next;
         if (!inputs.empty())
             next = std::async(std::launch::async, Read, inputs[0]);
@@ -161,17 +161,17 @@ int RunImport(const std::string &archive, const std::vector<std::string> &snapsh
                 continue;
             }
             skipped += file.snapshot.skipped;
-            const auto outcome = writer.PutDay(*file.day, file.input.path.filename().string(),
+            const auto outcome = writer.putDay(*file.day, file.input.path.filename().string(),
                 file.snapshot.rows, file.snapshot.skipped);
             (outcome == ArchiveWriter::Outcome::Added ? imported : replaced) += 1;
             if (outcome != ArchiveWriter::Outcome::Unchanged && ++staged >= StagedLimit) {
-                writer.Compact();
+                writer.compact();
                 staged = 0;
             }
         }
         if (progress)
             std::fputs("\r\033[K", stderr);
-        writer.Finish();
+        writer.finish();
         const ArchiveTotals totals = ReadTotals(*db);
         std::string summary = Plural(imported, "snapshot") + " imported, "
             + std::to_string(replaced) + " replaced, " + std::to_string(refused) + " refused";

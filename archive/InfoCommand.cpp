@@ -41,7 +41,7 @@ int RunInfo(const std::string &archive)
 {
     try {
         ArchiveReader reader(archive);
-        const ArchiveReader::Info info = reader.ReadInfo();
+        const ArchiveReader::Info info = reader.readInfo();
         std::uintmax_t bytes = 0;
         for (const char *suffix : { "", "-wal" }) {
             std::error_code error;

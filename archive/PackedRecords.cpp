@@ -53,7 +53,7 @@ std::string PackDay(std::span<const SnapshotRow> rows)
 bool UnpackDay(std::string_view bytes, int32_t day, std::vector<SnapshotRow> &rows)
 {
     ByteReader in(bytes);
-    const uint64_t count = in.Unsigned();
+    const uint64_t count = in.unsignedNumber();
     if (count > bytes.size())
         return false;
     rows.clear();
@@ -61,17 +61,17 @@ bool UnpackDay(std::string_view bytes, int32_t day, std::vector<SnapshotRow> &ro
     uint64_t game = 0;
     for (uint64_t i = 0; i < count && !in.bad(); ++i) {
         SnapshotRow row;
-        game += in.Unsigned();
+        game += in.unsignedNumber();
         row.game = uint32_t(game);
         row.record.day = day;
-        row.record.rank = uint32_t(in.Unsigned());
-        row.record.usersRated = uint32_t(in.Unsigned());
-        row.record.average.mantissa = in.Signed();
-        row.record.bayesAverage.mantissa = in.Signed();
-        if (!SetDigits(row.record, in.Byte()))
+        row.record.rank = uint32_t(in.unsignedNumber());
+        row.record.usersRated = uint32_t(in.unsignedNumber());
+        row.record.average.mantissa = in.signedNumber();
+        row.record.bayesAverage.mantissa = in.signedNumber();
+        if (!SetDigits(row.record, in.byte()))
             return false;
-        row.title.year = int32_t(in.Signed());
-        row.title.name = in.Text(in.Unsigned());
+        row.title.year = int32_t(in.signedNumber());
+        row.title.name = in.text(in.unsignedNumber());
         rows.push_back(std::move(row));
     }
     return !in.bad() && in.atEnd();
@@ -106,22 +106,22 @@ std::string PackBlock(std::span<const Record> records)
 bool UnpackBlock(std::string_view bytes, std::vector<Record> &records)
 {
     ByteReader in(bytes);
-    const uint64_t count = in.Unsigned();
+    const uint64_t count = in.unsignedNumber();
     if (count > bytes.size())
         return false;
     Record r;
     uint8_t digits = 0;
     for (uint64_t i = 0; i < count && !in.bad(); ++i) {
-        const uint8_t flags = in.Byte();
-        r.day = int32_t(Plus(r.day, flags & NextDay ? 1 : in.Signed()));
+        const uint8_t flags = in.byte();
+        r.day = int32_t(Plus(r.day, flags & NextDay ? 1 : in.signedNumber()));
         if (flags & NewDigits)
-            digits = in.Byte();
+            digits = in.byte();
         if (!SetDigits(r, digits))
             return false;
-        r.usersRated = uint32_t(Plus(r.usersRated, in.Signed()));
-        r.rank = uint32_t(Plus(r.rank, in.Signed()));
-        r.average.mantissa = Plus(r.average.mantissa, in.Signed());
-        r.bayesAverage.mantissa = Plus(r.bayesAverage.mantissa, in.Signed());
+        r.usersRated = uint32_t(Plus(r.usersRated, in.signedNumber()));
+        r.rank = uint32_t(Plus(r.rank, in.signedNumber()));
+        r.average.mantissa = Plus(r.average.mantissa, in.signedNumber());
+        r.bayesAverage.mantissa = Plus(r.bayesAverage.mantissa, in.signedNumber());
         records.push_back(r);
     }
     return !in.bad() && in.atEnd();

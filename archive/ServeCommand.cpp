@@ -31,7 +31,7 @@ public:
     {
     }
 
-    void Handle(const httplib::Request &req, httplib::Response &res)
+    void handle(const httplib::Request &req, httplib::Response &res)
     {
         if (m_log) {
             const std::lock_guard lock(m_logMutex);
@@ -40,7 +40,7 @@ public:
             std::fflush(m_log);
         }
         try {
-            SendAnswer(Serve(req), res);
+            SendAnswer(serve(req), res);
         } catch (const std::exception &e) {
             Complain(req.target + ": " + e.what());
             SendAnswer(HttpErrorAnswer(500), res);
@@ -48,20 +48,20 @@ public:
     }
 
 private:
-    HttpAnswer Serve(const httplib::Request &req)
+    HttpAnswer serve(const httplib::Request &req)
     {
         static const std::string game = "/xmlapi/boardgame/", list = "/xmlapi/geeklist/";
         const std::string &path = req.path;
         if (path.starts_with(game))
-            return History(path.substr(game.size()), req);
+            return history(path.substr(game.size()), req);
         if (path == "/xmlapi/search")
-            return Search(req.get_param_value("search"));
+            return search(req.get_param_value("search"));
         return HttpErrorAnswer(404); // geeklists too: snapshots hold none
     }
 
     // IDs are read as numbers ("007" is 7); one beyond any ID is not found.
     // Pages from 1; a page past the game's history is its end page.
-    HttpAnswer History(const std::string &idText, const httplib::Request &req)
+    HttpAnswer history(const std::string &idText, const httplib::Request &req)
     {
         if (!AllDigits(idText))
             return HttpErrorAnswer(400);
@@ -74,13 +74,13 @@ private:
         const auto id = ParseWhole(idText.substr(std::min(idText.find_first_not_of('0'), idText.size())));
         if (!id || *id == 0 || *id > UINT32_MAX)
             return HttpErrorAnswer(404);
-        const auto history = m_reader.Page(uint32_t(*id), int64_t(page));
+        const auto history = m_reader.page(uint32_t(*id), int64_t(page));
         if (!history)
             return HttpErrorAnswer(404);
         return { 200, HistoryPageXml(uint32_t(*id), int64_t(page), *history) };
     }
 
-    HttpAnswer Search(const std::string &query)
+    HttpAnswer search(const std::string &query)
     {
         std::vector<std::string> words;
         size_t at = 0;
@@ -90,7 +90,7 @@ private:
                 words.push_back(FoldedForSearch(std::string_view(query).substr(at, end - at)));
             at = end + 1;
         }
-        return { 200, SearchXml(m_reader.Search(words)) };
+        return { 200, SearchXml(m_reader.search(words)) };
     }
 
     ArchiveReader &m_reader;
@@ -119,6 +119,6 @@ int RunServe(const std::string &archive, int port, const std::string &logFile)
     server.new_task_queue = [] { return new httplib::ThreadPool(Threads); };
     server.set_keep_alive_max_count(100000);
     server.Get(".*",
-        [&](const httplib::Request &req, httplib::Response &res) { service.Handle(req, res); });
+        [&](const httplib::Request &req, httplib::Response &res) { service.handle(req, res); });
     return ListenOnLoopback(server, port, "plotwise-archive") ? 0 : 1;
 }

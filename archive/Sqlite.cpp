@@ -28,14 +28,14 @@ Statement::~Statement()
     sqlite3_finalize(m_statement);
 }
 
-Statement &Statement::Bind(int index, int64_t value)
+Statement &Statement::bind(int index, int64_t value)
 {
     if (sqlite3_bind_int64(m_statement, index, value) != SQLITE_OK)
         ThrowSqlite(m_db, "cannot bind a value");
     return *this;
 }
 
-Statement &Statement::Bind(int index, std::string_view text)
+Statement &Statement::bind(int index, std::string_view text)
 {
     if (sqlite3_bind_text64(m_statement, index, text.data(), text.size(), SQLITE_TRANSIENT,
             SQLITE_UTF8)
@@ -44,7 +44,7 @@ Statement &Statement::Bind(int index, std::string_view text)
     return *this;
 }
 
-Statement &Statement::BindBlob(int index, std::string_view bytes)
+Statement &Statement::bindBlob(int index, std::string_view bytes)
 {
     // A zero-length blob, not NULL, for no bytes.
     const int rc = sqlite3_bind_blob64(m_statement, index, bytes.data() ? bytes.data() : "",
@@ -54,7 +54,7 @@ Statement &Statement::BindBlob(int index, std::string_view bytes)
     return *this;
 }
 
-bool Statement::Step()
+bool Statement::step()
 {
     const int rc = sqlite3_step(m_statement);
     if (rc == SQLITE_ROW)
@@ -68,37 +68,37 @@ bool Statement::Step()
     return false;
 }
 
-void Statement::Run()
+void Statement::run()
 {
-    while (Step()) { }
+    while (step()) { }
 }
 
-void Statement::Reset()
+void Statement::reset()
 {
     sqlite3_reset(m_statement);
     sqlite3_clear_bindings(m_statement);
 }
 
-int64_t Statement::Int(int column) const
+int64_t Statement::integer(int column) const
 {
     return sqlite3_column_int64(m_statement, column);
 }
 
-std::string_view Statement::Text(int column) const
+std::string_view Statement::text(int column) const
 {
     const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(m_statement, column));
     return text ? std::string_view(text, size_t(sqlite3_column_bytes(m_statement, column)))
                 : std::string_view();
 }
 
-std::string_view Statement::Blob(int column) const
+std::string_view Statement::blob(int column) const
 {
     const auto *bytes = static_cast<const char *>(sqlite3_column_blob(m_statement, column));
     return bytes ? std::string_view(bytes, size_t(sqlite3_column_bytes(m_statement, column)))
                  : std::string_view();
 }
 
-bool Statement::IsNull(int column) const
+bool Statement::isNull(int column) const
 {
     return sqlite3_column_type(m_statement, column) == SQLITE_NULL;
 }
@@ -119,24 +119,24 @@ Database::~Database()
     sqlite3_close(m_db);
 }
 
-void Database::Exec(const char *sql)
+void Database::exec(const char *sql)
 {
     if (sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
         ThrowSqlite(m_db, "cannot read or write the archive");
 }
 
-int64_t Database::Number(const char *sql)
+int64_t Database::number(const char *sql)
 {
     Statement statement(m_db, sql);
-    const int64_t value = statement.Step() ? statement.Int(0) : 0;
-    statement.Reset();
+    const int64_t value = statement.step() ? statement.integer(0) : 0;
+    statement.reset();
     return value;
 }
 
 Transaction::Transaction(Database &db, const char *begin)
     : m_db(db)
 {
-    m_db.Exec(begin);
+    m_db.exec(begin);
 }
 
 Transaction::~Transaction()
@@ -145,8 +145,8 @@ Transaction::~Transaction()
         sqlite3_exec(m_db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
-void Transaction::Commit()
+void Transaction::commit()
 {
-    m_db.Exec("COMMIT");
+    m_db.exec("COMMIT");
     m_open = false;
 }

@@ -26,18 +26,18 @@ public:
     Statement(const Statement &) = delete;
     Statement &operator=(const Statement &) = delete;
 
-    Statement &Bind(int index, int64_t value);
-    Statement &Bind(int index, std::string_view text);
-    Statement &BindBlob(int index, std::string_view bytes);
+    Statement &bind(int index, int64_t value);
+    Statement &bind(int index, std::string_view text);
+    Statement &bindBlob(int index, std::string_view bytes);
     // The next row: true while there is one. Resets itself at the end.
-    bool Step();
-    void Run(); // steps to the end
-    void Reset();
+    bool step();
+    void run(); // steps to the end
+    void reset();
 
-    [[nodiscard]] int64_t Int(int column) const;
-    [[nodiscard]] std::string_view Text(int column) const;
-    [[nodiscard]] std::string_view Blob(int column) const;
-    [[nodiscard]] bool IsNull(int column) const;
+    [[nodiscard]] int64_t integer(int column) const;
+    [[nodiscard]] std::string_view text(int column) const;
+    [[nodiscard]] std::string_view blob(int column) const;
+    [[nodiscard]] bool isNull(int column) const;
 
 private:
     sqlite3 *m_db;
@@ -53,21 +53,21 @@ public:
     Database(const Database &) = delete;
     Database &operator=(const Database &) = delete;
 
-    void Exec(const char *sql);
-    [[nodiscard]] int64_t Number(const char *sql); // the first column of the first row, 0 if none
+    void exec(const char *sql);
+    [[nodiscard]] int64_t number(const char *sql); // the first column of the first row, 0 if none
     [[nodiscard]] sqlite3 *handle() const { return m_db; }
 
 private:
     sqlite3 *m_db = nullptr;
 };
 
-// Rolls back the transaction it began unless Commit() was called.
+// Rolls back the transaction it began unless commit() was called.
 class Transaction
 {
 public:
     Transaction(Database &db, const char *begin = "BEGIN");
     ~Transaction();
-    void Commit();
+    void commit();
 
 private:
     Database &m_db;

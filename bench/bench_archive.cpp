@@ -93,7 +93,7 @@ uintmax_t BytesOnDisk(const std::string &path)
 int64_t Count(const std::string &database, const char *sql)
 {
     Database db(database, SQLITE_OPEN_READONLY);
-    return db.Number(sql);
+    return db.number(sql);
 }
 
 // Reads every file once, so that every contender finds them in the page cache.
@@ -285,10 +285,10 @@ int main(int argc, char **argv)
     {
         Database db(archive, SQLITE_OPEN_READONLY);
         Statement select(db.handle(), "SELECT game, blocks FROM games ORDER BY random() LIMIT 500");
-        while (select.Step()) {
-            const int64_t pages = select.Int(1) + 1;
+        while (select.step()) {
+            const int64_t pages = select.integer(1) + 1;
             for (int64_t page = 1; page <= pages && ids.size() < 4000; page += std::max<int64_t>(1, pages / 3))
-                ids.push_back(select.Int(0) * 1000 + page);
+                ids.push_back(select.integer(0) * 1000 + page);
         }
     }
     httplib::Client client("127.0.0.1", port);

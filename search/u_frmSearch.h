@@ -53,7 +53,7 @@ public:
     void edtSearchDblClick();
     void btnCloseClick();
 
-    [[nodiscard]] bool IsSearching() const { return m_searching; }
+    [[nodiscard]] bool isSearching() const { return m_searching; }
 
     // Esc, the Close button and the close box end here: nothing is chosen in
     // this showing, and a running search is stopped.

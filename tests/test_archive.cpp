@@ -86,7 +86,7 @@ QStringList History(ArchiveReader &reader, uint32_t game, QString *title = nullp
 {
     QStringList records;
     for (int page = 1;; ++page) {
-        const auto history = reader.Page(game, page);
+        const auto history = reader.page(game, page);
         if (!history || history->records.empty()) {
             if (history && title)
                 *title = QString::fromStdString(history->title.name) + u'|'
@@ -138,7 +138,7 @@ QByteArray PageTarget(int game, const QByteArray &page)
 void CheckWholeDays(const QString &archive, size_t *days)
 {
     ArchiveReader reader(archive.toStdString());
-    const ArchiveReader::Info info = reader.ReadInfo();
+    const ArchiveReader::Info info = reader.readInfo();
     std::map<std::string, int64_t> served;
     for (uint32_t game = 1; game < 70000; ++game) {
         for (const QString &record : History(reader, game))
@@ -378,11 +378,11 @@ void TestArchive::refusedArchive()
         QDir().mkpath(archive);
     } else if (kind == u"sqlite") {
         Database db(archive.toStdString(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
-        db.Exec("CREATE TABLE notes(text)");
+        db.exec("CREATE TABLE notes(text)");
     } else {
         QCOMPARE(Archive({ "import", archive, snapshot }).status, 0);
         Database db(archive.toStdString(), SQLITE_OPEN_READWRITE);
-        db.Exec("PRAGMA user_version = 2");
+        db.exec("PRAGMA user_version = 2");
     }
     const QByteArray before = ReadAll(archive);
     for (const QStringList &args : { QStringList { "import", archive, snapshot },
@@ -418,7 +418,7 @@ void TestArchive::fullDiskRollsBack()
             && result.err.contains("cannot read or write the archive"),
         qPrintable(result.err));
     ArchiveReader reader(archive.toStdString());
-    const ArchiveReader::Info info = reader.ReadInfo();
+    const ArchiveReader::Info info = reader.readInfo();
     QCOMPARE(info.days, std::vector<int32_t> { 17085 });
     QCOMPARE(info.records, 1);
 }

@@ -71,7 +71,7 @@ bool drawsEveryColumnsExtremes(const PlotChart &chart, const PlotSeries &series)
         drawn.insert({ p.x(), p.y() });
     std::map<double, std::pair<QPointF, QPointF>> extremes; // column: lowest, highest
     for (const SeriesPoint &point : series.points()) {
-        const QPointF p(double(PlotChart::DayToMSecs(point.day)), point.y);
+        const QPointF p(double(PlotChart::dayToMSecs(point.day)), point.y);
         const auto [it, added] = extremes.insert({ std::floor((p.x() - origin) / columnWidth), { p, p } });
         if (p.y() < it->second.first.y())
             it->second.first = p;
@@ -85,8 +85,8 @@ bool drawsEveryColumnsExtremes(const PlotChart &chart, const PlotSeries &series)
     }
     const SeriesPoint &first = series.points().front();
     const SeriesPoint &last = series.points().back();
-    return isDrawn(QPointF(double(PlotChart::DayToMSecs(first.day)), first.y))
-        && isDrawn(QPointF(double(PlotChart::DayToMSecs(last.day)), last.y));
+    return isDrawn(QPointF(double(PlotChart::dayToMSecs(first.day)), first.y))
+        && isDrawn(QPointF(double(PlotChart::dayToMSecs(last.day)), last.y));
 }
 
 } // namespace
@@ -162,7 +162,7 @@ void TestChart::dayToMSecsIsQtsLocalMidnight()
     tzset();
     QList<QDate> differing;
     for (QDate date(2009, 1, 1); date.year() <= 2020; date = date.addDays(1)) {
-        if (PlotChart::DayToMSecs(day(date.year(), date.month(), date.day()))
+        if (PlotChart::dayToMSecs(day(date.year(), date.month(), date.day()))
             != date.startOfDay().toMSecsSinceEpoch())
             differing << date;
     }
@@ -174,7 +174,7 @@ void TestChart::dayToMSecsIsQtsLocalMidnight()
 void TestChart::daysAreLocalCalendarDays()
 {
     QFETCH(QDate, date);
-    const QDateTime shown = QDateTime::fromMSecsSinceEpoch(PlotChart::DayToMSecs(day(date.year(), date.month(), date.day())));
+    const QDateTime shown = QDateTime::fromMSecsSinceEpoch(PlotChart::dayToMSecs(day(date.year(), date.month(), date.day())));
     QCOMPARE(shown.date(), date);
     QCOMPARE(shown.time(), QTime(0, 0));
 

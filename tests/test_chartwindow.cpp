@@ -100,7 +100,7 @@ QPoint TestChartWindow::pixelOf(int day) const
     const QRectF area = chart.chart()->plotArea();
     const double from = double(chart.bottomMin().toMSecsSinceEpoch());
     const double to = double(chart.bottomMax().toMSecsSinceEpoch());
-    const double x = area.left() + (double(PlotChart::DayToMSecs(day)) - from) / (to - from) * area.width();
+    const double x = area.left() + (double(PlotChart::dayToMSecs(day)) - from) / (to - from) * area.width();
     return chart.mapFromScene(chart.chart()->mapToScene(QPointF(x, area.center().y())));
 }
 

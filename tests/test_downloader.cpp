@@ -81,7 +81,7 @@ void DownloaderTest::initTestCase()
 {
     QVERIFY(m_data.isValid());
     QString error;
-    QVERIFY2(SampleService::GenerateData(m_data.path(),
+    QVERIFY2(SampleService::generateData(m_data.path(),
                  { QStringLiteral("--games"), QStringLiteral("2"), QStringLiteral("--pages"),
                      QStringLiteral("2") },
                  &error),

@@ -162,7 +162,7 @@ void TestGraphCommands::saveWritesTheChosenType()
     f->btnSave->click(); // cancelled: what Save graph asks its dialog for
 
     answerFileDialog(types, f.workDir() + QLatin1Char('/') + typed);
-    const QString chosen = QtDialogs().SaveFileName(&f.window(), f.dialogs.fileDialogs.constFirst());
+    const QString chosen = QtDialogs().saveFileName(&f.window(), f.dialogs.fileDialogs.constFirst());
     QCOMPARE(chosen, f.workDir() + QLatin1Char('/') + written);
 
     f.dialogs.fileNames << chosen;

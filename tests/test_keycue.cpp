@@ -28,7 +28,7 @@ protected:
 
 void sendCueChange(QWidget *window)
 {
-    QEvent event(TKeyCueFix::CueChangeEventType());
+    QEvent event(TKeyCueFix::cueChangeEventType());
     QCoreApplication::sendEvent(window, &event);
 }
 
@@ -65,7 +65,7 @@ private slots:
 
 void TestKeyCue::inactiveOnThisPlatform()
 {
-    QVERIFY(!TKeyCueFix::PlatformProbe());
+    QVERIFY(!TKeyCueFix::platformProbe());
     auto window = shownWindow();
     QObject owner;
     TKeyCueFix fix(&owner);

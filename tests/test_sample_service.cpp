@@ -22,7 +22,7 @@ QByteArray ReadAll(const QString &path)
 // Seven games (one past the named ones), two pages of five records each.
 bool GenerateSmallSet(const QString &dir, QString *error)
 {
-    return SampleService::GenerateData(dir,
+    return SampleService::generateData(dir,
         { QStringLiteral("--games"), QStringLiteral("7"), QStringLiteral("--pages"),
             QStringLiteral("2"), QStringLiteral("--records"), QStringLiteral("5") },
         error);
@@ -54,7 +54,7 @@ private slots:
     void badFaultRuleStopsStart();
 
 private:
-    SampleService::Options Options(QStringList serviceArgs = {}) const
+    SampleService::Options options(QStringList serviceArgs = {}) const
     {
         return { m_data.path(), {}, serviceArgs };
     }
@@ -168,7 +168,7 @@ void SampleServiceTest::answers()
     QFETCH(int, status);
     QFETCH(QString, file);
 
-    SampleService service(Options());
+    SampleService service(options());
     QVERIFY2(service.start(), qPrintable(service.errorString()));
     const RawAnswer answer = RawGet(service.port(), target);
     QCOMPARE(answer.status, status);
@@ -206,7 +206,7 @@ void SampleServiceTest::search()
     QFETCH(QByteArray, query);
     QFETCH(QStringList, ids);
 
-    SampleService service(Options());
+    SampleService service(options());
     QVERIFY2(service.start(), qPrintable(service.errorString()));
     const RawAnswer answer = RawGet(service.port(), "/xmlapi/search?search=" + query);
     QCOMPARE(answer.status, 200);
@@ -220,7 +220,7 @@ void SampleServiceTest::search()
 
 void SampleServiceTest::faults()
 {
-    SampleService service(Options({ QStringLiteral("--fail"),
+    SampleService service(options({ QStringLiteral("--fail"),
         QStringLiteral("*page=1=503,retry-after=2,times=1"), QStringLiteral("--fail"),
         QStringLiteral("*1002*=redirect"), QStringLiteral("--fail"),
         QStringLiteral("*1003*=broken"), QStringLiteral("--fail"), QStringLiteral("*1004*=notxml"),
@@ -260,7 +260,7 @@ void SampleServiceTest::faults()
 
 void SampleServiceTest::requestLog()
 {
-    SampleService service(Options());
+    SampleService service(options());
     QVERIFY2(service.start(), qPrintable(service.errorString()));
     RawGet(service.port(), "/xmlapi/geeklist/500");
     RawGet(service.port(), "/xmlapi/search?search=red%20blue");
@@ -281,7 +281,7 @@ void SampleServiceTest::requestLog()
 void SampleServiceTest::badFaultRuleStopsStart()
 {
     for (const char *rule : { "*=teapot", "no-status", "*=503,later=1" }) {
-        SampleService service(Options({ QStringLiteral("--fail"), QString::fromLatin1(rule) }));
+        SampleService service(options({ QStringLiteral("--fail"), QString::fromLatin1(rule) }));
         QVERIFY2(!service.start(), rule);
     }
 }

@@ -105,7 +105,7 @@ private:
 void TestServiceFaults::initTestCase()
 {
     QString error;
-    QVERIFY2(SampleService::GenerateData(m_data.path(),
+    QVERIFY2(SampleService::generateData(m_data.path(),
                                          { QStringLiteral("--games"), QStringLiteral("3"),
                                            QStringLiteral("--pages"), QStringLiteral("2"),
                                            QStringLiteral("--records"), QStringLiteral("3") },

@@ -34,7 +34,7 @@ static std::optional<long long> Number(const QString &text)
     return ok && value >= 0 ? std::optional(value) : std::nullopt;
 }
 
-std::optional<QString> FaultRules::Add(const QString &text)
+std::optional<QString> FaultRules::add(const QString &text)
 {
     const QStringList parts = text.split(u',');
     const qsizetype eq = parts[0].lastIndexOf(u'=');
@@ -95,7 +95,7 @@ std::optional<QString> FaultRules::Add(const QString &text)
     return std::nullopt;
 }
 
-std::optional<Fault> FaultRules::Take(const QString &target)
+std::optional<Fault> FaultRules::take(const QString &target)
 {
     const std::lock_guard lock(m_mutex);
     for (Rule &rule : m_rules) {

@@ -40,10 +40,10 @@ public:
     // redirect, random, deep, otherroot, nogames, statistics. Options:
     // retry-after=S, retry-date=S, times=K (only the first K matching
     // requests), interval-ms=N, bytes=N, depth=N.
-    std::optional<QString> Add(const QString &rule);
+    std::optional<QString> add(const QString &rule);
 
     // The fault for this request, counting it against the rule's times.
-    std::optional<Fault> Take(const QString &target);
+    std::optional<Fault> take(const QString &target);
 
 private:
     struct Rule {

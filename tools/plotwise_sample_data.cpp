@@ -121,7 +121,7 @@ public:
     {
     }
 
-    void AppendRecord(QByteArray &out, int day, QDate date)
+    void appendRecord(QByteArray &out, int day, QDate date)
     {
         const double progress = double(day) / m_days;
         const int users = int(m_game.finalUsers * std::pow(progress, 0.7));
@@ -138,11 +138,11 @@ public:
         out += "        <bayesaverage>" + bayesText + "</bayesaverage>\n";
         out += "        <stddev>" + Fixed(m_stddev, 4) + "</stddev>\n";
         out += "        <median>0</median>\n        <ranks>\n";
-        AppendRank(
+        appendRank(
             out, "subtype", "1", "boardgame", "Board Game Rank", users >= 30, rank, bayesText);
         for (const Membership &m : m_game.families) {
             const Family &f = Families[m.family];
-            AppendRank(out, "family", f.id, f.name, f.friendlyName,
+            appendRank(out, "family", f.id, f.name, f.friendlyName,
                 m.usersForRank >= 0 && users >= m.usersForRank, 1 + rank / f.rankDivisor,
                 bayesText);
         }
@@ -155,7 +155,7 @@ public:
     }
 
 private:
-    static void AppendRank(QByteArray &out, const char *type, const char *id, const char *name,
+    static void appendRank(QByteArray &out, const char *type, const char *id, const char *name,
         const char *friendlyName, bool ranked, int rank, const QByteArray &bayes)
     {
         const QByteArray value = ranked ? QByteArray::number(rank) : QByteArray("Not Ranked");
@@ -201,7 +201,7 @@ void WriteHistory(const QString &dir, const Game &game, std::size_t index, int p
             + "\">\n";
         for (int i = 0; i < perPage; ++i) {
             const int day = (page - 1) * perPage + i;
-            history.AppendRecord(out, day, first.addDays(day));
+            history.appendRecord(out, day, first.addDays(day));
         }
         out += "    </statistics>\n  </boardgame>\n</boardgames>\n";
         WriteFile(SampleHistoryPagePath(dir, id, page), out);

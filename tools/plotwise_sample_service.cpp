@@ -63,9 +63,9 @@ public:
     FaultRules faults;
     std::FILE *log = stderr;
 
-    void Handle(const httplib::Request &req, httplib::Response &res)
+    void handle(const httplib::Request &req, httplib::Response &res)
     {
-        Log(req);
+        logRequest(req);
         if (latencyMs > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(latencyMs));
 
@@ -77,15 +77,15 @@ public:
         if (path.starts_with("/moved/"))
             path.erase(0, 6);
         else
-            fault = faults.Take(target);
+            fault = faults.take(target);
 
         if (fault && fault->kind == Fault::Kind::Redirect) {
             res.set_redirect("/moved" + req.target, 302);
             return;
         }
-        HttpAnswer answer = Serve(path, req);
+        HttpAnswer answer = serve(path, req);
         if (fault)
-            Inject(*fault, answer, req, res);
+            inject(*fault, answer, req, res);
         else
             SendAnswer(answer, res);
     }
@@ -93,7 +93,7 @@ public:
 private:
     std::mutex m_logMutex;
 
-    void Log(const httplib::Request &req)
+    void logRequest(const httplib::Request &req)
     {
         const std::lock_guard lock(m_logMutex);
         std::fprintf(log, "%s %s\t%s\n", req.method.c_str(), req.target.c_str(),
@@ -101,24 +101,24 @@ private:
         std::fflush(log);
     }
 
-    HttpAnswer Serve(const std::string &path, const httplib::Request &req) const
+    HttpAnswer serve(const std::string &path, const httplib::Request &req) const
     {
         static const std::string game = "/xmlapi/boardgame/", list = "/xmlapi/geeklist/";
         if (path.starts_with(game) && AllDigits(path.substr(game.size())))
-            return HistoryPage(QString::fromStdString(path.substr(game.size())), req);
+            return historyPage(QString::fromStdString(path.substr(game.size())), req);
         if (path.starts_with(list) && AllDigits(path.substr(list.size()))) {
             const auto body = ReadFile(
                 SampleGeeklistPath(dataDir, QString::fromStdString(path.substr(list.size()))));
             return body ? HttpAnswer { 200, *body } : HttpErrorAnswer(404);
         }
         if (path == "/xmlapi/search")
-            return Search(QString::fromStdString(req.get_param_value("search")));
+            return search(QString::fromStdString(req.get_param_value("search")));
         return HttpErrorAnswer(404);
     }
 
     // Pages past a game's history get its last page, which has no
     // "statistics"; an unknown game is not found.
-    HttpAnswer HistoryPage(const QString &id, const httplib::Request &req) const
+    HttpAnswer historyPage(const QString &id, const httplib::Request &req) const
     {
         bool ok = false;
         const int page
@@ -132,7 +132,7 @@ private:
         return HttpErrorAnswer(404);
     }
 
-    HttpAnswer Search(const QString &query) const
+    HttpAnswer search(const QString &query) const
     {
         const QStringList words = query.split(u' ', Qt::SkipEmptyParts);
         std::ostringstream out;
@@ -153,7 +153,7 @@ private:
         return { 200, out.str() };
     }
 
-    static void Inject(const Fault &fault, const HttpAnswer &answer, const httplib::Request &req,
+    static void inject(const Fault &fault, const HttpAnswer &answer, const httplib::Request &req,
         httplib::Response &res)
     {
         using namespace std::chrono;
@@ -314,7 +314,7 @@ int main(int argc, char *argv[])
                 return 1;
             }
         } else if (arg == u"--fail" && hasValue) {
-            if (const auto error = service.faults.Add(args[++i])) {
+            if (const auto error = service.faults.add(args[++i])) {
                 std::fprintf(stderr, "plotwise-sample-service: --fail: %s\n", qPrintable(*error));
                 return 2;
             }
@@ -330,6 +330,6 @@ int main(int argc, char *argv[])
 
     httplib::Server server;
     server.Get(".*",
-        [&](const httplib::Request &req, httplib::Response &res) { service.Handle(req, res); });
+        [&](const httplib::Request &req, httplib::Response &res) { service.handle(req, res); });
     return ListenOnLoopback(server, port, "plotwise-sample-service") ? 0 : 1;
 }

@@ -20,7 +20,7 @@ TFormObj::~TFormObj()
 
 bool TFormObj::eventFilter(QObject *, QEvent *event)
 {
-    if (event->type() == TKeyCueFix::CueChangeEventType())
+    if (event->type() == TKeyCueFix::cueChangeEventType())
         RepaintPending = true;
     return false; // every event goes on to the window
 }
@@ -49,7 +49,7 @@ void TFormObj::repaintIfPending()
 
 TKeyCueFix::TKeyCueFix(QObject *owner, const ActivityProbe &probe) : QObject(owner)
 {
-    m_active = probe ? probe() : PlatformProbe();
+    m_active = probe ? probe() : platformProbe();
     if (!m_active)
         return;
     if (QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance()) {
@@ -63,13 +63,13 @@ TKeyCueFix::~TKeyCueFix()
     disconnect(m_idleConnection);
 }
 
-QEvent::Type TKeyCueFix::CueChangeEventType()
+QEvent::Type TKeyCueFix::cueChangeEventType()
 {
     static const auto type = QEvent::Type(QEvent::registerEventType());
     return type;
 }
 
-bool TKeyCueFix::PlatformProbe()
+bool TKeyCueFix::platformProbe()
 {
     const QOperatingSystemVersion system = QOperatingSystemVersion::current();
     return system.type() == QOperatingSystemVersion::Windows && system.majorVersion() >= 6

@@ -7,7 +7,7 @@
 // The fix is active only where the platform probe says so (system major
 // version 6 or higher with visual styles on); elsewhere the component creates
 // no records and hooks nothing. The cue change arrives here as a custom event
-// of CueChangeEventType().
+// of cueChangeEventType().
 #pragma once
 
 #include <QEvent>
@@ -54,9 +54,9 @@ public:
     ~TKeyCueFix() override;
 
     // The event type that stands for the system's cue-change message.
-    [[nodiscard]] static QEvent::Type CueChangeEventType();
+    [[nodiscard]] static QEvent::Type cueChangeEventType();
     // System major version at least 6 and visual styles active.
-    [[nodiscard]] static bool PlatformProbe();
+    [[nodiscard]] static bool platformProbe();
 
     bool RepaintAll = true;
 

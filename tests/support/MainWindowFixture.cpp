@@ -63,7 +63,7 @@ MainWindowFixture::~MainWindowFixture()
     QDir::setCurrent(m_previousDir);
 }
 
-QByteArray MainWindowFixture::DefaultNodes()
+QByteArray MainWindowFixture::defaultNodes()
 {
     return QByteArrayLiteral("average\nbayesaverage\nranks/rank|name=boardgame\nusersrated\n");
 }

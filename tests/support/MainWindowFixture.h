@@ -24,7 +24,7 @@ class MainWindowFixture
 public:
     struct Setup {
         // Content of "nodes.txt" in the current directory; nullopt: no file.
-        std::optional<QByteArray> nodes = DefaultNodes();
+        std::optional<QByteArray> nodes = defaultNodes();
         // Content of "plotwise.ini" beside the program; nullopt: no file.
         std::optional<QByteArray> settings;
         // Content of an installed program's default node list, beside the
@@ -43,7 +43,7 @@ public:
     MainWindowFixture(const MainWindowFixture &) = delete;
     MainWindowFixture &operator=(const MainWindowFixture &) = delete;
 
-    [[nodiscard]] static QByteArray DefaultNodes();
+    [[nodiscard]] static QByteArray defaultNodes();
 
     [[nodiscard]] TfrmMain &window() const { return *m_window; }
     TfrmMain *operator->() const { return m_window.get(); }

@@ -28,7 +28,7 @@ SampleService::~SampleService()
     stop();
 }
 
-bool SampleService::GenerateData(const QString &dir, const QStringList &args, QString *error)
+bool SampleService::generateData(const QString &dir, const QStringList &args, QString *error)
 {
     const QString tool = ToolPath("PLOTWISE_SAMPLE_DATA", error);
     if (tool.isEmpty())
@@ -55,7 +55,7 @@ bool SampleService::start()
     m_dataDir = m_options.dataDir;
     if (m_dataDir.isEmpty()) {
         m_dataDir = m_temp.filePath(QStringLiteral("data"));
-        if (!QFileInfo::exists(m_dataDir) && !GenerateData(m_dataDir, m_options.dataArgs, &m_error))
+        if (!QFileInfo::exists(m_dataDir) && !generateData(m_dataDir, m_options.dataArgs, &m_error))
             return false;
     }
     const QString tool = ToolPath("PLOTWISE_SAMPLE_SERVICE", &m_error);

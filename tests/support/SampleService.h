@@ -46,7 +46,7 @@ public:
     void clearRequests();
 
     // Runs plotwise-sample-data with args into dir.
-    static bool GenerateData(const QString &dir, const QStringList &args, QString *error);
+    static bool generateData(const QString &dir, const QStringList &args, QString *error);
 
 private:
     [[nodiscard]] QList<Request> allRequests() const;
