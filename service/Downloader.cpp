@@ -210,8 +210,7 @@ Downloader::Outcome Downloader::attempt(const QString &url, QSaveFile &file, Cal
     const Limits limits = m_limits;
     std::optional<Outcome> early; // set by whatever ends the transfer before its end
     qint64 received = 0;
-    QTimer idle, total;
-    idle.setSingleShot(true);
+    QTimer total;
     total.setSingleShot(true);
     QEventLoop loop;
 
@@ -219,6 +218,9 @@ Downloader::Outcome Downloader::attempt(const QString &url, QSaveFile &file, Cal
     request.setHeader(QNetworkRequest::UserAgentHeader, m_userAgent);
     request.setAttribute(
         QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    // Qt breaks off an answer that stalls this long; a stall is worth
+    // another try, a transfer past the deadline is not.
+    request.setTransferTimeout(limits.idleTimeoutMs);
     QNetworkReply *const reply = m_manager->get(request);
     // The manager deletes its replies when the Downloader goes first.
     const auto release = qScopeGuard([guard = QPointer(reply)] { delete guard.data(); });
@@ -232,7 +234,6 @@ Downloader::Outcome Downloader::attempt(const QString &url, QSaveFile &file, Cal
         reply->abort();
     };
     const auto take = [&] {
-        idle.start(limits.idleTimeoutMs);
         const QByteArray data = reply->readAll();
         if (status() != 200 || early)
             return; // error pages are not kept
@@ -244,21 +245,15 @@ Downloader::Outcome Downloader::attempt(const QString &url, QSaveFile &file, Cal
     };
     QObject::connect(reply, &QNetworkReply::readyRead, reply, take);
     QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [&] {
-        idle.start(limits.idleTimeoutMs);
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
         if (status() == 200 && length.isValid() && length.toLongLong() > limits.maxBodyBytes)
             end({ Failure::TooLarge, QStringLiteral("answer too large") });
-    });
-    // A stalled answer is worth another try; one past the deadline is not.
-    QObject::connect(&idle, &QTimer::timeout, reply, [&] {
-        end({ Failure::TimedOut, QStringLiteral("timed out"), true });
     });
     QObject::connect(&total, &QTimer::timeout, reply, [&] {
         end({ Failure::TimedOut, QStringLiteral("timed out") });
     });
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
 
-    idle.start(limits.idleTimeoutMs);
     total.start(int(std::max<qint64>(0, call.deadline.remainingTime())));
     call.loop = &loop;
     if (!reply->isFinished())
@@ -294,6 +289,7 @@ Downloader::Outcome Downloader::attempt(const QString &url, QSaveFile &file, Cal
         return { Failure::Unreachable, QStringLiteral("connection refused") };
     case QNetworkReply::HostNotFoundError:
         return { Failure::Unreachable, QStringLiteral("host not found") };
+    case QNetworkReply::OperationCanceledError: // the transfer timeout: a stall
     case QNetworkReply::TimeoutError:
         return { Failure::TimedOut, QStringLiteral("timed out"), true };
     default:
