@@ -25,57 +25,28 @@ QString fromPugi(const pugi::char_t *text)
     return QString::fromUtf8(text);
 }
 
-enum class PageEncoding { Utf8, Latin1, Windows1252 };
-
-// The encoding named by the XML declaration; UTF-8 when there is none or
-// when it names another one.
-PageEncoding declaredEncoding(QByteArrayView bytes)
+// True when the XML declaration names Windows-1252, which the parser does
+// not know; every other encoding the declaration names is the parser's.
+bool declaresWindows1252(QByteArrayView bytes)
 {
-    if (bytes.startsWith("\xEF\xBB\xBF") || !bytes.startsWith("<?xml"))
-        return PageEncoding::Utf8;
+    if (!bytes.startsWith("<?xml"))
+        return false;
     const qsizetype end = bytes.indexOf("?>");
-    const QByteArrayView declaration = bytes.first(end < 0 ? 0 : end);
-    qsizetype i = declaration.indexOf("encoding");
-    if (i < 0)
-        return PageEncoding::Utf8;
-    i += 8;
-    auto skipSpace = [&] {
-        while (i < declaration.size() && QChar::isSpace(uchar(declaration[i])))
-            ++i;
-    };
-    skipSpace();
-    if (i >= declaration.size() || declaration[i] != '=')
-        return PageEncoding::Utf8;
-    ++i;
-    skipSpace();
-    if (i >= declaration.size() || (declaration[i] != '"' && declaration[i] != '\''))
-        return PageEncoding::Utf8;
-    const char quote = declaration[i++];
-    const qsizetype close = declaration.indexOf(quote, i);
-    if (close < 0)
-        return PageEncoding::Utf8;
-    const QByteArray name = declaration.sliced(i, close - i).toByteArray().toLower();
-    if (name == "iso-8859-1" || name == "iso8859-1" || name == "iso_8859-1" || name == "latin1"
-        || name == "latin-1" || name == "l1")
-        return PageEncoding::Latin1;
-    if (name == "windows-1252" || name == "cp1252" || name == "x-cp1252")
-        return PageEncoding::Windows1252;
-    return PageEncoding::Utf8;
+    if (end < 0)
+        return false;
+    pugi::xml_document declaration;
+    declaration.load_buffer(bytes.data(), size_t(end + 2), pugi::parse_declaration);
+    const QByteArray name
+        = QByteArray(declaration.first_child().attribute("encoding").value()).toLower();
+    return name == "windows-1252" || name == "cp1252" || name == "x-cp1252";
 }
 
-// The page as UTF-8, which is what the parser is given; its declaration is
-// then ignored.
-QByteArray toUtf8(const QByteArray &bytes)
+// The page as the parser is given it: a Windows-1252 page as UTF-8 (the
+// parser reads a declaration it does not know as UTF-8), any other page as
+// it is.
+QByteArray parserText(const QByteArray &bytes)
 {
-    switch (declaredEncoding(bytes)) {
-    case PageEncoding::Latin1:
-        return QString::fromLatin1(bytes).toUtf8();
-    case PageEncoding::Windows1252:
-        return FromWindows1252(bytes).toUtf8();
-    case PageEncoding::Utf8:
-        break;
-    }
-    return bytes;
+    return declaresWindows1252(bytes) ? FromWindows1252(bytes).toUtf8() : bytes;
 }
 
 // "line L, column C" of a byte offset into UTF-8 text, both counted from 1.
@@ -197,18 +168,24 @@ void XmlDocument::loadFile(const QString &fileName)
     m_doc->reset();
     // Parsed in place: the tree points into the page text, which is kept
     // until the next page replaces it, so the page is not copied once more.
-    m_text = toUtf8(ReadFileBytes(fileName));
+    m_text = parserText(ReadFileBytes(fileName));
     // White space between elements is dropped (no parse_ws_pcdata); CDATA is
     // kept as text. The parser works without recursion, so deep nesting
-    // cannot overflow the stack.
+    // cannot overflow the stack. It takes the encoding from a byte order mark
+    // or the declaration, UTF-8 when neither names one it knows, and hands
+    // out UTF-8.
     const pugi::xml_parse_result result = m_doc->load_buffer_inplace(
-        m_text.data(), size_t(m_text.size()), pugi::parse_default, pugi::encoding_utf8);
+        m_text.data(), size_t(m_text.size()), pugi::parse_default, pugi::encoding_auto);
     auto fail = [&](ptrdiff_t offset, const QString &description) {
         m_doc->reset();
         m_text.clear();
         // In-place parsing has changed the text before the fault: the place
-        // is counted in the file as it stands.
-        const QString place = placeOf(toUtf8(ReadFileBytes(fileName)), qsizetype(offset));
+        // is counted in the file as it stands, in the UTF-8 the parser read.
+        const QByteArray bytes = ReadFileBytes(fileName);
+        const QByteArray utf8 = result.encoding == pugi::encoding_latin1
+            ? QString::fromLatin1(bytes).toUtf8()
+            : parserText(bytes);
+        const QString place = placeOf(utf8, qsizetype(offset));
         throw PlotwiseError(QStringLiteral("%1 is not well-formed XML (%2): %3")
                                 .arg(FullPath(fileName), place, description));
     };

@@ -160,6 +160,11 @@ void TestXmlDocument::parseErrors_data()
     QTest::newRow("not XML") << QByteArray("Too many requests") << "line 1";
     QTest::newRow("unclosed") << QByteArray("<a>\r\n<b>\r\n") << "line 2";
     QTest::newRow("two roots") << QByteArray("<a/>\n<b/>") << "line 2";
+    // Columns count characters of the page's own encoding.
+    QTest::newRow("ISO-8859-1 column")
+        << QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<a>\xE9\xE9\xE9</b>") << "line 2, column 9";
+    QTest::newRow("Windows-1252 column")
+        << QByteArray("<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<a>\x80\x80\x80</b>") << "line 2, column 9";
 }
 
 void TestXmlDocument::parseErrors()
