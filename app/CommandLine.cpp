@@ -1,8 +1,10 @@
 #include "app/CommandLine.h"
 
+#include <QCommandLineParser>
 #include <QFileInfo>
 #include <QUrl>
 
+#include <algorithm>
 #include <charconv>
 #include <optional>
 
@@ -82,34 +84,53 @@ QStringList ProgramArguments(int argc, char **argv)
 
 CommandLine ParseCommandLine(const QStringList &arguments)
 {
+    // Options are words after one or two dashes ("-run" is "--run"); a value
+    // follows its option or is joined to it by "="; "--" ends the options.
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QStringList valueOptions = { QStringLiteral("check"), QStringLiteral("run"),
+        QStringLiteral("service"), QStringLiteral("save"), QStringLiteral("size"),
+        QStringLiteral("csv") };
+    for (const QString &name : valueOptions)
+        parser.addOption(QCommandLineOption(name, QString(), QStringLiteral("value")));
+    for (const char *flag : { "help", "version", "info" })
+        parser.addOption(QCommandLineOption(QString::fromLatin1(flag)));
+
+    if (!parser.parse(QStringList { QString() } + arguments)) {
+        // Either an option the program does not have, or the last argument
+        // is an option that lacks its value.
+        const QStringList unknown = parser.unknownOptionNames();
+        if (unknown.isEmpty())
+            return usageError(QStringLiteral("%1 needs an argument").arg(arguments.constLast()));
+        // Named as it was given.
+        const QString name = unknown.constFirst();
+        const auto given = std::find_if(arguments.begin(), arguments.end(), [&](const QString &a) {
+            const QString spelled = a.section(QLatin1Char('='), 0, 0);
+            return spelled == u'-' + name || spelled == QLatin1String("--") + name;
+        });
+        return usageError(QStringLiteral("unknown option %1")
+                              .arg(given != arguments.end() ? *given : QLatin1String("--") + name));
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(
+            QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().constFirst()));
+
     CommandLine result;
-    QStringList seen;  // options given so far, to refuse repeats
     QStringList runOptions; // options that only --run takes
     QString modeOption;     // the option that chose the mode
-
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString &option = arguments[i];
-        const bool takesValue = option == QLatin1String("--check")
-            || option == QLatin1String("--run") || option == QLatin1String("--service")
-            || option == QLatin1String("--save") || option == QLatin1String("--size")
-            || option == QLatin1String("--csv");
-        const bool isFlag = option == QLatin1String("--help")
-            || option == QLatin1String("--version") || option == QLatin1String("--info");
-        if (!takesValue && !isFlag)
-            return usageError(option.startsWith(QLatin1Char('-'))
-                                  ? QStringLiteral("unknown option %1").arg(option)
-                                  : QStringLiteral("unexpected argument %1").arg(option));
-        if (seen.contains(option))
+    const QStringList names = parser.optionNames(); // in the order given, repeats included
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const QString option = QStringLiteral("--") + names[i];
+        if (names.indexOf(names[i]) < i)
             return usageError(QStringLiteral("%1 given twice").arg(option));
-        seen << option;
 
         QString value;
-        if (takesValue) {
+        if (valueOptions.contains(names[i])) {
             // A following option is not taken as the value: "--save --info"
             // lacks its file name rather than naming a file "--info".
-            if (i + 1 >= arguments.size() || arguments[i + 1].startsWith(QLatin1String("--")))
+            value = parser.value(names[i]);
+            if (value.isEmpty() || value.startsWith(QLatin1String("--")))
                 return usageError(QStringLiteral("%1 needs an argument").arg(option));
-            value = arguments[++i];
         }
 
         CommandLine::Mode mode = CommandLine::Mode::Desktop;

@@ -43,6 +43,11 @@ void TestCommandLine::accepted()
     QCOMPARE(run.size, QSize(320, 200));
     QCOMPARE(run.csvFile, QStringLiteral("o.csv"));
     QVERIFY(run.info);
+
+    // One dash or two; a value joined by "="; "--" ends the options.
+    const CommandLine joined = ParseCommandLine({"-run", "s", "--save=c.png", "--"});
+    QCOMPARE(joined.mode, Mode::Run);
+    QCOMPARE(joined.saveImage, QStringLiteral("c.png"));
 }
 
 void TestCommandLine::refused_data()
@@ -53,6 +58,8 @@ void TestCommandLine::refused_data()
     QTest::newRow("unknown option") << QStringList{"--run", "s", "--colour"} << "unknown option --colour";
     QTest::newRow("stray argument") << QStringList{"s.txt"} << "unexpected argument s.txt";
     QTest::newRow("no script") << QStringList{"--run"} << "--run needs an argument";
+    QTest::newRow("empty script") << QStringList{"--run="} << "--run needs an argument";
+    QTest::newRow("unknown with value") << QStringList{"--run", "s", "-colour=red"} << "unknown option -colour=red";
     QTest::newRow("option for a value") << QStringList{"--run", "s", "--save", "--info"}
                                         << "--save needs an argument";
     QTest::newRow("without run") << QStringList{"--check", "s", "--info"} << "--info needs --run";
