@@ -56,6 +56,29 @@ inline constexpr SettingKey<qint32> Values{Section, "values", 0};
 // The service's base address; the bundled sample service when missing.
 inline constexpr ComputedSettingKey<QString> ServiceBaseUrlKey{"service", "base_url"};
 
+// Every key of the settings file, the window's and the service address.
+struct SettingName {
+    const char *section;
+    const char *name;
+};
+inline constexpr SettingName SettingNames[] = {
+    {MainWindowKeys::Maximized.section, MainWindowKeys::Maximized.name},
+    {MainWindowKeys::WinWidth.section, MainWindowKeys::WinWidth.name},
+    {MainWindowKeys::WinHeight.section, MainWindowKeys::WinHeight.name},
+    {MainWindowKeys::WinLeft.section, MainWindowKeys::WinLeft.name},
+    {MainWindowKeys::WinTop.section, MainWindowKeys::WinTop.name},
+    {MainWindowKeys::Node.section, MainWindowKeys::Node.name},
+    {MainWindowKeys::Game.section, MainWindowKeys::Game.name},
+    {MainWindowKeys::Date.section, MainWindowKeys::Date.name},
+    {MainWindowKeys::VertInverted.section, MainWindowKeys::VertInverted.name},
+    {MainWindowKeys::LogAxis.section, MainWindowKeys::LogAxis.name},
+    {MainWindowKeys::DateFrom.section, MainWindowKeys::DateFrom.name},
+    {MainWindowKeys::DateTo.section, MainWindowKeys::DateTo.name},
+    {MainWindowKeys::VertAxis.section, MainWindowKeys::VertAxis.name},
+    {MainWindowKeys::Values.section, MainWindowKeys::Values.name},
+    {ServiceBaseUrlKey.section, ServiceBaseUrlKey.name},
+};
+
 [[nodiscard]] bool ReadSetting(const IniFile &ini, const SettingKey<bool> &key);
 [[nodiscard]] qint32 ReadSetting(const IniFile &ini, const SettingKey<qint32> &key);
 [[nodiscard]] QString ReadSetting(const IniFile &ini, const SettingKey<const char *> &key);

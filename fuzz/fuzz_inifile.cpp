@@ -1,27 +1,24 @@
 // The settings file on any bytes: every key of every type reads without
 // fault; a written key reads back as written, and no other key changes.
 #include "app/IniFile.h"
+#include "app/WindowSettings.h"
 #include "fuzz/FuzzSupport.h"
 #include "service/PlotwiseError.h"
 
 #include <QFile>
 
+#include <iterator>
+#include <vector>
+
 namespace {
 
-struct Key {
-    const char *section;
-    const char *key;
-};
-
-const Key keys[] = {
-    { "form_main", "maximized" }, { "form_main", "win_width" },  { "form_main", "win_height" },
-    { "form_main", "win_left" },  { "form_main", "win_top" },    { "form_main", "node" },
-    { "form_main", "game" },      { "form_main", "date" },       { "form_main", "vert_inverted" },
-    { "form_main", "log_axis" },  { "form_main", "date_from" },  { "form_main", "date_to" },
-    { "form_main", "vert_axis" }, { "form_main", "values" },     { "service", "base_url" },
-    { "FORM_MAIN", "Game" },
-};
-constexpr size_t keyCount = sizeof keys / sizeof keys[0];
+// Every key the program uses, and one of them spelt in other letter case.
+const std::vector<SettingName> keys = [] {
+    std::vector<SettingName> all(std::begin(SettingNames), std::end(SettingNames));
+    all.push_back({ "FORM_MAIN", "Game" });
+    return all;
+}();
+const size_t keyCount = keys.size();
 
 QString str(const char *text)
 {
@@ -31,9 +28,9 @@ QString str(const char *text)
 QStringList readAll(const IniFile &ini)
 {
     QStringList values;
-    for (const Key &k : keys) {
+    for (const SettingName &k : keys) {
         const QString s = str(k.section);
-        const QString key = str(k.key);
+        const QString key = str(k.name);
         values << ini.ReadIniString(s, key, QStringLiteral("<none>"))
                << QString::number(ini.ReadIniInteger(s, key, -77))
                << QString::number(ini.ReadIniBool(s, key, true))
@@ -60,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (size < 2)
         return 0;
     // Byte 0 picks the key written, byte 1 how; the rest is the file.
-    const Key &target = keys[data[0] % keyCount];
+    const SettingName &target = keys[data[0] % keyCount];
     const int kind = data[1] % 3;
     const QString path =
         FuzzWriteScratchFile("plotwise.ini", data + 2, size - 2);
@@ -68,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QStringList before = readAll(ini);
 
     const QString section = str(target.section);
-    const QString key = str(target.key);
+    const QString key = str(target.name);
     // The value written: the file's own last line, so that the fuzzer
     // controls it too.
     const QByteArray file = FuzzBytes(data + 2, size - 2);
@@ -90,12 +87,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QStringList after = readAll(ini);
     for (size_t i = 0; i < keyCount; ++i) {
         const bool same = QString::fromLatin1(keys[i].section).compare(section, Qt::CaseInsensitive) == 0
-            && QString::fromLatin1(keys[i].key).compare(key, Qt::CaseInsensitive) == 0;
+            && QString::fromLatin1(keys[i].name).compare(key, Qt::CaseInsensitive) == 0;
         if (same)
             continue;
         for (int j = 0; j < 4; ++j) {
             if (before[i * 4 + j] != after[i * 4 + j]) {
-                std::fprintf(stderr, "key %s/%s changed\n", keys[i].section, keys[i].key);
+                std::fprintf(stderr, "key %s/%s changed\n", keys[i].section, keys[i].name);
                 FuzzDump("before", before[i * 4 + j]);
                 FuzzDump("after", after[i * 4 + j]);
             }
