@@ -1,6 +1,7 @@
 // plotwise-sample-data: writes a folder of made-up service answers (history
 // pages, geeklists, a search index) and a matching "nodes.txt". The output
 // depends only on the options, so tests and benchmarks can regenerate it.
+#include "PositiveOption.h"
 #include "SampleDataLayout.h"
 #include "SampleRng.h"
 
@@ -11,7 +12,6 @@
 #include <QFile>
 #include <QStringList>
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -294,11 +294,10 @@ int PositiveOption(const QStringList &args, qsizetype &i)
     if (i + 1 >= args.size())
         Usage(2);
     const QByteArray text = args[++i].toLatin1();
-    int value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || value < 1)
+    const std::optional<int> value = PositiveNumber(std::string_view(text.data(), size_t(text.size())));
+    if (!value)
         Usage(2);
-    return value;
+    return *value;
 }
 
 } // namespace

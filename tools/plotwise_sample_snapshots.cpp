@@ -6,10 +6,10 @@
 // users rated above 65,535, 2 to 5 decimals, both file-name forms, two files
 // of one day (the later one stands) and a missing day. The output depends
 // only on the options.
+#include "PositiveOption.h"
 #include "SampleRng.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -247,12 +247,10 @@ int PositiveOption(int argc, char **argv, int &i)
 {
     if (i + 1 >= argc)
         Usage(2);
-    const std::string_view text(argv[++i]);
-    int value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || value < 1)
+    const std::optional<int> value = PositiveNumber(argv[++i]);
+    if (!value)
         Usage(2);
-    return value;
+    return *value;
 }
 
 } // namespace
