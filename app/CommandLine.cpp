@@ -128,7 +128,7 @@ CommandLine ParseCommandLine(const QStringList &arguments)
         if (valueOptions.contains(names[i])) {
             // A following option is not taken as the value: "--save --info"
             // lacks its file name rather than naming a file "--info".
-            value = parser.value(names[i]);
+            value = parser.values(names[i]).constFirst(); // the first given
             if (value.isEmpty() || value.startsWith(QLatin1String("--")))
                 return usageError(QStringLiteral("%1 needs an argument").arg(option));
         }

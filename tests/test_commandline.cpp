@@ -67,6 +67,8 @@ void TestCommandLine::refused_data()
                                << "--check cannot be combined with --run";
     QTest::newRow("repeated") << QStringList{"--run", "s", "--csv", "a", "--csv", "b"}
                               << "--csv given twice";
+    QTest::newRow("repeated, the first wrong") << QStringList{"--run", "s", "--size", "0x0", "--size", "5x5"}
+                                               << "--size needs WxH, each from 1 to 8000, not 0x0";
     for (const char *size : {"0x10", "10x", "10", "8001x10", "10x10x10", "+5x5", " 5x5", "99999999999x5"})
         QTest::newRow(size) << QStringList{"--run", "s", "--size", size}
                             << QStringLiteral("--size needs WxH, each from 1 to 8000, not %1").arg(size);
