@@ -72,6 +72,7 @@ void TestFunctions::commaTextSplit_data()
     QTest::newRow("commas") << "1,2,3" << QStringList{"1", "2", "3"};
     QTest::newRow("blank separates") << "1 2" << QStringList{"1", "2"};
     QTest::newRow("tabs and newlines") << "1\t2\r\n3" << QStringList{"1", "2", "3"};
+    QTest::newRow("a game box's lines") << "13\n822\n" << QStringList{"13", "822"};
     QTest::newRow("double comma") << "1,,2" << QStringList{"1", "", "2"};
     QTest::newRow("comma blank comma") << "1, ,2" << QStringList{"1", "", "2"};
     QTest::newRow("trailing comma") << "1," << QStringList{"1", ""};

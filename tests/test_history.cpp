@@ -1,6 +1,7 @@
 // The page loop and the page walk over fixture pages: node forms, names and
 // titles, paging and the cache, download failures, the page limit, rejected
-// page files and the stop.
+// page files and the stop; all under a locale with a decimal comma, which
+// must change no value read.
 #include "plot/HistoryLoader.h"
 #include "plot/NodeName.h"
 #include "service/CachePaths.h"
@@ -12,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QMap>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -111,6 +113,7 @@ private:
 
 void TestHistory::init()
 {
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     EnsureCacheFolder(m_dir->path());

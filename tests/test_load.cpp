@@ -1,7 +1,8 @@
 // Load through the main window against pages served by the sample service:
 // the game list, series set-up and finish, the legend, the info lines, the
-// cache, download failures, rejected pages, the busy state, Stop and closing
-// during a Load. Run under several time zones.
+// cache, rejected pages, the busy state, Stop and closing during a Load. Run
+// under several time zones. The page loop's own rules (paging, failures, the
+// cache, locales) are tested without a window in test_history.
 #include "app/PlotChart.h"
 #include "service/CachePaths.h"
 #include "service/Downloader.h"
@@ -17,7 +18,6 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineSeries>
-#include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
@@ -113,14 +113,10 @@ private slots:
     void gameList_data();
     void gameList();
     void loadSetsUpTitlesAndSummarises();
-    void secondLoadRunsFromTheCache();
     void legendCountsEarlierLoads();
     void seriesSetUpOnTheChosenAxis();
     void fixedColourWhenAutoColourIsOff();
     void valuesOutsideTheRange();
-    void germanLocaleKeepsValues();
-    void failedDownloadsListedAfterTheLoad();
-    void unreachableServiceReportedOnce();
     void rejectedPageEndsTheLoadAndIsFetchedAgain();
     void busyRefusesNestedCommands();
     void stopBetweenPages();
@@ -169,7 +165,6 @@ void TestLoad::cleanup()
     m_connections.clear();
     m_window.reset();
     m_service.reset();
-    QLocale::setDefault(QLocale::c());
 }
 
 MainWindowFixture &TestLoad::openWindow(const QString &baseUrl)
@@ -225,7 +220,6 @@ void TestLoad::gameList_data()
     QTest::addColumn<QStringList>("titles");
 
     QTest::newRow("commas") << "13, 822" << QStringList { "A & B", "Eight" };
-    QTest::newRow("lines") << "13\n822\n" << QStringList { "A & B", "Eight" };
     QTest::newRow("empty item and a word skipped")
         << "13,,abc,822" << QStringList { "A & B", "Eight" };
     QTest::newRow("leading zeros: raw item in the title") << "007" << QStringList { "ID #007" };
@@ -277,21 +271,6 @@ void TestLoad::loadSetsUpTitlesAndSummarises()
     for (int page = 1; page <= 4; ++page)
         QVERIFY(
             QFileInfo::exists(HistoryPageFile(m_window->programDir(), QStringLiteral("13"), page)));
-}
-
-void TestLoad::secondLoadRunsFromTheCache()
-{
-    TfrmMain &w = openWindow(m_service->baseUrl()).window();
-    load(QStringLiteral("ranks/rank|name=boardgame"), QStringLiteral("13, 822"));
-    QCOMPARE(m_service->requestCount(), 7);
-    const QList<double> first = valuesOf(w.chaMain->series()[0]);
-    QCOMPARE(first, (QList<double> { 5, 7, 6 }));
-    m_service->clearRequests();
-    w.btnClearGraphClick();
-    load(QStringLiteral("ranks/rank|name=boardgame"), QStringLiteral("13, 822"));
-    QCOMPARE(m_service->requestCount(), 0);
-    QCOMPARE(w.chaMain->seriesCount(), 2);
-    QCOMPARE(valuesOf(w.chaMain->series()[0]), first);
 }
 
 void TestLoad::legendCountsEarlierLoads()
@@ -368,45 +347,6 @@ void TestLoad::valuesOutsideTheRange()
     load(QStringLiteral("average"), QStringLiteral("13"));
     QCOMPARE(w.chaMain->seriesCount(), 1);
     QCOMPARE(w.InfoLines.size(), 1);
-}
-
-void TestLoad::germanLocaleKeepsValues()
-{
-    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    TfrmMain &w = openWindow(m_service->baseUrl()).window();
-    load(QStringLiteral("average"), QStringLiteral("822"));
-    QCOMPARE(valuesOf(w.chaMain->series()[0]), (QList<double> { 7.5, 8 }));
-    QCOMPARE(w.InfoLines, QStringList { "Eight min: 7.5 (2009-01-01) / max: 8 (2009-01-02)" });
-}
-
-void TestLoad::failedDownloadsListedAfterTheLoad()
-{
-    startService({ QStringLiteral("--fail"),
-        QStringLiteral("/xmlapi/boardgame/13?historical=1&page=2=503") });
-    TfrmMain &w = openWindow(m_service->baseUrl()).window();
-    load(QStringLiteral("average"), QStringLiteral("13 822"));
-    QCOMPARE(m_window->dialogs.messages,
-        QStringList { "Not every page could be loaded:\nGame 13, page 2: HTTP 503" });
-    // Game 13 keeps the points it had; game 822 is whole.
-    QCOMPARE(valuesOf(w.chaMain->series()[0]), QList<double> { 100 });
-    QCOMPARE(valuesOf(w.chaMain->series()[1]), (QList<double> { 7.5, 8 }));
-    QVERIFY(!QFileInfo::exists(HistoryPageFile(m_window->programDir(), QStringLiteral("13"), 2)));
-    QCOMPARE(w.stbMain->currentMessage(), QStringLiteral("Operation complete."));
-}
-
-void TestLoad::unreachableServiceReportedOnce()
-{
-    // A port nobody listens on: the service stopped.
-    const QString baseUrl = m_service->baseUrl();
-    m_service->stop();
-    TfrmMain &w = openWindow(baseUrl).window();
-    load(QStringLiteral("average"), QStringLiteral("13 822"));
-    QCOMPARE(m_window->dialogs.messages.size(), 1);
-    const QStringList lines = m_window->dialogs.messages[0].split(QLatin1Char('\n'));
-    QCOMPARE(lines.size(), 3);
-    QVERIFY2(lines[1].startsWith(QStringLiteral("Game 13, page 1: ")), qPrintable(lines[1]));
-    QCOMPARE(lines[2], QStringLiteral("Game 822, page 1: not fetched, the service is unavailable"));
-    QCOMPARE(w.chaMain->seriesCount(), 0);
 }
 
 void TestLoad::rejectedPageEndsTheLoadAndIsFetchedAgain()
