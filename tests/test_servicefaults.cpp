@@ -347,6 +347,7 @@ void TestServiceFaults::geeklist()
         QCOMPARE(w.dialogs.messages,
                  QStringList(QStringLiteral("Can't continue, Geeklist data not downloaded! (%1)").arg(reason)));
         QCOMPARE(w->edtGame->toPlainText(), Games);
+        QCOMPARE(w->stbMain->currentMessage(), QStringLiteral("Loading geeklist #500"));
         break;
     case Outcome::NotXml:
         QCOMPARE(w.dialogs.errors.size(), 1);
