@@ -3,7 +3,9 @@
 #include "archive/PackedRecords.h"
 
 #include <algorithm>
-#include <unordered_map>
+#include <memory>
+#include <optional>
+#include <span>
 
 namespace {
 
@@ -20,9 +22,75 @@ void BumpGeneration(Database &db)
     db.exec("UPDATE state SET value = value + 1 WHERE key = 'generation'");
 }
 
-struct GameRecord {
-    uint32_t game;
-    Record record;
+// One staged day's rows in ID order, read straight from the archive a window
+// of bytes at a time: a fold holds a few windows, not whole days.
+class StagedDay
+{
+public:
+    StagedDay(Database &db, int32_t day)
+        : m_blob(db.handle(), "days", "staged", day)
+        , m_day(day)
+    {
+        fill();
+        ByteReader in(window());
+        if (!ReadDayCount(in, m_left))
+            damaged();
+        m_at += in.used();
+        next();
+    }
+
+    [[nodiscard]] int32_t day() const { return m_day; }
+    // The current row; nothing past the last.
+    [[nodiscard]] const PackedDayRow *row() const { return m_row ? &*m_row : nullptr; }
+
+    void next()
+    {
+        if (m_left == 0) {
+            if (m_offset - int64_t(m_buffer.size() - m_at) != m_blob.size())
+                damaged(); // bytes after the last row
+            m_row.reset();
+            return;
+        }
+        fill();
+        ByteReader in(window());
+        PackedDayRow row;
+        if (!ReadDayRow(in, m_row ? m_row->game : 0, m_day, row))
+            damaged();
+        m_row = row;
+        m_at += in.used();
+        --m_left;
+    }
+
+private:
+    static constexpr size_t Window = 4 * MaxPackedDayRow;
+
+    std::string_view window() const { return std::string_view(m_buffer).substr(m_at); }
+
+    // Keeps at least a whole row's bytes ahead, where the day has them.
+    void fill()
+    {
+        if (m_buffer.size() - m_at >= MaxPackedDayRow)
+            return;
+        m_buffer.erase(0, m_at);
+        m_at = 0;
+        const size_t before = m_buffer.size();
+        m_blob.read(m_offset, m_buffer, Window);
+        m_offset += int64_t(m_buffer.size() - before);
+    }
+
+    [[noreturn]] void damaged() const
+    {
+        throw ArchiveError(
+            "the archive is damaged: the day " + std::to_string(m_day) + " does not read");
+    }
+
+    BlobReader m_blob;
+    int32_t m_day;
+    std::string m_buffer;
+    size_t m_at = 0; // the next row's first byte in m_buffer
+    int64_t m_offset = 0; // the blob's bytes read into m_buffer so far
+    uint64_t m_left = 0; // rows not yet read
+    std::optional<PackedDayRow> m_row;
 };
 
 struct GameRow {
@@ -180,10 +248,9 @@ ArchiveWriter::ArchiveWriter(Database &db)
 {
 }
 
-ArchiveWriter::Outcome ArchiveWriter::putDay(
-    int32_t day, const std::string &fileName, std::span<const SnapshotRow> rows, int skipped)
+ArchiveWriter::Outcome ArchiveWriter::putDay(int32_t day, const std::string &fileName,
+    std::string_view packed, int64_t records, int skipped)
 {
-    const std::string packed = PackDay(rows);
     const auto digest = int64_t(Digest(packed));
     Transaction transaction(m_db, "BEGIN IMMEDIATE");
     Statement find(m_db.handle(), "SELECT digest, staged IS NULL OR replaces FROM days WHERE day = ?");
@@ -196,7 +263,7 @@ ArchiveWriter::Outcome ArchiveWriter::putDay(
     const bool replaces = exists && find.integer(1) != 0;
     find.reset();
     Statement put(m_db.handle(), "INSERT OR REPLACE INTO days VALUES(?, ?, ?, ?, ?, ?, ?)");
-    put.bind(1, day).bind(2, fileName).bind(3, int64_t(rows.size())).bind(4, skipped);
+    put.bind(1, day).bind(2, fileName).bind(3, records).bind(4, skipped);
     put.bind(5, digest).bindBlob(6, packed).bind(7, replaces ? 1 : 0).run();
     BumpGeneration(m_db);
     transaction.commit();
@@ -212,71 +279,69 @@ void ArchiveWriter::compact()
 {
     Transaction transaction(m_db, "BEGIN IMMEDIATE");
     std::vector<int32_t> days;
-    std::vector<GameRecord> records;
-    // The latest title of each game among the staged days: read from the
-    // latest day down, the first one met stays.
-    std::unordered_map<uint32_t, std::pair<GameTitle, int32_t>> titles;
     bool replaces = false;
-    records.reserve(size_t(m_db.number("SELECT sum(records) FROM days WHERE staged IS NOT NULL")));
     {
         Statement staged(m_db.handle(),
-            "SELECT day, staged, replaces FROM days WHERE staged IS NOT NULL ORDER BY day DESC");
-        std::vector<SnapshotRow> rows;
+            "SELECT day, replaces FROM days WHERE staged IS NOT NULL ORDER BY day");
         while (staged.step()) {
-            const auto day = int32_t(staged.integer(0));
-            if (!UnpackDay(staged.blob(1), day, rows))
-                throw ArchiveError("the archive is damaged: the day " + std::to_string(day)
-                    + " does not read");
-            replaces = replaces || staged.integer(2) != 0;
-            days.push_back(day);
-            for (SnapshotRow &row : rows) {
-                records.push_back({ row.game, row.record });
-                titles.try_emplace(row.game, std::move(row.title), day);
-            }
+            days.push_back(int32_t(staged.integer(0)));
+            replaces = replaces || staged.integer(1) != 0;
         }
     }
     if (days.empty())
         return;
-    std::reverse(days.begin(), days.end());
-    std::sort(records.begin(), records.end(), [](const GameRecord &a, const GameRecord &b) {
-        return a.game != b.game ? a.game < b.game : a.record.day < b.record.day;
-    });
+    std::vector<std::unique_ptr<StagedDay>> streams;
+    for (const int32_t day : days)
+        streams.push_back(std::make_unique<StagedDay>(m_db, day));
 
-    // Games whose records change: those staged, and where a staged day
-    // replaces one already folded in, every game that may hold that day.
-    std::vector<uint32_t> games;
-    for (size_t i = 0; i < records.size(); ++i) {
-        if (i == 0 || records[i].game != records[i - 1].game)
-            games.push_back(records[i].game);
-    }
+    // Where a staged day replaces one already folded in, every game that may
+    // hold that day changes too, staged in it or not.
+    std::vector<uint32_t> overlapping;
     if (replaces) {
-        Statement overlapping(m_db.handle(),
-            "SELECT game FROM games WHERE last_day >= ? AND first_day <= ?");
-        overlapping.bind(1, days.front()).bind(2, days.back());
-        const size_t staged = games.size();
-        while (overlapping.step()) {
-            const auto game = uint32_t(overlapping.integer(0));
-            if (!std::binary_search(games.begin(), games.begin() + std::ptrdiff_t(staged), game))
-                games.push_back(game);
-        }
-        std::sort(games.begin(), games.end());
+        Statement games(m_db.handle(),
+            "SELECT game FROM games WHERE last_day >= ? AND first_day <= ? ORDER BY game");
+        games.bind(1, days.front()).bind(2, days.back());
+        while (games.step())
+            overlapping.push_back(uint32_t(games.integer(0)));
     }
 
+    // The games in ID order, merged from the staged days (each sorted by
+    // ID) and the overlapping games: one game's records in memory at a time.
     GameFolder folder(m_db, days);
     std::vector<Record> staged;
-    auto next = records.begin();
-    for (const uint32_t game : games) {
+    GameTitle title;
+    auto nextOverlapping = overlapping.begin();
+    for (;;) {
+        std::optional<uint32_t> game;
+        if (nextOverlapping != overlapping.end())
+            game = *nextOverlapping;
+        for (const auto &stream : streams) {
+            if (stream->row() && (!game || stream->row()->game < *game))
+                game = stream->row()->game;
+        }
+        if (!game)
+            break;
+        if (nextOverlapping != overlapping.end() && *nextOverlapping == *game)
+            ++nextOverlapping;
         staged.clear();
-        while (next != records.end() && next->game < game)
-            ++next;
-        for (; next != records.end() && next->game == game; ++next)
-            staged.push_back(next->record);
-        const auto title = titles.find(game);
-        if (title != titles.end())
-            folder.fold(game, staged, &title->second.first, title->second.second);
-        else
-            folder.fold(game, staged, nullptr, 0);
+        const StagedDay *latest = nullptr;
+        for (const auto &stream : streams) {
+            if (stream->row() && stream->row()->game == *game) {
+                staged.push_back(stream->row()->record);
+                latest = stream.get();
+            }
+        }
+        if (latest) {
+            title.name = latest->row()->name;
+            title.year = latest->row()->year;
+        }
+        folder.fold(*game, staged, latest ? &title : nullptr, latest ? latest->day() : 0);
+        for (const auto &stream : streams) {
+            if (stream->row() && stream->row()->game == *game)
+                stream->next();
+        }
     }
+    streams.clear();
     m_db.exec("UPDATE days SET staged = NULL, replaces = 0 WHERE staged IS NOT NULL");
     BumpGeneration(m_db);
     transaction.commit();

@@ -7,7 +7,7 @@
 #include "archive/Sqlite.h"
 #include "archive/SnapshotReader.h"
 
-#include <span>
+#include <string_view>
 
 class ArchiveWriter
 {
@@ -15,8 +15,9 @@ public:
     explicit ArchiveWriter(Database &db);
 
     enum class Outcome { Added, Replaced, Unchanged };
-    Outcome putDay(int32_t day, const std::string &fileName, std::span<const SnapshotRow> rows,
-        int skipped);
+    // packed: the day's rows as PackDay packs them, records of them.
+    Outcome putDay(int32_t day, const std::string &fileName, std::string_view packed,
+        int64_t records, int skipped);
 
     // Days staged and not yet folded into blocks.
     [[nodiscard]] int64_t stagedDays();

@@ -27,7 +27,8 @@ class ByteReader
 {
 public:
     explicit ByteReader(std::string_view bytes)
-        : m_p(bytes.data())
+        : m_begin(bytes.data())
+        , m_p(bytes.data())
         , m_end(bytes.data() + bytes.size())
     {
     }
@@ -78,8 +79,10 @@ public:
 
     [[nodiscard]] bool bad() const { return m_bad; }
     [[nodiscard]] bool atEnd() const { return m_p == m_end; }
+    [[nodiscard]] size_t used() const { return size_t(m_p - m_begin); } // bytes read so far
 
 private:
+    const char *m_begin;
     const char *m_p;
     const char *m_end;
     bool m_bad = false;

@@ -1,10 +1,12 @@
-// plotwise-archive import: reads snapshot files one ahead on a second thread
-// while the previous one is written, one transaction per file, and folds
+// plotwise-archive import: reads and packs snapshot files one ahead on a
+// second thread while the previous one is written, one transaction per file,
+// and folds
 // the staged days into blocks every StagedLimit days and at the end.
 #include "archive/ArchiveFile.h"
 #include "archive/ArchiveWriter.h"
 #include "archive/Commands.h"
 #include "archive/Days.h"
+#include "archive/PackedRecords.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -33,7 +35,9 @@ struct Input {
 struct ReadFile {
     Input input;
     std::optional<int32_t> day;
-    Snapshot snapshot;
+    std::string packed; // the rows as the archive stages them
+    int64_t records = 0;
+    int skipped = 0;
 };
 
 bool IsCsv(const fs::path &path)
@@ -97,8 +101,11 @@ ReadFile Read(Input input)
             + (error ? error.message() : std::strerror(errno ? errno : EIO));
         return file;
     }
-    file.snapshot = ReadSnapshot(bytes);
-    file.input.error = file.snapshot.error;
+    const Snapshot snapshot = ReadSnapshot(bytes);
+    file.input.error = snapshot.error;
+    file.packed = PackDay(snapshot.rows);
+    file.records = int64_t(snapshot.rows.size());
+    file.skipped = snapshot.skipped;
     return file;
 }
 
@@ -160,9 +167,9 @@ int RunImport(const std::string &archive, const std::vector<std::string> &snapsh
                 ++refused;
                 continue;
             }
-            skipped += file.snapshot.skipped;
+            skipped += file.skipped;
             const auto outcome = writer.putDay(*file.day, file.input.path.filename().string(),
-                file.snapshot.rows, file.snapshot.skipped);
+                file.packed, file.records, file.skipped);
             (outcome == ArchiveWriter::Outcome::Added ? imported : replaced) += 1;
             if (outcome != ArchiveWriter::Outcome::Unchanged && ++staged >= StagedLimit) {
                 writer.compact();

@@ -50,31 +50,42 @@ std::string PackDay(std::span<const SnapshotRow> rows)
     return out;
 }
 
+bool ReadDayCount(ByteReader &in, uint64_t &count)
+{
+    count = in.unsignedNumber();
+    return !in.bad();
+}
+
+bool ReadDayRow(ByteReader &in, uint32_t game, int32_t day, PackedDayRow &row)
+{
+    row.game = uint32_t(game + in.unsignedNumber());
+    row.record.day = day;
+    row.record.rank = uint32_t(in.unsignedNumber());
+    row.record.usersRated = uint32_t(in.unsignedNumber());
+    row.record.average.mantissa = in.signedNumber();
+    row.record.bayesAverage.mantissa = in.signedNumber();
+    if (!SetDigits(row.record, in.byte()))
+        return false;
+    row.year = int32_t(in.signedNumber());
+    row.name = in.text(in.unsignedNumber());
+    return !in.bad();
+}
+
 bool UnpackDay(std::string_view bytes, int32_t day, std::vector<SnapshotRow> &rows)
 {
     ByteReader in(bytes);
-    const uint64_t count = in.unsignedNumber();
-    if (count > bytes.size())
+    uint64_t count = 0;
+    if (!ReadDayCount(in, count) || count > bytes.size())
         return false;
     rows.clear();
     rows.reserve(count);
-    uint64_t game = 0;
-    for (uint64_t i = 0; i < count && !in.bad(); ++i) {
-        SnapshotRow row;
-        game += in.unsignedNumber();
-        row.game = uint32_t(game);
-        row.record.day = day;
-        row.record.rank = uint32_t(in.unsignedNumber());
-        row.record.usersRated = uint32_t(in.unsignedNumber());
-        row.record.average.mantissa = in.signedNumber();
-        row.record.bayesAverage.mantissa = in.signedNumber();
-        if (!SetDigits(row.record, in.byte()))
+    PackedDayRow row;
+    for (uint64_t i = 0; i < count; ++i) {
+        if (!ReadDayRow(in, row.game, day, row))
             return false;
-        row.title.year = int32_t(in.signedNumber());
-        row.title.name = in.text(in.unsignedNumber());
-        rows.push_back(std::move(row));
+        rows.push_back({ row.game, row.record, { std::string(row.name), row.year } });
     }
-    return !in.bad() && in.atEnd();
+    return in.atEnd();
 }
 
 std::string PackBlock(std::span<const Record> records)

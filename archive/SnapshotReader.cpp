@@ -8,9 +8,6 @@
 
 namespace {
 
-// Names longer than this are not a game's name but a damaged row.
-constexpr size_t MaxNameBytes = 4096;
-
 enum Column { Id, Name, Year, Rank, Average, BayesAverage, UsersRated, ColumnCount };
 constexpr std::array<std::string_view, ColumnCount> ColumnNames
     = { "ID", "Name", "Year", "Rank", "Average", "Bayes average", "Users rated" };

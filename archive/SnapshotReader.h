@@ -11,6 +11,9 @@
 #include <string_view>
 #include <vector>
 
+// Names longer than this are not a game's name but a damaged row.
+inline constexpr size_t MaxNameBytes = 4096;
+
 struct SnapshotRow {
     uint32_t game = 0;
     Record record; // its day is left 0: the file name gives it

@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+
 namespace {
 
 std::string ErrorText(sqlite3 *db, std::string_view what)
@@ -101,6 +103,31 @@ std::string_view Statement::blob(int column) const
 bool Statement::isNull(int column) const
 {
     return sqlite3_column_type(m_statement, column) == SQLITE_NULL;
+}
+
+BlobReader::BlobReader(sqlite3 *db, const char *table, const char *column, int64_t rowid)
+    : m_db(db)
+{
+    if (sqlite3_blob_open(db, "main", table, column, rowid, 0, &m_blob) != SQLITE_OK)
+        ThrowSqlite(db, "cannot read the archive");
+    m_size = sqlite3_blob_bytes(m_blob);
+}
+
+BlobReader::~BlobReader()
+{
+    sqlite3_blob_close(m_blob);
+}
+
+void BlobReader::read(int64_t offset, std::string &into, size_t size)
+{
+    const auto count = int(std::min<int64_t>(int64_t(size - std::min(size, into.size())),
+        m_size - std::min(offset, m_size)));
+    if (count <= 0)
+        return;
+    const size_t at = into.size();
+    into.resize(at + size_t(count));
+    if (sqlite3_blob_read(m_blob, into.data() + at, count, int(offset)) != SQLITE_OK)
+        ThrowSqlite(m_db, "cannot read the archive");
 }
 
 Database::Database(const std::string &path, int flags)

@@ -10,6 +10,7 @@
 #include <string_view>
 
 struct sqlite3;
+struct sqlite3_blob;
 struct sqlite3_stmt;
 
 class ArchiveError : public std::runtime_error
@@ -42,6 +43,26 @@ public:
 private:
     sqlite3 *m_db;
     sqlite3_stmt *m_statement = nullptr;
+};
+
+// Reads one blob a piece at a time, without loading it whole. Valid while
+// its row is not changed.
+class BlobReader
+{
+public:
+    BlobReader(sqlite3 *db, const char *table, const char *column, int64_t rowid);
+    ~BlobReader();
+    BlobReader(const BlobReader &) = delete;
+    BlobReader &operator=(const BlobReader &) = delete;
+
+    [[nodiscard]] int64_t size() const { return m_size; }
+    // Appends the bytes from offset on, as many as fit in size bytes in all.
+    void read(int64_t offset, std::string &into, size_t size);
+
+private:
+    sqlite3 *m_db;
+    sqlite3_blob *m_blob = nullptr;
+    int64_t m_size = 0;
 };
 
 class Database
