@@ -114,10 +114,10 @@ public:
         , m_blocks(db.handle(),
               "SELECT first_day, last_day, data FROM blocks WHERE game = ? ORDER BY first_day")
         , m_lastBlock(db.handle(),
-              "SELECT first_day, data FROM blocks WHERE game = ? ORDER BY first_day DESC LIMIT 1")
+              "SELECT data FROM blocks WHERE game = ? ORDER BY first_day DESC LIMIT 1")
         , m_lastDay(db.handle(), "SELECT max(last_day) FROM blocks WHERE game = ?")
         , m_dropBlocks(db.handle(), "DELETE FROM blocks WHERE game = ? AND first_day >= ?")
-        , m_addBlock(db.handle(), "INSERT INTO blocks VALUES(?, ?, ?, ?)")
+        , m_putBlock(db.handle(), "INSERT OR REPLACE INTO blocks VALUES(?, ?, ?, ?)")
         , m_putGame(db.handle(), "INSERT OR REPLACE INTO games VALUES(?, ?, ?, ?, ?, ?, ?, ?)")
         , m_dropGame(db.handle(), "DELETE FROM games WHERE game = ?")
     {
@@ -138,13 +138,14 @@ public:
         int64_t keptBlocks = 0;
         std::optional<int32_t> dropFrom;
         if (row && m_days.front() > row->lastDay) {
-            // Only new days: the last block grows, or new ones follow it.
+            // Only new days: the last block grows, or new ones follow it. A
+            // block that grows keeps its first day, so it is written again
+            // in its place.
             keptBlocks = row->blocks;
             if (row->records % BlockRecords != 0) {
                 m_lastBlock.bind(1, game);
                 if (m_lastBlock.step()) {
-                    dropFrom = int32_t(m_lastBlock.integer(0));
-                    unpack(m_lastBlock.blob(1), tail);
+                    unpack(m_lastBlock.blob(0), tail);
                     m_lastBlock.reset();
                     --keptBlocks;
                 }
@@ -179,9 +180,9 @@ public:
         }
         for (size_t at = 0; at < tail.size(); at += BlockRecords) {
             const auto part = std::span(tail).subspan(at, std::min<size_t>(BlockRecords, tail.size() - at));
-            m_addBlock.bind(1, game).bind(2, part.front().day).bind(3, part.back().day);
-            m_addBlock.bindBlob(4, PackBlock(part)).run();
-            m_addBlock.reset();
+            m_putBlock.bind(1, game).bind(2, part.front().day).bind(3, part.back().day);
+            m_putBlock.bindBlob(4, PackBlock(part)).run();
+            m_putBlock.reset();
         }
 
         const int64_t keptRecords = keptBlocks * BlockRecords;
@@ -237,7 +238,7 @@ private:
     }
 
     const std::vector<int32_t> &m_days;
-    Statement m_find, m_blocks, m_lastBlock, m_lastDay, m_dropBlocks, m_addBlock, m_putGame,
+    Statement m_find, m_blocks, m_lastBlock, m_lastDay, m_dropBlocks, m_putBlock, m_putGame,
         m_dropGame;
 };
 
@@ -248,23 +249,32 @@ ArchiveWriter::ArchiveWriter(Database &db)
 {
 }
 
-ArchiveWriter::Outcome ArchiveWriter::putDay(int32_t day, const std::string &fileName,
-    std::string_view packed, int64_t records, int skipped)
+PackedDay PackSnapshot(const Snapshot &snapshot)
 {
-    const auto digest = int64_t(Digest(packed));
+    PackedDay packed;
+    packed.bytes = PackDay(snapshot.rows);
+    packed.digest = int64_t(Digest(packed.bytes));
+    packed.records = int64_t(snapshot.rows.size());
+    packed.skipped = snapshot.skipped;
+    return packed;
+}
+
+ArchiveWriter::Outcome ArchiveWriter::putDay(
+    int32_t day, const std::string &fileName, const PackedDay &packed)
+{
     Transaction transaction(m_db, "BEGIN IMMEDIATE");
     Statement find(m_db.handle(), "SELECT digest, staged IS NULL OR replaces FROM days WHERE day = ?");
     find.bind(1, day);
     const bool exists = find.step();
-    if (exists && find.integer(0) == digest) {
+    if (exists && find.integer(0) == packed.digest) {
         find.reset();
         return Outcome::Unchanged; // the transaction rolls back: nothing changed
     }
     const bool replaces = exists && find.integer(1) != 0;
     find.reset();
     Statement put(m_db.handle(), "INSERT OR REPLACE INTO days VALUES(?, ?, ?, ?, ?, ?, ?)");
-    put.bind(1, day).bind(2, fileName).bind(3, records).bind(4, skipped);
-    put.bind(5, digest).bindBlob(6, packed).bind(7, replaces ? 1 : 0).run();
+    put.bind(1, day).bind(2, fileName).bind(3, packed.records).bind(4, packed.skipped);
+    put.bind(5, packed.digest).bindBlob(6, packed.bytes).bind(7, replaces ? 1 : 0).run();
     BumpGeneration(m_db);
     transaction.commit();
     return exists ? Outcome::Replaced : Outcome::Added;
@@ -342,7 +352,13 @@ void ArchiveWriter::compact()
         }
     }
     streams.clear();
-    m_db.exec("UPDATE days SET staged = NULL, replaces = 0 WHERE staged IS NOT NULL");
+    // Day by day: a statement that changes one row needs no statement
+    // journal, which would copy the staged days' pages aside.
+    Statement folded(m_db.handle(), "UPDATE days SET staged = NULL, replaces = 0 WHERE day = ?");
+    for (const int32_t day : days) {
+        folded.bind(1, day).run();
+        folded.reset();
+    }
     BumpGeneration(m_db);
     transaction.commit();
     m_db.exec("PRAGMA wal_checkpoint(PASSIVE)");

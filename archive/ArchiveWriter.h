@@ -7,7 +7,17 @@
 #include "archive/Sqlite.h"
 #include "archive/SnapshotReader.h"
 
-#include <string_view>
+#include <string>
+
+// A snapshot's rows packed as the archive stages them, ready for putDay;
+// made on any thread.
+struct PackedDay {
+    std::string bytes;
+    int64_t digest = 0; // tells an unchanged day again
+    int64_t records = 0;
+    int skipped = 0;
+};
+[[nodiscard]] PackedDay PackSnapshot(const Snapshot &snapshot);
 
 class ArchiveWriter
 {
@@ -15,9 +25,7 @@ public:
     explicit ArchiveWriter(Database &db);
 
     enum class Outcome { Added, Replaced, Unchanged };
-    // packed: the day's rows as PackDay packs them, records of them.
-    Outcome putDay(int32_t day, const std::string &fileName, std::string_view packed,
-        int64_t records, int skipped);
+    Outcome putDay(int32_t day, const std::string &fileName, const PackedDay &packed);
 
     // Days staged and not yet folded into blocks.
     [[nodiscard]] int64_t stagedDays();

@@ -1,31 +1,35 @@
-// plotwise-archive import: reads and packs snapshot files one ahead on a
-// second thread while the previous one is written, one transaction per file,
-// and folds
+// plotwise-archive import: reads and packs snapshot files on a thread of its
+// own, some files ahead of the writer, one transaction per file, and folds
 // the staged days into blocks every StagedLimit days and at the end.
 #include "archive/ArchiveFile.h"
 #include "archive/ArchiveWriter.h"
 #include "archive/Commands.h"
 #include "archive/Days.h"
-#include "archive/PackedRecords.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <future>
+#include <mutex>
 #include <sys/file.h>
+#include <thread>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// Staged days folded in at once: bounds the memory of a fold.
+// Staged days folded in at once: bounds the work of a fold.
 constexpr int64_t StagedLimit = 16;
+// Packed days waiting for the writer: the reader goes on while the writer
+// folds, and memory holds this many packed days and one file at most.
+constexpr size_t ReadAhead = 2;
 
 struct Input {
     fs::path path;
@@ -35,9 +39,7 @@ struct Input {
 struct ReadFile {
     Input input;
     std::optional<int32_t> day;
-    std::string packed; // the rows as the archive stages them
-    int64_t records = 0;
-    int skipped = 0;
+    PackedDay packed;
 };
 
 bool IsCsv(const fs::path &path)
@@ -103,11 +105,63 @@ ReadFile Read(Input input)
     }
     const Snapshot snapshot = ReadSnapshot(bytes);
     file.input.error = snapshot.error;
-    file.packed = PackDay(snapshot.rows);
-    file.records = int64_t(snapshot.rows.size());
-    file.skipped = snapshot.skipped;
+    file.packed = PackSnapshot(snapshot);
     return file;
 }
+
+// Reads the files in order on a thread of its own, at most ReadAhead ahead
+// of the one taken.
+class FileReader
+{
+public:
+    explicit FileReader(const std::vector<Input> &inputs)
+        : m_inputs(inputs)
+        , m_thread([this] { run(); })
+    {
+    }
+
+    ~FileReader()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+
+    // The next file; call it once per input.
+    ReadFile next()
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&] { return !m_ready.empty(); });
+        ReadFile file = std::move(m_ready.front());
+        m_ready.pop_front();
+        m_changed.notify_all();
+        return file;
+    }
+
+private:
+    void run()
+    {
+        for (const Input &input : m_inputs) {
+            ReadFile file = Read(input);
+            std::unique_lock lock(m_mutex);
+            m_changed.wait(lock, [&] { return m_stopping || m_ready.size() < ReadAhead; });
+            if (m_stopping)
+                return;
+            m_ready.push_back(std::move(file));
+            m_changed.notify_all();
+        }
+    }
+
+    const std::vector<Input> &m_inputs;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<ReadFile> m_ready;
+    bool m_stopping = false;
+    std::thread m_thread; // last: starts when the rest is ready
+};
 
 // Holds a lock on the archive file while it lives, so that a second import
 // into the same archive waits for the first. The descriptor stays open to
@@ -150,13 +204,9 @@ int RunImport(const std::string &archive, const std::vector<std::string> &snapsh
         const std::unique_ptr<Database> db = OpenArchive(archive, ArchiveAccess::Import);
         ArchiveWriter writer(*db);
         int64_t staged = writer.stagedDays();
-        std::future<ReadFile> next;
-        if (!inputs.empty())
-            next = std::async(std::launch::async, Read, inputs[0]);
+        FileReader reader(inputs);
         for (size_t i = 0; i < inputs.size(); ++i) {
-            ReadFile file = next.get();
-            if (i + 1 < inputs.size())
-                next = std::async(std::launch::async, Read, inputs[i + 1]);
+            ReadFile file = reader.next();
             if (progress)
                 std::fprintf(stderr, "\r\033[Kimporting %zu/%zu %s", i + 1, inputs.size(),
                     file.input.path.filename().c_str());
@@ -167,9 +217,9 @@ int RunImport(const std::string &archive, const std::vector<std::string> &snapsh
                 ++refused;
                 continue;
             }
-            skipped += file.skipped;
-            const auto outcome = writer.putDay(*file.day, file.input.path.filename().string(),
-                file.packed, file.records, file.skipped);
+            skipped += file.packed.skipped;
+            const auto outcome
+                = writer.putDay(*file.day, file.input.path.filename().string(), file.packed);
             (outcome == ArchiveWriter::Outcome::Added ? imported : replaced) += 1;
             if (outcome != ArchiveWriter::Outcome::Unchanged && ++staged >= StagedLimit) {
                 writer.compact();

@@ -3,7 +3,10 @@
 // Python's csv module with sqlite3), side by side on the same files: time,
 // peak memory, bytes on disk and bytes per record. Then one more day into
 // the archive, and the history-page latency of the service.
-//   bench_archive [--days N] [--games N] [--requests N] [--keep DIR] [--no-peers]
+// With --long-days, one more day also goes into an archive of that many days
+// (3650: ten years) of --long-games games (3000 unless given).
+//   bench_archive [--days N] [--games N] [--requests N] [--long-days N] [--long-games N]
+//                 [--keep DIR] [--no-peers]
 #include "archive/Sqlite.h"
 
 #include <httplib.h>
@@ -125,6 +128,38 @@ int NumberOption(int argc, char **argv, int &i)
     return value;
 }
 
+// Generates days + 1 daily snapshots of games into snapshots, unless there
+// already, and moves the last day aside into extra: the day added afterwards.
+bool Generate(const fs::path &snapshots, const fs::path &extra, int days, int games)
+{
+    if (fs::exists(snapshots))
+        return true;
+    std::printf("generating %d days of %d games in %s ...\n", days + 1, games, snapshots.c_str());
+    std::fflush(stdout);
+    if (!RunChild({ PLOTWISE_SAMPLE_SNAPSHOTS_PATH, "--days", std::to_string(days + 1), "--games",
+             std::to_string(games), snapshots.string() })
+             .ok)
+        return false;
+    std::vector<fs::path> files;
+    for (const auto &entry : fs::directory_iterator(snapshots))
+        files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    fs::create_directories(extra);
+    fs::rename(files.back(), extra / files.back().filename());
+    return true;
+}
+
+// Imports one more day into an archive that holds days days of games games.
+void PrintOneMoreDay(const std::string &archive, const fs::path &extra, int days, int games)
+{
+    const Outcome next = RunChild({ PLOTWISE_ARCHIVE_PATH, "import", archive, extra.string() });
+    const auto records = Count(archive, "SELECT sum(records) FROM days");
+    std::printf("one more day into the archive of %d days of %d games (%lld records, %.1f MB):"
+                " %.2f s, CPU %.2f s (goal: a few seconds), peak %.1f MB%s\n",
+        days, games, static_cast<long long>(records), double(BytesOnDisk(archive)) / 1e6,
+        next.seconds, next.cpuSeconds, next.peakKiB / 1024.0, next.ok ? "" : " FAILED");
+}
+
 struct Row {
     const char *name;
     Outcome run;
@@ -144,7 +179,7 @@ void PrintRow(const Row &row)
 
 int main(int argc, char **argv)
 {
-    int days = 100, games = 30000, requests = 5000;
+    int days = 100, games = 30000, requests = 5000, longDays = 0, longGames = 3000;
     bool peers = true;
     std::string keep;
     for (int i = 1; i < argc; ++i) {
@@ -155,13 +190,17 @@ int main(int argc, char **argv)
             games = NumberOption(argc, argv, i);
         else if (arg == "--requests")
             requests = NumberOption(argc, argv, i);
+        else if (arg == "--long-days")
+            longDays = NumberOption(argc, argv, i);
+        else if (arg == "--long-games")
+            longGames = NumberOption(argc, argv, i);
         else if (arg == "--no-peers")
             peers = false;
         else if (arg == "--keep" && i + 1 < argc)
             keep = argv[++i];
         else {
             std::fprintf(stderr, "usage: bench_archive [--days N] [--games N] [--requests N]"
-                                 " [--keep DIR] [--no-peers]\n");
+                                 " [--long-days N] [--long-games N] [--keep DIR] [--no-peers]\n");
             return 2;
         }
     }
@@ -171,21 +210,8 @@ int main(int argc, char **argv)
     fs::create_directories(work);
     const fs::path snapshots = work / "snapshots", extra = work / "next-day";
 
-    // days + 1 days generated; the last one is the day added afterwards.
-    if (!fs::exists(snapshots)) {
-        std::printf("generating %d days of %d games in %s ...\n", days + 1, games, snapshots.c_str());
-        std::fflush(stdout);
-        if (!RunChild({ PLOTWISE_SAMPLE_SNAPSHOTS_PATH, "--days", std::to_string(days + 1),
-                 "--games", std::to_string(games), snapshots.string() })
-                 .ok)
-            return 1;
-        std::vector<fs::path> files;
-        for (const auto &entry : fs::directory_iterator(snapshots))
-            files.push_back(entry.path());
-        std::sort(files.begin(), files.end());
-        fs::create_directories(extra);
-        fs::rename(files.back(), extra / files.back().filename());
-    }
+    if (!Generate(snapshots, extra, days, games))
+        return 1;
     size_t fileCount = 0;
     const uintmax_t csvBytes = WarmFiles(snapshots, &fileCount);
 
@@ -242,11 +268,26 @@ int main(int argc, char **argv)
             (double(csv.bytes) / double(csv.records)) / (double(ours.bytes) / double(ours.records)));
     }
 
-    const Outcome next = RunChild({ PLOTWISE_ARCHIVE_PATH, "import", archive, extra.string() });
-    std::printf("one more day into the %d-day archive: %.2f s, CPU %.2f s (goal: a few seconds),"
-                " peak %.1f MB; then %.2f bytes per record on disk\n",
-        days, next.seconds, next.cpuSeconds, next.peakKiB / 1024.0,
+    PrintOneMoreDay(archive, extra, days, games);
+    std::printf("then %.2f bytes per record on disk\n",
         double(BytesOnDisk(archive)) / double(Count(archive, "SELECT sum(records) FROM days")));
+    if (longDays > 0) {
+        // The daily use: one more day into an archive of years of days.
+        const fs::path longWork = work / ("long-" + std::to_string(longDays) + "x" + std::to_string(longGames));
+        if (!Generate(longWork / "snapshots", longWork / "next-day", longDays, longGames))
+            return 1;
+        const std::string longArchive = (longWork / "archive.pwa").string();
+        fs::remove(longArchive);
+        const Outcome built = RunChild(
+            { PLOTWISE_ARCHIVE_PATH, "import", longArchive, (longWork / "snapshots").string() });
+        if (!built.ok) {
+            std::fprintf(stderr, "bench_archive: the import of %d days failed\n", longDays);
+            return 1;
+        }
+        std::printf("%d days of %d games imported in %.1f s, CPU %.1f s, peak %.1f MB\n", longDays,
+            longGames, built.seconds, built.cpuSeconds, built.peakKiB / 1024.0);
+        PrintOneMoreDay(longArchive, longWork / "next-day", longDays, longGames);
+    }
 
     // History pages from the service over one keep-alive connection: every
     // page asked once to warm up, then timed at the client (an upper bound
