@@ -1,6 +1,8 @@
 // Load benchmark, run by hand (see README). Generates games of history pages
 // with the sample-data generator and measures, in one run:
-//  - a cold Load through the sample service with a latency per request;
+//  - a cold Load through the sample service with a latency per request, and
+//    the service's own pace: a plain keep-alive client fetching the same
+//    pages one after another (the most a client's page loop could reach);
 //  - the page loop alone (reading, walking, series building) over the warm
 //    cache, and the whole Load through the offscreen main window, drawing
 //    included;
@@ -26,8 +28,13 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <pugixml.hpp>
+#include <string>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -45,6 +52,16 @@ double peakMegabytes()
     rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     return double(usage.ru_maxrss) / 1024.0; // kilobytes on Linux
+}
+
+// This process's processor time so far (user and system), in seconds: on a
+// busy machine a steadier measure of the program's own work than the clock.
+double cpuSeconds()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 double seconds(const QElapsedTimer &timer)
@@ -82,6 +99,61 @@ long long floorWalk(const QStringList &files, const char *element)
         }
     }
     return sum > 0 ? values : 0;
+}
+
+// The service's own pace: every target fetched in turn by a blocking HTTP/1.1
+// client on one keep-alive connection (a new one when the service closes it).
+// Pages per second, or 0 when an answer was not a whole status-200 one.
+double keepAlivePagesPerSecond(quint16 port, const QStringList &targets)
+{
+    int sock = -1;
+    const auto connectAgain = [&] {
+        if (sock >= 0)
+            ::close(sock);
+        sock = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address {};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        return ::connect(sock, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
+    };
+    QElapsedTimer timer;
+    timer.start();
+    bool ok = connectAgain();
+    std::string buffer;
+    char chunk[65536];
+    for (const QString &target : targets) {
+        if (!ok)
+            break;
+        const std::string request = "GET " + target.toStdString()
+            + " HTTP/1.1\r\nHost: 127.0.0.1\r\nUser-Agent: bench_load\r\n\r\n";
+        if (::write(sock, request.data(), request.size()) != ssize_t(request.size())) {
+            ok = false;
+            break;
+        }
+        buffer.clear();
+        size_t headerEnd = std::string::npos, length = 0;
+        for (;;) {
+            const ssize_t got = ::read(sock, chunk, sizeof chunk);
+            if (got <= 0)
+                break;
+            buffer.append(chunk, size_t(got));
+            if (headerEnd == std::string::npos && (headerEnd = buffer.find("\r\n\r\n")) != std::string::npos) {
+                const size_t at = buffer.find("Content-Length: ");
+                length = at < headerEnd ? std::stoul(buffer.substr(at + 16)) : 0;
+            }
+            if (headerEnd != std::string::npos && buffer.size() >= headerEnd + 4 + length)
+                break;
+        }
+        ok = headerEnd != std::string::npos && buffer.compare(0, 12, "HTTP/1.1 200") == 0
+            && buffer.size() == headerEnd + 4 + length && length > 0;
+        if (ok && buffer.find("Connection: close") < headerEnd)
+            ok = connectAgain();
+    }
+    const double elapsed = seconds(timer);
+    if (sock >= 0)
+        ::close(sock);
+    return ok ? targets.size() / elapsed : 0;
 }
 
 // Every page file of the games, in Load order: up to and including the page
@@ -179,7 +251,10 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    QTemporaryDir folder;
+    // The program folder, and so the page cache, beside the benchmark, as a
+    // user's is beside the program: not in /tmp, where on a busy machine
+    // making a file can cost more than fetching the page.
+    QTemporaryDir folder(QCoreApplication::applicationDirPath() + QStringLiteral("/load-XXXXXX"));
     const QString programDir = folder.path();
     {
         QFile nodes(QDir(programDir).filePath(QStringLiteral("nodes.txt")));
@@ -212,17 +287,32 @@ int main(int argc, char *argv[])
     // Cold: every page through the service.
     QElapsedTimer timer;
     timer.start();
-    window.runLoad();
+    const double cpuBefore = cpuSeconds();
+    window.RunLoad();
     window.chaMain->repaintNow();
     const double cold = seconds(timer);
+    const double coldCpu = cpuSeconds() - cpuBefore;
     const int requests = service.requestCount(QStringLiteral("/xmlapi/boardgame/"));
-    std::printf("cold Load:  %8.3f s  %d requests  %.1f pages/s  (peak %.1f MB)\n", cold, requests,
-        requests / cold, peakMegabytes());
+    std::printf("cold Load:  %8.3f s  %d requests  %.1f pages/s  Plotwise's processor time "
+                "%.2f ms a page  (peak %.1f MB)\n",
+        cold, requests, requests / cold, 1000 * coldCpu / requests, peakMegabytes());
     if (!dialogs.messages.isEmpty() || !dialogs.errors.isEmpty()) {
         std::fprintf(stderr, "the cold Load reported: %s\n",
             qPrintable((dialogs.messages + dialogs.errors).join(u'\n')));
         return 1;
     }
+
+    // The service's own pace over the same pages, best of the repeats.
+    QStringList targets;
+    for (const QString &id : ids) {
+        for (int page = 1; QFileInfo::exists(HistoryPageFile(programDir, id, page)); ++page)
+            targets << HistoryPageUrl(QString(), id, page);
+    }
+    double servicePace = 0;
+    for (int i = 0; i < s.repeats; ++i)
+        servicePace = std::max(servicePace, keepAlivePagesPerSecond(service.port(), targets));
+    std::printf("service:    %8.1f pages/s  one keep-alive client, same pages  (Load: %.2f x)\n",
+        servicePace, servicePace > 0 ? requests / cold / servicePace : 0.0);
 
     const QStringList files = pageFiles(programDir, ids);
     qint64 bytes = 0;
@@ -260,6 +350,6 @@ int main(int argc, char *argv[])
         window.chaMain->seriesCount());
     std::printf("peak memory: %.1f MB\n", peakMegabytes());
     std::printf("warm requests: %d\n",
-        service.requestCount(QStringLiteral("/xmlapi/boardgame/")) - requests);
+        service.requestCount(QStringLiteral("/xmlapi/boardgame/")) - requests - targets.size() * s.repeats);
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "service/Downloader.h"
 
+#include "service/FileBytes.h"
 #include "service/PlotwiseError.h"
 #include "service/RetryAfter.h"
 
@@ -12,7 +13,6 @@
 #include <QNetworkProxyFactory>
 #include <QNetworkReply>
 #include <QPointer>
-#include <QSaveFile>
 #include <QScopeGuard>
 #include <QTimer>
 #include <charconv>
@@ -93,7 +93,6 @@ struct Downloader::Outcome {
     QString reason;
     bool retry = false; // worth another attempt
     std::optional<qint64> retryAfterMs;
-    QString fileError; // set when the page file could not be written
 };
 
 Downloader::Downloader(QString userAgent)
@@ -134,7 +133,7 @@ void Downloader::abort()
     }
 }
 
-bool Downloader::DownloadFile(const QString &url, const QString &fileName)
+bool Downloader::DownloadFile(const QString &url, const QString &fileName, BodyFilter prepare)
 {
     m_lastError.clear();
     m_lastFailure = Failure::None;
@@ -146,6 +145,13 @@ bool Downloader::DownloadFile(const QString &url, const QString &fileName)
             throw PlotwiseError(FileError("Cannot delete", fileName, file.errorString()));
     }
 
+    // Written beside the target under a unique temporary name, renamed into
+    // place only for a complete answer; dropped otherwise. It is made before
+    // the request, so that a cache folder that cannot take it costs no request.
+    UnsyncedSaveFile file(fileName);
+    if (!file.open())
+        throw PlotwiseError(FileError("Cannot create", fileName, file.errorString()));
+
     Call call;
     call.deadline = QDeadlineTimer(m_limits.totalTimeoutMs);
     m_calls.push_back(&call);
@@ -155,19 +161,15 @@ bool Downloader::DownloadFile(const QString &url, const QString &fileName)
     });
 
     Outcome outcome;
-    for (int number = 1;; ++number) {
-        // Written beside the target under a unique temporary name, renamed
-        // into place only for a complete answer; dropped otherwise.
-        QSaveFile file(fileName);
-        if (!file.open(QIODevice::WriteOnly))
-            throw PlotwiseError(FileError("Cannot create", fileName, file.errorString()));
-        outcome = attempt(url, file, call);
+    for (int attempt = 1;; ++attempt) {
+        QByteArray body;
+        outcome = Attempt(url, body, call);
         if (call.ownerGone)
             return false;
-        if (!outcome.fileError.isEmpty())
-            throw PlotwiseError(FileError("Cannot write", fileName, outcome.fileError));
         if (outcome.failure == Failure::None) {
-            if (!file.commit())
+            // One write of the whole page: a page is small, and the file is
+            // then made once rather than written and rewritten.
+            if (!file.write(prepare ? prepare(body) : body) || !file.commit())
                 throw PlotwiseError(FileError("Cannot write", fileName, file.errorString()));
             return true;
         }
@@ -205,7 +207,7 @@ void Downloader::wait(int ms, Call &call)
         call.aborted = true;
 }
 
-Downloader::Outcome Downloader::attempt(const QString &url, QSaveFile &file, Call &call)
+Downloader::Outcome Downloader::Attempt(const QString &url, QByteArray &body, Call &call)
 {
     const Limits limits = m_limits;
     std::optional<Outcome> early; // set by whatever ends the transfer before its end
@@ -240,8 +242,8 @@ Downloader::Outcome Downloader::attempt(const QString &url, QSaveFile &file, Cal
         received += data.size();
         if (received > limits.maxBodyBytes)
             end({ Failure::TooLarge, QStringLiteral("answer too large") });
-        else if (file.write(data) != data.size())
-            end({ .fileError = file.errorString() });
+        else
+            body += data;
     };
     QObject::connect(reply, &QNetworkReply::readyRead, reply, take);
     QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [&] {

@@ -4,12 +4,12 @@
 // answer; everything else returns false with a reason.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <memory>
 #include <vector>
 
 class QNetworkAccessManager;
-class QSaveFile;
 
 class Downloader
 {
@@ -40,11 +40,15 @@ public:
     Downloader(QString userAgent, Limits limits);
     ~Downloader();
 
-    // True once the whole body of a status-200 answer is stored in fileName
-    // (written through a temporary file and renamed). False otherwise, with no
-    // file left behind (an existing file of that name is deleted first).
-    // Throws PlotwiseError when the file itself cannot be written.
-    bool DownloadFile(const QString &url, const QString &fileName);
+    // Rewrites a whole body before it is stored (PrepareXmlBytes).
+    using BodyFilter = QByteArray (*)(QByteArrayView body);
+
+    // True once the whole body of a status-200 answer, passed through prepare
+    // when given, is stored in fileName (written through a temporary file and
+    // renamed). False otherwise, with no file left behind (an existing file of
+    // that name is deleted first). Throws PlotwiseError when the file itself
+    // cannot be written.
+    bool DownloadFile(const QString &url, const QString &fileName, BodyFilter prepare = nullptr);
 
     // Reason for the last false result: "HTTP 404", "connection refused",
     // "timed out", "transfer broken off", ...
@@ -68,8 +72,8 @@ private:
 
     struct Call;
     struct Outcome;
-    Outcome attempt(const QString &url, QSaveFile &file, Call &call);
-    static void wait(int ms, Call &call);
+    Outcome Attempt(const QString &url, QByteArray &body, Call &call);
+    static void Wait(int ms, Call &call);
     // Running calls, innermost last (a window handler may start one while
     // another waits in its event loop).
     std::vector<Call *> m_calls;

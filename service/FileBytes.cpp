@@ -4,9 +4,11 @@
 #include "service/PlotwiseError.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QSaveFile>
+#include <cerrno>
+#include <cstdio>
 
 QString FullPath(const QString &fileName)
 {
@@ -25,8 +27,14 @@ QByteArray ReadFileBytes(const QString &fileName)
     return bytes;
 }
 
-QString WriteFileAtomically(const QString &fileName, const QByteArray &bytes)
+QString WriteFileAtomically(const QString &fileName, const QByteArray &bytes, Durability durability)
 {
+    if (durability == Durability::Unsynced) {
+        UnsyncedSaveFile file(fileName);
+        if (!file.open() || !file.write(bytes) || !file.commit())
+            return file.errorString();
+        return QString();
+    }
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
         return file.errorString();
@@ -41,4 +49,61 @@ QString WriteFileAtomically(const QString &fileName, const QByteArray &bytes)
     if (!file.commit())
         return file.errorString();
     return QString();
+}
+
+UnsyncedSaveFile::UnsyncedSaveFile(QString fileName)
+    : m_fileName(std::move(fileName))
+{
+}
+
+UnsyncedSaveFile::~UnsyncedSaveFile()
+{
+    if (!m_committed && !m_temporary.fileName().isEmpty())
+        m_temporary.remove();
+}
+
+bool UnsyncedSaveFile::open()
+{
+    // A name nobody else uses: another program instance may write the same
+    // page at the same time. Only a name that exists already is tried again.
+    static constexpr char Letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        QString name = m_fileName + QLatin1Char('.');
+        for (int i = 0; i < 6; ++i)
+            name += QLatin1Char(Letters[QRandomGenerator::global()->bounded(36)]);
+        m_temporary.setFileName(name);
+        if (m_temporary.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            return true;
+        if (!QFileInfo::exists(name))
+            break;
+    }
+    m_error = m_temporary.errorString();
+    m_temporary.setFileName(QString());
+    return false;
+}
+
+bool UnsyncedSaveFile::write(const QByteArray &bytes)
+{
+    if (m_temporary.write(bytes) == bytes.size())
+        return true;
+    m_error = m_temporary.errorString();
+    return false;
+}
+
+bool UnsyncedSaveFile::commit()
+{
+    // A short write (a full disk) shows at the latest when the buffer goes out.
+    if (!m_temporary.flush()) {
+        m_error = m_temporary.errorString();
+        return false;
+    }
+    m_temporary.close();
+    if (std::rename(QFile::encodeName(m_temporary.fileName()).constData(),
+            QFile::encodeName(m_fileName).constData())
+        != 0) {
+        m_error = qt_error_string(errno);
+        return false;
+    }
+    m_committed = true;
+    return true;
 }

@@ -4,30 +4,48 @@
 
 #include "service/FileBytes.h"
 #include "service/PlotwiseError.h"
-#include "service/TextLines.h"
 #include "service/Windows1252.h"
 #include "service/u_Function.h"
 
-void PrepareXmlFile(const QString &fileName)
+#include <algorithm>
+
+QByteArray PrepareXmlBytes(QByteArrayView data)
 {
     // Bytes throughout: the page keeps whatever single-byte or UTF-8 encoding
-    // its declaration names, byte for byte. Latin-1 maps every byte to one
-    // character and back, so the lines are cut on that lossless view.
-    QByteArray data = ReadFileBytes(fileName);
+    // its declaration names, byte for byte. Any run of CR and LF ends a line
+    // (the empty lines between them are dropped); one pass over the bytes.
     const qsizetype nul = data.indexOf('\0');
     if (nul >= 0)
         data.truncate(nul);
-
+    static constexpr qsizetype markerSize = sizeof(AmpersandMarker) - 1;
     QByteArray prepared;
-    prepared.reserve(data.size() + data.size() / 8);
-    for (const QString &text : SplitLines(QString::fromLatin1(data))) {
-        QByteArray line = RecodeViaUtf8(text.toLatin1());
-        line.replace('&', AmpersandMarker);
-        if (!line.isEmpty())
-            prepared += line + "\r\n";
+    prepared.reserve(data.size() + data.size() / 8 + 2);
+    const char *const end = data.data() + data.size();
+    for (const char *p = data.data(); p < end;) {
+        // One line: its runs between ampersands copied whole.
+        const char *lineEnd = p;
+        while (lineEnd < end && *lineEnd != '\r' && *lineEnd != '\n')
+            ++lineEnd;
+        if (lineEnd > p) {
+            for (const char *run = p; run < lineEnd;) {
+                const char *amp = std::find(run, lineEnd, '&');
+                prepared.append(run, amp - run);
+                if (amp == lineEnd)
+                    break;
+                prepared.append(AmpersandMarker, markerSize);
+                run = amp + 1;
+            }
+            prepared.append("\r\n", 2);
+        }
+        p = lineEnd + 1;
     }
+    return prepared;
+}
 
-    const QString reason = WriteFileAtomically(fileName, prepared);
+void PrepareXmlFile(const QString &fileName)
+{
+    const QString reason = WriteFileAtomically(
+        fileName, PrepareXmlBytes(ReadFileBytes(fileName)), Durability::Unsynced);
     if (!reason.isEmpty())
         throw PlotwiseError(QStringLiteral("Unable to write to %1: %2").arg(FullPath(fileName), reason));
 }

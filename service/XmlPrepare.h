@@ -2,6 +2,7 @@
 // and text values are turned back into display text afterwards.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 inline constexpr char AmpersandMarker[] = "_T_E_M_P_T_A_G_";
@@ -10,6 +11,8 @@ inline constexpr char AmpersandMarker[] = "_T_E_M_P_T_A_G_";
 // replaced by the marker, empty lines dropped, CR LF line ends, cut at NUL.
 // Throws PlotwiseError when the file cannot be read or written.
 void PrepareXmlFile(const QString &fileName);
+// The same rewrite of a page's bytes.
+[[nodiscard]] QByteArray PrepareXmlBytes(QByteArrayView data);
 
 [[nodiscard]] QString RestoreAmpersands(const QString &text);
 

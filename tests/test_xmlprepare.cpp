@@ -1,4 +1,6 @@
-// Page-file preparation, ampersand restoring and markup stripping.
+// Page-file preparation and the unsynced page writer, ampersand restoring and
+// markup stripping.
+#include "service/FileBytes.h"
 #include "service/PlotwiseError.h"
 #include "service/XmlPrepare.h"
 
@@ -12,6 +14,8 @@ private slots:
     void prepare_data();
     void prepare();
     void prepareFailures();
+    void unsyncedSaveFile_data();
+    void unsyncedSaveFile();
     void restore_data();
     void restore();
     void strip_data();
@@ -92,6 +96,47 @@ void TestXmlPrepare::prepareFailures()
     } catch (const PlotwiseError &e) {
         QVERIFY2(e.message().startsWith("Unable to write to /proc/version"), qPrintable(e.message()));
     }
+}
+
+void TestXmlPrepare::unsyncedSaveFile_data()
+{
+    QTest::addColumn<bool>("commit");
+    QTest::addColumn<bool>("targetIsFolder");
+    QTest::addColumn<bool>("replaced");
+    QTest::newRow("committed") << true << false << true;
+    QTest::newRow("dropped before commit") << false << false << false;
+    QTest::newRow("rename refused") << true << true << false;
+}
+
+// The old file is replaced only by a committed whole file, and no temporary
+// file is left behind whatever happened.
+void TestXmlPrepare::unsyncedSaveFile()
+{
+    QFETCH(bool, commit);
+    QFETCH(bool, targetIsFolder);
+    QFETCH(bool, replaced);
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("1_1.xml"));
+    QFile old(target);
+    if (targetIsFolder)
+        QVERIFY(QDir().mkpath(target));
+    else
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3 && old.flush());
+    {
+        UnsyncedSaveFile file(target);
+        QVERIFY(file.open());
+        QVERIFY(file.write("new"));
+        if (commit)
+            QCOMPARE(file.commit(), replaced);
+        if (commit && !replaced)
+            QVERIFY(!file.errorString().isEmpty());
+    }
+    if (targetIsFolder)
+        QVERIFY(QFileInfo(target).isDir());
+    else
+        QCOMPARE(readAll(target), replaced ? QByteArray("new") : QByteArray("old"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+        QStringList { QStringLiteral("1_1.xml") });
 }
 
 void TestXmlPrepare::restore_data()
