@@ -55,8 +55,9 @@ void TfrmMain::ImportGeeklist(const QString &number)
     // this number: it is deleted, and the next import fetches it again.
     const FetchResult result = LoadCachedPage(XMLDocument,
         GeeklistFile(m_context.cacheRoot, number), GeeklistUrl(serviceBaseUrl(), number),
-        CachedCopy::Use, Preparation::Always, [this](const QString &url, const QString &fileName) {
-            FetchResult fetched = DownloadPage(*m_downloader, url, fileName);
+        CachedCopy::Use, Preparation::Always,
+        [this](const QString &url, const QString &fileName, bool prepare) {
+            FetchResult fetched = DownloadPage(*m_downloader, url, fileName, prepare);
             // A Stop that came in as the download ended counts too; the file stays.
             if (stopRequested())
                 fetched.outcome = FetchOutcome::Stopped;

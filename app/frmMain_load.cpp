@@ -97,8 +97,8 @@ void TfrmMain::loadGames(const NodeName &node, DownloadRun &run)
 LoadHooks TfrmMain::loadHooks()
 {
     LoadHooks hooks;
-    hooks.fetchPage = [this](const QString &url, const QString &fileName) {
-        return DownloadPage(*m_downloader, url, fileName);
+    hooks.fetchPage = [this](const QString &url, const QString &fileName, bool prepare) {
+        return DownloadPage(*m_downloader, url, fileName, prepare);
     };
     // Pages from the cache come faster than anyone can read the status text;
     // letting the window events run after each would cost more than the

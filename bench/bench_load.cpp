@@ -177,7 +177,7 @@ size_t loopOnly(const QString &programDir, const QString &node, const QStringLis
 {
     XmlDocument document;
     LoadHooks hooks;
-    hooks.fetchPage = [](const QString &, const QString &) {
+    hooks.fetchPage = [](const QString &, const QString &, bool) {
         return FetchResult { FetchOutcome::Failed, QStringLiteral("not in the cache") };
     };
     hooks.showStatus = [](const QString &) {};

@@ -88,11 +88,11 @@ bool HistoryLoader::loadPage(const QString &idText, int page, const QString &fil
     // A page in the cache is used as it is, and never fetched again.
     const FetchResult result = LoadCachedPage(m_document, fileName,
         HistoryPageUrl(m_baseUrl, idText, page), CachedCopy::Use, Preparation::WhenFetched,
-        [this](const QString &url, const QString &pageFile) {
+        [this](const QString &url, const QString &pageFile, bool prepare) {
             if (m_run.serviceDown)
                 return FetchResult { FetchOutcome::Failed,
                     QStringLiteral("not fetched, the service is unavailable") };
-            return m_hooks.fetchPage(url, pageFile);
+            return m_hooks.fetchPage(url, pageFile, prepare);
         });
     switch (result.outcome) {
     case FetchOutcome::Stored:

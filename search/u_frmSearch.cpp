@@ -166,8 +166,8 @@ void TfrmSearch::btnSearchClick()
         });
         result = LoadCachedPage(*m_context.document, SearchFile(m_context.cacheRoot), url,
             CachedCopy::FetchAgain, Preparation::Never,
-            [this](const QString &pageUrl, const QString &fileName) {
-                return DownloadPage(*m_context.downloader, pageUrl, fileName);
+            [this](const QString &pageUrl, const QString &fileName, bool prepare) {
+                return DownloadPage(m_main->downloader(), pageUrl, fileName, prepare);
             });
     }
     if (result.outcome != FetchOutcome::Stored) {

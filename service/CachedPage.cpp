@@ -12,15 +12,13 @@ FetchResult LoadCachedPage(XmlDocument &document, const QString &fileName, const
 {
     if (cached == CachedCopy::FetchAgain)
         QFile::remove(fileName);
-    bool fetched = false;
     if (!QFileInfo::exists(fileName)) {
-        FetchResult result = fetch(url, fileName);
+        FetchResult result = fetch(url, fileName, preparation != Preparation::Never);
         if (result.outcome != FetchOutcome::Stored)
             return result;
-        fetched = true;
-    }
-    if (preparation == Preparation::Always || (fetched && preparation == Preparation::WhenFetched))
+    } else if (preparation == Preparation::Always) {
         PrepareXmlFile(fileName);
+    }
     try {
         document.loadFile(fileName);
     } catch (const PlotwiseError &) {

@@ -21,8 +21,11 @@ struct FetchResult {
     QString reason; // "HTTP 503", "connection refused", ...
 };
 
-// Fetches url into fileName; no file is left unless Stored.
-using PageFetch = std::function<FetchResult(const QString &url, const QString &fileName)>;
+// Fetches url into fileName, passed through PrepareXmlBytes first when
+// prepare is set (the page is then written once, already prepared); no file
+// is left unless Stored.
+using PageFetch
+    = std::function<FetchResult(const QString &url, const QString &fileName, bool prepare)>;
 
 // Whether a page file already in the cache is used or fetched again.
 enum class CachedCopy {
@@ -30,7 +33,7 @@ enum class CachedCopy {
     FetchAgain, // the file is deleted and fetched on every call
 };
 
-// When the page file goes through PrepareXmlFile before it is loaded.
+// When the page file is prepared (PrepareXmlFile) before it is loaded.
 enum class Preparation {
     Never,
     WhenFetched, // a cached file was prepared when it was fetched

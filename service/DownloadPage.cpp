@@ -1,10 +1,12 @@
 #include "service/DownloadPage.h"
 
 #include "service/Downloader.h"
+#include "service/XmlPrepare.h"
 
-FetchResult DownloadPage(Downloader &downloader, const QString &url, const QString &fileName)
+FetchResult DownloadPage(
+    Downloader &downloader, const QString &url, const QString &fileName, bool prepare)
 {
-    if (downloader.DownloadFile(url, fileName))
+    if (downloader.DownloadFile(url, fileName, prepare ? PrepareXmlBytes : nullptr))
         return { FetchOutcome::Stored, {} };
     const QString reason = downloader.lastError();
     switch (downloader.lastFailure()) {

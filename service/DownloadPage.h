@@ -6,8 +6,8 @@
 
 class Downloader;
 
-// Downloads url into fileName. Aborted is Stopped; unreachable and timed out
-// are ServiceDown; every other failure is Failed. The reason is the
-// downloader's lastError().
+// Downloads url into fileName, prepared when prepare is set. Aborted is
+// Stopped; unreachable and timed out are ServiceDown; every other failure is
+// Failed. The reason is the downloader's lastError().
 [[nodiscard]] FetchResult DownloadPage(Downloader &downloader, const QString &url,
-    const QString &fileName);
+    const QString &fileName, bool prepare);

@@ -3,6 +3,7 @@
 #include "service/CachedPage.h"
 #include "service/PlotwiseError.h"
 #include "service/XmlDocument.h"
+#include "service/XmlPrepare.h"
 
 #include <QtTest>
 
@@ -45,13 +46,14 @@ void TestCachedPage::init()
 
 PageFetch TestCachedPage::fetchWith(FetchOutcome outcome, const QByteArray &answer)
 {
-    return [this, outcome, answer](const QString &url, const QString &fileName) {
+    return [this, outcome, answer](const QString &url, const QString &fileName, bool prepare) {
         ++m_fetches;
         if (url != QLatin1String("http://127.0.0.1:1/page"))
             qFatal("wrong address %s", qPrintable(url));
         if (outcome == FetchOutcome::Stored) {
             QFile file(fileName);
-            if (!file.open(QIODevice::WriteOnly) || file.write(answer) != answer.size())
+            const QByteArray stored = prepare ? PrepareXmlBytes(answer) : answer;
+            if (!file.open(QIODevice::WriteOnly) || file.write(stored) != stored.size())
                 qFatal("cannot write %s", qPrintable(fileName));
         }
         return FetchResult { outcome, QStringLiteral("the reason") };

@@ -7,6 +7,7 @@
 #include "service/CachePaths.h"
 #include "service/PlotwiseError.h"
 #include "service/XmlDocument.h"
+#include "service/XmlPrepare.h"
 #include "service/u_Function.h"
 #include "support/TestSupport.h"
 
@@ -35,7 +36,7 @@ struct FakeService {
     QStringList requests; // "id_page"
     QStringList urls;
 
-    FetchResult fetch(const QString &url, const QString &fileName)
+    FetchResult fetch(const QString &url, const QString &fileName, bool prepare)
     {
         const QString key = QFileInfo(fileName).completeBaseName();
         requests << key;
@@ -47,7 +48,7 @@ struct FakeService {
         QFile file(fileName);
         if (!file.open(QIODevice::WriteOnly))
             return { FetchOutcome::Failed, file.errorString() };
-        file.write(pages.value(key));
+        file.write(prepare ? PrepareXmlBytes(pages.value(key)) : pages.value(key));
         return { FetchOutcome::Stored, {} };
     }
 };
@@ -128,7 +129,9 @@ HistoryLoader TestHistory::makeLoader(const QString &nodeName, int maxPages)
 {
     LoadHooks hooks;
     hooks.fetchPage
-        = [this](const QString &url, const QString &file) { return m_service.fetch(url, file); };
+        = [this](const QString &url, const QString &file, bool prepare) {
+              return m_service.fetch(url, file, prepare);
+          };
     hooks.showStatus = [this](const QString &text) { m_statusTexts << text; };
     hooks.readOptions = [this] { return m_options; };
     hooks.stopRequested = [this] { return m_stop(); };
