@@ -144,17 +144,17 @@ CommandLine ParseCommandLine(const QStringList &arguments)
             mode = CommandLine::Mode::Help;
         } else if (option == QLatin1String("--version")) {
             mode = CommandLine::Mode::Version;
+        } else if (option == QLatin1String("--service")) {
+            // The desktop program and --run take it alike.
+            const auto service = parseService(value);
+            if (!service)
+                return usageError(QStringLiteral("--service needs http:// or https://, a host and "
+                                                 "an optional port, not %1")
+                                      .arg(value));
+            result.service = *service;
         } else {
             runOptions << option;
-            if (option == QLatin1String("--service")) {
-                const auto service = parseService(value);
-                if (!service)
-                    return usageError(
-                        QStringLiteral("--service needs http:// or https://, a host and an "
-                                       "optional port, not %1")
-                            .arg(value));
-                result.service = *service;
-            } else if (option == QLatin1String("--save")) {
+            if (option == QLatin1String("--save")) {
                 if (ImageFormatOf(value) == ImageFormat::Unknown)
                     return usageError(
                         QStringLiteral("--save needs a .bmp, .png, .jpg, .pdf or .svg file, not %1")
@@ -185,6 +185,9 @@ CommandLine ParseCommandLine(const QStringList &arguments)
 
     if (!runOptions.isEmpty() && result.mode != CommandLine::Mode::Run)
         return usageError(QStringLiteral("%1 needs --run").arg(runOptions.constFirst()));
+    if (!result.service.isEmpty() && result.mode != CommandLine::Mode::Run
+        && result.mode != CommandLine::Mode::Desktop)
+        return usageError(QStringLiteral("--service goes with --run or alone"));
     return result;
 }
 
@@ -192,13 +195,14 @@ QString UsageText(const QString &programName)
 {
     return QStringLiteral(
                "Usage:\n"
-               "  %1                      the desktop program\n"
+               "  %1 [--service URL]      the desktop program\n"
                "  %1 --check SCRIPT       check SCRIPT against the node list (\"nodes.txt\")\n"
                "  %1 --run SCRIPT [--service URL] [--save IMAGE] [--size WxH] [--csv FILE] [--info]\n"
                "  %1 --help | --version\n"
                "\n"
+               "--service URL    the service's base address for this run (http://host:port),\n"
+               "                 instead of [service] base_url of the settings file\n"
                "--run runs SCRIPT as the script editor's Execute does, without a window:\n"
-               "  --service URL   the service's base address for this run (http://host:port)\n"
                "  --save IMAGE    write the chart to IMAGE: .bmp, .png, .jpg, .pdf or .svg\n"
                "  --size WxH      the chart's size in pixels for --save (default 1000x600)\n"
                "  --csv FILE      write every point of every series on the chart to FILE\n"

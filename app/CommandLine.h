@@ -23,7 +23,7 @@ struct CommandLine {
 
     Mode mode = Mode::Desktop;
     QString script;          // --check / --run
-    QString service;         // --service, as "scheme://host[:port]"; empty: from the settings
+    QString service;         // --service (desktop or --run), as "scheme://host[:port]"; empty: from the settings
     QString saveImage;       // --save
     QSize size{1000, 600};   // --size
     QString csvFile;         // --csv

@@ -25,7 +25,8 @@ int main(int argc, char *argv[])
     QApplication::setQuitOnLastWindowClosed(false);
 
     QtDialogs dialogs;
-    const AppContext context = ProgramContext(&dialogs);
+    AppContext context = ProgramContext(&dialogs);
+    context.serviceOverride = commandLine.service; // for this run only, never saved
 
     auto frmMain = std::make_unique<TfrmMain>(context);
     auto frmScript = std::make_unique<TfrmScript>(frmMain->scriptEditorContext());

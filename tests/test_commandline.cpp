@@ -48,6 +48,10 @@ void TestCommandLine::accepted()
     const CommandLine joined = ParseCommandLine({"-run", "s", "--save=c.png", "--"});
     QCOMPARE(joined.mode, Mode::Run);
     QCOMPARE(joined.saveImage, QStringLiteral("c.png"));
+
+    const CommandLine desktop = ParseCommandLine({"--service", "https://Example.org:8443"});
+    QCOMPARE(desktop.mode, Mode::Desktop);
+    QCOMPARE(desktop.service, QStringLiteral("https://example.org:8443"));
 }
 
 void TestCommandLine::refused_data()
@@ -63,6 +67,8 @@ void TestCommandLine::refused_data()
     QTest::newRow("option for a value") << QStringList{"--run", "s", "--save", "--info"}
                                         << "--save needs an argument";
     QTest::newRow("without run") << QStringList{"--check", "s", "--info"} << "--info needs --run";
+    QTest::newRow("service with check") << QStringList{"--check", "s", "--service", "http://h"}
+                                        << "--service goes with --run or alone";
     QTest::newRow("two modes") << QStringList{"--run", "s", "--check", "t"}
                                << "--check cannot be combined with --run";
     QTest::newRow("repeated") << QStringList{"--run", "s", "--csv", "a", "--csv", "b"}
