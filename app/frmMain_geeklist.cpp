@@ -46,15 +46,16 @@ void TfrmMain::ImportGeeklist(const QString &number)
 
     // The user's Stop, before or during the download, ends the import quietly.
     const auto stopped = [this] { stbMain->showMessage(QStringLiteral("Operation stopped.")); };
-    EnsureCacheFolder(m_context.cacheRoot);
-    if (stopRequested()) {
+    const QString cacheFolder = CacheFolder(m_context.cacheRoot, serviceBaseUrl());
+    EnsureCacheFolder(cacheFolder);
+    if (StopRequested()) {
         stopped();
         return;
     }
     // A cached geeklist that does not parse would fail every later import of
     // this number: it is deleted, and the next import fetches it again.
     const FetchResult result = LoadCachedPage(XMLDocument,
-        GeeklistFile(m_context.cacheRoot, number), GeeklistUrl(serviceBaseUrl(), number),
+        GeeklistFile(cacheFolder, number), GeeklistUrl(serviceBaseUrl(), number),
         CachedCopy::Use, Preparation::Always,
         [this](const QString &url, const QString &fileName, bool prepare) {
             FetchResult fetched = DownloadPage(*m_downloader, url, fileName, prepare);

@@ -47,6 +47,7 @@ void TfrmMain::btnClearDataClick()
     if (m_context.dialogs->ask(this, QStringLiteral("Are you sure?"), QStringLiteral("Confirm"), false)
         != Dialogs::Answer::Yes)
         return;
-    DeleteCachedPages(CacheFolder(m_context.cacheRoot));
-    m_context.dialogs->message(this, QStringLiteral("Cache cleared"));
+    // The pages of the service in use; other services' folders stay.
+    DeleteCachedPages(CacheFolder(m_context.cacheRoot, serviceBaseUrl()));
+    m_context.dialogs->Message(this, QStringLiteral("Cache cleared"));
 }

@@ -68,11 +68,14 @@ void TfrmMain::loadGames(const NodeName &node, DownloadRun &run)
 {
     const QStringList items = CommaTextSplit(edtGame->toPlainText());
     InfoLines.clear();
-    EnsureCacheFolder(m_context.cacheRoot);
+    const QString cacheFolder = CacheFolder(m_context.cacheRoot, serviceBaseUrl());
+    EnsureCacheFolder(cacheFolder);
     const int maxPages = m_context.maxPagesPerGame > 0 ? m_context.maxPagesPerGame
                                                        : HistoryLoader::DefaultMaxPages;
     HistoryLoader loader(
-        XMLDocument, m_context.cacheRoot, serviceBaseUrl(), node, loadHooks(), run, maxPages);
+        XMLDocument, cacheFolder, serviceBaseUrl(), node, loadHooks(), run, maxPages);
+    loader.setRefreshHours(m_settings.ReadIniInteger(QStringLiteral("cache"),
+                                                     QStringLiteral("refresh_hours"), 0));
     ChartRefresh refresh(chaMain);
     // Window events run from the status updates, at most every
     // PumpIntervalMs: the chart is laid out and drawn again after each game

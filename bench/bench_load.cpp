@@ -158,12 +158,12 @@ double keepAlivePagesPerSecond(quint16 port, const QStringList &targets)
 
 // Every page file of the games, in Load order: up to and including the page
 // without "statistics".
-QStringList pageFiles(const QString &programDir, const QStringList &ids)
+QStringList pageFiles(const QString &cacheFolder, const QStringList &ids)
 {
     QStringList files;
     for (const QString &id : ids) {
         for (int page = 1;; ++page) {
-            const QString file = HistoryPageFile(programDir, id, page);
+            const QString file = HistoryPageFile(cacheFolder, id, page);
             if (!QFileInfo::exists(file))
                 break;
             files << file;
@@ -173,7 +173,7 @@ QStringList pageFiles(const QString &programDir, const QStringList &ids)
 }
 
 // The page loop alone, with hooks that do nothing.
-size_t loopOnly(const QString &programDir, const QString &node, const QStringList &ids)
+size_t loopOnly(const QString &cacheFolder, const QString &node, const QStringList &ids)
 {
     XmlDocument document;
     LoadHooks hooks;
@@ -184,7 +184,7 @@ size_t loopOnly(const QString &programDir, const QString &node, const QStringLis
     hooks.readOptions = [] { return SeriesOptions {}; };
     hooks.stopRequested = [] { return false; };
     DownloadRun run;
-    HistoryLoader loader(document, programDir, QString(), SplitNodeName(node), hooks, run);
+    HistoryLoader loader(document, cacheFolder, QString(), SplitNodeName(node), hooks, run);
     size_t points = 0;
     for (const QString &id : ids)
         points += loader.loadGame(id, id).points.size();
@@ -283,6 +283,7 @@ int main(int argc, char *argv[])
     window.cboRank->setCurrentIndex(0);
     window.edtGame->setPlainText(ids.join(QStringLiteral(", ")));
     QCoreApplication::processEvents();
+    const QString cacheFolder = CacheFolder(programDir, service.baseUrl());
 
     // Cold: every page through the service.
     QElapsedTimer timer;
@@ -305,7 +306,7 @@ int main(int argc, char *argv[])
     // The service's own pace over the same pages, best of the repeats.
     QStringList targets;
     for (const QString &id : ids) {
-        for (int page = 1; QFileInfo::exists(HistoryPageFile(programDir, id, page)); ++page)
+        for (int page = 1; QFileInfo::exists(HistoryPageFile(cacheFolder, id, page)); ++page)
             targets << HistoryPageUrl(QString(), id, page);
     }
     double servicePace = 0;
@@ -314,7 +315,7 @@ int main(int argc, char *argv[])
     std::printf("service:    %8.1f pages/s  one keep-alive client, same pages  (Load: %.2f x)\n",
         servicePace, servicePace > 0 ? requests / cold / servicePace : 0.0);
 
-    const QStringList files = pageFiles(programDir, ids);
+    const QStringList files = pageFiles(cacheFolder, ids);
     qint64 bytes = 0;
     for (const QString &file : files)
         bytes += QFileInfo(file).size();
@@ -333,7 +334,7 @@ int main(int argc, char *argv[])
         floorValues = floorWalk(files, element.constData());
         best(floor, seconds(timer));
         timer.restart();
-        loopPoints = loopOnly(programDir, s.node, ids);
+        loopPoints = loopOnly(cacheFolder, s.node, ids);
         best(loop, seconds(timer));
         window.btnClearGraphClick();
         QCoreApplication::processEvents();

@@ -2,9 +2,11 @@
 
 #include "plot/PageWalk.h"
 #include "service/CachePaths.h"
+#include "service/FileBytes.h"
 #include "service/PlotwiseError.h"
 #include "service/XmlDocument.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 
@@ -50,10 +52,10 @@ QString FailureReport(const QStringList &failures)
     return QStringLiteral("Not every page could be loaded:\n") + failures.join(QLatin1Char('\n'));
 }
 
-HistoryLoader::HistoryLoader(XmlDocument &document, QString cacheRoot, QString baseUrl,
+HistoryLoader::HistoryLoader(XmlDocument &document, QString cacheFolder, QString baseUrl,
     NodeName node, LoadHooks hooks, DownloadRun &run, int maxPages)
     : m_document(document)
-    , m_cacheRoot(std::move(cacheRoot))
+    , m_cacheFolder(std::move(cacheFolder))
     , m_baseUrl(std::move(baseUrl))
     , m_node(std::move(node))
     , m_hooks(std::move(hooks))
@@ -65,6 +67,7 @@ HistoryLoader::HistoryLoader(XmlDocument &document, QString cacheRoot, QString b
 GameResult HistoryLoader::loadGame(const QString &idText, const QString &rawItem)
 {
     GameReader reader;
+    bool refreshing = false;
     for (int page = 1;; ++page) {
         if (page > m_maxPages) {
             addFailure(idText, page, QStringLiteral("more than %1 pages").arg(m_maxPages));
@@ -73,7 +76,13 @@ GameResult HistoryLoader::loadGame(const QString &idText, const QString &rawItem
         m_hooks.showStatus(QStringLiteral("Loading game %1, page %2").arg(idText).arg(page));
         if (m_hooks.stopRequested())
             break;
-        const QString fileName = HistoryPageFile(m_cacheRoot, idText, page);
+        const QString fileName = HistoryPageFile(m_cacheFolder, idText, page);
+        // Once a refresh starts, every cached page from there on is fetched
+        // again; the first that cannot be ends it, and the cache is read on.
+        if (!refreshing && m_refreshHours > 0)
+            refreshing = refreshStartsAt(idText, page);
+        if (refreshing && QFileInfo::exists(fileName))
+            refreshing = refreshPage(idText, page, fileName);
         if (!loadPage(idText, page, fileName))
             break;
         reader.options = m_hooks.readOptions();
@@ -81,6 +90,53 @@ GameResult HistoryLoader::loadGame(const QString &idText, const QString &rawItem
             break;
     }
     return { reader.title(rawItem), reader.series.takePoints(), reader.summary };
+}
+
+bool HistoryLoader::refreshStartsAt(const QString &idText, int page)
+{
+    // The end page is the game's last cached page; it is read here only when
+    // it is old enough, so a fresh cache costs two file look-ups a page.
+    const auto staleEnd = [&](int endPage) {
+        const QFileInfo end(HistoryPageFile(m_cacheFolder, idText, endPage));
+        if (!end.isFile() || QFileInfo::exists(HistoryPageFile(m_cacheFolder, idText, endPage + 1)))
+            return false;
+        const QDateTime limit = QDateTime::currentDateTimeUtc().addSecs(-3600LL * m_refreshHours);
+        if (end.lastModified().toUTC() > limit)
+            return false;
+        try {
+            m_document.LoadFile(end.filePath());
+        } catch (const PlotwiseError &) {
+            return false; // the walk meets it, and deletes it
+        }
+        return !PageHasStatistics(m_document);
+    };
+    if (!QFileInfo::exists(HistoryPageFile(m_cacheFolder, idText, page)))
+        return false;
+    // The last page with records comes again with the end page; a game whose
+    // first page is its end page has only that one.
+    return staleEnd(page + 1) || (page == 1 && staleEnd(page));
+}
+
+bool HistoryLoader::refreshPage(const QString &idText, int page, const QString &fileName)
+{
+    // Fetched beside the cached file, which it replaces only when whole.
+    const QString fresh = fileName + QStringLiteral(".refresh");
+    FetchResult result { FetchOutcome::Failed,
+        QStringLiteral("not refreshed, the service is unavailable") };
+    if (!m_run.serviceDown)
+        result = m_hooks.fetchPage(HistoryPageUrl(m_baseUrl, idText, page), fresh, true);
+    if (result.outcome == FetchOutcome::Stored) {
+        const QString error = ReplaceFile(fresh, fileName);
+        if (error.isEmpty())
+            return true;
+        QFile::remove(fresh);
+        result = { FetchOutcome::Failed, error };
+    }
+    if (result.outcome == FetchOutcome::ServiceDown)
+        m_run.serviceDown = true;
+    if (result.outcome != FetchOutcome::Stopped)
+        addFailure(idText, page, result.reason);
+    return false;
 }
 
 bool HistoryLoader::loadPage(const QString &idText, int page, const QString &fileName)

@@ -52,10 +52,18 @@ class HistoryLoader
 public:
     static constexpr int DefaultMaxPages = 10000;
 
-    // The service state and the failures are those of run, which outlives
-    // the loader.
-    HistoryLoader(XmlDocument &document, QString cacheRoot, QString baseUrl, NodeName node,
+    // cacheFolder: the page cache of the service at baseUrl. The service
+    // state and the failures are those of run, which outlives the loader.
+    HistoryLoader(XmlDocument &document, QString cacheFolder, QString baseUrl, NodeName node,
         LoadHooks hooks, DownloadRun &run, int maxPages = DefaultMaxPages);
+
+    // Tail refresh: a game's cached end page (no "statistics") older than
+    // this many hours is fetched again, with the last page with records
+    // before it, and the pages after it while new records appear. A
+    // refreshed page replaces the cached one only when it came whole; when it
+    // did not, the cached pages are read as they are and the failure is
+    // listed. 0 or less: cached pages are never fetched again.
+    void setRefreshHours(int hours) { m_refreshHours = hours; }
 
     // Reads every page of the game idText ("7"); rawItem ("007") is what the
     // fallback title shows. A page that could not be had, or that holds no
@@ -66,6 +74,12 @@ public:
     GameResult loadGame(const QString &idText, const QString &rawItem);
 
 private:
+    // True when page is the first to fetch again: the game's cached end page
+    // is it or the page after it, and is older than the refresh hours.
+    bool refreshStartsAt(const QString &idText, int page);
+    // Fetches the cached page again over the cached file; false (with the
+    // failure listed) when it could not be had whole.
+    bool refreshPage(const QString &idText, int page, const QString &fileName);
     // True when the page is loaded into the document.
     bool loadPage(const QString &idText, int page, const QString &fileName);
     // Walks the loaded page; true when another page follows.
@@ -74,10 +88,11 @@ private:
     void addFailure(const QString &idText, int page, const QString &reason);
 
     XmlDocument &m_document;
-    QString m_cacheRoot;
+    QString m_cacheFolder;
     QString m_baseUrl;
     NodeName m_node;
     LoadHooks m_hooks;
     DownloadRun &m_run;
     int m_maxPages;
+    int m_refreshHours = 0;
 };

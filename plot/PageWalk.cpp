@@ -137,6 +137,22 @@ bool WalkHistoryPage(const XmlDocument &document, const NodeName &node, HistoryP
     return hasStatistics;
 }
 
+bool PageHasStatistics(const XmlDocument &document)
+{
+    const std::vector<XmlNode> top = document.children();
+    if (top.empty())
+        return false;
+    for (XmlNode game = top.front().firstChild(); !game.isNull(); game = game.nextSibling()) {
+        if (!game.hasName("boardgame"))
+            continue;
+        for (XmlNode child = game.firstChild(); !child.isNull(); child = child.nextSibling()) {
+            if (child.hasName("statistics"))
+                return true;
+        }
+    }
+    return false;
+}
+
 bool PageHoldsGame(const XmlDocument &document)
 {
     const std::vector<XmlNode> top = document.children();

@@ -27,6 +27,10 @@ public:
 bool WalkHistoryPage(
     const XmlDocument &document, const NodeName &node, HistoryPageVisitor &visitor);
 
+// True when some "boardgame" element of the page has a "statistics" child, as
+// WalkHistoryPage tells, without reading the values.
+[[nodiscard]] bool PageHasStatistics(const XmlDocument &document);
+
 // True when the page's root holds a "boardgame" element: a page without one
 // is no answer about the game at all.
 [[nodiscard]] bool PageHoldsGame(const XmlDocument &document);

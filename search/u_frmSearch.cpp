@@ -150,8 +150,9 @@ void TfrmSearch::btnSearchClick()
     lboResult->clear();
     setStatusText({});
 
-    EnsureCacheFolder(m_context.cacheRoot);
-    const QString url = SearchUrl(m_context.serviceBaseUrl(), edtSearch->text());
+    const QString cacheFolder = CacheFolder(m_main->context().cacheRoot, m_main->serviceBaseUrl());
+    EnsureCacheFolder(cacheFolder);
+    const QString url = SearchUrl(m_main->serviceBaseUrl(), edtSearch->text());
 
     // The download keeps the window responsive; meanwhile Search and Select
     // are refused and the window says what it is doing. Every search fetches
@@ -164,7 +165,7 @@ void TfrmSearch::btnSearchClick()
             setSearching(false);
             setStatusText({});
         });
-        result = LoadCachedPage(*m_context.document, SearchFile(m_context.cacheRoot), url,
+        result = LoadCachedPage(m_main->XMLDocument, SearchFile(cacheFolder), url,
             CachedCopy::FetchAgain, Preparation::Never,
             [this](const QString &pageUrl, const QString &fileName, bool prepare) {
                 return DownloadPage(m_main->downloader(), pageUrl, fileName, prepare);

@@ -8,18 +8,6 @@ QString DefaultServiceBaseUrl()
     return QStringLiteral("http://127.0.0.1:%1").arg(SampleServiceDefaultPort);
 }
 
-QString CacheFolder(const QString &cacheRoot)
-{
-    return QDir(cacheRoot).filePath(QStringLiteral("xml")) + QLatin1Char('/');
-}
-
-void EnsureCacheFolder(const QString &cacheRoot)
-{
-    // The outcome is not checked here: a folder that cannot be made shows up
-    // as a file error when the page is written.
-    QDir().mkpath(CacheFolder(cacheRoot));
-}
-
 static QString withoutTrailingSlash(const QString &baseUrl)
 {
     QString base = baseUrl;
@@ -28,15 +16,49 @@ static QString withoutTrailingSlash(const QString &baseUrl)
     return base;
 }
 
+// "<scheme>_<host>_<port>[_<path>]". Percent-encoding keeps the name one
+// service's alone: "_" separates the parts and is encoded inside them, as is
+// "." in a path, so that no name ends in ".xml".
+static QString folderNameOf(const QString &baseUrl)
+{
+    const QUrl url(withoutTrailingSlash(baseUrl));
+    const QString scheme = url.scheme().toLower();
+    const int port = url.port(scheme == QLatin1String("https") ? 443 : 80);
+    QString name = QString::fromLatin1(QUrl::toPercentEncoding(scheme, {}, "_")) + QLatin1Char('_')
+        + QString::fromLatin1(QUrl::toPercentEncoding(url.host(), {}, "_")) + QLatin1Char('_')
+        + QString::number(port);
+    if (const QString path = url.path(); !path.isEmpty())
+        name += QLatin1Char('_') + QString::fromLatin1(QUrl::toPercentEncoding(path, {}, "_."));
+    return name;
+}
+
+QString ServiceFolderName(const QString &baseUrl)
+{
+    const QString name = folderNameOf(baseUrl);
+    return name == folderNameOf(DefaultServiceBaseUrl()) ? QString() : name;
+}
+
+QString CacheFolder(const QString &cacheRoot, const QString &baseUrl)
+{
+    const QString root = QDir(cacheRoot).filePath(QStringLiteral("xml")) + QLatin1Char('/');
+    const QString name = ServiceFolderName(baseUrl);
+    return name.isEmpty() ? root : root + name + QLatin1Char('/');
+}
+
+void EnsureCacheFolder(const QString &cacheFolder)
+{
+    QDir().mkpath(cacheFolder);
+}
+
 QString HistoryPageUrl(const QString &baseUrl, const QString &id, int page)
 {
     return withoutTrailingSlash(baseUrl) + QStringLiteral("/xmlapi/boardgame/") + id
         + QStringLiteral("?historical=1&page=") + QString::number(page);
 }
 
-QString HistoryPageFile(const QString &cacheRoot, const QString &id, int page)
+QString HistoryPageFile(const QString &cacheFolder, const QString &id, int page)
 {
-    return CacheFolder(cacheRoot) + id + QLatin1Char('_') + QString::number(page)
+    return cacheFolder + id + QLatin1Char('_') + QString::number(page)
         + QStringLiteral(".xml");
 }
 
@@ -45,9 +67,9 @@ QString GeeklistUrl(const QString &baseUrl, const QString &number)
     return withoutTrailingSlash(baseUrl) + QStringLiteral("/xmlapi/geeklist/") + number;
 }
 
-QString GeeklistFile(const QString &cacheRoot, const QString &number)
+QString GeeklistFile(const QString &cacheFolder, const QString &number)
 {
-    return CacheFolder(cacheRoot) + QStringLiteral("geeklist_") + number + QStringLiteral(".xml");
+    return cacheFolder + QStringLiteral("geeklist_") + number + QStringLiteral(".xml");
 }
 
 QString SearchUrl(const QString &baseUrl, const QString &words)
@@ -60,7 +82,7 @@ QString SearchUrl(const QString &baseUrl, const QString &words)
         + QString::fromLatin1(query);
 }
 
-QString SearchFile(const QString &cacheRoot)
+QString SearchFile(const QString &cacheFolder)
 {
-    return CacheFolder(cacheRoot) + QStringLiteral("search.xml");
+    return cacheFolder + QStringLiteral("search.xml");
 }

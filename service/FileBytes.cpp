@@ -98,12 +98,14 @@ bool UnsyncedSaveFile::commit()
         return false;
     }
     m_temporary.close();
-    if (std::rename(QFile::encodeName(m_temporary.fileName()).constData(),
-            QFile::encodeName(m_fileName).constData())
-        != 0) {
-        m_error = qt_error_string(errno);
-        return false;
-    }
-    m_committed = true;
-    return true;
+    m_error = ReplaceFile(m_temporary.fileName(), m_fileName);
+    m_committed = m_error.isEmpty();
+    return m_committed;
+}
+
+QString ReplaceFile(const QString &from, const QString &to)
+{
+    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
+        return qt_error_string(errno);
+    return QString();
 }

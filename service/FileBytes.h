@@ -47,5 +47,9 @@ private:
     bool m_committed = false;
 };
 
+// Renames from over to, replacing to at once. Empty on success, otherwise the
+// system's reason (both files are then as they were).
+[[nodiscard]] QString ReplaceFile(const QString &from, const QString &to);
+
 // The absolute path with the platform's separators, for messages.
 [[nodiscard]] QString FullPath(const QString &fileName);

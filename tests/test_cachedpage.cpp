@@ -1,5 +1,6 @@
 // The cached-page helper: cache or fetch, preparation, loading, and the
-// deletion of a page file that does not parse.
+// deletion of a page file that does not parse; each service's cache folder.
+#include "service/CachePaths.h"
 #include "service/CachedPage.h"
 #include "service/PlotwiseError.h"
 #include "service/XmlDocument.h"
@@ -25,6 +26,8 @@ private slots:
     void load();
     void parseFailure_data();
     void parseFailure();
+    void serviceFolder_data();
+    void serviceFolder();
 
 private:
     // A fetch that stores answer (when outcome is Stored) and counts its calls.
@@ -176,6 +179,31 @@ void TestCachedPage::parseFailure()
         LoadCachedPage(document, m_file, QStringLiteral("http://127.0.0.1:1/page"),
             CachedCopy::Use, preparation, fetchWith(FetchOutcome::Stored, broken)));
     QVERIFY(!QFileInfo::exists(m_file));
+}
+
+void TestCachedPage::serviceFolder_data()
+{
+    QTest::addColumn<QString>("baseUrl");
+    QTest::addColumn<QString>("folder"); // below "xml/"
+    QTest::newRow("default service") << DefaultServiceBaseUrl() << "";
+    QTest::newRow("default, trailing slash") << "http://127.0.0.1:8642/" << "";
+    QTest::newRow("another port") << "http://127.0.0.1:9000" << "http_127.0.0.1_9000/";
+    QTest::newRow("another host") << "http://localhost:8642" << "http_localhost_8642/";
+    QTest::newRow("https, port implied") << "https://Example.org" << "https_example.org_443/";
+    QTest::newRow("https, port given") << "https://example.org:443/" << "https_example.org_443/";
+    QTest::newRow("https, another port") << "https://example.org:80" << "https_example.org_80/";
+    QTest::newRow("underscore in the host") << "http://a_b:1" << "http_a%5Fb_1/";
+    QTest::newRow("IPv6") << "http://[::1]:8642" << "http_%3A%3A1_8642/";
+    // A path is part of the service; its "." is encoded, so that the folder
+    // cannot pass for a page file.
+    QTest::newRow("path") << "http://h/api/v1.xml" << "http_h_80_%2Fapi%2Fv1%2Exml/";
+}
+
+void TestCachedPage::serviceFolder()
+{
+    QFETCH(QString, baseUrl);
+    QFETCH(QString, folder);
+    QCOMPARE(CacheFolder(QStringLiteral("/p"), baseUrl), QStringLiteral("/p/xml/") + folder);
 }
 
 QTEST_GUILESS_MAIN(TestCachedPage)

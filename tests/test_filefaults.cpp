@@ -321,6 +321,7 @@ void TestFileFaults::cacheFolder()
         QVERIFY(QDir().mkpath(folder));
         QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
     } else {
+        QVERIFY(QDir().mkpath(QFileInfo(folder).path())); // the service's folder is in "xml"
         writeFile(folder, "not a folder");
     }
     f->edtGame->setPlainText(QStringLiteral("1001"));
@@ -426,7 +427,7 @@ void TestFileFaults::programFolder()
     const QString settingsDir = userFolders ? configDir : f.programDir();
     const QString cacheHome = userFolders ? cacheRoot : f.programDir();
     QCOMPARE(f.settingsPath(), settingsDir + QStringLiteral("/plotwise.ini"));
-    QCOMPARE(f.cacheDir(), cacheHome + QStringLiteral("/xml/"));
+    QCOMPARE(f.cacheDir(), CacheFolder(cacheHome, service.baseUrl()));
     QStringList shown;
     for (int i = 0; i < f->cboRank->count(); ++i)
         shown << f->cboRank->itemText(i);
@@ -444,7 +445,7 @@ void TestFileFaults::programFolder()
         f->cboRank->setCurrentIndex(0);
         f->edtGame->setPlainText(QStringLiteral("1001"));
         f->btnLoad->click();
-        QVERIFY(QFileInfo::exists(HistoryPageFile(cacheHome, QStringLiteral("1001"), 1)));
+        QVERIFY(QFileInfo::exists(HistoryPageFile(f.cacheDir(), QStringLiteral("1001"), 1)));
     }
     f.close();
     QVERIFY2(f.dialogs.errors.size() == (nodes.isEmpty() ? 1 : 0), qPrintable(f.dialogs.errors.join(u'\n')));

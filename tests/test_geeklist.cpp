@@ -284,7 +284,7 @@ void TestGeeklist::importFillsGameBox()
     QCOMPARE(service->requests().size(), 1);
     QCOMPARE(service->requests().constFirst().target, QStringLiteral("/xmlapi/geeklist/500"));
     // The cached file is prepared.
-    const QByteArray cached = readFile(GeeklistFile(w->programDir(), QStringLiteral("500")));
+    const QByteArray cached = readFile(GeeklistFile(w->cacheDir(), QStringLiteral("500")));
     QVERIFY(cached.contains(QByteArray("Salt ") + AmpersandMarker + "amp; Stone"));
     QVERIFY(w->dialogs.messages.isEmpty() && w->dialogs.errors.isEmpty());
 }
@@ -298,7 +298,7 @@ void TestGeeklist::cachedGeeklistIsReused()
 
     // The cached file is used as it stands (here changed by hand) and
     // prepared again; nothing is fetched.
-    const QString file = GeeklistFile(w->programDir(), QStringLiteral("500"));
+    const QString file = GeeklistFile(w->cacheDir(), QStringLiteral("500"));
     writeFile(file, "<geeklist><item subtype=\"boardgame\" objectid=\"44\" objectname=\"A & B\"/>"
                     "</geeklist>");
     service->clearRequests();
@@ -315,7 +315,7 @@ void TestGeeklist::nothingQualifyingEmptiesGameBox()
     auto w = newWindow();
     w->window().ImportGeeklist(QStringLiteral("502"));
     QCOMPARE(w->window().edtGame->toPlainText(), QString());
-    QVERIFY(QFile::exists(GeeklistFile(w->programDir(), QStringLiteral("502"))));
+    QVERIFY(QFile::exists(GeeklistFile(w->cacheDir(), QStringLiteral("502"))));
     QVERIFY(w->dialogs.messages.isEmpty() && w->dialogs.errors.isEmpty());
 }
 
@@ -360,7 +360,7 @@ void TestGeeklist::geeklistThatIsNotXml()
     main.btnGeeklist->click();
     QCOMPARE(w->dialogs.errors.size(), 1);
     QCOMPARE(main.edtGame->toPlainText(), QStringLiteral("1, 2"));
-    QVERIFY(!QFile::exists(GeeklistFile(w->programDir(), QStringLiteral("501"))));
+    QVERIFY(!QFile::exists(GeeklistFile(w->cacheDir(), QStringLiteral("501"))));
 
     w->dialogs.modalActions.enqueue(typeAndOK(QStringLiteral("501")));
     main.btnGeeklist->click();

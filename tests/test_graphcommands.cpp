@@ -2,6 +2,7 @@
 // window with scripted dialog answers; Save graph's file types also through
 // the program's real file dialog.
 #include "app/PlotChart.h"
+#include "service/CachePaths.h"
 #include "support/MainWindowFixture.h"
 
 #include <QApplication>
@@ -81,6 +82,8 @@ private slots:
     void clearCacheAnsweredNoDeletesNothing();
     void clearCacheDeletesCachedPagesOnly();
     void clearCacheWithoutCacheFolder();
+    void clearCacheClearsTheServiceInUse_data();
+    void clearCacheClearsTheServiceInUse();
 };
 
 void TestGraphCommands::clearGraphKeepsEverythingButTheSeriesList()
@@ -253,6 +256,35 @@ void TestGraphCommands::clearCacheWithoutCacheFolder()
     f->btnClearData->click();
     QCOMPARE(f.dialogs.messages, QStringList(QStringLiteral("Cache cleared")));
     QVERIFY(!QFileInfo::exists(f.cacheDir()));
+}
+
+void TestGraphCommands::clearCacheClearsTheServiceInUse_data()
+{
+    QTest::addColumn<QString>("service"); // empty: the default service
+    QTest::newRow("default") << QString();
+    QTest::newRow("another") << QStringLiteral("http://127.0.0.1:9");
+    QTest::newRow("a third") << QStringLiteral("https://example.org");
+}
+
+// Clear cache empties the folder of the service in use, and only that one.
+void TestGraphCommands::clearCacheClearsTheServiceInUse()
+{
+    QFETCH(QString, service);
+    MainWindowFixture::Setup setup;
+    setup.serviceOverride = service;
+    MainWindowFixture f(setup);
+    const QStringList services { DefaultServiceBaseUrl(), QStringLiteral("http://127.0.0.1:9"),
+        QStringLiteral("https://example.org") };
+    for (const QString &other : services) {
+        QDir().mkpath(CacheFolder(f.programDir(), other));
+        touch(CacheFolder(f.programDir(), other) + QStringLiteral("1_1.xml"));
+    }
+    f.dialogs.answers << Dialogs::Answer::Yes;
+    f->btnClearData->click();
+    for (const QString &other : services) {
+        const bool inUse = other == (service.isEmpty() ? DefaultServiceBaseUrl() : service);
+        QCOMPARE(QFile::exists(CacheFolder(f.programDir(), other) + QStringLiteral("1_1.xml")), !inUse);
+    }
 }
 
 QTEST_MAIN(TestGraphCommands)

@@ -3,6 +3,7 @@
 // the program into a fresh folder, since its settings file and page cache
 // live beside it, and runs it with no display.
 #include "app/HeadlessDialogs.h"
+#include "service/CachePaths.h"
 #include "support/SampleService.h"
 #include "support/TestSupport.h"
 
@@ -66,7 +67,8 @@ public:
     static QString dataDir() { return TestDataDir() + QStringLiteral("/headless"); }
     QString program() const { return m_dir.filePath(QStringLiteral("plotwise")); }
     QString settings() const { return m_dir.filePath(QStringLiteral("plotwise.ini")); }
-    QString cache() const { return m_dir.filePath(QStringLiteral("xml")); }
+    // The page cache of the service at baseUrl, ending in "/".
+    QString cache(const QString &baseUrl) const { return CacheFolder(m_dir.path(), baseUrl); }
     QString work(const QString &name) const { return m_dir.filePath(QStringLiteral("work/") + name); }
 
     RunResult run(const QStringList &arguments) const
@@ -112,6 +114,9 @@ private slots:
     void problems();
     void statuses_data();
     void statuses();
+    void servicesKeepTheirOwnPages();
+    void tailRefresh_data();
+    void tailRefresh();
 
 private:
     std::unique_ptr<SampleService> m_service;
@@ -204,11 +209,118 @@ void TestHeadless::runStartsFromTheSettingsAndLeavesThemAlone()
                                 "1,Beta & Co,right,AUTO,2020-01-05,-0.25",
                                 "1,Beta & Co,right,AUTO,2020-01-05,0.5"}));
     QCOMPARE(readAll(folder.settings()), settings);
-    QVERIFY(QFileInfo::exists(folder.cache() + "/12_1.xml"));
+    QVERIFY(QFileInfo::exists(folder.cache(m_service->baseUrl()) + "12_1.xml"));
 
     QFile::remove(folder.settings());
     QCOMPARE(folder.run(QStringList{"--run", "s.txt"} + serviceArgs()).status, 0);
     QVERIFY(!QFileInfo::exists(folder.settings()));
+}
+
+// A changed service is never answered from the old service's cached pages,
+// and coming back to the first finds its pages still there.
+void TestHeadless::servicesKeepTheirOwnPages()
+{
+    SampleService::Options options;
+    options.dataDir = ProgramFolder::dataDir();
+    SampleService other(options);
+    QVERIFY2(other.start(), qPrintable(other.errorString()));
+    const ProgramFolder folder("12,average,,,,,\n");
+    const QString page = QStringLiteral("/xmlapi/boardgame/12?historical=1&page=1");
+    const QStringList run { "--run", "s.txt", "--csv", "out.csv", "--service" };
+
+    m_service->clearRequests();
+    QCOMPARE(folder.run(run + QStringList { m_service->baseUrl() }).status, 0);
+    QCOMPARE(m_service->requestCount(page), 1);
+    const QByteArray csv = readAll(folder.work("out.csv"));
+    QCOMPARE(folder.run(run + QStringList { other.baseUrl() }).status, 0);
+    QCOMPARE(other.requestCount(page), 1);
+    QCOMPARE(readAll(folder.work("out.csv")), csv);
+    QCOMPARE(folder.run(run + QStringList { m_service->baseUrl() }).status, 0);
+    QCOMPARE(m_service->requestCount(page), 1);
+    QVERIFY(folder.cache(m_service->baseUrl()) != folder.cache(other.baseUrl()));
+}
+
+void TestHeadless::tailRefresh_data()
+{
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<int>("ageHours"); // of the cached pages before the second run
+    QTest::addColumn<bool>("serviceGone"); // stopped before the second run
+    QTest::addColumn<QStringList>("requests"); // pages the second run fetched
+    QTest::addColumn<int>("rows"); // points the second run charted
+
+    const QStringList none;
+    const QStringList refreshed { "2", "3", "4" };
+    const QByteArray day = "[cache]\nrefresh_hours=24\n";
+    QTest::newRow("no key") << QByteArray() << 48 << false << none << 20;
+    QTest::newRow("0 hours") << QByteArray("[cache]\nrefresh_hours=0\n") << 48 << false << none << 20;
+    QTest::newRow("not a number") << QByteArray("[cache]\nrefresh_hours=a day\n") << 48 << false
+                                  << none << 20;
+    QTest::newRow("negative") << QByteArray("[cache]\nrefresh_hours=-24\n") << 48 << false << none
+                              << 20;
+    QTest::newRow("younger than the hours") << day << 23 << false << none << 20;
+    // The last page with records and the end page come again, and the new
+    // pages after them.
+    QTest::newRow("older than the hours") << day << 25 << false << refreshed << 30;
+    // The refresh fails: the cached pages are read as they are.
+    QTest::newRow("service gone") << day << 48 << true << none << 20;
+}
+
+// Through --run: a second run over aged cache files after the service's
+// history grew by a page.
+void TestHeadless::tailRefresh()
+{
+    QFETCH(QByteArray, settings);
+    QFETCH(int, ageHours);
+    QFETCH(bool, serviceGone);
+    QFETCH(QStringList, requests);
+    QFETCH(int, rows);
+
+    QTemporaryDir data;
+    const QStringList shape { "--games", "1", "--records", "10", "--pages" };
+    QString error;
+    QVERIFY2(SampleService::GenerateData(data.path(), shape + QStringList { "2" }, &error),
+        qPrintable(error));
+    SampleService::Options options;
+    options.dataDir = data.path();
+    SampleService service(options);
+    QVERIFY2(service.start(), qPrintable(service.errorString()));
+    const ProgramFolder folder("1001,average,,,,,\n");
+    writeFile(folder.settings(), settings);
+    const QStringList run { "--run", "s.txt", "--csv", "out.csv", "--service", service.baseUrl() };
+    QCOMPARE(folder.run(run).status, 0);
+    QCOMPARE(lines(readAll(folder.work("out.csv"))).size(), 1 + 20);
+
+    // The history grows by a page, and the cache grows old.
+    QVERIFY2(SampleService::GenerateData(data.path(), shape + QStringList { "3" }, &error),
+        qPrintable(error));
+    const QString cache = folder.cache(service.baseUrl());
+    const QDateTime aged = QDateTime::currentDateTimeUtc().addSecs(-3600LL * ageHours);
+    const QStringList pages = QDir(cache).entryList(QDir::Files);
+    QCOMPARE(pages, (QStringList { "1001_1.xml", "1001_2.xml", "1001_3.xml" }));
+    for (const QString &page : pages) {
+        QFile file(cache + page);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(aged, QFileDevice::FileModificationTime));
+    }
+    service.clearRequests();
+    if (serviceGone)
+        service.stop();
+
+    const RunResult second = folder.run(run);
+    QCOMPARE(second.status, serviceGone ? 1 : 0);
+    if (serviceGone)
+        QCOMPARE(second.err,
+            QStringList { "Not every page could be loaded: Game 1001, page 2: connection refused" });
+    QStringList fetched;
+    for (const SampleService::Request &request : service.requests())
+        fetched << request.target.section(QLatin1Char('='), -1);
+    QCOMPARE(fetched, requests);
+    QCOMPARE(lines(readAll(folder.work("out.csv"))).size(), 1 + rows);
+    // A refreshed page replaced the cached one; nothing is left beside them.
+    QStringList expected = pages;
+    if (!requests.isEmpty())
+        expected << "1001_4.xml";
+    QCOMPARE(QDir(cache).entryList(QDir::Files | QDir::Hidden), expected);
 }
 
 void TestHeadless::imageFormats_data()

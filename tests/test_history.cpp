@@ -104,6 +104,7 @@ private:
     void writeCachedPage(const QString &key, const QByteArray &content);
 
     std::unique_ptr<QTemporaryDir> m_dir;
+    QString cache() const { return m_dir->path() + QStringLiteral("/xml/"); }
     XmlDocument m_document;
     DownloadRun m_run; // shared by the loaders of a test, as by a script's lines
     FakeService m_service;
@@ -117,7 +118,7 @@ void TestHistory::init()
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
-    EnsureCacheFolder(m_dir->path());
+    EnsureCacheFolder(cache());
     m_service = {};
     m_run = {};
     m_options = {};
@@ -135,13 +136,13 @@ HistoryLoader TestHistory::makeLoader(const QString &nodeName, int maxPages)
     hooks.showStatus = [this](const QString &text) { m_statusTexts << text; };
     hooks.readOptions = [this] { return m_options; };
     hooks.stopRequested = [this] { return m_stop(); };
-    return HistoryLoader(m_document, m_dir->path(), QStringLiteral("http://127.0.0.1:1"),
+    return HistoryLoader(m_document, cache(), QStringLiteral("http://127.0.0.1:1"),
         SplitNodeName(nodeName), hooks, m_run, maxPages);
 }
 
 void TestHistory::writeCachedPage(const QString &key, const QByteArray &content)
 {
-    QFile file(CacheFolder(m_dir->path()) + key + QStringLiteral(".xml"));
+    QFile file(cache() + key + QStringLiteral(".xml"));
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(content);
 }
@@ -201,7 +202,7 @@ void TestHistory::elementWithChildrenEndsTheLoad()
     QVERIFY_THROWS_EXCEPTION(
         PlotwiseError, loader.loadGame(QStringLiteral("13"), QStringLiteral("13")));
     // The page itself is sound: it stays in the cache.
-    QVERIFY(QFileInfo::exists(CacheFolder(m_dir->path()) + QStringLiteral("13_1.xml")));
+    QVERIFY(QFileInfo::exists(cache() + QStringLiteral("13_1.xml")));
 }
 
 void TestHistory::titles_data()
@@ -259,7 +260,7 @@ void TestHistory::pagingStopsAtThePageWithoutStatistics()
         pointsOf(a), (QList<Point> { { "20090101", 10 }, { "20090102", 20 }, { "20090103", 30 } }));
     QCOMPARE(a.title, QStringLiteral("Game 13"));
     for (const QString &key : m_service.requests)
-        QVERIFY(QFileInfo::exists(CacheFolder(m_dir->path()) + key + QStringLiteral(".xml")));
+        QVERIFY(QFileInfo::exists(cache() + key + QStringLiteral(".xml")));
 
     // A second Load runs from the cache alone and gives the same series.
     m_service.requests.clear();
@@ -316,7 +317,7 @@ void TestHistory::failedDownloadEndsOnlyThatGame()
     QCOMPARE(pointsOf(a), (QList<Point> { { "20090101", 10 }, { "20090102", 20 } }));
     QCOMPARE(pointsOf(b), (QList<Point> { { "20090101", 10 } }));
     QCOMPARE(m_run.failures, QStringList { "Game 13, page 3: HTTP 503" });
-    QVERIFY(!QFileInfo::exists(CacheFolder(m_dir->path()) + QStringLiteral("13_3.xml")));
+    QVERIFY(!QFileInfo::exists(cache() + QStringLiteral("13_3.xml")));
 }
 
 void TestHistory::unreachableServiceStopsFetching()
@@ -375,10 +376,9 @@ void TestHistory::rejectedPageFileIsDeleted()
     writeCachedPage(QStringLiteral("13_2"), "<html><body>Service unavailable");
     HistoryLoader loader = makeLoader(QStringLiteral("e"));
     QVERIFY_THROWS_EXCEPTION(
-        PlotwiseError, loader.loadGame(QStringLiteral("13"), QStringLiteral("13")));
-    const QString cache = CacheFolder(m_dir->path());
-    QVERIFY(QFileInfo::exists(cache + QStringLiteral("13_1.xml")));
-    QVERIFY(!QFileInfo::exists(cache + QStringLiteral("13_2.xml")));
+        PlotwiseError, loader.LoadGame(QStringLiteral("13"), QStringLiteral("13")));
+    QVERIFY(QFileInfo::exists(cache() + QStringLiteral("13_1.xml")));
+    QVERIFY(!QFileInfo::exists(cache() + QStringLiteral("13_2.xml")));
 
     // The next Load fetches it again and goes through.
     m_service.requests.clear();

@@ -249,7 +249,7 @@ void TestLoad::gameList()
     if (games == QStringLiteral("007")) {
         QCOMPARE(
             m_service->requestCount(QStringLiteral("/xmlapi/boardgame/7?historical=1&page=1")), 1);
-        QVERIFY(QFileInfo::exists(HistoryPageFile(m_window->programDir(), QStringLiteral("7"), 1)));
+        QVERIFY(QFileInfo::exists(HistoryPageFile(m_window->cacheDir(), QStringLiteral("7"), 1)));
     }
 }
 
@@ -270,7 +270,7 @@ void TestLoad::loadSetsUpTitlesAndSummarises()
     QCOMPARE(w.cursor().shape(), Qt::ArrowCursor);
     for (int page = 1; page <= 4; ++page)
         QVERIFY(
-            QFileInfo::exists(HistoryPageFile(m_window->programDir(), QStringLiteral("13"), page)));
+            QFileInfo::exists(HistoryPageFile(m_window->cacheDir(), QStringLiteral("13"), page)));
 }
 
 void TestLoad::legendCountsEarlierLoads()
@@ -365,8 +365,8 @@ void TestLoad::rejectedPageEndsTheLoadAndIsFetchedAgain()
     QCOMPARE(w.cursor().shape(), Qt::ArrowCursor);
     QVERIFY(w.btnClearGraph->isEnabled());
     QCOMPARE(w.btnLoad->text(), QStringLiteral("Load"));
-    QVERIFY(QFileInfo::exists(HistoryPageFile(m_window->programDir(), QStringLiteral("13"), 1)));
-    QVERIFY(!QFileInfo::exists(HistoryPageFile(m_window->programDir(), QStringLiteral("13"), 2)));
+    QVERIFY(QFileInfo::exists(HistoryPageFile(m_window->cacheDir(), QStringLiteral("13"), 1)));
+    QVERIFY(!QFileInfo::exists(HistoryPageFile(m_window->cacheDir(), QStringLiteral("13"), 2)));
 
     m_service->clearRequests();
     load(QStringLiteral("average"), QStringLiteral("13"));
@@ -453,7 +453,7 @@ void TestLoad::stopDuringDownload()
     QCOMPARE(w.stbMain->currentMessage(), QStringLiteral("Operation stopped."));
     QCOMPARE(SeriesTitles(w.chaMain), QStringList { "A & B" });
     QVERIFY(m_window->dialogs.messages.isEmpty());
-    QVERIFY(!QFileInfo::exists(HistoryPageFile(m_window->programDir(), QStringLiteral("13"), 2)));
+    QVERIFY(!QFileInfo::exists(HistoryPageFile(m_window->cacheDir(), QStringLiteral("13"), 2)));
 }
 
 void TestLoad::closingDuringLoadStopsAndCloses()

@@ -254,7 +254,7 @@ void TestSearch::searchFillsListsInStep()
     QCOMPARE(search->ResultIDs, (QStringList{"101", "102", "103"}));
     QVERIFY(w.dialogs().errors.isEmpty());
     // The answer is parsed as it came: not prepared.
-    QFile answer(SearchFile(w.fixture.programDir()));
+    QFile answer(SearchFile(w.fixture.cacheDir()));
     QVERIFY(answer.open(QIODevice::ReadOnly));
     QVERIFY(!answer.readAll().contains(AmpersandMarker));
 

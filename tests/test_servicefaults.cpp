@@ -307,7 +307,7 @@ void TestServiceFaults::failuresOfARun()
     for (int page = 1; page <= 3; ++page) {
         const QString sample = page < 3 ? SampleHistoryPagePath(m_data.path(), QStringLiteral("1003"), page)
                                         : SampleEndPagePath(m_data.path(), QStringLiteral("1003"));
-        QVERIFY(QFile::copy(sample, HistoryPageFile(w.programDir(), QStringLiteral("1003"), page)));
+        QVERIFY(QFile::copy(sample, HistoryPageFile(w.cacheDir(), QStringLiteral("1003"), page)));
     }
     w->cboRank->setCurrentIndex(w->cboRank->findText(QStringLiteral("average")));
     w->edtGame->setPlainText(Games);

@@ -85,7 +85,7 @@ QString MainWindowFixture::settingsPath() const
 
 QString MainWindowFixture::cacheDir() const
 {
-    return CacheFolder(m_context.cacheRoot);
+    return CacheFolder(m_context.cacheRoot, window().serviceBaseUrl());
 }
 
 QByteArray MainWindowFixture::settingsText() const
