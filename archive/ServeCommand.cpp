@@ -117,7 +117,6 @@ int RunServe(const std::string &archive, int port, const std::string &logFile)
     Service service(*reader, log);
     httplib::Server server;
     server.new_task_queue = [] { return new httplib::ThreadPool(Threads); };
-    server.set_keep_alive_max_count(100000);
     server.Get(".*",
         [&](const httplib::Request &req, httplib::Response &res) { service.handle(req, res); });
     return ListenOnLoopback(server, port, "plotwise-archive") ? 0 : 1;

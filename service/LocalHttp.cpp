@@ -39,6 +39,9 @@ bool ListenOnLoopback(httplib::Server &server, int port, const char *program)
     // Headers and body go out in separate writes: without this, the body of
     // a keep-alive answer waits for the client's delayed ACK (40 ms).
     server.set_tcp_nodelay(true);
+    // A client's page loop keeps its connection instead of reconnecting
+    // every fifth request (the library's default).
+    server.set_keep_alive_max_count(100000);
     const char *host = "127.0.0.1";
     const int bound
         = port == 0 ? server.bind_to_any_port(host) : (server.bind_to_port(host, port) ? port : -1);
