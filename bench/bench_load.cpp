@@ -1,6 +1,7 @@
 // Load benchmark, run by hand (see README). Generates games of history pages
 // with the sample-data generator and measures, in one run:
-//  - a cold Load through the sample service with a latency per request, and
+//  - a cold Load through the sample service with a latency per request (or,
+//    with --archive, through plotwise-archive serving generated snapshots), and
 //    the service's own pace: a plain keep-alive client fetching the same
 //    pages one after another (the most a client's page loop could reach);
 //  - the page loop alone (reading, walking, series building) over the warm
@@ -24,10 +25,12 @@
 #include <QMouseEvent>
 #include <QChart>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <pugixml.hpp>
@@ -44,7 +47,83 @@ struct Settings {
     int records = 100;
     int latencyMs = 20;
     int repeats = 5;
+    bool archive = false;
     QString node = QStringLiteral("average");
+};
+
+// plotwise-archive serving an archive imported from generated snapshots:
+// `days` daily files in which the first `games` games are ranked every day,
+// so each has days / 100 full pages and an end page.
+class ArchiveService
+{
+public:
+    bool start(const QString &folder, int games, int days)
+    {
+        const QString snapshots = folder + QStringLiteral("/snapshots");
+        const QString archive = folder + QStringLiteral("/archive.sqlite");
+        m_log = folder + QStringLiteral("/requests.log");
+        // Three in five games are ranked from the first day.
+        if (!run(PLOTWISE_SAMPLE_SNAPSHOTS_PATH,
+                { QStringLiteral("--days"), QString::number(days), QStringLiteral("--games"),
+                    QString::number((games * 5 + 2) / 3), snapshots }, { 0 })
+            || !run(PLOTWISE_ARCHIVE_PATH, { QStringLiteral("import"), archive, snapshots }, { 0, 1 }))
+            return false;
+        // The first day's file has the ID first on every line.
+        QFile first(snapshots + QStringLiteral("/2016-10-12.csv"));
+        if (!first.open(QIODevice::ReadOnly))
+            return fail(QStringLiteral("no first snapshot"));
+        first.readLine(); // the header
+        while (m_ids.size() < games && !first.atEnd())
+            m_ids << QString::fromLatin1(first.readLine().split(',').value(0));
+        m_process.start(QStringLiteral(PLOTWISE_ARCHIVE_PATH),
+            { QStringLiteral("serve"), archive, QStringLiteral("--port"), QStringLiteral("0"),
+                QStringLiteral("--log"), m_log });
+        if (!m_process.waitForReadyRead(60000))
+            return fail(QStringLiteral("plotwise-archive serve did not start"));
+        const QByteArray line = m_process.readLine().trimmed();
+        if (!line.startsWith("listening on 127.0.0.1:"))
+            return fail(QString::fromLatin1(line));
+        m_port = quint16(line.mid(line.lastIndexOf(':') + 1).toUInt());
+        return true;
+    }
+    ~ArchiveService()
+    {
+        m_process.terminate();
+        m_process.waitForFinished(5000);
+    }
+    [[nodiscard]] QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
+    [[nodiscard]] quint16 port() const { return m_port; }
+    [[nodiscard]] const QStringList &ids() const { return m_ids; }
+    [[nodiscard]] QString errorString() const { return m_error; }
+    [[nodiscard]] int requestCount(const QString &part) const
+    {
+        QFile log(m_log);
+        if (!log.open(QIODevice::ReadOnly))
+            return 0;
+        return int(QString::fromUtf8(log.readAll()).count(part));
+    }
+
+private:
+    bool run(const char *program, const QStringList &args, const QList<int> &good)
+    {
+        QProcess process;
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(QString::fromLocal8Bit(program), args);
+        if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit
+            || !good.contains(process.exitCode()))
+            return fail(QStringLiteral("%1 %2 failed").arg(QString::fromLocal8Bit(program), args.value(0)));
+        return true;
+    }
+    bool fail(const QString &error)
+    {
+        m_error = error;
+        return false;
+    }
+    QProcess m_process;
+    QString m_log;
+    QString m_error;
+    QStringList m_ids;
+    quint16 m_port = 0;
 };
 
 double peakMegabytes()
@@ -236,26 +315,53 @@ int main(int argc, char *argv[])
     s.records = intArgument(args, QStringLiteral("--records"), s.records);
     s.latencyMs = intArgument(args, QStringLiteral("--latency-ms"), s.latencyMs);
     s.repeats = std::max(1, intArgument(args, QStringLiteral("--repeats"), s.repeats));
-
-    std::printf("games %d x pages %d x records %d, node \"%s\", latency %d ms\n", s.games, s.pages,
-        s.records, qPrintable(s.node), s.latencyMs);
-
-    SampleService::Options serviceOptions;
-    serviceOptions.dataArgs
-        = { QStringLiteral("--games"), QString::number(s.games), QStringLiteral("--pages"),
-              QString::number(s.pages), QStringLiteral("--records"), QString::number(s.records) };
-    serviceOptions.serviceArgs = { QStringLiteral("--latency-ms"), QString::number(s.latencyMs) };
-    SampleService service(serviceOptions);
-    if (!service.start()) {
-        std::fprintf(stderr, "sample service: %s\n", qPrintable(service.errorString()));
-        return 1;
-    }
+    s.archive = args.contains(QStringLiteral("--archive"));
 
     // The program folder, and so the page cache, beside the benchmark, as a
     // user's is beside the program: not in /tmp, where on a busy machine
     // making a file can cost more than fetching the page.
     QTemporaryDir folder(QCoreApplication::applicationDirPath() + QStringLiteral("/load-XXXXXX"));
     const QString programDir = folder.path();
+
+    QStringList ids;
+    std::unique_ptr<SampleService> sample;
+    std::unique_ptr<ArchiveService> archive;
+    if (s.archive) {
+        // Each game's history is pages x records days; the archive serves
+        // 100 records a page, and the sample service's latency does not apply.
+        s.records = 100;
+        std::printf("plotwise-archive: games %d x %d days, node \"%s\"\n", s.games,
+            s.pages * s.records, qPrintable(s.node));
+        archive = std::make_unique<ArchiveService>();
+        if (!archive->start(folder.path(), s.games, s.pages * s.records)) {
+            std::fprintf(stderr, "plotwise-archive: %s\n", qPrintable(archive->errorString()));
+            return 1;
+        }
+        ids = archive->ids();
+    } else {
+        std::printf("sample service: games %d x pages %d x records %d, node \"%s\", latency %d ms\n",
+            s.games, s.pages, s.records, qPrintable(s.node), s.latencyMs);
+        SampleService::Options serviceOptions;
+        serviceOptions.dataArgs = { QStringLiteral("--games"), QString::number(s.games),
+            QStringLiteral("--pages"), QString::number(s.pages), QStringLiteral("--records"),
+            QString::number(s.records) };
+        serviceOptions.serviceArgs
+            = { QStringLiteral("--latency-ms"), QString::number(s.latencyMs) };
+        sample = std::make_unique<SampleService>(serviceOptions);
+        if (!sample->start()) {
+            std::fprintf(stderr, "sample service: %s\n", qPrintable(sample->errorString()));
+            return 1;
+        }
+        for (const QFileInfo &info :
+            QDir(QDir(sample->dataDir()).filePath(QStringLiteral("boardgame")))
+                .entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name))
+            ids << info.fileName();
+    }
+    const QString baseUrl = s.archive ? archive->baseUrl() : sample->baseUrl();
+    const quint16 port = s.archive ? archive->port() : sample->port();
+    const auto requestCount = [&](const QString &part) {
+        return s.archive ? archive->requestCount(part) : sample->requestCount(part);
+    };
     {
         QFile nodes(QDir(programDir).filePath(QStringLiteral("nodes.txt")));
         if (!nodes.open(QIODevice::WriteOnly))
@@ -264,11 +370,6 @@ int main(int argc, char *argv[])
     }
     QDir::setCurrent(programDir);
 
-    QStringList ids;
-    for (const QFileInfo &info : QDir(QDir(service.dataDir()).filePath(QStringLiteral("boardgame")))
-                                     .entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name))
-        ids << info.fileName();
-
     ScriptedDialogs dialogs;
     AppContext context;
     context.settingsFile = QDir(programDir).filePath(QStringLiteral("plotwise.ini"));
@@ -276,14 +377,14 @@ int main(int argc, char *argv[])
     context.programName = QStringLiteral("plotwise");
     context.dialogs = &dialogs;
     context.writeSettingsOnClose = false;
-    context.serviceOverride = service.baseUrl();
+    context.serviceOverride = baseUrl;
     TfrmMain window(context);
     window.resize(1280, 900);
     window.show();
     window.cboRank->setCurrentIndex(0);
     window.edtGame->setPlainText(ids.join(QStringLiteral(", ")));
     QCoreApplication::processEvents();
-    const QString cacheFolder = CacheFolder(programDir, service.baseUrl());
+    const QString cacheFolder = CacheFolder(programDir, baseUrl);
 
     // Cold: every page through the service.
     QElapsedTimer timer;
@@ -293,7 +394,7 @@ int main(int argc, char *argv[])
     window.chaMain->repaintNow();
     const double cold = seconds(timer);
     const double coldCpu = cpuSeconds() - cpuBefore;
-    const int requests = service.requestCount(QStringLiteral("/xmlapi/boardgame/"));
+    const int requests = requestCount(QStringLiteral("/xmlapi/boardgame/"));
     std::printf("cold Load:  %8.3f s  %d requests  %.1f pages/s  Plotwise's processor time "
                 "%.2f ms a page  (peak %.1f MB)\n",
         cold, requests, requests / cold, 1000 * coldCpu / requests, peakMegabytes());
@@ -311,7 +412,7 @@ int main(int argc, char *argv[])
     }
     double servicePace = 0;
     for (int i = 0; i < s.repeats; ++i)
-        servicePace = std::max(servicePace, keepAlivePagesPerSecond(service.port(), targets));
+        servicePace = std::max(servicePace, keepAlivePagesPerSecond(port, targets));
     std::printf("service:    %8.1f pages/s  one keep-alive client, same pages  (Load: %.2f x)\n",
         servicePace, servicePace > 0 ? requests / cold / servicePace : 0.0);
 
@@ -351,6 +452,6 @@ int main(int argc, char *argv[])
         window.chaMain->seriesCount());
     std::printf("peak memory: %.1f MB\n", peakMegabytes());
     std::printf("warm requests: %d\n",
-        service.requestCount(QStringLiteral("/xmlapi/boardgame/")) - requests - targets.size() * s.repeats);
+        requestCount(QStringLiteral("/xmlapi/boardgame/")) - requests - targets.size() * s.repeats);
     return 0;
 }

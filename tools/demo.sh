@@ -1,44 +1,53 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Plotwise and the sample service, and shows
-# a chart of several sample games: in the window when there is a display,
-# otherwise through a headless run that writes the chart to an image.
+# Installs what is missing, builds Plotwise and plotwise-archive, and shows a
+# chart of several games' ranking history from an archive of daily ranking
+# snapshots: in the window when there is a display, otherwise through a
+# headless run that writes the chart to an image.
 #
+# The snapshots are generated (made-up games in the format of the real
+# snapshot files), imported into an archive and served by plotwise-archive.
 # The demo has its own program folder, build/demo: its settings file and page
 # cache live beside its copy of the program, so the settings of build/plotwise
-# are never touched. The sample service runs on its default port, or on a free
-# one when that is taken, and stops when the demo ends.
+# are never touched. The archive is served on Plotwise's default service port,
+# or on a free one when that is taken (then passed with --service), and stops
+# when the demo ends.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)" --target plotwise plotwise-sample-service plotwise-sample-data
+cmake --build build -j"$(nproc)" --target plotwise plotwise-archive plotwise-sample-snapshots
 
 demo=$PWD/build/demo
 mkdir -p "$demo"
 cp build/plotwise "$demo/plotwise"
-[ -f "$demo/data/nodes.txt" ] || build/tools/plotwise-sample-data "$demo/data" >/dev/null
-cp "$demo/data/nodes.txt" "$demo/nodes.txt"
+archive=$demo/archive.sqlite
+if [ ! -f "$archive" ]; then
+    # Five years of daily snapshots of 60 games.
+    build/tools/plotwise-sample-snapshots --days 1800 --games 60 "$demo/snapshots" >/dev/null
+    build/plotwise-archive import "$archive" "$demo/snapshots" || [ $? -eq 1 ]
+fi
+# The four values an archive holds for every game and day.
+printf '%s\n' average bayesaverage usersrated 'ranks/rank|name=boardgame' >"$demo/nodes.txt"
 
-# Four games' board-game rank on an inverted logarithmic axis (rank 1 at the
-# top), one line per game, each in its own colour.
-games="1001, 1003, 1004, 1006"
+# Four games ranked from the first day: the first IDs of the first snapshot.
+games=$(sed -n '2,5p' "$demo/snapshots/2016-10-12.csv" | cut -d, -f1 | paste -sd, - | sed 's/,/, /g')
 node="ranks/rank|name=boardgame"
-cat >"$demo/demo-script.txt" <<EOF
-1001,$node,,,LS,IL,#1F77B4
-1003,$node,,,LS,IL,#D62728
-1004,$node,,,LS,IL,#2CA02C
-1006,$node,,,LS,IL,#9467BD
-EOF
+colors=(\#1F77B4 \#D62728 \#2CA02C \#9467BD)
+: >"$demo/demo-script.txt"
+i=0
+for game in ${games//,/}; do
+    # Board-game rank on an inverted logarithmic axis (rank 1 at the top).
+    echo "$game,$node,,,LS,IL,${colors[i++]}" >>"$demo/demo-script.txt"
+done
 
-# Starts the service on the given port and sets url to its base address;
-# url stays empty when it could not listen there.
+# Starts the archive's service on the given port and sets url to its base
+# address; url stays empty when it could not listen there.
 service_pid=
 url=
 start_service() {
     local out=$demo/service.out
     : >"$out"
-    build/tools/plotwise-sample-service --port "$1" --data "$demo/data" --log "$demo/service.log" \
-        >"$out" 2>&1 &
+    build/plotwise-archive serve "$archive" --port "$1" --log "$demo/service.log" >"$out" 2>&1 &
     service_pid=$!
     for _ in $(seq 50); do
         if grep -q '^listening on ' "$out"; then
@@ -55,7 +64,7 @@ trap '[ -z "$service_pid" ] || kill "$service_pid" 2>/dev/null || true' EXIT
 start_service 8642
 [ -n "$url" ] || start_service 0
 if [ -z "$url" ]; then
-    echo "The sample service did not start; see $demo/service.out" >&2
+    echo "plotwise-archive did not start; see $demo/service.out" >&2
     exit 1
 fi
 
@@ -71,23 +80,20 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
 fi
 
 # The window starts with the demo's games and node chosen, so Load draws them
-# at once; the service address is kept up to date on every start.
-if [ ! -f plotwise.ini ]; then
+# at once; the page cache is refreshed when a game's last page is a day old.
+if ! grep -qs "^refresh_hours=" plotwise.ini; then
     index=$(LC_ALL=C sort -f nodes.txt | grep -nxF "$node" | cut -d: -f1)
-    cat >plotwise.ini <<EOF
+    cat >plotwise.ini <<INI
 [form_main]
 node=$((index - 1))
 game=$games
 vert_inverted=1
 log_axis=1
-[service]
-base_url=$url
-EOF
-elif grep -q '^base_url=' plotwise.ini; then
-    sed -i "s|^base_url=.*|base_url=$url|" plotwise.ini
-else
-    printf '[service]\nbase_url=%s\n' "$url" >>plotwise.ini
+[cache]
+refresh_hours=24
+INI
 fi
-echo "Plotwise shows games $games: press Load to draw them,"
-echo "or press Script, Load... demo-script.txt, Execute."
-./plotwise
+echo "Plotwise shows games $games from the archive at $url: press Load to draw"
+echo "them, or press Script, Load... demo-script.txt, Execute. Search finds the"
+echo "archive's games by name; archives hold no geeklists, so Geeklist finds none."
+./plotwise --service "$url"
