@@ -1,6 +1,7 @@
 #include "service/Downloader.h"
 
 #include "service/FileBytes.h"
+#include "service/KeepAliveClient.h"
 #include "service/PlotwiseError.h"
 #include "service/RetryAfter.h"
 
@@ -15,10 +16,25 @@
 #include <QPointer>
 #include <QScopeGuard>
 #include <QTimer>
+#include <algorithm>
 #include <charconv>
 #include <optional>
 
 namespace {
+
+// Redirects followed for one request, as many as Qt Network follows.
+constexpr int MaxRedirects = 50;
+// How long a request to this machine is awaited before the window's events
+// run: most answers come well within it, and running the events after every
+// page would repaint the window more often than anyone can see.
+constexpr int BlockingWaitMs = 20;
+// Then the event loop checks the request this often.
+constexpr int PollIntervalMs = 5;
+
+bool IsLoopbackHost(const QString &host)
+{
+    return host.compare(u"localhost", Qt::CaseInsensitive) == 0 || QHostAddress(host).isLoopback();
+}
 
 // The system's proxy settings for this manager only, leaving the
 // application-wide proxy choice alone. A service on this machine's loopback
@@ -28,8 +44,7 @@ class SystemProxies final : public QNetworkProxyFactory
 public:
     QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery &query) override
     {
-        const QString host = query.peerHostName();
-        if (host.compare(u"localhost", Qt::CaseInsensitive) == 0 || QHostAddress(host).isLoopback())
+        if (IsLoopbackHost(query.peerHostName()))
             return { QNetworkProxy::NoProxy };
         return systemProxyForQuery(query);
     }
@@ -84,6 +99,7 @@ struct Downloader::Call {
     QDeadlineTimer deadline;
     QEventLoop *loop = nullptr; // the loop the call waits in
     QNetworkReply *reply = nullptr; // the request in flight, if any
+    KeepAliveClient *client = nullptr; // or the client running it
     bool aborted = false;
     bool ownerGone = false; // the Downloader was destroyed
 };
@@ -128,6 +144,8 @@ void Downloader::abort()
         call->aborted = true;
         if (call->reply)
             call->reply->abort();
+        if (call->client)
+            call->client->cancel();
         if (call->loop)
             call->loop->quit();
     }
@@ -209,6 +227,112 @@ void Downloader::wait(int ms, Call &call)
 
 Downloader::Outcome Downloader::Attempt(const QString &url, QByteArray &body, Call &call)
 {
+    QUrl target(url);
+    for (int redirects = 0;; ++redirects) {
+        // A proxy never stands between this machine and its loopback, and
+        // https stays with Qt Network.
+        if (!m_limits.keepAliveLoopback || target.scheme() != u"http"
+            || !target.userInfo().isEmpty() || !IsLoopbackHost(target.host()))
+            return AttemptQtNetwork(target, body, call);
+        QUrl next;
+        const Outcome outcome = AttemptKeepAlive(target, body, call, next);
+        if (next.isEmpty())
+            return outcome;
+        if (redirects == MaxRedirects)
+            return { Failure::Other, QStringLiteral("too many redirects") };
+        // Never to another kind of URL, such as a local file.
+        if (next.scheme() != u"http" && next.scheme() != u"https")
+            return { Failure::Other, QStringLiteral("redirected to %1").arg(next.toDisplayString()) };
+        target = next;
+    }
+}
+
+Downloader::Outcome Downloader::AttemptKeepAlive(
+    const QUrl &url, QByteArray &body, Call &call, QUrl &redirect)
+{
+    const int port = url.port(80);
+    if (!m_keepAlive || !m_keepAlive->serves(url.host(), port))
+        m_keepAlive = std::make_unique<KeepAliveClient>(url.host(), port, m_userAgent);
+    KeepAliveClient &client = *m_keepAlive;
+    QByteArray target
+        = url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemoveFragment);
+    if (target.isEmpty())
+        target = "/";
+    client.start({ target.toStdString(), m_limits.idleTimeoutMs, m_limits.maxBodyBytes });
+    call.client = &client;
+
+    bool pastDeadline = false;
+    const qint64 blocking = std::min<qint64>(BlockingWaitMs, call.deadline.remainingTime());
+    if (!client.waitFor(int(std::max<qint64>(0, blocking)))) {
+        QEventLoop loop;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+            if (call.aborted || client.waitFor(0))
+                loop.quit();
+            else if (call.deadline.hasExpired()) {
+                pastDeadline = true;
+                loop.quit();
+            }
+        });
+        poll.start(PollIntervalMs);
+        call.loop = &loop;
+        loop.exec();
+        call.loop = nullptr;
+    }
+    call.client = nullptr;
+    if (call.ownerGone) // the client went with its owner
+        return {};
+    if (!client.waitFor(0)) {
+        // Past the deadline, stopped, or the loop was ended from outside.
+        if (!pastDeadline)
+            call.aborted = true;
+        client.cancelAndWait();
+    }
+    if (call.aborted)
+        return { Failure::Aborted, QStringLiteral("aborted") };
+    if (pastDeadline)
+        return { Failure::TimedOut, QStringLiteral("timed out") };
+
+    KeepAliveClient::Answer answer = client.answer();
+    using Ending = KeepAliveClient::Ending;
+    switch (answer.ending) {
+    case Ending::Cancelled:
+        return { Failure::Aborted, QStringLiteral("aborted") };
+    case Ending::Refused:
+        return { Failure::Unreachable, QStringLiteral("connection refused") };
+    case Ending::Stalled:
+        return { Failure::TimedOut, QStringLiteral("timed out"), true };
+    case Ending::TooLarge:
+        return { Failure::TooLarge, QStringLiteral("answer too large") };
+    case Ending::NoAnswer:
+        return { Failure::Other, QStringLiteral("connection closed without an answer") };
+    case Ending::Answered:
+    case Ending::Broken:
+        break;
+    }
+    const int code = answer.status;
+    static constexpr int Redirects[] = { 301, 302, 303, 307, 308 };
+    if (answer.ending == Ending::Answered && std::ranges::count(Redirects, code) > 0
+        && !answer.location.isEmpty()) {
+        redirect = url.resolved(QUrl::fromEncoded(answer.location));
+        return {};
+    }
+    if (code != 200) {
+        Outcome outcome { Failure::HttpStatus, QStringLiteral("HTTP %1").arg(code) };
+        outcome.retry = code == 429 || code == 503;
+        outcome.retryAfterMs = RetryAfterMs(answer.retryAfter, QDateTime::currentDateTimeUtc());
+        return outcome;
+    }
+    if (answer.ending == Ending::Broken)
+        return { Failure::Broken, QStringLiteral("transfer broken off") };
+    if (answer.body.isEmpty())
+        return { Failure::Empty, QStringLiteral("empty answer") };
+    body = std::move(answer.body);
+    return {};
+}
+
+Downloader::Outcome Downloader::AttemptQtNetwork(const QUrl &url, QByteArray &body, Call &call)
+{
     const Limits limits = m_limits;
     std::optional<Outcome> early; // set by whatever ends the transfer before its end
     qint64 received = 0;
@@ -216,7 +340,7 @@ Downloader::Outcome Downloader::Attempt(const QString &url, QByteArray &body, Ca
     total.setSingleShot(true);
     QEventLoop loop;
 
-    QNetworkRequest request { QUrl(url) };
+    QNetworkRequest request { url };
     request.setHeader(QNetworkRequest::UserAgentHeader, m_userAgent);
     request.setAttribute(
         QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);

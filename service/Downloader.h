@@ -9,7 +9,9 @@
 #include <memory>
 #include <vector>
 
+class KeepAliveClient;
 class QNetworkAccessManager;
+class QUrl;
 
 class Downloader
 {
@@ -33,6 +35,9 @@ public:
         int firstRetryWaitMs = 1000; // doubles at every retry
         int maxRetryWaitMs = 30000; // bound on waits, Retry-After included
         qint64 maxBodyBytes = 64LL * 1024 * 1024;
+        // Plain http to this machine through a kept-alive connection on a
+        // worker thread (KeepAliveClient); false: Qt Network for every URL.
+        bool keepAliveLoopback = true;
     };
 
     // userAgent: the program file's name.
@@ -67,12 +72,16 @@ private:
     QString m_userAgent;
     Limits m_limits;
     std::unique_ptr<QNetworkAccessManager> m_manager;
+    std::unique_ptr<KeepAliveClient> m_keepAlive; // for the last loopback host and port
     QString m_lastError;
     Failure m_lastFailure = Failure::None;
 
     struct Call;
     struct Outcome;
     Outcome Attempt(const QString &url, QByteArray &body, Call &call);
+    Outcome AttemptQtNetwork(const QUrl &url, QByteArray &body, Call &call);
+    // redirect: set to the next URL when the answer is a redirect.
+    Outcome AttemptKeepAlive(const QUrl &url, QByteArray &body, Call &call, QUrl &redirect);
     static void Wait(int ms, Call &call);
     // Running calls, innermost last (a window handler may start one while
     // another waits in its event loop).

@@ -63,6 +63,7 @@ private slots:
     void initTestCase();
     void outcomes_data();
     void outcomes();
+    void unreachableService_data();
     void unreachableService();
     void loopbackBypassesProxy();
     void retryAfterIsHonoured();
@@ -92,6 +93,7 @@ void DownloaderTest::initTestCase()
 
 void DownloaderTest::outcomes_data()
 {
+    QTest::addColumn<bool>("keepAlive"); // Limits::keepAliveLoopback
     QTest::addColumn<QString>("fault"); // --fail rule, empty for none
     QTest::addColumn<QString>("target");
     QTest::addColumn<int>("totalTimeoutMs"); // 0: the test default
@@ -104,42 +106,47 @@ void DownloaderTest::outcomes_data()
 
     const QString none;
     const QString unknownGame = QStringLiteral("/xmlapi/boardgame/9999?historical=1&page=1");
-    QTest::newRow("plain page") << none << Page1 << 0 << true << Failure::None << "" << 1;
-    QTest::newRow("redirect followed")
-        << "*=redirect" << Page1 << 0 << true << Failure::None << "" << 1;
-    QTest::newRow("503 then success")
-        << "*=503,times=1" << Page1 << 0 << true << Failure::None << "" << 2;
-    QTest::newRow("429 then success")
-        << "*=429,retry-after=0,times=1" << Page1 << 0 << true << Failure::None << "" << 2;
-    // The downloader stores any complete body; judging it is the reader's job.
-    QTest::newRow("body not XML") << "*=notxml" << Page1 << 0 << true << Failure::None << "" << 1;
+    // Both ways to the service behave alike.
+    for (const bool keepAlive : { true, false }) {
+        const auto row = [keepAlive](const char *name) -> QTestData & {
+            return QTest::addRow("%s, %s", keepAlive ? "keep-alive" : "Qt Network", name)
+                << keepAlive;
+        };
+        row("plain page") << none << Page1 << 0 << true << Failure::None << "" << 1;
+        row("redirect followed") << "*=redirect" << Page1 << 0 << true << Failure::None << "" << 1;
+        row("503 then success") << "*=503,times=1" << Page1 << 0 << true << Failure::None << ""
+                                << 2;
+        row("429 then success") << "*=429,retry-after=0,times=1" << Page1 << 0 << true
+                                << Failure::None << "" << 2;
+        // The downloader stores any complete body; judging it is the reader's job.
+        row("body not XML") << "*=notxml" << Page1 << 0 << true << Failure::None << "" << 1;
 
-    QTest::newRow("404 unknown game")
-        << none << unknownGame << 0 << false << Failure::HttpStatus << "HTTP 404" << 1;
-    QTest::newRow("500 not retried")
-        << "*=500" << Page1 << 0 << false << Failure::HttpStatus << "HTTP 500" << 1;
-    QTest::newRow("503 every time")
-        << "*=503" << Page1 << 0 << false << Failure::HttpStatus << "HTTP 503" << 2;
-    QTest::newRow("429 asking too long")
-        << "*=429,retry-after=60" << Page1 << 0 << false << Failure::HttpStatus << "HTTP 429" << 1;
-    QTest::newRow("202") << "*=202" << Page1 << 0 << false << Failure::HttpStatus << "HTTP 202"
-                         << 1;
-    QTest::newRow("204") << "*=204" << Page1 << 0 << false << Failure::HttpStatus << "HTTP 204"
-                         << 1;
-    QTest::newRow("empty answer") << none << QStringLiteral("/xmlapi/geeklist/600") << 0 << false
-                                  << Failure::Empty << "empty answer" << 0;
-    QTest::newRow("broken off") << "*=broken" << Page1 << 0 << false << Failure::Broken
-                                << "transfer broken off" << 1;
-    QTest::newRow("stalled, retried") << "*=trickle,interval-ms=4000" << Page1 << 0 << false
-                                      << Failure::TimedOut << "timed out" << 2;
-    QTest::newRow("deadline passed") << "*=trickle,interval-ms=50" << Page1 << 700 << false
-                                     << Failure::TimedOut << "timed out" << 1;
-    QTest::newRow("too large") << "*=huge" << Page1 << 0 << false << Failure::TooLarge
-                               << "answer too large" << 1;
+        row("404 unknown game") << none << unknownGame << 0 << false << Failure::HttpStatus
+                                << "HTTP 404" << 1;
+        row("500 not retried") << "*=500" << Page1 << 0 << false << Failure::HttpStatus
+                               << "HTTP 500" << 1;
+        row("503 every time") << "*=503" << Page1 << 0 << false << Failure::HttpStatus
+                              << "HTTP 503" << 2;
+        row("429 asking too long") << "*=429,retry-after=60" << Page1 << 0 << false
+                                   << Failure::HttpStatus << "HTTP 429" << 1;
+        row("202") << "*=202" << Page1 << 0 << false << Failure::HttpStatus << "HTTP 202" << 1;
+        row("204") << "*=204" << Page1 << 0 << false << Failure::HttpStatus << "HTTP 204" << 1;
+        row("empty answer") << none << QStringLiteral("/xmlapi/geeklist/600") << 0 << false
+                            << Failure::Empty << "empty answer" << 0;
+        row("broken off") << "*=broken" << Page1 << 0 << false << Failure::Broken
+                          << "transfer broken off" << 1;
+        row("stalled, retried") << "*=trickle,interval-ms=4000" << Page1 << 0 << false
+                                << Failure::TimedOut << "timed out" << 2;
+        row("deadline passed") << "*=trickle,interval-ms=50" << Page1 << 700 << false
+                               << Failure::TimedOut << "timed out" << 1;
+        row("too large") << "*=huge" << Page1 << 0 << false << Failure::TooLarge
+                         << "answer too large" << 1;
+    }
 }
 
 void DownloaderTest::outcomes()
 {
+    QFETCH(bool, keepAlive);
     QFETCH(QString, fault);
     QFETCH(QString, target);
     QFETCH(int, totalTimeoutMs);
@@ -159,6 +166,7 @@ void DownloaderTest::outcomes()
     const QString page = cache.filePath(QStringLiteral("1001_1.xml"));
     WriteOld(page);
     Downloader::Limits limits = TestLimits();
+    limits.keepAliveLoopback = keepAlive;
     if (totalTimeoutMs > 0)
         limits.totalTimeoutMs = totalTimeoutMs;
     Downloader downloader(Agent, limits);
@@ -183,8 +191,16 @@ void DownloaderTest::outcomes()
         QCOMPARE(ReadAll(page), ReadAll(m_data.filePath(QStringLiteral("boardgame/1001/1.xml"))));
 }
 
+void DownloaderTest::unreachableService_data()
+{
+    QTest::addColumn<bool>("keepAlive"); // Limits::keepAliveLoopback
+    QTest::newRow("keep-alive") << true;
+    QTest::newRow("Qt Network") << false;
+}
+
 void DownloaderTest::unreachableService()
 {
+    QFETCH(bool, keepAlive);
     // A port that was free a moment ago: nothing listens there.
     QTcpServer probe;
     QVERIFY(probe.listen(QHostAddress::LocalHost));
@@ -194,7 +210,9 @@ void DownloaderTest::unreachableService()
     QTemporaryDir cache;
     const QString page = cache.filePath(QStringLiteral("1001_1.xml"));
     WriteOld(page);
-    Downloader downloader(Agent, TestLimits());
+    Downloader::Limits limits = TestLimits();
+    limits.keepAliveLoopback = keepAlive;
+    Downloader downloader(Agent, limits);
     QVERIFY(
         !downloader.DownloadFile(QStringLiteral("http://127.0.0.1:%1").arg(port) + Page1, page));
     QCOMPARE(downloader.lastFailure(), Failure::Unreachable);
@@ -277,17 +295,25 @@ void DownloaderTest::fileErrors()
 
 void DownloaderTest::endedFromOutside_data()
 {
+    QTest::addColumn<bool>("keepAlive"); // Limits::keepAliveLoopback
     QTest::addColumn<QString>("fault");
     QTest::addColumn<bool>("destroy"); // delete the Downloader instead of abort()
 
-    QTest::newRow("abort during the transfer") << "*=trickle,interval-ms=200" << false;
-    QTest::newRow("abort while waiting to retry") << "*=503,retry-after=1" << false;
-    QTest::newRow("destroyed during the transfer") << "*=trickle,interval-ms=200" << true;
-    QTest::newRow("destroyed while waiting to retry") << "*=503,retry-after=1" << true;
+    for (const bool keepAlive : { true, false }) {
+        const auto row = [keepAlive](const char *name) -> QTestData & {
+            return QTest::addRow("%s, %s", keepAlive ? "keep-alive" : "Qt Network", name)
+                << keepAlive;
+        };
+        row("abort during the transfer") << "*=trickle,interval-ms=200" << false;
+        row("abort while waiting to retry") << "*=503,retry-after=1" << false;
+        row("destroyed during the transfer") << "*=trickle,interval-ms=200" << true;
+        row("destroyed while waiting to retry") << "*=503,retry-after=1" << true;
+    }
 }
 
 void DownloaderTest::endedFromOutside()
 {
+    QFETCH(bool, keepAlive);
     QFETCH(QString, fault);
     QFETCH(bool, destroy);
 
@@ -299,7 +325,9 @@ void DownloaderTest::endedFromOutside()
 
     // A handler run by the downloader's own event loop ends the call, as a
     // Stop button or a closing window would.
-    auto downloader = std::make_unique<Downloader>(Agent, TestLimits());
+    Downloader::Limits limits = TestLimits();
+    limits.keepAliveLoopback = keepAlive;
+    auto downloader = std::make_unique<Downloader>(Agent, limits);
     QTimer::singleShot(300, [&] {
         if (destroy)
             downloader.reset();
