@@ -48,7 +48,7 @@ void TfrmMain::ImportGeeklist(const QString &number)
     const auto stopped = [this] { stbMain->showMessage(QStringLiteral("Operation stopped.")); };
     const QString cacheFolder = CacheFolder(m_context.cacheRoot, serviceBaseUrl());
     EnsureCacheFolder(cacheFolder);
-    if (StopRequested()) {
+    if (stopRequested()) {
         stopped();
         return;
     }

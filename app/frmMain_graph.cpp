@@ -49,5 +49,5 @@ void TfrmMain::btnClearDataClick()
         return;
     // The pages of the service in use; other services' folders stay.
     DeleteCachedPages(CacheFolder(m_context.cacheRoot, serviceBaseUrl()));
-    m_context.dialogs->Message(this, QStringLiteral("Cache cleared"));
+    m_context.dialogs->message(this, QStringLiteral("Cache cleared"));
 }

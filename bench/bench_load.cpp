@@ -436,7 +436,7 @@ int main(int argc, char *argv[])
         QElapsedTimer timer;
         timer.start();
         const double cpuBefore = cpuSeconds();
-        window.RunLoad();
+        window.runLoad();
         window.chaMain->repaintNow();
         cold = seconds(timer);
         const double coldCpu = cpuSeconds() - cpuBefore;

@@ -104,7 +104,7 @@ bool HistoryLoader::refreshStartsAt(const QString &idText, int page)
         if (end.lastModified().toUTC() > limit)
             return false;
         try {
-            m_document.LoadFile(end.filePath());
+            m_document.loadFile(end.filePath());
         } catch (const PlotwiseError &) {
             return false; // the walk meets it, and deletes it
         }

@@ -150,9 +150,9 @@ void TfrmSearch::btnSearchClick()
     lboResult->clear();
     setStatusText({});
 
-    const QString cacheFolder = CacheFolder(m_main->context().cacheRoot, m_main->serviceBaseUrl());
+    const QString cacheFolder = CacheFolder(m_context.cacheRoot, m_context.serviceBaseUrl());
     EnsureCacheFolder(cacheFolder);
-    const QString url = SearchUrl(m_main->serviceBaseUrl(), edtSearch->text());
+    const QString url = SearchUrl(m_context.serviceBaseUrl(), edtSearch->text());
 
     // The download keeps the window responsive; meanwhile Search and Select
     // are refused and the window says what it is doing. Every search fetches
@@ -165,10 +165,10 @@ void TfrmSearch::btnSearchClick()
             setSearching(false);
             setStatusText({});
         });
-        result = LoadCachedPage(m_main->XMLDocument, SearchFile(cacheFolder), url,
+        result = LoadCachedPage(*m_context.document, SearchFile(cacheFolder), url,
             CachedCopy::FetchAgain, Preparation::Never,
             [this](const QString &pageUrl, const QString &fileName, bool prepare) {
-                return DownloadPage(m_main->downloader(), pageUrl, fileName, prepare);
+                return DownloadPage(*m_context.downloader, pageUrl, fileName, prepare);
             });
     }
     if (result.outcome != FetchOutcome::Stored) {

@@ -179,9 +179,9 @@ bool Downloader::DownloadFile(const QString &url, const QString &fileName, BodyF
     });
 
     Outcome outcome;
-    for (int attempt = 1;; ++attempt) {
+    for (int number = 1;; ++number) {
         QByteArray body;
-        outcome = Attempt(url, body, call);
+        outcome = attempt(url, body, call);
         if (call.ownerGone)
             return false;
         if (outcome.failure == Failure::None) {
@@ -225,7 +225,7 @@ void Downloader::wait(int ms, Call &call)
         call.aborted = true;
 }
 
-Downloader::Outcome Downloader::Attempt(const QString &url, QByteArray &body, Call &call)
+Downloader::Outcome Downloader::attempt(const QString &url, QByteArray &body, Call &call)
 {
     QUrl target(url);
     for (int redirects = 0;; ++redirects) {
@@ -233,9 +233,9 @@ Downloader::Outcome Downloader::Attempt(const QString &url, QByteArray &body, Ca
         // https stays with Qt Network.
         if (!m_limits.keepAliveLoopback || target.scheme() != u"http"
             || !target.userInfo().isEmpty() || !IsLoopbackHost(target.host()))
-            return AttemptQtNetwork(target, body, call);
+            return attemptQtNetwork(target, body, call);
         QUrl next;
-        const Outcome outcome = AttemptKeepAlive(target, body, call, next);
+        const Outcome outcome = attemptKeepAlive(target, body, call, next);
         if (next.isEmpty())
             return outcome;
         if (redirects == MaxRedirects)
@@ -247,7 +247,7 @@ Downloader::Outcome Downloader::Attempt(const QString &url, QByteArray &body, Ca
     }
 }
 
-Downloader::Outcome Downloader::AttemptKeepAlive(
+Downloader::Outcome Downloader::attemptKeepAlive(
     const QUrl &url, QByteArray &body, Call &call, QUrl &redirect)
 {
     const int port = url.port(80);
@@ -331,7 +331,7 @@ Downloader::Outcome Downloader::AttemptKeepAlive(
     return {};
 }
 
-Downloader::Outcome Downloader::AttemptQtNetwork(const QUrl &url, QByteArray &body, Call &call)
+Downloader::Outcome Downloader::attemptQtNetwork(const QUrl &url, QByteArray &body, Call &call)
 {
     const Limits limits = m_limits;
     std::optional<Outcome> early; // set by whatever ends the transfer before its end

@@ -78,11 +78,11 @@ private:
 
     struct Call;
     struct Outcome;
-    Outcome Attempt(const QString &url, QByteArray &body, Call &call);
-    Outcome AttemptQtNetwork(const QUrl &url, QByteArray &body, Call &call);
+    Outcome attempt(const QString &url, QByteArray &body, Call &call);
+    Outcome attemptQtNetwork(const QUrl &url, QByteArray &body, Call &call);
     // redirect: set to the next URL when the answer is a redirect.
-    Outcome AttemptKeepAlive(const QUrl &url, QByteArray &body, Call &call, QUrl &redirect);
-    static void Wait(int ms, Call &call);
+    Outcome attemptKeepAlive(const QUrl &url, QByteArray &body, Call &call, QUrl &redirect);
+    static void wait(int ms, Call &call);
     // Running calls, innermost last (a window handler may start one while
     // another waits in its event loop).
     std::vector<Call *> m_calls;

@@ -278,7 +278,7 @@ void TestHeadless::tailRefresh()
     QTemporaryDir data;
     const QStringList shape { "--games", "1", "--records", "10", "--pages" };
     QString error;
-    QVERIFY2(SampleService::GenerateData(data.path(), shape + QStringList { "2" }, &error),
+    QVERIFY2(SampleService::generateData(data.path(), shape + QStringList { "2" }, &error),
         qPrintable(error));
     SampleService::Options options;
     options.dataDir = data.path();
@@ -291,7 +291,7 @@ void TestHeadless::tailRefresh()
     QCOMPARE(lines(readAll(folder.work("out.csv"))).size(), 1 + 20);
 
     // The history grows by a page, and the cache grows old.
-    QVERIFY2(SampleService::GenerateData(data.path(), shape + QStringList { "3" }, &error),
+    QVERIFY2(SampleService::generateData(data.path(), shape + QStringList { "3" }, &error),
         qPrintable(error));
     const QString cache = folder.cache(service.baseUrl());
     const QDateTime aged = QDateTime::currentDateTimeUtc().addSecs(-3600LL * ageHours);

@@ -376,7 +376,7 @@ void TestHistory::rejectedPageFileIsDeleted()
     writeCachedPage(QStringLiteral("13_2"), "<html><body>Service unavailable");
     HistoryLoader loader = makeLoader(QStringLiteral("e"));
     QVERIFY_THROWS_EXCEPTION(
-        PlotwiseError, loader.LoadGame(QStringLiteral("13"), QStringLiteral("13")));
+        PlotwiseError, loader.loadGame(QStringLiteral("13"), QStringLiteral("13")));
     QVERIFY(QFileInfo::exists(cache() + QStringLiteral("13_1.xml")));
     QVERIFY(!QFileInfo::exists(cache() + QStringLiteral("13_2.xml")));
 
