@@ -111,6 +111,16 @@ struct Downloader::Outcome {
     std::optional<qint64> retryAfterMs;
 };
 
+// An answer of another status than 200: 429 and 503 are worth another try,
+// after the wait that Retry-After asks for.
+Downloader::Outcome Downloader::statusFailure(int code, const QByteArray &retryAfter)
+{
+    Outcome outcome { Failure::HttpStatus, QStringLiteral("HTTP %1").arg(code) };
+    outcome.retry = code == 429 || code == 503;
+    outcome.retryAfterMs = RetryAfterMs(retryAfter, QDateTime::currentDateTimeUtc());
+    return outcome;
+}
+
 Downloader::Downloader(QString userAgent)
     : Downloader(std::move(userAgent), Limits {})
 {
@@ -317,12 +327,8 @@ Downloader::Outcome Downloader::attemptKeepAlive(
         redirect = url.resolved(QUrl::fromEncoded(answer.location));
         return {};
     }
-    if (code != 200) {
-        Outcome outcome { Failure::HttpStatus, QStringLiteral("HTTP %1").arg(code) };
-        outcome.retry = code == 429 || code == 503;
-        outcome.retryAfterMs = RetryAfterMs(answer.retryAfter, QDateTime::currentDateTimeUtc());
-        return outcome;
-    }
+    if (code != 200)
+        return statusFailure(code, answer.retryAfter);
     if (answer.ending == Ending::Broken)
         return { Failure::Broken, QStringLiteral("transfer broken off") };
     if (answer.body.isEmpty())
@@ -401,13 +407,8 @@ Downloader::Outcome Downloader::attemptQtNetwork(const QUrl &url, QByteArray &bo
         return *early;
 
     const int code = status();
-    if (code != 200 && code != 0) {
-        Outcome outcome { Failure::HttpStatus, QStringLiteral("HTTP %1").arg(code) };
-        outcome.retry = code == 429 || code == 503;
-        outcome.retryAfterMs
-            = RetryAfterMs(reply->rawHeader("Retry-After"), QDateTime::currentDateTimeUtc());
-        return outcome;
-    }
+    if (code != 200 && code != 0)
+        return statusFailure(code, reply->rawHeader("Retry-After"));
     switch (reply->error()) {
     case QNetworkReply::NoError:
         break;

@@ -83,6 +83,7 @@ private:
     // redirect: set to the next URL when the answer is a redirect.
     Outcome attemptKeepAlive(const QUrl &url, QByteArray &body, Call &call, QUrl &redirect);
     static void wait(int ms, Call &call);
+    static Outcome statusFailure(int code, const QByteArray &retryAfter);
     // Running calls, innermost last (a window handler may start one while
     // another waits in its event loop).
     std::vector<Call *> m_calls;
