@@ -246,13 +246,11 @@ Downloader::Outcome Downloader::attempt(const QString &url, QByteArray &body, Ca
             return attemptQtNetwork(target, body, call);
         QUrl next;
         const Outcome outcome = attemptKeepAlive(target, body, call, next);
-        if (next.isEmpty())
+        // A redirect not followed is its status, as with Qt Network: past the
+        // bound, or to another kind of URL, such as a local file.
+        if (next.isEmpty() || redirects == MaxRedirects
+            || (next.scheme() != u"http" && next.scheme() != u"https"))
             return outcome;
-        if (redirects == MaxRedirects)
-            return { Failure::Other, QStringLiteral("too many redirects") };
-        // Never to another kind of URL, such as a local file.
-        if (next.scheme() != u"http" && next.scheme() != u"https")
-            return { Failure::Other, QStringLiteral("redirected to %1").arg(next.toDisplayString()) };
         target = next;
     }
 }
@@ -323,10 +321,8 @@ Downloader::Outcome Downloader::attemptKeepAlive(
     const int code = answer.status;
     static constexpr int Redirects[] = { 301, 302, 303, 307, 308 };
     if (answer.ending == Ending::Answered && std::ranges::count(Redirects, code) > 0
-        && !answer.location.isEmpty()) {
+        && !answer.location.isEmpty())
         redirect = url.resolved(QUrl::fromEncoded(answer.location));
-        return {};
-    }
     if (code != 200)
         return statusFailure(code, answer.retryAfter);
     if (answer.ending == Ending::Broken)

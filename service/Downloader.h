@@ -80,7 +80,8 @@ private:
     struct Outcome;
     Outcome attempt(const QString &url, QByteArray &body, Call &call);
     Outcome attemptQtNetwork(const QUrl &url, QByteArray &body, Call &call);
-    // redirect: set to the next URL when the answer is a redirect.
+    // redirect: set to the next URL when the answer is a redirect (the
+    // outcome is then its status).
     Outcome attemptKeepAlive(const QUrl &url, QByteArray &body, Call &call, QUrl &redirect);
     static void wait(int ms, Call &call);
     static Outcome statusFailure(int code, const QByteArray &retryAfter);

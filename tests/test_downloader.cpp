@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QLocale>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -53,6 +54,35 @@ QStringList FilesIn(const QString &dir)
     return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
+// Answers every request on 127.0.0.1 with a redirect to location, on the
+// same connection; counts the requests.
+class RedirectingServer : public QTcpServer
+{
+public:
+    explicit RedirectingServer(QByteArray location)
+        : m_location(std::move(location))
+    {
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *socket = nextPendingConnection()) {
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                    m_pending[socket] += socket->readAll();
+                    while (m_pending[socket].contains("\r\n\r\n")) {
+                        m_pending[socket].remove(0, m_pending[socket].indexOf("\r\n\r\n") + 4);
+                        ++requests;
+                        socket->write("HTTP/1.1 302 Found\r\nLocation: " + m_location
+                            + "\r\nContent-Length: 0\r\n\r\n");
+                    }
+                });
+            }
+        });
+    }
+    int requests = 0;
+
+private:
+    QByteArray m_location;
+    QHash<QTcpSocket *, QByteArray> m_pending;
+};
+
 } // namespace
 
 class DownloaderTest : public QObject
@@ -66,6 +96,8 @@ private slots:
     void unreachableService_data();
     void unreachableService();
     void loopbackBypassesProxy();
+    void redirectsRefused_data();
+    void redirectsRefused();
     void retryAfterIsHonoured();
     void fileErrors_data();
     void fileErrors();
@@ -217,6 +249,46 @@ void DownloaderTest::unreachableService()
         !downloader.DownloadFile(QStringLiteral("http://127.0.0.1:%1").arg(port) + Page1, page));
     QCOMPARE(downloader.lastFailure(), Failure::Unreachable);
     QCOMPARE(downloader.lastError(), QStringLiteral("connection refused"));
+    QCOMPARE(FilesIn(cache.path()), QStringList {});
+}
+
+void DownloaderTest::redirectsRefused_data()
+{
+    QTest::addColumn<bool>("keepAlive"); // Limits::keepAliveLoopback
+    QTest::addColumn<QByteArray>("location");
+    QTest::addColumn<int>("requests"); // at most (Qt Network sends some twice)
+
+    for (const bool keepAlive : { true, false }) {
+        const auto row = [keepAlive](const char *name) -> QTestData & {
+            return QTest::addRow("%s, %s", keepAlive ? "keep-alive" : "Qt Network", name)
+                << keepAlive;
+        };
+        // Qt Network's bound of 50 redirects holds for both.
+        row("redirected without end") << QByteArray("/again") << 102;
+        // A service never makes the downloader read a file of this machine.
+        row("redirected to a local file") << QByteArray("file:///etc/hostname") << 1;
+    }
+}
+
+void DownloaderTest::redirectsRefused()
+{
+    QFETCH(bool, keepAlive);
+    QFETCH(QByteArray, location);
+    QFETCH(int, requests);
+
+    RedirectingServer server(location);
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    QTemporaryDir cache;
+    const QString page = cache.filePath(QStringLiteral("1001_1.xml"));
+    Downloader::Limits limits = TestLimits();
+    limits.keepAliveLoopback = keepAlive;
+    Downloader downloader(Agent, limits);
+    QVERIFY(!downloader.DownloadFile(
+        QStringLiteral("http://127.0.0.1:%1").arg(server.serverPort()) + Page1, page));
+    QCOMPARE(downloader.lastFailure(), Failure::HttpStatus);
+    QCOMPARE(downloader.lastError(), QStringLiteral("HTTP 302"));
+    QVERIFY2(server.requests >= 1 && server.requests <= requests,
+        qPrintable(QString::number(server.requests)));
     QCOMPARE(FilesIn(cache.path()), QStringList {});
 }
 
