@@ -7,6 +7,8 @@
 #include "support/SampleService.h"
 
 #include <QDir>
+
+#include <functional>
 #include <QElapsedTimer>
 #include <QLocale>
 #include <QTcpServer>
@@ -14,6 +16,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+
+#include <functional>
 
 using Failure = Downloader::Failure;
 
@@ -54,33 +58,41 @@ QStringList FilesIn(const QString &dir)
     return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
-// Answers every request on 127.0.0.1 with a redirect to location, on the
-// same connection; counts the requests.
-class RedirectingServer : public QTcpServer
+// Answers the requests on 127.0.0.1 as answerFor says, given how many
+// requests came before on the same connection; an empty answer closes the
+// connection without answering. Counts connections and requests.
+class ScriptedServer : public QTcpServer
 {
 public:
-    explicit RedirectingServer(QByteArray location)
-        : m_location(std::move(location))
+    explicit ScriptedServer(std::function<QByteArray(int)> answerFor)
+        : m_answerFor(std::move(answerFor))
     {
         connect(this, &QTcpServer::newConnection, this, [this] {
             while (QTcpSocket *socket = nextPendingConnection()) {
+                ++connections;
                 connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
                     m_pending[socket] += socket->readAll();
                     while (m_pending[socket].contains("\r\n\r\n")) {
                         m_pending[socket].remove(0, m_pending[socket].indexOf("\r\n\r\n") + 4);
                         ++requests;
-                        socket->write("HTTP/1.1 302 Found\r\nLocation: " + m_location
-                            + "\r\nContent-Length: 0\r\n\r\n");
+                        const QByteArray answer = m_answerFor(m_answered[socket]++);
+                        if (answer.isEmpty()) {
+                            socket->abort();
+                            return;
+                        }
+                        socket->write(answer);
                     }
                 });
             }
         });
     }
+    int connections = 0;
     int requests = 0;
 
 private:
-    QByteArray m_location;
+    std::function<QByteArray(int)> m_answerFor;
     QHash<QTcpSocket *, QByteArray> m_pending;
+    QHash<QTcpSocket *, int> m_answered;
 };
 
 } // namespace
@@ -98,6 +110,8 @@ private slots:
     void loopbackBypassesProxy();
     void redirectsRefused_data();
     void redirectsRefused();
+    void keptConnectionClosed_data();
+    void keptConnectionClosed();
     void retryAfterIsHonoured();
     void fileErrors_data();
     void fileErrors();
@@ -276,7 +290,9 @@ void DownloaderTest::redirectsRefused()
     QFETCH(QByteArray, location);
     QFETCH(int, requests);
 
-    RedirectingServer server(location);
+    ScriptedServer server([&location](int) {
+        return "HTTP/1.1 302 Found\r\nLocation: " + location + "\r\nContent-Length: 0\r\n\r\n";
+    });
     QVERIFY(server.listen(QHostAddress::LocalHost));
     QTemporaryDir cache;
     const QString page = cache.filePath(QStringLiteral("1001_1.xml"));
@@ -290,6 +306,48 @@ void DownloaderTest::redirectsRefused()
     QVERIFY2(server.requests >= 1 && server.requests <= requests,
         qPrintable(QString::number(server.requests)));
     QCOMPARE(FilesIn(cache.path()), QStringList {});
+}
+
+void DownloaderTest::keptConnectionClosed_data()
+{
+    QTest::addColumn<int>("answered"); // requests answered on each connection
+    QTest::addColumn<bool>("stored"); // the second download
+    QTest::addColumn<int>("requests");
+
+    // The service closed the kept connection as the next request went out:
+    // it is sent once more, on a new connection.
+    QTest::newRow("closed after one answer") << 1 << true << 3;
+    // Sent once more only: a service that never answers is a failure.
+    QTest::newRow("never answers") << 0 << false << 2;
+}
+
+void DownloaderTest::keptConnectionClosed()
+{
+    QFETCH(int, answered);
+    QFETCH(bool, stored);
+    QFETCH(int, requests);
+
+    const QByteArray body = "<boardgames/>";
+    ScriptedServer server([&](int before) {
+        return before < answered ? "HTTP/1.1 200 OK\r\nContent-Length: "
+                + QByteArray::number(body.size()) + "\r\n\r\n" + body
+                                 : QByteArray();
+    });
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    QTemporaryDir cache;
+    Downloader::Limits limits = TestLimits();
+    limits.maxAttempts = 1;
+    Downloader downloader(Agent, limits);
+    const QString url = QStringLiteral("http://127.0.0.1:%1").arg(server.serverPort()) + Page1;
+    if (answered > 0)
+        QVERIFY(downloader.DownloadFile(url, cache.filePath(QStringLiteral("first.xml"))));
+    const QString page = cache.filePath(QStringLiteral("1001_1.xml"));
+    QCOMPARE(downloader.DownloadFile(url, page), stored);
+    QCOMPARE(ReadAll(page), stored ? body : QByteArray());
+    if (!stored)
+        QCOMPARE(downloader.lastError(), QStringLiteral("connection closed without an answer"));
+    QCOMPARE(server.requests, requests);
+    QCOMPARE(server.connections, 2);
 }
 
 void DownloaderTest::loopbackBypassesProxy()
