@@ -8,37 +8,64 @@
 #include "service/u_Function.h"
 
 #include <algorithm>
+#include <cstring>
+
+namespace {
+
+// The first c in [from, end), or end.
+const char *find(const char *from, const char *end, char c)
+{
+    const void *found = std::memchr(from, c, size_t(end - from));
+    return found ? static_cast<const char *>(found) : end;
+}
+
+} // namespace
 
 QByteArray PrepareXmlBytes(QByteArrayView data)
 {
     // Bytes throughout: the page keeps whatever single-byte or UTF-8 encoding
     // its declaration names, byte for byte. Any run of CR and LF ends a line
-    // (the empty lines between them are dropped); one pass over the bytes.
+    // (the empty lines between them are dropped). One pass, memchr finding
+    // the next CR, LF and "&", each looked for again only once passed.
     const qsizetype nul = data.indexOf('\0');
     if (nul >= 0)
         data.truncate(nul);
     static constexpr qsizetype markerSize = sizeof(AmpersandMarker) - 1;
-    QByteArray prepared;
-    prepared.reserve(data.size() + data.size() / 8 + 2);
-    const char *const end = data.data() + data.size();
-    for (const char *p = data.data(); p < end;) {
-        // One line: its runs between ampersands copied whole.
-        const char *lineEnd = p;
-        while (lineEnd < end && *lineEnd != '\r' && *lineEnd != '\n')
-            ++lineEnd;
+    const char *const begin = data.data();
+    const char *const end = begin + data.size();
+    // A line of n bytes and its end (at least one byte) become n + 2 bytes,
+    // a last line without an end n + 2: at most half as much again, plus
+    // each marker's length beyond its "&".
+    const qsizetype ampersands = std::count(begin, end, '&');
+    QByteArray prepared(data.size() + data.size() / 2 + 2 + ampersands * (markerSize - 1),
+        Qt::Uninitialized);
+    char *out = prepared.data();
+    const char *lf = find(begin, end, '\n');
+    const char *cr = find(begin, end, '\r');
+    const char *amp = find(begin, end, '&');
+    for (const char *p = begin; p < end;) {
+        if (lf < p)
+            lf = find(p, end, '\n');
+        if (cr < p)
+            cr = find(p, end, '\r');
+        const char *const lineEnd = std::min(lf, cr);
         if (lineEnd > p) {
-            for (const char *run = p; run < lineEnd;) {
-                const char *amp = std::find(run, lineEnd, '&');
-                prepared.append(run, amp - run);
-                if (amp == lineEnd)
+            for (const char *run = p;;) {
+                if (amp < run)
+                    amp = find(run, end, '&');
+                const char *const runEnd = std::min(amp, lineEnd);
+                out = std::copy(run, runEnd, out);
+                if (runEnd == lineEnd)
                     break;
-                prepared.append(AmpersandMarker, markerSize);
-                run = amp + 1;
+                out = std::copy_n(AmpersandMarker, markerSize, out);
+                run = runEnd + 1;
             }
-            prepared.append("\r\n", 2);
+            *out++ = '\r';
+            *out++ = '\n';
         }
         p = lineEnd + 1;
     }
+    prepared.truncate(out - prepared.data());
     return prepared;
 }
 

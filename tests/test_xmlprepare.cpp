@@ -51,6 +51,9 @@ void TestXmlPrepare::prepare_data()
     QTest::newRow("lone CR") << QByteArray("x\ry") << QByteArray("x\r\ny\r\n");
     QTest::newRow("mixed line ends") << QByteArray("a\r\n\r\nb\rc\n\rd") << QByteArray("a\r\nb\r\nc\r\nd\r\n");
     QTest::newRow("blank-only line kept") << QByteArray("  \n\t") << QByteArray("  \r\n\t\r\n");
+    QTest::newRow("one-byte lines, ampersands only")
+        << QByteArray("&\n&\r&&\na") << QByteArray("_T_E_M_P_T_A_G_\r\n_T_E_M_P_T_A_G_\r\n"
+                                                  "_T_E_M_P_T_A_G__T_E_M_P_T_A_G_\r\na\r\n");
     QTest::newRow("empty") << QByteArray() << QByteArray();
     QTest::newRow("NUL ends the text") << QByteArray("ab\ncd\0ef\ngh", 11) << QByteArray("ab\r\ncd\r\n");
     QTest::newRow("Latin-1 bytes kept")
