@@ -141,6 +141,8 @@ KeepAliveClient::Answer KeepAliveClient::fetch(const Request &request)
                     == std::errc()
                 && declared > request.maxBodyBytes)
                 tooLarge = true;
+            else if (response.status == 200 && declared > 0)
+                answer.body.reserve(declared); // one block, not regrown as it comes
             return !tooLarge && !cancelled();
         };
         const auto onBody = [&](const char *data, size_t size) {
