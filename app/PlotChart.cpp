@@ -385,15 +385,24 @@ void PlotChart::attachSeries(PlotSeries *series)
     if (!series->m_colorSet)
         series->m_color = unusedPaletteColor(series);
     series->m_chart = this;
-    series->m_line = new QLineSeries;
     m_series << series;
+    // While the chart is held, the line and its legend entry wait for the
+    // next flush: every entry added lays the whole legend out again, which
+    // after each game of a Load costs more than its pages.
+    if (m_holdDepth == 0)
+        placeLine(series);
+    scheduleUpdate(); // its points follow once the axes have their new scales
+}
+
+void PlotChart::placeLine(PlotSeries *series)
+{
+    series->m_line = new QLineSeries;
     chart()->addSeries(series->m_line);
     series->applyStyle(); // after addSeries, which gives the series the theme's look
     for (QLegendMarker *marker : chart()->legend()->markers(series->m_line))
         connect(marker, &QLegendMarker::clicked, series, [series] { series->setShown(!series->shown()); });
     series->m_line->attachAxis(m_axisX);
     series->m_line->attachAxis(m_axisY[axisIndex(series->m_axis)]);
-    scheduleUpdate(); // its points follow once the axes have their new scales
 }
 
 void PlotChart::placeOnAxis(PlotSeries *series)
@@ -401,6 +410,8 @@ void PlotChart::placeOnAxis(PlotSeries *series)
     // Emptied while it changes axes: a series holding a value at or below zero
     // on a logarithmic axis, even for a moment, is not drawn at all.
     QLineSeries *line = series->m_line;
+    if (!line) // placed on its axis when it is placed
+        return;
     line->clear();
     for (QAbstractAxis *axis : line->attachedAxes()) {
         if (axis != m_axisX)
@@ -455,11 +466,18 @@ void PlotChart::bottomRangeChanged()
 void PlotChart::detach(PlotSeries *series)
 {
     m_series.removeAll(series);
+    removeLine(series);
+    series->m_chart = nullptr;
+    scheduleUpdate();
+}
+
+void PlotChart::removeLine(PlotSeries *series)
+{
+    if (!series->m_line)
+        return;
     chart()->removeSeries(series->m_line);
     delete series->m_line;
     series->m_line = nullptr;
-    series->m_chart = nullptr;
-    scheduleUpdate();
 }
 
 void PlotChart::scheduleUpdate()
@@ -500,6 +518,10 @@ void PlotChart::flush()
         return;
     m_updateQueued = false;
     m_filling = true;
+    for (PlotSeries *series : std::as_const(m_series)) {
+        if (!series->m_line)
+            placeLine(series);
+    }
     if (std::exchange(m_rescalePending, false)) {
         // Qt Charts lays a line out again at every change of a range it is
         // drawn against: the lines are emptied while the axes take their new
@@ -643,12 +665,14 @@ void PlotChart::clearSeriesList()
     // series it ever drew.
     const QList<PlotSeries *> cleared = std::exchange(m_series, {});
     for (PlotSeries *series : cleared) {
-        chart()->removeSeries(series->m_line);
-        delete series->m_line;
-        series->m_line = nullptr;
+        removeLine(series);
         series->m_chart = nullptr;
         delete series;
     }
+    // Qt Charts hands the removed lines' drawings to deleteLater, which only
+    // an event loop returning to its caller runs: a script or a headless run
+    // clearing the chart between Loads would keep every drawing till its end.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     m_midnights.clear(); // a time zone changed since is taken from here on
     m_tickDates.clear();
     tzset();

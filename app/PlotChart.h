@@ -69,7 +69,8 @@ public:
     void setShown(bool shown);
     [[nodiscard]] bool shown() const { return m_shown; }
 
-    // The Qt series drawing it while it is on a chart, else null.
+    // The Qt series drawing it while it is on a chart, else null (and
+    // until a held chart is brought up to date).
     [[nodiscard]] QLineSeries *lineSeries() const { return m_line; }
 
 private:
@@ -119,7 +120,9 @@ public:
 
     // Appends the series to the chart; a series whose colour was never set
     // gets the first palette colour no other series on it uses. Its points
-    // are drawn when the program is next idle or at repaintNow().
+    // are drawn when the program is next idle or at repaintNow(); while the
+    // chart is held, its line and legend entry too (lineSeries() is null
+    // until then).
     void attachSeries(PlotSeries *series);
     [[nodiscard]] int seriesCount() const { return int(m_series.size()); }
     [[nodiscard]] const QList<PlotSeries *> &series() const { return m_series; }
@@ -183,6 +186,9 @@ protected:
 
 private:
     friend class PlotSeries;
+    // Gives the series its Qt line, legend entry and axes.
+    void placeLine(PlotSeries *series);
+    void removeLine(PlotSeries *series);
     void placeOnAxis(PlotSeries *series);
     void fillLine(PlotSeries *series);
     void detach(PlotSeries *series);

@@ -10,6 +10,7 @@
 
 #include <QCategoryAxis>
 #include <QFile>
+#include <QGraphicsScene>
 #include <QLegend>
 #include <QLineSeries>
 #include <QLogValueAxis>
@@ -51,6 +52,15 @@ bool containsColor(const QImage &image, const QColor &color)
             if (image.pixelColor(x, y) == color)
                 return true;
     return false;
+}
+
+// The drawings of lines in the chart's scene.
+qsizetype lineDrawings(const PlotChart &chart)
+{
+    return std::ranges::count_if(chart.scene()->items(), [](QGraphicsItem *item) {
+        const QGraphicsObject *object = item->toGraphicsObject();
+        return object && object->inherits("LineChartItem");
+    });
 }
 
 // Where the legend is drawn, in the chart's pixels.
@@ -339,8 +349,13 @@ void TestChart::clearingFreesTheSeries()
     QPointer<PlotSeries> s = seriesWith(chart, &owner, {1, 2});
     s->setTitle(QStringLiteral("Game"));
     chart.attachSeries(s);
+    chart.repaintNow();
     QCOMPARE(s->lineSeries()->name(), QStringLiteral("Game"));
+    QCOMPARE(lineDrawings(chart), 1);
     chart.clearSeriesList();
+    // Its drawing goes too, with no event loop running (a script, a
+    // headless run).
+    QCOMPARE(lineDrawings(chart), 0);
     chart.repaintNow();
     QCOMPARE(chart.seriesCount(), 0);
     QVERIFY(chart.chart()->series().isEmpty());
