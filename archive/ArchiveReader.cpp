@@ -11,6 +11,7 @@
 struct ArchiveReader::Staged {
     int64_t generation = -1;
     std::vector<int32_t> days; // in order
+    std::vector<std::string> packed; // per day: its packed bytes, which the rows' names point into
     std::vector<std::vector<SnapshotRow>> rows; // per day, by game ID
 };
 
@@ -101,12 +102,15 @@ std::shared_ptr<const ArchiveReader::Staged> ArchiveReader::stagedFor(
     Statement days(connection.db->handle(),
         "SELECT day, staged FROM days WHERE staged IS NOT NULL ORDER BY day");
     while (days.step()) {
-        const auto day = int32_t(days.integer(0));
-        staged->days.push_back(day);
-        staged->rows.emplace_back();
-        if (!UnpackDay(days.blob(1), day, staged->rows.back()))
-            throw ArchiveError("the archive is damaged: the day " + std::to_string(day)
-                + " does not read");
+        staged->days.push_back(int32_t(days.integer(0)));
+        staged->packed.emplace_back(days.blob(1));
+    }
+    // Unpacked once every day's bytes are in place.
+    staged->rows.resize(staged->days.size());
+    for (size_t i = 0; i < staged->days.size(); ++i) {
+        if (!UnpackDay(staged->packed[i], staged->days[i], staged->rows[i]))
+            throw ArchiveError("the archive is damaged: the day "
+                + std::to_string(staged->days[i]) + " does not read");
     }
     const std::lock_guard lock(m_mutex);
     if (!m_staged || m_staged->generation < generation)
@@ -145,13 +149,13 @@ std::optional<ArchiveReader::HistoryPage> ArchiveReader::page(uint32_t game, int
     if (known) {
         result.title = { std::string(row.text(0)), int32_t(row.integer(1)) };
         if (latest && latest->record.day >= row.integer(2))
-            result.title = latest->title;
+            result.title = { std::string(latest->name), latest->year };
         blockCount = row.integer(3);
         blockRecords = row.integer(4);
         lastDay = int32_t(row.integer(5));
         row.reset();
     } else {
-        result.title = latest->title;
+        result.title = { std::string(latest->name), latest->year };
     }
 
     const int64_t total = blockRecords + int64_t(fresh.size());
@@ -215,7 +219,7 @@ std::vector<ArchiveReader::Match> ArchiveReader::search(const std::vector<std::s
             for (const SnapshotRow &row : rows) {
                 auto &entry = latest[row.game];
                 if (entry.first.name.empty() || row.record.day >= entry.second)
-                    entry = { row.title, row.record.day };
+                    entry = { { std::string(row.name), row.year }, row.record.day };
             }
         }
         auto built = std::make_shared<Names>();

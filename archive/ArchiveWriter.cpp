@@ -41,7 +41,7 @@ public:
 
     [[nodiscard]] int32_t day() const { return m_day; }
     // The current row; nothing past the last.
-    [[nodiscard]] const PackedDayRow *row() const { return m_row ? &*m_row : nullptr; }
+    [[nodiscard]] const SnapshotRow *row() const { return m_row ? &*m_row : nullptr; }
 
     void next()
     {
@@ -53,7 +53,7 @@ public:
         }
         fill();
         ByteReader in(window());
-        PackedDayRow row;
+        SnapshotRow row;
         if (!ReadDayRow(in, m_row ? m_row->game : 0, m_day, row))
             damaged();
         m_row = row;
@@ -90,7 +90,7 @@ private:
     size_t m_at = 0; // the next row's first byte in m_buffer
     int64_t m_offset = 0; // the blob's bytes read into m_buffer so far
     uint64_t m_left = 0; // rows not yet read
-    std::optional<PackedDayRow> m_row;
+    std::optional<SnapshotRow> m_row;
 };
 
 struct GameRow {

@@ -18,16 +18,10 @@
 inline constexpr int BlockRecords = 100;
 
 [[nodiscard]] std::string PackDay(std::span<const SnapshotRow> rows);
-// False when the bytes are not a packed day; rows gets the given day.
+// False when the bytes are not a packed day; rows gets the given day, and
+// names that point into bytes.
 [[nodiscard]] bool UnpackDay(std::string_view bytes, int32_t day, std::vector<SnapshotRow> &rows);
 
-// One row of a packed day, its name pointing into the packed bytes.
-struct PackedDayRow {
-    uint32_t game = 0;
-    Record record;
-    int32_t year = 0;
-    std::string_view name;
-};
 // The longest packed day row: its numbers and the longest name, every byte
 // of which CleanName may have made three.
 inline constexpr size_t MaxPackedDayRow = 128 + 3 * MaxNameBytes;
@@ -35,7 +29,7 @@ inline constexpr size_t MaxPackedDayRow = 128 + 3 * MaxNameBytes;
 // row before (game: the previous row's ID, 0 before the first); false when
 // the bytes do not read.
 [[nodiscard]] bool ReadDayCount(ByteReader &in, uint64_t &count);
-[[nodiscard]] bool ReadDayRow(ByteReader &in, uint32_t game, int32_t day, PackedDayRow &row);
+[[nodiscard]] bool ReadDayRow(ByteReader &in, uint32_t game, int32_t day, SnapshotRow &row);
 
 [[nodiscard]] std::string PackBlock(std::span<const Record> records);
 // Appends the block's records; false when the bytes are not a block.

@@ -6,6 +6,7 @@
 
 #include "archive/Record.h"
 
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,10 +15,13 @@
 // Names longer than this are not a game's name but a damaged row.
 inline constexpr size_t MaxNameBytes = 4096;
 
+// One game's row of a snapshot, or of a packed day. The name is a view into
+// the bytes it was read from: they must outlive the row.
 struct SnapshotRow {
     uint32_t game = 0;
-    Record record; // its day is left 0: the file name gives it
-    GameTitle title;
+    Record record; // its day is left 0 in a snapshot: the file name gives it
+    int32_t year = 0;
+    std::string_view name;
 };
 
 struct Snapshot {
@@ -25,9 +29,13 @@ struct Snapshot {
     std::vector<SnapshotRow> rows; // sorted by game ID; an ID's first row wins
     int skipped = 0; // rows that are not records (a value that does not read, too few fields)
     int duplicates = 0; // later rows of an ID already read
+    // The names that CleanName changed, which rows point to (a deque: its
+    // strings stay where they are as it grows and when it moves).
+    std::deque<std::string> cleanedNames;
 };
 
 // Reads the file's bytes; quoted fields are undone in place, so bytes changes.
+// The rows' names point into bytes, which must outlive the snapshot's use.
 // Refused: an empty or binary file, a header without one of the seven
 // columns, a file without one record. A row whose ID, rank, users or
 // averages do not read is skipped and counted; a year that does not read is 0.

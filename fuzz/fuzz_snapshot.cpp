@@ -19,19 +19,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const SnapshotRow &row = snapshot.rows[i];
         FUZZ_CHECK(i == 0 || snapshot.rows[i - 1].game < row.game);
         FUZZ_CHECK(row.game > 0 && row.record.rank > 0);
-        FUZZ_CHECK(CleanName(row.title.name) == row.title.name);
+        FUZZ_CHECK(CleanName(row.name) == row.name);
         for (const Decimal value : { row.record.average, row.record.bayesAverage })
             FUZZ_CHECK(ParseDecimal(DecimalText(value)) == value);
     }
     if (!snapshot.rows.empty()) {
+        const std::string packed = PackDay(snapshot.rows);
         std::vector<SnapshotRow> back;
-        FUZZ_CHECK(UnpackDay(PackDay(snapshot.rows), 0, back));
+        FUZZ_CHECK(UnpackDay(packed, 0, back));
         FUZZ_CHECK(back.size() == snapshot.rows.size());
         for (size_t i = 0; i < back.size(); ++i) {
             FUZZ_CHECK(back[i].game == snapshot.rows[i].game);
             FUZZ_CHECK(back[i].record == snapshot.rows[i].record);
-            FUZZ_CHECK(back[i].title.name == snapshot.rows[i].title.name);
-            FUZZ_CHECK(back[i].title.year == snapshot.rows[i].title.year);
+            FUZZ_CHECK(back[i].name == snapshot.rows[i].name);
+            FUZZ_CHECK(back[i].year == snapshot.rows[i].year);
         }
     }
     std::vector<Record> records;

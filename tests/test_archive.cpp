@@ -510,7 +510,8 @@ void TestArchive::roundTripToPlotwiseCsv()
     const QString archive = dir.filePath("a.pwa");
     QCOMPARE(Archive({ "import", archive, snapshots }).status, 0);
 
-    // What the files say, read as the import rules do: the last file of a day.
+    // What the files say, read as the import rules do: the last file of a day
+    // (records only: the rows' names point into bytes, gone after each file).
     std::map<int32_t, Snapshot> days;
     for (const QFileInfo &file : QDir(snapshots).entryInfoList({ "*.csv" }, QDir::Files, QDir::Name)) {
         std::string bytes = ReadAll(file.filePath()).toStdString();
