@@ -361,7 +361,6 @@ void ArchiveWriter::compact()
     }
     BumpGeneration(m_db);
     transaction.commit();
-    m_db.exec("PRAGMA wal_checkpoint(PASSIVE)");
 }
 
 void ArchiveWriter::finish()
