@@ -2,10 +2,14 @@
 
 #include "archive/PackedRecords.h"
 
+#include <sqlite3.h>
+
 #include <algorithm>
+#include <fcntl.h>
 #include <memory>
 #include <optional>
 #include <span>
+#include <unistd.h>
 
 namespace {
 
@@ -249,6 +253,23 @@ ArchiveWriter::ArchiveWriter(Database &db)
 {
 }
 
+ArchiveWriter::~ArchiveWriter()
+{
+    if (m_log >= 0)
+        ::close(m_log);
+}
+
+void ArchiveWriter::startLogWrites()
+{
+    // SQLite locks the archive and the shared-memory file, never the log, so
+    // a descriptor of our own on the log takes none of its locks when closed.
+    if (m_log < 0)
+        m_log = ::open(sqlite3_filename_wal(sqlite3_db_filename(m_db.handle(), "main")),
+            O_RDONLY | O_CLOEXEC);
+    if (m_log >= 0)
+        ::sync_file_range(m_log, 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
 PackedDay PackSnapshot(const Snapshot &snapshot)
 {
     PackedDay packed;
@@ -277,6 +298,7 @@ ArchiveWriter::Outcome ArchiveWriter::putDay(
     put.bind(5, packed.digest).bindBlob(6, packed.bytes).bind(7, replaces ? 1 : 0).run();
     BumpGeneration(m_db);
     transaction.commit();
+    startLogWrites();
     return exists ? Outcome::Replaced : Outcome::Added;
 }
 
@@ -361,6 +383,7 @@ void ArchiveWriter::compact()
     }
     BumpGeneration(m_db);
     transaction.commit();
+    startLogWrites();
 }
 
 void ArchiveWriter::finish()

@@ -23,6 +23,9 @@ class ArchiveWriter
 {
 public:
     explicit ArchiveWriter(Database &db);
+    ~ArchiveWriter();
+    ArchiveWriter(const ArchiveWriter &) = delete;
+    ArchiveWriter &operator=(const ArchiveWriter &) = delete;
 
     enum class Outcome { Added, Replaced, Unchanged };
     Outcome putDay(int32_t day, const std::string &fileName, const PackedDay &packed);
@@ -34,7 +37,12 @@ public:
     void finish();
 
 private:
+    // Has the disk start writing the log while the import goes on, so that
+    // the sync before a checkpoint finds little left to write.
+    void startLogWrites();
+
     Database &m_db;
+    int m_log = -1; // the log file, opened to start its writes
 };
 
 // What an archive holds, for the import summary and "info".
