@@ -219,6 +219,12 @@ void TestArchive::importRules_data()
         << Runs { { { "2016-10-12.csv", Header + Alpha + "14,\"Bet" } } } << one << "Alpha|2001";
     QTest::newRow("a last line without its line end")
         << Runs { { { "2016-10-12.csv", Header + Alpha.chopped(1) } } } << one << "Alpha|2001";
+    // Past the first 64 KB, where the check for a binary file does not look.
+    QTest::newRow("a NUL inside a name far into the file is text")
+        << Runs { { { "2016-10-12.csv",
+               Header + QByteArray("14,Beta,2001,4,7.00,5.00,99\n").repeated(3000)
+                   + QByteArray("13,Al\0pha,2001,3,7.25,5.61,120\n", 31) } } }
+        << one << "Al\uFFFDpha|2001";
     QTest::newRow("an ancient negative year")
         << Runs { { { "2016-10-12.csv", Header + "13,Alpha,-2200,3,7.25,5.61,120\n" } } }
         << one << "Alpha|-2200";
