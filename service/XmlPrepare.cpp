@@ -30,6 +30,8 @@ QByteArray PrepareXmlBytes(QByteArrayView data)
     const qsizetype nul = data.indexOf('\0');
     if (nul >= 0)
         data.truncate(nul);
+    if (data.isEmpty()) // memchr is not to be given the null pointer of no bytes
+        return {};
     static constexpr qsizetype markerSize = sizeof(AmpersandMarker) - 1;
     const char *const begin = data.data();
     const char *const end = begin + data.size();
