@@ -1,0 +1,226 @@
+// The archive's on-disk format held still: archives made by an earlier build
+// (tests/data/archive-layout1) must read page for page as they did, and
+// records must pack to the bytes docs/archive-format.md describes.
+#include "archive/ArchiveReader.h"
+#include "archive/Days.h"
+#include "archive/PackedRecords.h"
+#include "archive/Sqlite.h"
+#include "support/TestSupport.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sqlite3.h>
+
+namespace {
+
+// The golden archives hold games with IDs below this.
+constexpr uint32_t GameIdsBelow = 2000;
+
+QString GoldenDir()
+{
+    return TestDataDir() + QStringLiteral("/archive-layout1");
+}
+
+QByteArray ReadAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// "20161012 3 120 7.25 5.61": day, rank, users rated, average, Bayes average.
+std::string RecordText(const Record &r)
+{
+    return CompactDay(r.day) + ' ' + std::to_string(r.rank) + ' ' + std::to_string(r.usersRated)
+        + ' ' + DecimalText(r.average) + ' ' + DecimalText(r.bayesAverage);
+}
+
+// What a reader gives of the whole archive, one line per day, page and
+// search: a page's records as their count and a digest of their text, so
+// that a difference names the game and page.
+QByteArray ReaderView(const QString &archive)
+{
+    ArchiveReader reader(archive.toStdString());
+    QByteArray out;
+    const ArchiveReader::Info info = reader.readInfo();
+    out += "info: " + QByteArray::number(qsizetype(info.days.size())) + " days, "
+        + QByteArray::number(info.records) + " records, " + QByteArray::number(info.games)
+        + " games\n";
+    for (size_t i = 0; i < info.days.size(); ++i)
+        out += "day " + QByteArray::fromStdString(IsoDay(info.days[i])) + ": "
+            + QByteArray::number(info.dayRecords[i]) + " records\n";
+    for (uint32_t game = 1; game < GameIdsBelow; ++game) {
+        // Page 0 and the page after the end page read as empty pages too.
+        for (int64_t page = 0;; ++page) {
+            const auto history = reader.page(game, page);
+            if (!history)
+                break;
+            std::string records;
+            for (const Record &r : history->records)
+                records += RecordText(r) + '\n';
+            out += "game " + QByteArray::number(game) + " page " + QByteArray::number(page) + ": "
+                + QByteArray::fromStdString(history->title.name) + " ("
+                + QByteArray::number(history->title.year) + "), "
+                + QByteArray::number(qsizetype(history->records.size())) + " records";
+            if (!records.empty())
+                out += " from " + QByteArray::fromStdString(CompactDay(history->records.front().day))
+                    + " to " + QByteArray::fromStdString(CompactDay(history->records.back().day))
+                    + ", " + QCryptographicHash::hash(records, QCryptographicHash::Sha1).toHex();
+            out += '\n';
+            if (page > 0 && history->records.empty()) {
+                const auto after = reader.page(game, page + 1);
+                out += "game " + QByteArray::number(game) + " page " + QByteArray::number(page + 1)
+                    + ": " + QByteArray::number(after ? qsizetype(after->records.size()) : -1)
+                    + " records\n";
+                break;
+            }
+        }
+    }
+    for (const char *word : { "a", "e", "title", "working", "finished", "caf\xC3\xA9", "SK\xC3\x85L" }) {
+        out += QByteArray("search ") + word + ':';
+        for (const auto &match : reader.search({ FoldedForSearch(word) }))
+            out += ' ' + QByteArray::number(match.game);
+        out += '\n';
+    }
+    return out;
+}
+
+int64_t Pragma(const QString &archive, const char *name)
+{
+    Database db(archive.toStdString(), SQLITE_OPEN_READONLY);
+    return db.number((std::string("PRAGMA ") + name).c_str());
+}
+
+Record MakeRecord(const char *day, uint32_t rank, uint32_t users, const char *average,
+    const char *bayes)
+{
+    return { *LeadingIsoDay(day), rank, users, *ParseDecimal(average), *ParseDecimal(bayes) };
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(std::vector<Record>)
+
+class TestArchiveFormat : public QObject
+{
+    Q_OBJECT
+private slots:
+    void goldenArchiveReads_data();
+    void goldenArchiveReads();
+    void packedBlockBytes_data();
+    void packedBlockBytes();
+    void packedDayBytes();
+};
+
+// Each archive was made by the importer of layout 1 and is read through a
+// copy (a reader may leave a log and shared memory file beside it).
+void TestArchiveFormat::goldenArchiveReads_data()
+{
+    QTest::addColumn<QString>("name");
+    // Folded days, and staged days after them from an import cut short.
+    QTest::newRow("staged after the blocks") << QStringLiteral("staged-after");
+    // Folded days, and staged days of which one replaces a folded day.
+    QTest::newRow("staged replacing a folded day") << QStringLiteral("staged-replacing");
+}
+
+void TestArchiveFormat::goldenArchiveReads()
+{
+    QFETCH(QString, name);
+    const QString source = GoldenDir() + u'/' + name + QStringLiteral(".archive");
+    QTemporaryDir temp;
+    const QString archive = temp.filePath(QStringLiteral("copy.archive"));
+    QVERIFY2(QFile::copy(source, archive), qPrintable(source));
+    QFile(archive).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QCOMPARE(Pragma(archive, "application_id"), 0x506C5741);
+    QCOMPARE(Pragma(archive, "user_version"), 1);
+
+    const QByteArray view = ReaderView(archive);
+    const QString expectedPath = GoldenDir() + u'/' + name + QStringLiteral(".expected");
+    const QByteArray expected = ReadAll(expectedPath);
+    if (view != expected) {
+        // Leaves what was read beside the test's own temporary files, to compare.
+        const QString actualPath = QDir::temp().filePath(name + QStringLiteral(".actual"));
+        QFile actual(actualPath);
+        if (actual.open(QIODevice::WriteOnly))
+            actual.write(view);
+        const QList<QByteArray> got = view.split('\n'), want = expected.split('\n');
+        qsizetype line = 0;
+        while (line < got.size() && line < want.size() && got[line] == want[line])
+            ++line;
+        QFAIL(qPrintable(QStringLiteral("%1 differs from %2 at line %3:\n  read:     %4\n  expected: %5")
+                .arg(actualPath, expectedPath)
+                .arg(line + 1)
+                .arg(QString::fromUtf8(got.value(line)), QString::fromUtf8(want.value(line)))));
+    }
+}
+
+// Records, and the bytes they pack to as a block and unpack from.
+void TestArchiveFormat::packedBlockBytes_data()
+{
+    QTest::addColumn<std::vector<Record>>("records");
+    QTest::addColumn<QByteArray>("hex");
+
+    const Record first = MakeRecord("2016-10-12", 3, 120, "7.25", "5.61");
+    QTest::newRow("one record: the day from day 0, new digits")
+        << std::vector<Record> { first } << QByteArray("01 02fc8a02 22 f001 06 aa0b e208");
+    QTest::newRow("the next day with other digits and a lower rank")
+        << std::vector<Record> { first, MakeRecord("2016-10-13", 2, 121, "7.3", "5.612") }
+        << QByteArray("02 02fc8a0222f00106aa0be208 03 13 02 01 970a f64e");
+    QTest::newRow("a day missing, the same digits, no change")
+        << std::vector<Record> { first, MakeRecord("2016-10-14", 3, 120, "7.25", "5.61") }
+        << QByteArray("02 02fc8a0222f00106aa0be208 00 04 00 00 00 00");
+    QTest::newRow("no decimals, large values, negative averages")
+        << std::vector<Record> { MakeRecord("1970-01-02", 2147483647, 4294967295u, "-3", "0") }
+        << QByteArray("01 01 feffffff1f feffffff0f 05 00");
+    QTest::newRow("a day before 1970 and fifteen digits")
+        << std::vector<Record> { MakeRecord("1969-12-31", 1, 0, "0.000000000000001", "-1.5") }
+        << QByteArray("01 02 01 f1 00 02 02 1d");
+}
+
+void TestArchiveFormat::packedBlockBytes()
+{
+    QFETCH(std::vector<Record>, records);
+    QFETCH(QByteArray, hex);
+    const QByteArray bytes = QByteArray::fromHex(QByteArray(hex).replace(' ', ""));
+    const std::string packed = PackBlock(records);
+    QCOMPARE(QByteArray::fromStdString(packed).toHex(' '), bytes.toHex(' '));
+    std::vector<Record> unpacked;
+    QVERIFY(UnpackBlock(bytes.toStdString(), unpacked));
+    QVERIFY(unpacked == records);
+}
+
+// Two rows of a day, in ID order, each with its title.
+void TestArchiveFormat::packedDayBytes()
+{
+    SnapshotRow rows[2];
+    rows[0].game = 13;
+    rows[0].record = MakeRecord("2016-10-12", 3, 120, "7.25", "5.61");
+    rows[0].year = 2001;
+    rows[0].name = "Alpha";
+    rows[1].game = 300;
+    rows[1].record = MakeRecord("2016-10-12", 1, 70000, "8.1", "-0.125");
+    rows[1].year = -2200;
+    rows[1].name = "Caf\xC3\xA9";
+    rows[0].record.day = rows[1].record.day = 0; // a snapshot's rows carry no day
+    const QByteArray bytes = QByteArray::fromHex("02"
+                                                 "0d 03 78 aa0b e208 22 a21f 05 416c706861"
+                                                 "9f02 01 f0a204 a201 f901 13 af22 05 436166c3a9");
+    QCOMPARE(QByteArray::fromStdString(PackDay(rows)).toHex(' '), bytes.toHex(' '));
+    const std::string kept = bytes.toStdString(); // the names point into it
+    std::vector<SnapshotRow> unpacked;
+    QVERIFY(UnpackDay(kept, 17086, unpacked));
+    QCOMPARE(unpacked.size(), size_t(2));
+    for (size_t i = 0; i < 2; ++i) {
+        rows[i].record.day = 17086;
+        QCOMPARE(unpacked[i].game, rows[i].game);
+        QVERIFY(unpacked[i].record == rows[i].record);
+        QCOMPARE(unpacked[i].year, rows[i].year);
+        QCOMPARE(unpacked[i].name, rows[i].name);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestArchiveFormat)
+#include "test_archiveformat.moc"
