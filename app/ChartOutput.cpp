@@ -14,8 +14,11 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QPrinter>
+#include <QPrinterInfo>
 #include <QResizeEvent>
 #include <QSvgGenerator>
+#include <algorithm>
 
 namespace {
 
@@ -150,4 +153,36 @@ void SaveGraphImage(PlotChart &chart, const QString &path)
     const ImageFormat format = ImageFormatOf(path);
     const bool named = format == ImageFormat::Png || format == ImageFormat::Jpeg;
     WriteChartImage(chart, path, chart.size(), named ? format : ImageFormat::Bmp);
+}
+
+void PrintChart(PlotChart &chart)
+{
+    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+    if (info.isNull())
+        throw PlotwiseError(QStringLiteral("There is no default printer currently selected"));
+    QPrinter printer(info, QPrinter::HighResolution);
+    PrintChartTo(chart, printer);
+}
+
+void PrintChartTo(PlotChart &chart, QPrinter &printer)
+{
+    printer.setDocName(chart.objectName());
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        printer.abort();
+        throw PlotwiseError(QStringLiteral("The print job could not be started"));
+    }
+    // The chart as drawn, scaled to fit the page with its proportions kept,
+    // its lines as fine as the page shows them.
+    const QRectF page(painter.viewport());
+    QWidget *view = chart.viewport();
+    chart.setDrawingDetail(std::min(page.width() / std::max(1, view->width()),
+                                    page.height() / std::max(1, view->height())));
+    chart.flush();
+    chart.QGraphicsView::render(&painter, page, view->rect(), Qt::KeepAspectRatio);
+    chart.setDrawingDetail(1);
+    if (!painter.end() || printer.printerState() == QPrinter::Error) {
+        printer.abort();
+        throw PlotwiseError(QStringLiteral("Printing failed"));
+    }
 }

@@ -1,6 +1,6 @@
 // Writes what the chart holds to files: every point as CSV, and the chart
 // drawn at a chosen size as BMP, PNG, JPEG, PDF or SVG (a headless run), or
-// at its own size as Save graph writes it.
+// at its own size as Save graph writes it; and prints it.
 // Both write through a temporary file renamed into place, and throw
 // PlotwiseError("Cannot create file "<path>". <reason>") when they cannot.
 #pragma once
@@ -12,6 +12,7 @@
 #include <QString>
 
 class PlotChart;
+class QPrinter;
 
 // Rows in the order of the series on the chart, then of their points.
 void WriteChartCsv(const PlotChart &chart, const QString &path);
@@ -28,3 +29,9 @@ void WriteChartImage(PlotChart &chart, const QString &path, QSize size, ImageFor
 // Save graph: the chart as drawn at its current size on white. The extension
 // chooses PNG or JPEG; every other name gets a BMP.
 void SaveGraphImage(PlotChart &chart, const QString &path);
+
+// One page on the default printer, no dialog; throws PlotwiseError.
+void PrintChart(PlotChart &chart);
+// One page on the given printer, the job titled with the chart's object
+// name; a failed job is aborted and throws PlotwiseError.
+void PrintChartTo(PlotChart &chart, QPrinter &printer);

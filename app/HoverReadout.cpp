@@ -1,12 +1,11 @@
 #include "app/HoverReadout.h"
 
-#include "app/PlotChart.h"
+#include "app/PlotView.h"
 #include "app/Readout.h"
 
-#include <QChart>
 #include <QFontMetrics>
-#include <QLineSeries>
 #include <QPainter>
+#include <QWidget>
 
 // The pointer reaches points this many pixels to either side along the date axis.
 static constexpr double Reach = 6;
@@ -17,20 +16,19 @@ static constexpr int Padding = 4;
 
 bool HoverReadout::track(QPoint pos)
 {
-    QChart *chart = m_chart.chart();
-    const QPointF inChart = chart->mapFromScene(m_chart.mapToScene(pos));
-    if (!chart->plotArea().contains(inChart)) {
+    const QPointF inChart = m_view.toChart(pos);
+    if (!m_view.plotArea().contains(inChart)) {
         clear();
         return false;
     }
-    if (m_chart.series().isEmpty()) {
+    const QList<PlotSeries *> &series = m_view.series();
+    if (series.isEmpty()) {
         clear();
         return true;
     }
     // The date under the pointer, as the date axis scales it.
-    const double x = chart->mapToValue(inChart, m_chart.series().front()->lineSeries()).x();
+    const double x = m_view.xAt(inChart);
     ReadoutChoice choice(inChart, Reach);
-    const QList<PlotSeries *> &series = m_chart.series();
     for (int i = 0; i < series.size(); ++i) {
         const PlotSeries *s = series[i];
         if (!s->shown())
@@ -38,14 +36,13 @@ bool HoverReadout::track(QPoint pos)
         const std::vector<SeriesPoint> &points = s->points();
         const std::optional<std::ptrdiff_t> nearest = NearestIndex(
             std::ptrdiff_t(points.size()), x,
-            [&](std::ptrdiff_t p) { return double(m_chart.midnight(points[size_t(p)].day)); });
+            [&](std::ptrdiff_t p) { return double(m_view.midnight(points[size_t(p)].day)); });
         if (!nearest)
             continue;
         const SeriesPoint &point = points[size_t(*nearest)];
-        if (!m_chart.drawsValue(s->axis(), point.y))
+        if (!m_view.drawsValue(s->axis(), point.y))
             continue;
-        const QPointF at = chart->mapToPosition(
-            QPointF(double(m_chart.midnight(point.day)), point.y), s->lineSeries());
+        const QPointF at = m_view.positionOf(*s, double(m_view.midnight(point.day)), point.y);
         choice.offer(i, *nearest, at);
     }
     if (!choice.hit()) {
@@ -55,7 +52,7 @@ bool HoverReadout::track(QPoint pos)
     const ReadoutHit &hit = *choice.hit();
     const PlotSeries *s = series[hit.series];
     const SeriesPoint &point = s->points()[size_t(hit.point)];
-    show(m_chart.mapFromScene(chart->mapToScene(hit.at)), s->color(),
+    show(m_view.fromChart(hit.at), s->color(),
          ReadoutText(s->title(), point.day, point.y));
     return true;
 }
@@ -69,7 +66,7 @@ void HoverReadout::show(QPointF at, const QColor &color, const QString &text)
     m_at = at;
     m_color = color;
     m_text = text;
-    m_chart.viewport()->update(before.united(area()));
+    m_view.surface()->update(before.united(area()));
 }
 
 void HoverReadout::clear()
@@ -77,16 +74,16 @@ void HoverReadout::clear()
     if (!m_visible)
         return;
     m_visible = false;
-    m_chart.viewport()->update(area());
+    m_view.surface()->update(area());
 }
 
 QRect HoverReadout::boxRect() const
 {
-    const QFontMetrics metrics(m_chart.font());
+    const QFontMetrics metrics(m_view.surface()->font());
     const QSize textSize = metrics.size(0, m_text);
     const QSize size = textSize + QSize(2 * Padding, 2 * Padding);
     // Above and to the right of the mark, or on whichever side has room.
-    const QRect view = m_chart.viewport()->rect();
+    const QRect view = m_view.surface()->rect();
     const QPoint mark = m_at.toPoint();
     int left = mark.x() + Gap;
     if (left + size.width() > view.right())
@@ -123,7 +120,7 @@ void HoverReadout::paint(QPainter &painter) const
     painter.setBrush(QColor(255, 255, 255, 235));
     painter.drawRect(QRectF(box).adjusted(0.5, 0.5, -0.5, -0.5));
     painter.setPen(Qt::black);
-    painter.setFont(m_chart.font());
+    painter.setFont(m_view.surface()->font());
     painter.drawText(box.adjusted(Padding, Padding, -Padding, -Padding), Qt::AlignLeft | Qt::AlignTop,
                      m_text);
     painter.restore();

@@ -1,7 +1,7 @@
 // The read-out under the mouse: a mark on the series point nearest to the
 // pointer and a box with the series' title, the point's date and its value.
 // It is painted over the chart view only: the chart, its scene and every
-// image made of it stay as they are.
+// image made of it stay as they are. It sees the chart through PlotView.
 #pragma once
 
 #include <QColor>
@@ -10,12 +10,12 @@
 #include <QString>
 
 class QPainter;
-class PlotChart;
+class PlotView;
 
 class HoverReadout
 {
 public:
-    explicit HoverReadout(PlotChart &chart) : m_chart(chart) {}
+    explicit HoverReadout(PlotView &view) : m_view(view) {}
 
     // Shows the point nearest to pos (viewport pixels) when pos lies over
     // the plot area, else nothing; true when it lies there.
@@ -35,7 +35,7 @@ private:
     [[nodiscard]] QRect boxRect() const;
     void show(QPointF at, const QColor &color, const QString &text);
 
-    PlotChart &m_chart;
+    PlotView &m_view;
     bool m_visible = false;
     QPointF m_at;
     QColor m_color;

@@ -1,203 +1,20 @@
 #include "app/PlotChart.h"
 
-#include "app/CalendarTicks.h"
+#include "app/ChartMouse.h"
+#include "app/ChartOutput.h"
 #include "plot/LineThinning.h"
-#include "service/PlotwiseError.h"
 
 #include <QCategoryAxis>
 #include <QChart>
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QKeyEvent>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
-#include <QLogValueAxis>
-#include <QMenu>
-#include <QMouseEvent>
 #include <QPainter>
-#include <QPrinter>
-#include <QPrinterInfo>
-#include <QRubberBand>
 #include <QTimer>
-#include <QValueAxis>
-#include <algorithm>
-#include <cmath>
 #include <ctime>
-#include <limits>
-#include <optional>
 #include <utility>
-
-// Colours a series gets when the program sets none, in order of preference.
-static const QColor Palette[] = {
-    QColor(0x1f, 0x77, 0xb4), QColor(0xd6, 0x27, 0x28), QColor(0x2c, 0xa0, 0x2c),
-    QColor(0xff, 0x7f, 0x0e), QColor(0x94, 0x67, 0xbd), QColor(0x8c, 0x56, 0x4b),
-    QColor(0xe3, 0x77, 0xc2), QColor(0x7f, 0x7f, 0x7f), QColor(0xbc, 0xbd, 0x22),
-    QColor(0x17, 0xbe, 0xcf), QColor(0x00, 0x00, 0x80), QColor(0x80, 0x00, 0x00),
-};
-
-// Ticks of a linear axis before nice numbers adjust them.
-static constexpr int DefaultValueTicks = 5;
-
-// A dragged rectangle smaller than this is a click, not a zoom.
-static constexpr int MinZoomDrag = 4;
-
-// Date labels stand turned on end; this much plot width per label keeps them
-// apart and readable.
-static constexpr int PixelsPerDateTick = 40;
-
-// A hidden series' legend entry.
-static const QColor HiddenGrey(170, 170, 170);
-
-QColor ColorFromValue(ColorValue value)
-{
-    return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
-}
-
-// --- PlotSeries ---------------------------------------------------------
-
-PlotSeries::PlotSeries(QObject *owner) : QObject(owner) {}
-
-PlotSeries::~PlotSeries()
-{
-    if (m_chart)
-        m_chart->detach(this);
-}
-
-void PlotSeries::setTitle(const QString &title)
-{
-    m_title = title;
-    applyStyle();
-}
-
-void PlotSeries::setLineWidth(int width)
-{
-    m_lineWidth = width;
-    applyStyle();
-}
-
-void PlotSeries::setColor(const QColor &color)
-{
-    m_color = color;
-    m_colorSet = true;
-    applyStyle();
-}
-
-void PlotSeries::setAxis(VertAxis axis)
-{
-    if (m_axis == axis)
-        return;
-    m_axis = axis;
-    if (m_chart) {
-        m_chart->placeOnAxis(this);
-        m_chart->scheduleUpdate();
-    }
-}
-
-void PlotSeries::addPoint(int day, double y)
-{
-    if (m_points.empty() || m_points.back().day <= day) {
-        m_points.push_back({day, y});
-    } else {
-        const auto after = std::upper_bound(m_points.begin(), m_points.end(), day,
-                                            [](int d, const SeriesPoint &p) { return d < p.day; });
-        m_points.insert(after, {day, y});
-    }
-    if (m_chart)
-        m_chart->scheduleUpdate();
-}
-
-void PlotSeries::setPoints(std::vector<SeriesPoint> points)
-{
-    std::stable_sort(points.begin(), points.end(),
-        [](const SeriesPoint &a, const SeriesPoint &b) { return a.day < b.day; });
-    m_points = std::move(points);
-    if (m_chart)
-        m_chart->scheduleUpdate();
-}
-
-void PlotSeries::setShown(bool shown)
-{
-    if (m_shown == shown)
-        return;
-    m_shown = shown;
-    applyStyle();
-    if (m_chart)
-        m_chart->m_readout.clear();
-}
-
-void PlotSeries::applyStyle()
-{
-    if (!m_line)
-        return;
-    m_line->setName(m_title);
-    QPen pen(m_color);
-    pen.setWidth(m_lineWidth);
-    m_line->setPen(pen);
-    m_line->setPointLabelsFormat(QStringLiteral("@yPoint"));
-    m_line->setPointLabelsVisible(m_marksVisible);
-    // Hiding a line hides its legend entry too; the entry stays, greyed, so
-    // that a click shows the line again.
-    m_line->setVisible(m_shown);
-    for (QLegendMarker *marker : m_chart->chart()->legend()->markers(m_line)) {
-        marker->setVisible(true);
-        marker->setLabelBrush(m_shown ? QBrush(Qt::black) : QBrush(HiddenGrey));
-        marker->setBrush(m_shown ? m_color : HiddenGrey);
-        marker->setPen(m_shown ? QPen(m_color) : QPen(HiddenGrey));
-    }
-}
-
-// --- PlotChart ----------------------------------------------------------
-
-// The decimals a linear axis' labels need for ticks step apart: as few as
-// show the step exactly (5000 reads 5000, not 5000.0; 0.25 reads 0.25), but
-// no more than one below the step's first digit, as after a zoom to an odd
-// range.
-static int tickLabelDecimals(double step)
-{
-    if (!(step > 0) || !std::isfinite(step))
-        return 0;
-    const int enough = std::clamp(int(1 - std::floor(std::log10(step))), 0, 15);
-    for (int decimals = 0; decimals < enough; ++decimals) {
-        const double scaled = step * std::pow(10.0, decimals);
-        if (std::abs(scaled - std::round(scaled)) < 1e-6 * scaled)
-            return decimals;
-    }
-    return enough;
-}
-
-static QAbstractAxis *makeVerticalAxis(bool logarithmic, bool inverted)
-{
-    QAbstractAxis *axis = nullptr;
-    if (logarithmic) {
-        auto *log = new QLogValueAxis;
-        log->setBase(10);
-        log->setLabelFormat(QStringLiteral("%g"));
-        axis = log;
-    } else {
-        auto *linear = new QValueAxis;
-        const auto updateLabels = [linear] {
-            const double step = (linear->max() - linear->min()) / std::max(linear->tickCount() - 1, 1);
-            linear->setLabelFormat(QStringLiteral("%.%1f").arg(tickLabelDecimals(step)));
-        };
-        QObject::connect(linear, &QValueAxis::rangeChanged, linear, updateLabels);
-        QObject::connect(linear, &QValueAxis::tickCountChanged, linear, updateLabels);
-        axis = linear;
-    }
-    axis->setReverse(inverted);
-    return axis;
-}
-
-static Qt::Alignment alignmentOf(VertAxis axis)
-{
-    return axis == VertAxis::Left ? Qt::AlignLeft : Qt::AlignRight;
-}
-
-// Whether the chart can draw a value on an axis of that kind.
-static bool drawable(double y, bool logarithmic)
-{
-    return std::isfinite(y) && (!logarithmic || y > 0);
-}
 
 PlotChart::PlotChart(QWidget *parent) : QChartView(new QChart, parent)
 {
@@ -212,28 +29,12 @@ PlotChart::PlotChart(QWidget *parent) : QChartView(new QChart, parent)
     c->legend()->setShowToolTips(true);
     c->legend()->setVisible(true);
 
-    // Ticks at chosen dates, labelled "dd/MM/yyyy" (see updateDateTicks).
-    m_axisX = new QCategoryAxis;
-    m_axisX->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-    c->addAxis(m_axisX, Qt::AlignBottom);
-    for (VertAxis axis : {VertAxis::Left, VertAxis::Right}) {
-        m_axisY[axisIndex(axis)] = makeVerticalAxis(false, false);
-        c->addAxis(m_axisY[axisIndex(axis)], alignmentOf(axis));
-    }
-    m_axisY[1]->setVisible(false);
+    placeAxes();
 
     setFrameShape(QFrame::NoFrame);
     setBackgroundBrush(Qt::white);
     setRenderHint(QPainter::Antialiasing);
-    m_band = new QRubberBand(QRubberBand::Rectangle, viewport());
-    m_band->hide();
-    viewport()->setMouseTracking(true);
-    m_menu = new QMenu(this);
-    m_menu->setObjectName(QStringLiteral("mnuChart"));
-    QAction *copy = m_menu->addAction(QStringLiteral("Copy"));
-    copy->setObjectName(QStringLiteral("actCopy"));
-    copy->setShortcut(QKeySequence::Copy);
-    connect(copy, &QAction::triggered, this, &PlotChart::copyRequested);
+    m_mouse = std::make_unique<ChartMouse>(*this);
 
     connect(m_axisX, &QValueAxis::rangeChanged, this, &PlotChart::bottomRangeChanged);
     connect(c, &QChart::plotAreaChanged, this, [this] {
@@ -249,45 +50,6 @@ PlotChart::~PlotChart()
         series->m_chart = nullptr;
         series->m_line = nullptr;
     }
-}
-
-qint64 PlotChart::dayToMSecs(int day)
-{
-    // Local midnight (or the first moment of the day where midnight falls in a
-    // daylight-saving gap): the date axis labels in local time.
-    const QDate date = DaysToDate(day);
-    // Qt converts local times through the C library, which looks at the zone
-    // settings again for every conversion (a file check each time when TZ is
-    // unset): the days of a Load cost more than drawing it. Away from a change
-    // of offset, midnight is the day's UTC midnight less the offset the C
-    // library gives without that check; a day with a change of offset within
-    // 14 hours (the largest offset there is) of its UTC midnight takes Qt's way.
-    constexpr qint64 Window = 14 * 3600;
-    constexpr qint64 UnixEpochJulianDay = 2440588;
-    const qint64 utcMidnight = (date.toJulianDay() - UnixEpochJulianDay) * 86400;
-    const auto offsetAt = [](qint64 secs) -> std::optional<long> {
-        const std::time_t time = std::time_t(secs);
-        std::tm parts{};
-        if (!localtime_r(&time, &parts))
-            return std::nullopt;
-        return parts.tm_gmtoff;
-    };
-    const std::optional<long> before = offsetAt(utcMidnight - Window);
-    const std::optional<long> after = offsetAt(utcMidnight + Window);
-    if (before && after && *before == *after)
-        return (utcMidnight - *before) * 1000;
-    return date.startOfDay().toMSecsSinceEpoch();
-}
-
-qint64 PlotChart::midnight(int day)
-{
-    // Local time conversions cost microseconds each (the C library may look
-    // at the zone file every time), and every series of a Load repeats the
-    // same days.
-    auto known = m_midnights.constFind(day);
-    if (known == m_midnights.constEnd())
-        known = m_midnights.insert(day, dayToMSecs(day));
-    return *known;
 }
 
 void PlotChart::undoZoom()
@@ -306,76 +68,29 @@ PlotSeries *PlotChart::createSeries(QObject *owner)
     return new PlotSeries(owner);
 }
 
-void PlotChart::setAxisInverted(VertAxis axis, bool inverted)
+QPointF PlotChart::toChart(QPoint pos) const
 {
-    m_inverted[axisIndex(axis)] = inverted;
-    m_axisY[axisIndex(axis)]->setReverse(inverted);
+    return chart()->mapFromScene(mapToScene(pos));
 }
 
-void PlotChart::setAxisLogarithmic(VertAxis axis, bool logarithmic)
+QPoint PlotChart::fromChart(QPointF at) const
 {
-    const int i = axisIndex(axis);
-    if (m_logarithmic[i] == logarithmic)
-        return;
-    m_logarithmic[i] = logarithmic;
-    QAbstractAxis *old = m_axisY[i];
-    m_axisY[i] = makeVerticalAxis(logarithmic, m_inverted[i]);
-    chart()->addAxis(m_axisY[i], alignmentOf(axis));
-    for (PlotSeries *series : std::as_const(m_series)) {
-        if (series->m_axis == axis)
-            placeOnAxis(series);
-    }
-    chart()->removeAxis(old);
-    delete old;
-    scheduleUpdate();
+    return mapFromScene(chart()->mapToScene(at));
 }
 
-QDateTime PlotChart::bottomMin() const
+QRectF PlotChart::plotArea() const
 {
-    return QDateTime::fromMSecsSinceEpoch(qint64(std::llround(m_axisX->min())));
+    return chart()->plotArea();
 }
 
-QDateTime PlotChart::bottomMax() const
+double PlotChart::xAt(QPointF at) const
 {
-    return QDateTime::fromMSecsSinceEpoch(qint64(std::llround(m_axisX->max())));
+    return chart()->mapToValue(at, m_series.front()->lineSeries()).x();
 }
 
-bool PlotChart::drawsValue(VertAxis axis, double y) const
+QPointF PlotChart::positionOf(const PlotSeries &series, double x, double y) const
 {
-    return drawable(y, m_logarithmic[axisIndex(axis)]);
-}
-
-bool PlotChart::axisInverted(VertAxis axis) const
-{
-    return m_inverted[axisIndex(axis)];
-}
-
-bool PlotChart::axisLogarithmic(VertAxis axis) const
-{
-    return m_logarithmic[axisIndex(axis)];
-}
-
-QAbstractAxis *PlotChart::verticalAxis(VertAxis axis) const
-{
-    return m_axisY[axisIndex(axis)];
-}
-
-QColor PlotChart::unusedPaletteColor(const PlotSeries *series) const
-{
-    // The first palette colour used by the fewest other series: an unused
-    // one while there is one.
-    const QColor *best = std::begin(Palette);
-    qsizetype bestUses = std::numeric_limits<qsizetype>::max();
-    for (const QColor &color : Palette) {
-        const qsizetype uses = std::count_if(m_series.begin(), m_series.end(), [&](const PlotSeries *s) {
-            return s != series && s->m_color == color;
-        });
-        if (uses < bestUses) {
-            best = &color;
-            bestUses = uses;
-        }
-    }
-    return *best;
+    return chart()->mapToPosition(QPointF(x, y), series.lineSeries());
 }
 
 void PlotChart::attachSeries(PlotSeries *series)
@@ -383,7 +98,7 @@ void PlotChart::attachSeries(PlotSeries *series)
     if (series->m_chart == this)
         return;
     if (!series->m_colorSet)
-        series->m_color = unusedPaletteColor(series);
+        series->m_color = UnusedPaletteColor(m_series, series);
     series->m_chart = this;
     m_series << series;
     // While the chart is held, the line and its legend entry wait for the
@@ -427,7 +142,7 @@ void PlotChart::fillLine(PlotSeries *series)
     QList<QPointF> points;
     points.reserve(qsizetype(series->m_points.size()));
     for (const SeriesPoint &p : series->m_points) {
-        if (drawable(p.y, logarithmic))
+        if (DrawableValue(p.y, logarithmic))
             points.append(QPointF(double(midnight(p.day)), p.y));
     }
     // Marks show the value of every point: all of them are drawn then.
@@ -565,89 +280,6 @@ void PlotChart::paintEvent(QPaintEvent *event)
     }
 }
 
-// Every axis scales to the points it draws: the date axis to the first and
-// last day, a linear axis to rounded limits around the values, a logarithmic
-// one to the powers of ten around its positive values.
-void PlotChart::rescale()
-{
-    chart()->setAnimationOptions(QChart::NoAnimation);
-    bool anyDay = false;
-    int firstDay = 0;
-    int lastDay = 0;
-    bool anyValue[2] = {false, false};
-    double low[2] = {0, 0};
-    double high[2] = {0, 0};
-    bool used[2] = {false, false};
-    for (const PlotSeries *series : std::as_const(m_series)) {
-        const int i = axisIndex(series->m_axis);
-        used[i] = true;
-        for (const SeriesPoint &p : series->m_points) {
-            if (!drawable(p.y, m_logarithmic[i]))
-                continue;
-            firstDay = anyDay ? std::min(firstDay, p.day) : p.day;
-            lastDay = anyDay ? std::max(lastDay, p.day) : p.day;
-            low[i] = anyValue[i] ? std::min(low[i], p.y) : p.y;
-            high[i] = anyValue[i] ? std::max(high[i], p.y) : p.y;
-            anyDay = anyValue[i] = true;
-        }
-    }
-    if (anyDay) {
-        if (firstDay == lastDay) {
-            --firstDay;
-            ++lastDay;
-        }
-        m_axisX->setRange(double(midnight(firstDay)), double(midnight(lastDay)));
-    }
-    for (int i = 0; i < 2; ++i) {
-        if (!anyValue[i])
-            continue;
-        if (m_logarithmic[i]) {
-            double from = std::pow(10.0, std::floor(std::log10(low[i])));
-            double to = std::pow(10.0, std::ceil(std::log10(high[i])));
-            if (to <= from)
-                to = from * 10;
-            m_axisY[i]->setRange(from, to);
-        } else {
-            auto *axis = static_cast<QValueAxis *>(m_axisY[i]);
-            if (low[i] == high[i]) {
-                low[i] -= 1;
-                high[i] += 1;
-            }
-            // Nice numbers change the tick count too; starting from the same
-            // count every time keeps the scale of the same data the same.
-            axis->setTickCount(DefaultValueTicks);
-            axis->setRange(low[i], high[i]);
-            axis->applyNiceNumbers();
-        }
-    }
-    m_axisY[1]->setVisible(used[1]);
-    m_axisY[0]->setVisible(used[0] || !used[1]);
-}
-
-bool PlotChart::updateDateTicks()
-{
-    // The days whose midnights lie in the range shown.
-    const double from = m_axisX->min();
-    const double to = m_axisX->max();
-    QDate first = QDateTime::fromMSecsSinceEpoch(qint64(std::ceil(from))).date();
-    if (first.isValid() && double(midnight(int(DateToDays(first)))) < from)
-        first = first.addDays(1);
-    const QDate last = QDateTime::fromMSecsSinceEpoch(qint64(std::floor(to))).date();
-    const int room = int(chart()->plotArea().width()) / PixelsPerDateTick;
-    QList<QDate> dates = CalendarTicks(first, last, room);
-    if (dates == m_tickDates)
-        return false;
-    m_tickDates = std::move(dates);
-    for (const QString &label : m_axisX->categoriesLabels())
-        m_axisX->remove(label);
-    m_axisX->setStartValue(from);
-    for (const QDate &date : std::as_const(m_tickDates)) {
-        m_axisX->append(date.toString(QStringLiteral("dd/MM/yyyy")),
-                        double(midnight(int(DateToDays(date)))));
-    }
-    return true;
-}
-
 void PlotChart::setLegendVisible(bool visible)
 {
     chart()->legend()->setVisible(visible);
@@ -697,35 +329,9 @@ void PlotChart::repaintNow()
         viewport()->repaint();
 }
 
-void PlotChart::print()
-{
-    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
-    if (info.isNull())
-        throw PlotwiseError(QStringLiteral("There is no default printer currently selected"));
-    QPrinter printer(info, QPrinter::HighResolution);
-    printTo(printer);
-}
-
 void PlotChart::printTo(QPrinter &printer)
 {
-    printer.setDocName(objectName());
-    QPainter painter;
-    if (!painter.begin(&printer)) {
-        printer.abort();
-        throw PlotwiseError(QStringLiteral("The print job could not be started"));
-    }
-    // The chart as drawn, scaled to fit the page with its proportions kept,
-    // its lines as fine as the page shows them.
-    const QRectF page(painter.viewport());
-    setDrawingDetail(std::min(page.width() / std::max(1, viewport()->width()),
-                              page.height() / std::max(1, viewport()->height())));
-    flush();
-    QGraphicsView::render(&painter, page, viewport()->rect(), Qt::KeepAspectRatio);
-    setDrawingDetail(1);
-    if (!painter.end() || printer.printerState() == QPrinter::Error) {
-        printer.abort();
-        throw PlotwiseError(QStringLiteral("Printing failed"));
-    }
+    PrintChartTo(*this, printer);
 }
 
 void PlotChart::resizeEvent(QResizeEvent *event)
@@ -735,92 +341,27 @@ void PlotChart::resizeEvent(QResizeEvent *event)
     QChartView::resizeEvent(event);
 }
 
-// The mouse: dragging a rectangle with the left button towards the lower
-// right zooms into it (animated); dragging towards the upper left undoes the
-// zoom; dragging with the right button scrolls, and a right click without a
-// drag opens the menu. A click on a legend entry goes to the legend, which
-// hides or shows the entry's series. Between drags, the read-out follows the
-// pointer.
-bool PlotChart::onLegend(QPoint pos) const
+QMenu *PlotChart::contextMenu() const
 {
-    const QLegend *legend = chart()->legend();
-    return legend->isVisible() && legend->sceneBoundingRect().contains(mapToScene(pos));
+    return m_mouse->menu();
 }
 
 void PlotChart::mousePressEvent(QMouseEvent *event)
 {
-    const QPoint pos = event->position().toPoint();
-    m_readout.clear();
-    if (event->button() == Qt::LeftButton && onLegend(pos)) {
-        m_legendPress = true;
+    if (!m_mouse->press(event))
         QChartView::mousePressEvent(event);
-        return;
-    }
-    if (event->button() == Qt::LeftButton) {
-        m_zooming = true;
-        m_pressPos = pos;
-        m_band->setGeometry(QRect(pos, QSize()));
-        m_band->show();
-    } else if (event->button() == Qt::RightButton) {
-        m_scrolling = true;
-        m_pressPos = pos;
-        m_lastScrollPos = pos;
-    } else {
-        QChartView::mousePressEvent(event);
-        return;
-    }
-    event->accept();
 }
 
 void PlotChart::mouseMoveEvent(QMouseEvent *event)
 {
-    const QPoint pos = event->position().toPoint();
-    if (m_zooming)
-        m_band->setGeometry(QRect(m_pressPos, pos).normalized());
-    if (m_scrolling) {
-        const QPoint delta = pos - m_lastScrollPos;
-        chart()->scroll(-delta.x(), delta.y());
-        m_lastScrollPos = pos;
-    }
-    if (m_zooming || m_scrolling)
-        return;
-    // Over the plot area the read-out is all a move does: Qt Charts' own
-    // handling there tests the pointer against the shape of every line,
-    // which costs milliseconds with long lines, for hover signals unused here.
-    const bool overPlot = m_holdDepth == 0 && !m_legendPress && m_readout.track(pos);
-    if (!overPlot)
+    if (!m_mouse->move(event))
         QChartView::mouseMoveEvent(event);
 }
 
 void PlotChart::mouseReleaseEvent(QMouseEvent *event)
 {
-    const QPoint pos = event->position().toPoint();
-    if (event->button() == Qt::LeftButton && m_legendPress) {
-        m_legendPress = false;
+    if (!m_mouse->release(event))
         QChartView::mouseReleaseEvent(event);
-        return;
-    }
-    if (event->button() == Qt::LeftButton && m_zooming) {
-        m_zooming = false;
-        m_band->hide();
-        const QRect dragged = QRect(m_pressPos, pos).normalized();
-        if (pos.x() < m_pressPos.x() && pos.y() < m_pressPos.y()) {
-            undoZoom();
-        } else if (dragged.width() >= MinZoomDrag && dragged.height() >= MinZoomDrag) {
-            const QRectF inScene = mapToScene(dragged).boundingRect();
-            const QRectF inChart = chart()->mapFromScene(inScene).boundingRect();
-            chart()->setAnimationOptions(QChart::SeriesAnimations);
-            chart()->zoomIn(inChart.intersected(chart()->plotArea()));
-        }
-    } else if (event->button() == Qt::RightButton && m_scrolling) {
-        m_scrolling = false;
-        if ((pos - m_pressPos).manhattanLength() < MinZoomDrag)
-            m_menu->popup(event->globalPosition().toPoint());
-    } else {
-        QChartView::mouseReleaseEvent(event);
-        return;
-    }
-    event->accept();
 }
 
 void PlotChart::leaveEvent(QEvent *event)

@@ -1,96 +1,28 @@
 // The chart component: a 2-D date chart over Qt Charts with left and right
 // vertical axes, each linear or logarithmic, normal or inverted. The program's
-// own model keeps every point as (day, value); Qt Charts is handed whole
-// series in one call, on a logarithmic axis only the positive points, and of
-// a dense line only what its pixel columns can show.
+// own model keeps every point as (day, value) (PlotSeries); Qt Charts is
+// handed whole series in one call, on a logarithmic axis only the positive
+// points, and of a dense line only what its pixel columns can show.
 #pragma once
 
+#include "app/ChartScale.h"
 #include "app/HoverReadout.h"
-#include "plot/SeriesBuilder.h"
-#include "service/u_Function.h"
+#include "app/PlotSeries.h"
+#include "app/PlotView.h"
 
 #include <QChartView>
-#include <QColor>
 #include <QDateTime>
-#include <QHash>
-#include <QObject>
-#include <QPoint>
+#include <QList>
 #include <QString>
-#include <vector>
+#include <memory>
 
 class QAbstractAxis;
 class QCategoryAxis;
-class QLineSeries;
 class QMenu;
 class QPrinter;
-class QRubberBand;
-class PlotChart;
+class ChartMouse;
 
-enum class VertAxis { Left, Right };
-
-[[nodiscard]] QColor ColorFromValue(ColorValue value);
-
-// A line series, a child of the main window; Clear graph deletes the series
-// on the chart.
-class PlotSeries : public QObject
-{
-    Q_OBJECT
-public:
-    explicit PlotSeries(QObject *owner);
-    ~PlotSeries() override;
-
-    void setTitle(const QString &title);
-    [[nodiscard]] QString title() const { return m_title; }
-    void setMarksVisible(bool visible) { m_marksVisible = visible; }
-    void setXDateTime(bool dateTime) { m_xDateTime = dateTime; }
-    void setLineWidth(int width);
-    [[nodiscard]] int lineWidth() const { return m_lineWidth; }
-    // Takes effect on the chart at once when the series is attached.
-    void setAxis(VertAxis axis);
-    [[nodiscard]] VertAxis axis() const { return m_axis; }
-
-    // Inserted after every point whose day is equal or smaller; amortised
-    // constant time when points arrive in date order. On an attached series
-    // the chart catches up once, when the program is next idle.
-    void addPoint(int day, double y);
-    // Replaces the points with a whole line in one call, sorted by day once;
-    // points of the same day keep their order, as addPoint would keep it.
-    void setPoints(std::vector<SeriesPoint> points);
-    [[nodiscard]] int pointCount() const { return int(m_points.size()); }
-    [[nodiscard]] const std::vector<SeriesPoint> &points() const { return m_points; }
-
-    void setColor(const QColor &color);
-    // The colour set, or the palette colour the chart gave it when attached.
-    [[nodiscard]] QColor color() const { return m_color; }
-    [[nodiscard]] bool colorSet() const { return m_colorSet; }
-
-    // A hidden series stays on the chart (its legend entry greyed, its points
-    // in the CSV and its line in Info) but is not drawn.
-    void setShown(bool shown);
-    [[nodiscard]] bool shown() const { return m_shown; }
-
-    // The Qt series drawing it while it is on a chart, else null (and
-    // until a held chart is brought up to date).
-    [[nodiscard]] QLineSeries *lineSeries() const { return m_line; }
-
-private:
-    friend class PlotChart;
-    void applyStyle();
-
-    QString m_title;
-    bool m_marksVisible = true;
-    bool m_xDateTime = false;
-    int m_lineWidth = 1;
-    VertAxis m_axis = VertAxis::Left;
-    std::vector<SeriesPoint> m_points;
-    QColor m_color;
-    bool m_colorSet = false;
-    bool m_shown = true;
-    PlotChart *m_chart = nullptr;  // while on the chart
-    QLineSeries *m_line = nullptr; // while on the chart; owned by the chart
-};
-
-class PlotChart : public QChartView
+class PlotChart : public QChartView, public PlotView
 {
     Q_OBJECT
 public:
@@ -125,7 +57,7 @@ public:
     // until then).
     void attachSeries(PlotSeries *series);
     [[nodiscard]] int seriesCount() const { return int(m_series.size()); }
-    [[nodiscard]] const QList<PlotSeries *> &series() const { return m_series; }
+    [[nodiscard]] const QList<PlotSeries *> &series() const override { return m_series; }
 
     void setLegendVisible(bool visible);
     [[nodiscard]] bool legendVisible() const;
@@ -151,24 +83,21 @@ public:
     // the next pending changes.
     void setDrawingDetail(double columnsPerPixel);
 
-    // One page on the default printer, no dialog; throws PlotwiseError.
-    void print();
-    // One page on the given printer, the job titled with the chart's object
-    // name; a failed job is aborted and throws PlotwiseError.
+    // PrintChartTo (ChartOutput) on this chart.
     void printTo(QPrinter &printer);
 
-    // The x value the chart draws for a day: local midnight of that day.
-    [[nodiscard]] static qint64 dayToMSecs(int day);
+    // The x value the chart draws for a day: LocalMidnight.
+    [[nodiscard]] static qint64 dayToMSecs(int day) { return LocalMidnight(day); }
     // dayToMSecs, remembered per day.
-    [[nodiscard]] qint64 midnight(int day);
+    [[nodiscard]] qint64 midnight(int day) override { return m_midnights.at(day); }
     // Whether a value on that axis is drawn (a logarithmic one draws only
     // values above zero).
-    [[nodiscard]] bool drawsValue(VertAxis axis, double y) const;
+    [[nodiscard]] bool drawsValue(VertAxis axis, double y) const override;
 
     // The read-out under the mouse; never part of a saved or printed chart.
     [[nodiscard]] const HoverReadout &readout() const { return m_readout; }
     // The right-click menu: "Copy".
-    [[nodiscard]] QMenu *contextMenu() const { return m_menu; }
+    [[nodiscard]] QMenu *contextMenu() const;
 
 signals:
     // Ctrl+C, or Copy in the right-click menu: the chart's image is wanted
@@ -186,6 +115,17 @@ protected:
 
 private:
     friend class PlotSeries;
+    friend class ChartMouse;
+    // PlotView, for the read-out.
+    [[nodiscard]] QWidget *surface() const override { return viewport(); }
+    [[nodiscard]] QPointF toChart(QPoint pos) const override;
+    [[nodiscard]] QPoint fromChart(QPointF at) const override;
+    [[nodiscard]] QRectF plotArea() const override;
+    [[nodiscard]] double xAt(QPointF at) const override;
+    [[nodiscard]] QPointF positionOf(const PlotSeries &series, double x, double y) const override;
+
+    // The date axis and both vertical axes, linear, the right one hidden.
+    void placeAxes();
     // Gives the series its Qt line, legend entry and axes.
     void placeLine(PlotSeries *series);
     void removeLine(PlotSeries *series);
@@ -212,8 +152,6 @@ private:
     // Puts the date axis' ticks on calendar boundaries for the range shown
     // at the plot area's width; true when they changed.
     bool updateDateTicks();
-    [[nodiscard]] bool onLegend(QPoint pos) const;
-    [[nodiscard]] QColor unusedPaletteColor(const PlotSeries *series) const;
     [[nodiscard]] int axisIndex(VertAxis axis) const { return axis == VertAxis::Left ? 0 : 1; }
 
     QList<PlotSeries *> m_series;
@@ -228,14 +166,7 @@ private:
     QAbstractAxis *m_axisY[2] = {nullptr, nullptr};
     bool m_inverted[2] = {false, false};
     bool m_logarithmic[2] = {false, false};
-    QHash<int, qint64> m_midnights;
-    // Zoom rectangle and scrolling with the mouse.
-    QRubberBand *m_band = nullptr;
-    QPoint m_pressPos;
-    QPoint m_lastScrollPos;
-    bool m_zooming = false;
-    bool m_scrolling = false;
-    bool m_legendPress = false; // a press on the legend goes to its entries
+    MidnightCache m_midnights;
+    std::unique_ptr<ChartMouse> m_mouse;
     HoverReadout m_readout{*this};
-    QMenu *m_menu = nullptr;
 };

@@ -39,7 +39,7 @@ void TfrmMain::chaMainCopy()
 
 void TfrmMain::btnPrintClick()
 {
-    chaMain->print();
+    PrintChart(*chaMain);
 }
 
 void TfrmMain::btnClearDataClick()

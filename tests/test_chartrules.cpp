@@ -1,10 +1,13 @@
 // The chart's arithmetic without a chart: where the date axis puts its ticks,
-// which point the read-out under the mouse finds, and what it says.
+// the limits and label decimals of the axes, the days a range of x values
+// shows, which point the read-out under the mouse finds, and what it says.
 #include "app/CalendarTicks.h"
+#include "app/ChartScale.h"
 #include "app/Readout.h"
 #include "service/u_Function.h"
 
 #include <QtTest>
+#include <cmath>
 #include <vector>
 
 using Dates = QList<QDate>;
@@ -34,6 +37,12 @@ class TestChartRules : public QObject
 private slots:
     void ticksFallOnCalendarBoundaries_data();
     void ticksFallOnCalendarBoundaries();
+    void axisLimitsSurroundTheData_data();
+    void axisLimitsSurroundTheData();
+    void tickLabelsShowTheStepsDecimals_data();
+    void tickLabelsShowTheStepsDecimals();
+    void daysWithinARange_data();
+    void daysWithinARange();
     void nearestIndexIsABinarySearch_data();
     void nearestIndexIsABinarySearch();
     void choiceKeepsThePointNearestThePointer_data();
@@ -101,6 +110,98 @@ void TestChartRules::ticksFallOnCalendarBoundaries()
     const Dates ticks = CalendarTicks(first, last, maxTicks);
     QCOMPARE(ticks.size(), count);
     QCOMPARE(outline(ticks), expected);
+}
+
+void TestChartRules::axisLimitsSurroundTheData_data()
+{
+    QTest::addColumn<QString>("axis"); // "log", "linear" or "days"
+    QTest::addColumn<double>("low");
+    QTest::addColumn<double>("high");
+    QTest::addColumn<double>("from");
+    QTest::addColumn<double>("to");
+
+    QTest::newRow("log: ranks 17 to 1640") << "log" << 17.0 << 1640.0 << 10.0 << 10000.0;
+    QTest::newRow("log: powers of ten stay") << "log" << 1.0 << 100.0 << 1.0 << 100.0;
+    QTest::newRow("log: one power of ten, a decade") << "log" << 10.0 << 10.0 << 10.0 << 100.0;
+    QTest::newRow("log: below one") << "log" << 0.002 << 0.5 << 0.001 << 1.0;
+    QTest::newRow("linear: the values' span") << "linear" << 5.5 << 7.25 << 5.5 << 7.25;
+    QTest::newRow("linear: one value widened") << "linear" << 7.0 << 7.0 << 6.0 << 8.0;
+    QTest::newRow("days: first to last") << "days" << 40000.0 << 40030.0 << 40000.0 << 40030.0;
+    QTest::newRow("days: one day widened") << "days" << 40000.0 << 40000.0 << 39999.0 << 40001.0;
+}
+
+void TestChartRules::axisLimitsSurroundTheData()
+{
+    QFETCH(QString, axis);
+    QFETCH(double, low);
+    QFETCH(double, high);
+    QFETCH(double, from);
+    QFETCH(double, to);
+    std::pair<double, double> limits;
+    if (axis == QLatin1String("log")) {
+        limits = LogAxisLimits(low, high);
+    } else if (axis == QLatin1String("linear")) {
+        limits = LinearAxisLimits(low, high);
+    } else {
+        const auto [first, last] = DayLimits(int(low), int(high));
+        limits = {first, last};
+    }
+    QCOMPARE(limits.first, from);
+    QCOMPARE(limits.second, to);
+}
+
+void TestChartRules::tickLabelsShowTheStepsDecimals_data()
+{
+    QTest::addColumn<double>("step");
+    QTest::addColumn<int>("decimals");
+
+    QTest::newRow("thousands") << 5000.0 << 0;
+    QTest::newRow("ones") << 1.0 << 0;
+    QTest::newRow("halves") << 0.5 << 1;
+    QTest::newRow("quarters") << 0.25 << 2;
+    QTest::newRow("hundredths") << 0.01 << 2;
+    QTest::newRow("an odd step after a zoom: one below its first digit") << 0.123456 << 2;
+    QTest::newRow("an odd large step") << 1234.5678 << 0;
+    QTest::newRow("binary tail of a tenth") << (0.3 - 0.2) << 1;
+    QTest::newRow("no step") << 0.0 << 0;
+    QTest::newRow("not a number") << std::nan("") << 0;
+}
+
+void TestChartRules::tickLabelsShowTheStepsDecimals()
+{
+    QFETCH(double, step);
+    QFETCH(int, decimals);
+    QCOMPARE(TickLabelDecimals(step), decimals);
+}
+
+void TestChartRules::daysWithinARange_data()
+{
+    QTest::addColumn<QDateTime>("from");
+    QTest::addColumn<QDateTime>("to");
+    QTest::addColumn<QDate>("first");
+    QTest::addColumn<QDate>("last");
+
+    const auto at = [](int d, int h, int m) { return QDateTime(QDate(2024, 6, d), QTime(h, m)); };
+    QTest::newRow("midnight to midnight") << at(1, 0, 0) << at(21, 0, 0) << QDate(2024, 6, 1)
+                                          << QDate(2024, 6, 21);
+    QTest::newRow("after a midnight: the next day") << at(1, 0, 1) << at(21, 23, 59)
+                                                    << QDate(2024, 6, 2) << QDate(2024, 6, 21);
+    QTest::newRow("within a day: none") << at(5, 6, 0) << at(5, 18, 0) << QDate(2024, 6, 6)
+                                        << QDate(2024, 6, 5);
+}
+
+void TestChartRules::daysWithinARange()
+{
+    QFETCH(QDateTime, from);
+    QFETCH(QDateTime, to);
+    QFETCH(QDate, first);
+    QFETCH(QDate, last);
+    MidnightCache midnights;
+    const auto days = DaysWithin(double(from.toMSecsSinceEpoch()), double(to.toMSecsSinceEpoch()),
+                                 midnights);
+    QCOMPARE(days.first, first);
+    QCOMPARE(days.second, last);
+    QCOMPARE(midnights.at(int(DateToDays(first))), first.startOfDay().toMSecsSinceEpoch());
 }
 
 void TestChartRules::nearestIndexIsABinarySearch_data()

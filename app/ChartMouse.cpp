@@ -1,0 +1,104 @@
+#include "app/ChartMouse.h"
+
+#include "app/PlotChart.h"
+
+#include <QChart>
+#include <QLegend>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QRubberBand>
+
+// A dragged rectangle smaller than this is a click, not a zoom.
+static constexpr int MinZoomDrag = 4;
+
+ChartMouse::ChartMouse(PlotChart &chart) : m_chart(chart)
+{
+    m_band = new QRubberBand(QRubberBand::Rectangle, chart.viewport());
+    m_band->hide();
+    chart.viewport()->setMouseTracking(true);
+    m_menu = new QMenu(&chart);
+    m_menu->setObjectName(QStringLiteral("mnuChart"));
+    QAction *copy = m_menu->addAction(QStringLiteral("Copy"));
+    copy->setObjectName(QStringLiteral("actCopy"));
+    copy->setShortcut(QKeySequence::Copy);
+    QObject::connect(copy, &QAction::triggered, &chart, &PlotChart::copyRequested);
+}
+
+bool ChartMouse::onLegend(QPoint pos) const
+{
+    const QLegend *legend = m_chart.chart()->legend();
+    return legend->isVisible() && legend->sceneBoundingRect().contains(m_chart.mapToScene(pos));
+}
+
+bool ChartMouse::press(QMouseEvent *event)
+{
+    const QPoint pos = event->position().toPoint();
+    m_chart.m_readout.clear();
+    if (event->button() == Qt::LeftButton && onLegend(pos)) {
+        m_legendPress = true;
+        return false;
+    }
+    if (event->button() == Qt::LeftButton) {
+        m_zooming = true;
+        m_pressPos = pos;
+        m_band->setGeometry(QRect(pos, QSize()));
+        m_band->show();
+    } else if (event->button() == Qt::RightButton) {
+        m_scrolling = true;
+        m_pressPos = pos;
+        m_lastScrollPos = pos;
+    } else {
+        return false;
+    }
+    event->accept();
+    return true;
+}
+
+bool ChartMouse::move(QMouseEvent *event)
+{
+    const QPoint pos = event->position().toPoint();
+    if (m_zooming)
+        m_band->setGeometry(QRect(m_pressPos, pos).normalized());
+    if (m_scrolling) {
+        const QPoint delta = pos - m_lastScrollPos;
+        m_chart.chart()->scroll(-delta.x(), delta.y());
+        m_lastScrollPos = pos;
+    }
+    if (m_zooming || m_scrolling)
+        return true;
+    // Over the plot area the read-out is all a move does: Qt Charts' own
+    // handling there tests the pointer against the shape of every line,
+    // which costs milliseconds with long lines, for hover signals unused here.
+    return m_chart.m_holdDepth == 0 && !m_legendPress && m_chart.m_readout.track(pos);
+}
+
+bool ChartMouse::release(QMouseEvent *event)
+{
+    const QPoint pos = event->position().toPoint();
+    if (event->button() == Qt::LeftButton && m_legendPress) {
+        m_legendPress = false;
+        return false;
+    }
+    if (event->button() == Qt::LeftButton && m_zooming) {
+        m_zooming = false;
+        m_band->hide();
+        const QRect dragged = QRect(m_pressPos, pos).normalized();
+        if (pos.x() < m_pressPos.x() && pos.y() < m_pressPos.y()) {
+            m_chart.undoZoom();
+        } else if (dragged.width() >= MinZoomDrag && dragged.height() >= MinZoomDrag) {
+            QChart *chart = m_chart.chart();
+            const QRectF inScene = m_chart.mapToScene(dragged).boundingRect();
+            const QRectF inChart = chart->mapFromScene(inScene).boundingRect();
+            chart->setAnimationOptions(QChart::SeriesAnimations);
+            chart->zoomIn(inChart.intersected(chart->plotArea()));
+        }
+    } else if (event->button() == Qt::RightButton && m_scrolling) {
+        m_scrolling = false;
+        if ((pos - m_pressPos).manhattanLength() < MinZoomDrag)
+            m_menu->popup(event->globalPosition().toPoint());
+    } else {
+        return false;
+    }
+    event->accept();
+    return true;
+}

@@ -1,0 +1,42 @@
+// The chart's mouse: dragging a rectangle with the left button towards the
+// lower right zooms into it (animated); dragging towards the upper left undoes
+// the zoom; dragging with the right button scrolls, and a right click without
+// a drag opens the menu. A click on a legend entry goes to the legend, which
+// hides or shows the entry's series. Between drags, the read-out follows the
+// pointer.
+#pragma once
+
+#include <QPoint>
+
+class PlotChart;
+class QMenu;
+class QMouseEvent;
+class QRubberBand;
+
+class ChartMouse
+{
+public:
+    // The zoom band and the menu become children of the chart.
+    explicit ChartMouse(PlotChart &chart);
+
+    // Each is true when it took the event; the chart view's own handling
+    // gets it otherwise.
+    bool press(QMouseEvent *event);
+    bool move(QMouseEvent *event);
+    bool release(QMouseEvent *event);
+
+    // The right-click menu: "Copy".
+    [[nodiscard]] QMenu *menu() const { return m_menu; }
+
+private:
+    [[nodiscard]] bool onLegend(QPoint pos) const;
+
+    PlotChart &m_chart;
+    QRubberBand *m_band = nullptr;
+    QPoint m_pressPos;
+    QPoint m_lastScrollPos;
+    bool m_zooming = false;
+    bool m_scrolling = false;
+    bool m_legendPress = false; // a press on the legend goes to its entries
+    QMenu *m_menu = nullptr;
+};

@@ -1,0 +1,179 @@
+// The chart's axes: a date axis below, a left and a right vertical axis of
+// either kind, their scales around the data, and the date ticks.
+#include "app/PlotChart.h"
+
+#include "app/CalendarTicks.h"
+
+#include <QCategoryAxis>
+#include <QChart>
+#include <QDateTime>
+#include <QLogValueAxis>
+#include <QValueAxis>
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+// Ticks of a linear axis before nice numbers adjust them.
+static constexpr int DefaultValueTicks = 5;
+
+// Date labels stand turned on end; this much plot width per label keeps them
+// apart and readable.
+static constexpr int PixelsPerDateTick = 40;
+
+static QAbstractAxis *makeVerticalAxis(bool logarithmic, bool inverted)
+{
+    QAbstractAxis *axis = nullptr;
+    if (logarithmic) {
+        auto *log = new QLogValueAxis;
+        log->setBase(10);
+        log->setLabelFormat(QStringLiteral("%g"));
+        axis = log;
+    } else {
+        auto *linear = new QValueAxis;
+        const auto updateLabels = [linear] {
+            const double step = (linear->max() - linear->min()) / std::max(linear->tickCount() - 1, 1);
+            linear->setLabelFormat(QStringLiteral("%.%1f").arg(TickLabelDecimals(step)));
+        };
+        QObject::connect(linear, &QValueAxis::rangeChanged, linear, updateLabels);
+        QObject::connect(linear, &QValueAxis::tickCountChanged, linear, updateLabels);
+        axis = linear;
+    }
+    axis->setReverse(inverted);
+    return axis;
+}
+
+static Qt::Alignment alignmentOf(VertAxis axis)
+{
+    return axis == VertAxis::Left ? Qt::AlignLeft : Qt::AlignRight;
+}
+
+void PlotChart::placeAxes()
+{
+    // Ticks at chosen dates, labelled "dd/MM/yyyy" (see updateDateTicks).
+    m_axisX = new QCategoryAxis;
+    m_axisX->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    chart()->addAxis(m_axisX, Qt::AlignBottom);
+    for (VertAxis axis : {VertAxis::Left, VertAxis::Right}) {
+        m_axisY[axisIndex(axis)] = makeVerticalAxis(false, false);
+        chart()->addAxis(m_axisY[axisIndex(axis)], alignmentOf(axis));
+    }
+    m_axisY[1]->setVisible(false);
+}
+
+void PlotChart::setAxisInverted(VertAxis axis, bool inverted)
+{
+    m_inverted[axisIndex(axis)] = inverted;
+    m_axisY[axisIndex(axis)]->setReverse(inverted);
+}
+
+void PlotChart::setAxisLogarithmic(VertAxis axis, bool logarithmic)
+{
+    const int i = axisIndex(axis);
+    if (m_logarithmic[i] == logarithmic)
+        return;
+    m_logarithmic[i] = logarithmic;
+    QAbstractAxis *old = m_axisY[i];
+    m_axisY[i] = makeVerticalAxis(logarithmic, m_inverted[i]);
+    chart()->addAxis(m_axisY[i], alignmentOf(axis));
+    for (PlotSeries *series : std::as_const(m_series)) {
+        if (series->m_axis == axis)
+            placeOnAxis(series);
+    }
+    chart()->removeAxis(old);
+    delete old;
+    scheduleUpdate();
+}
+
+QDateTime PlotChart::bottomMin() const
+{
+    return QDateTime::fromMSecsSinceEpoch(qint64(std::llround(m_axisX->min())));
+}
+
+QDateTime PlotChart::bottomMax() const
+{
+    return QDateTime::fromMSecsSinceEpoch(qint64(std::llround(m_axisX->max())));
+}
+
+bool PlotChart::drawsValue(VertAxis axis, double y) const
+{
+    return DrawableValue(y, m_logarithmic[axisIndex(axis)]);
+}
+
+bool PlotChart::axisInverted(VertAxis axis) const
+{
+    return m_inverted[axisIndex(axis)];
+}
+
+bool PlotChart::axisLogarithmic(VertAxis axis) const
+{
+    return m_logarithmic[axisIndex(axis)];
+}
+
+QAbstractAxis *PlotChart::verticalAxis(VertAxis axis) const
+{
+    return m_axisY[axisIndex(axis)];
+}
+
+// Every axis scales to the points it draws: the date axis to the first and
+// last day, a linear axis to rounded limits around the values, a logarithmic
+// one to the powers of ten around its positive values.
+void PlotChart::rescale()
+{
+    chart()->setAnimationOptions(QChart::NoAnimation);
+    ValueExtent days;
+    ValueExtent values[2];
+    bool used[2] = {false, false};
+    for (const PlotSeries *series : std::as_const(m_series)) {
+        const int i = axisIndex(series->m_axis);
+        used[i] = true;
+        for (const SeriesPoint &p : series->m_points) {
+            if (!DrawableValue(p.y, m_logarithmic[i]))
+                continue;
+            days.take(p.day);
+            values[i].take(p.y);
+        }
+    }
+    if (days.any) {
+        const auto [first, last] = DayLimits(int(days.low), int(days.high));
+        m_axisX->setRange(double(midnight(first)), double(midnight(last)));
+    }
+    for (int i = 0; i < 2; ++i) {
+        if (!values[i].any)
+            continue;
+        if (m_logarithmic[i]) {
+            const auto [from, to] = LogAxisLimits(values[i].low, values[i].high);
+            m_axisY[i]->setRange(from, to);
+        } else {
+            const auto [from, to] = LinearAxisLimits(values[i].low, values[i].high);
+            auto *axis = static_cast<QValueAxis *>(m_axisY[i]);
+            // Nice numbers change the tick count too; starting from the same
+            // count every time keeps the scale of the same data the same.
+            axis->setTickCount(DefaultValueTicks);
+            axis->setRange(from, to);
+            axis->applyNiceNumbers();
+        }
+    }
+    m_axisY[1]->setVisible(used[1]);
+    m_axisY[0]->setVisible(used[0] || !used[1]);
+}
+
+bool PlotChart::updateDateTicks()
+{
+    const double from = m_axisX->min();
+    const double to = m_axisX->max();
+    const auto [first, last] = DaysWithin(from, to, m_midnights);
+    const int room = int(chart()->plotArea().width()) / PixelsPerDateTick;
+    QList<QDate> dates = CalendarTicks(first, last, room);
+    if (dates == m_tickDates)
+        return false;
+    m_tickDates = std::move(dates);
+    for (const QString &label : m_axisX->categoriesLabels())
+        m_axisX->remove(label);
+    m_axisX->setStartValue(from);
+    for (const QDate &date : std::as_const(m_tickDates)) {
+        m_axisX->append(date.toString(QStringLiteral("dd/MM/yyyy")),
+                        double(midnight(int(DateToDays(date)))));
+    }
+    return true;
+}
+
