@@ -67,7 +67,7 @@ void TfrmScript::buildControls()
     fixed.setStyleHint(QFont::TypeWriter);
     fixed.setPixelSize(13);
     fixed.setStretch(QFont::Unstretched);
-    memScript->setFont(fixed);
+    memScript->setFont(MonospacedFont(fixed));
     memScript->setLineWrapMode(QPlainTextEdit::NoWrap);
     memScript->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     memScript->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

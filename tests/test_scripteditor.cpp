@@ -3,12 +3,15 @@
 // status bar. Every question and file dialog is answered by the scripted seam.
 #include "script/u_frmScript.h"
 #include "support/MainWindowFixture.h"
+#include "ui/InterfaceFont.h"
 #include "ui/RadioGroup.h"
 
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDir>
 #include <QFile>
+#include <QFontDatabase>
+#include <QFontMetrics>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
@@ -16,6 +19,15 @@
 
 using Answer = Dialogs::Answer;
 Q_DECLARE_METATYPE(Answer)
+
+// Whether a user sees the font's letters in columns: a family's fixed-pitch
+// flag may be wrong, or the family may resolve to a proportional face.
+static bool seenMonospaced(const QFont &font)
+{
+    const QFontMetrics metrics(font);
+    return metrics.horizontalAdvance(QStringLiteral("iiii"))
+        == metrics.horizontalAdvance(QStringLiteral("WWWW"));
+}
 
 static QByteArray fileBytes(const QString &path)
 {
@@ -33,6 +45,8 @@ private slots:
     void saveQuestion();
     void saveAndRefusedFiles();
     void checkAndLineNumber();
+    void monospacedFont_data();
+    void monospacedFont();
     void addLines_data();
     void addLines();
 
@@ -190,7 +204,7 @@ void TestScriptEditor::checkAndLineNumber()
     e.memScript->setPlainText(QStringLiteral("1,average,,,,,"));
     e.btnCheck->click();
     QCOMPARE(e.memLog->toPlainText(), QStringLiteral("Script OK"));
-    QVERIFY(QFontInfo(e.memScript->font()).fixedPitch());
+    QVERIFY(seenMonospaced(e.memScript->font()));
 
     e.memScript->setPlainText(QStringLiteral("a\nb\nc"));
     QCOMPARE(e.stbScript->currentMessage(), QString());
@@ -203,6 +217,35 @@ void TestScriptEditor::checkAndLineNumber()
     QCOMPARE(e.stbScript->currentMessage(), QStringLiteral("Line 3"));
     QTest::keyClick(e.memScript, Qt::Key_Down, Qt::ShiftModifier);
     QCOMPARE(e.stbScript->currentMessage(), QStringLiteral("Line 1"));
+}
+
+void TestScriptEditor::monospacedFont_data()
+{
+    QTest::addColumn<QFont>("wanted");
+    QFont design(QStringLiteral("Courier New"));
+    design.setStyleHint(QFont::TypeWriter);
+    design.setPixelSize(13);
+    QTest::newRow("the editor's family") << design;
+    QFont proportional(QStringLiteral("sans-serif"));
+    proportional.setStyleHint(QFont::SansSerif);
+    proportional.setPixelSize(13);
+    QTest::newRow("a proportional face") << proportional;
+    proportional.setPointSize(10);
+    QTest::newRow("a proportional face in points") << proportional;
+    QTest::newRow("the system's fixed font") << QFontDatabase::systemFont(QFontDatabase::FixedFont);
+}
+
+// Whatever the wanted family resolves to, the text is seen in columns, at the
+// wanted size; a wanted font that is seen so is kept.
+void TestScriptEditor::monospacedFont()
+{
+    QFETCH(QFont, wanted);
+    const QFont font = MonospacedFont(wanted);
+    QVERIFY(seenMonospaced(font));
+    QCOMPARE(font.pixelSize(), wanted.pixelSize());
+    QCOMPARE(font.pointSizeF(), wanted.pointSizeF());
+    if (seenMonospaced(wanted))
+        QCOMPARE(font, wanted);
 }
 
 void TestScriptEditor::addLines_data()
