@@ -1,4 +1,4 @@
-// Load benchmark, run by hand (see README). Generates games of history pages
+// Load benchmark, run by hand (see docs/benchmarks.md). Generates games of history pages
 // with the sample-data generator and measures, in one run:
 //  - a cold Load through the sample service with a latency per request (or,
 //    with --archive, through plotwise-archive serving generated snapshots), and

@@ -2,7 +2,7 @@
 # Installs the build into a temporary prefix and checks what desktops and
 # package tools expect there: the programs and their manual pages, the desktop
 # entry and AppStream metainfo (with their validators), the icons, the default
-# node list and the README; no development tool in bin/.
+# node list, the README and the user's docs; no development tool in bin/.
 #   test_install.sh BUILD_DIR PROGRAM...
 set -eu
 build=$1
@@ -47,6 +47,10 @@ for size in 16 32 48 64 128 256; do
         fail "$png is not $size x $size"
 done
 [ -s "$share/doc/plotwise/README.md" ] || fail "no README"
+for page in archive settings; do
+    [ -s "$share/doc/plotwise/docs/$page.md" ] || fail "no docs/$page.md"
+done
+[ ! -e "$share/doc/plotwise/docs/benchmarks.md" ] || fail "the benchmarks are installed"
 
 # An installed program's first start copies the default node list into the
 # user's configuration folder and reads it from there.
