@@ -117,7 +117,8 @@ void PlotSeries::applyStyle()
 {
     if (!m_line)
         return;
-    m_line->setName(m_title);
+    // The legend draws its labels (and a shortened label's tooltip) as rich text.
+    m_line->setName(QStringLiteral("<qt>") + m_title.toHtmlEscaped() + QStringLiteral("</qt>"));
     QPen pen(m_color);
     pen.setWidth(m_lineWidth);
     m_line->setPen(pen);

@@ -17,14 +17,18 @@ void AppendGameHeader(std::string &out, uint32_t game, const GameTitle &title)
 
 std::string XmlEscaped(std::string_view text)
 {
+    // The client hides every "&" from its parser, gives "&amp;" back as "&",
+    // drops whatever looks like a tag and then decodes numeric references
+    // only: so "<" and ">" go as numeric references, quotes as they are, and
+    // no other named reference is written. A parser that decodes the page
+    // itself (the search window's) reads the same text.
     std::string out;
     out.reserve(text.size());
     for (const char c : text) {
         switch (c) {
         case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
+        case '<': out += "&#60;"; break;
+        case '>': out += "&#62;"; break;
         default: out.push_back(c);
         }
     }

@@ -14,4 +14,5 @@
 
 [[nodiscard]] std::string SearchXml(const std::vector<ArchiveReader::Match> &matches);
 
+// Element text that both readers of an answer turn back into text exactly.
 [[nodiscard]] std::string XmlEscaped(std::string_view text);

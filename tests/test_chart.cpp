@@ -17,6 +17,7 @@
 #include <QPrinter>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTextDocumentFragment>
 #include <QValueAxis>
 #include <QtTest>
 #include <ctime>
@@ -69,6 +70,20 @@ QRect legendArea(const PlotChart &chart)
     return chart.chart()->legend()->sceneBoundingRect().toRect();
 }
 
+// The texts of the legend's entries.
+QList<QGraphicsTextItem *> legendTexts(const PlotChart &chart)
+{
+    QList<QGraphicsTextItem *> texts;
+    QList<QGraphicsItem *> items = chart.chart()->legend()->childItems();
+    while (!items.isEmpty()) {
+        QGraphicsItem *item = items.takeFirst();
+        if (auto *text = dynamic_cast<QGraphicsTextItem *>(item))
+            texts << text;
+        items << item->childItems();
+    }
+    return texts;
+}
+
 // Whether the lowest and the highest point of every pixel column of the plot
 // area are among the points the chart draws, and the first and last of all.
 bool drawsEveryColumnsExtremes(const PlotChart &chart, const PlotSeries &series)
@@ -116,6 +131,8 @@ private slots:
     void invertedSurvivesSwitchingToLogarithmic();
     void paletteGivesFirstUnusedColour();
     void clearingFreesTheSeries();
+    void legendShowsNamesAsWritten_data();
+    void legendShowsNamesAsWritten();
     void pointsAddedToAnAttachedSeriesReachTheChartInOneCall();
     void dragZoomsAndUndoes();
     void denseLinesAreThinnedOnlyWhereDrawn();
@@ -350,7 +367,7 @@ void TestChart::clearingFreesTheSeries()
     s->setTitle(QStringLiteral("Game"));
     chart.attachSeries(s);
     chart.repaintNow();
-    QCOMPARE(s->lineSeries()->name(), QStringLiteral("Game"));
+    QCOMPARE(QTextDocumentFragment::fromHtml(s->lineSeries()->name()).toPlainText(), QStringLiteral("Game"));
     QCOMPARE(lineDrawings(chart), 1);
     chart.clearSeriesList();
     // Its drawing goes too, with no event loop running (a script, a
@@ -373,6 +390,44 @@ void TestChart::clearingFreesTheSeries()
     delete t;
     QCOMPARE(chart.seriesCount(), 0);
     QVERIFY(chart.chart()->series().isEmpty());
+}
+
+// The legend draws its labels as rich text: a name is shown as it is written,
+// never read as markup, and so is the whole of a shortened one in its tooltip.
+void TestChart::legendShowsNamesAsWritten_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("shortened");
+    QTest::newRow("a tag") << "<b>Bold</b> Moves" << false;
+    QTest::newRow("angle brackets, ampersands") << "a < b > c & Fish &amp; Chips" << false;
+    QTest::newRow("quotes") << R"("Quoted" start, 'end')" << false;
+    QTest::newRow("a long name, shortened") << QString(R"(Fish &amp; "Chips" )").repeated(12).trimmed() << true;
+}
+
+void TestChart::legendShowsNamesAsWritten()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, shortened);
+    PlotChart chart;
+    chart.resize(600, 400);
+    chart.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&chart));
+    PlotSeries *s = seriesWith(chart, &chart, {1, 2});
+    s->setTitle(name);
+    chart.attachSeries(s);
+    chart.repaintNow();
+    const QList<QGraphicsTextItem *> texts = legendTexts(chart);
+    QCOMPARE(texts.size(), 1);
+    const QString shown = texts[0]->toPlainText();
+    if (!shortened) {
+        QCOMPARE(shown, name);
+        return;
+    }
+    QVERIFY2(shown.endsWith(u"...") && name.startsWith(shown.chopped(3)), qPrintable(shown));
+    // A tooltip is shown as rich text only when Qt guesses it is.
+    const QString tip = texts[0]->toolTip();
+    QVERIFY(Qt::mightBeRichText(tip));
+    QCOMPARE(QTextDocumentFragment::fromHtml(tip).toPlainText(), name);
 }
 
 void TestChart::pointsAddedToAnAttachedSeriesReachTheChartInOneCall()

@@ -1,6 +1,6 @@
-// Clear graph, Save graph, Print graph and Clear cache, pressed on the main
-// window with scripted dialog answers; Save graph's file types also through
-// the program's real file dialog.
+// Clear graph, Save graph, Print graph, Clear cache and Info, pressed on the
+// main window with scripted dialog answers; Save graph's file types and the
+// Info text also through the program's real dialogs.
 #include "app/PlotChart.h"
 #include "service/CachePaths.h"
 #include "support/MainWindowFixture.h"
@@ -14,6 +14,7 @@
 #include <QImageReader>
 #include <QLineEdit>
 #include <QLineSeries>
+#include <QMessageBox>
 #include <QPrinterInfo>
 #include <QPushButton>
 #include <QTimer>
@@ -84,6 +85,7 @@ private slots:
     void clearCacheWithoutCacheFolder();
     void clearCacheClearsTheServiceInUse_data();
     void clearCacheClearsTheServiceInUse();
+    void infoShowsOneLinePerGameAsWritten();
 };
 
 void TestGraphCommands::clearGraphKeepsEverythingButTheSeriesList()
@@ -285,6 +287,31 @@ void TestGraphCommands::clearCacheClearsTheServiceInUse()
         const bool inUse = other == (service.isEmpty() ? DefaultServiceBaseUrl() : service);
         QCOMPARE(QFile::exists(CacheFolder(f.programDir(), other) + QStringLiteral("1_1.xml")), !inUse);
     }
+}
+
+// Info lists one line per game, each name as it is written: the message box
+// takes its text as plain text, where Qt would guess a name holding "<" to
+// be rich text and run the lines into one paragraph.
+void TestGraphCommands::infoShowsOneLinePerGameAsWritten()
+{
+    MainWindowFixture f;
+    f->InfoLines = QStringList{QStringLiteral("<b>Bold</b> min: 1 (2009-01-01) / max: 2 (2009-01-02)"),
+                               QStringLiteral("a < b && c min: 3 (2009-01-01) / max: 4 (2009-01-02)")};
+    f->btnInfo->setEnabled(true);
+    f->btnInfo->click();
+    const QString text = QStringLiteral("<b>Bold</b> min: 1 (2009-01-01) / max: 2 (2009-01-02)\n"
+                                        "a < b & c min: 3 (2009-01-01) / max: 4 (2009-01-02)\n");
+    QCOMPARE(f.dialogs.messages, QStringList(text));
+
+    int format = -1; // the box's, once shown
+    QTimer::singleShot(0, [&format] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            format = box->textFormat();
+            box->done(0);
+        }
+    });
+    QtDialogs().message(&f.window(), text);
+    QCOMPARE(format, int(Qt::PlainText));
 }
 
 QTEST_MAIN(TestGraphCommands)

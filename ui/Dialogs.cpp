@@ -11,15 +11,20 @@ QString ApplicationTitle()
     return QApplication::applicationName();
 }
 
+// Every box's text is plain: left to guess, Qt reads a text holding a game's
+// name such as "<b>" as rich text, drawing the name bold and running the
+// lines into one paragraph.
 void QtDialogs::message(QWidget *parent, const QString &text)
 {
     QMessageBox box(QMessageBox::NoIcon, ApplicationTitle(), text, QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 
 void QtDialogs::error(QWidget *parent, const QString &text)
 {
     QMessageBox box(QMessageBox::Critical, ApplicationTitle(), text, QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 
@@ -30,6 +35,7 @@ Dialogs::Answer QtDialogs::ask(QWidget *parent, const QString &text, const QStri
     if (withCancel)
         buttons |= QMessageBox::Cancel;
     QMessageBox box(QMessageBox::Question, caption, text, buttons, parent);
+    box.setTextFormat(Qt::PlainText);
     box.setEscapeButton(withCancel ? QMessageBox::Cancel : QMessageBox::No);
     switch (box.exec()) {
     case QMessageBox::Yes:

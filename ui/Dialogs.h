@@ -23,6 +23,8 @@ public:
 
     virtual ~Dialogs() = default;
 
+    // The texts of the boxes below are plain text, shown line by line.
+
     // Plain message: no icon, one OK button, the application's title as caption.
     virtual void message(QWidget *parent, const QString &text) = 0;
     // Error box for errors that ended a command; caption the application's title.
