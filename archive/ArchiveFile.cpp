@@ -2,8 +2,10 @@
 
 #include <sqlite3.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <sys/stat.h>
 
 namespace {
@@ -39,6 +41,59 @@ bool StartsLikeSqlite(const std::string &path)
     return read == sizeof header && std::memcmp(header, "SQLite format 3", 16) == 0;
 }
 
+// The path as an SQLite "file:" URI, every byte but the plainest escaped.
+std::string FileUri(const std::string &path)
+{
+    std::string uri = "file:";
+    for (const char c : std::filesystem::absolute(path).string()) {
+        if (std::isalnum(static_cast<unsigned char>(c)) || std::strchr("/-._~", c)) {
+            uri += c;
+        } else {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", unsigned(static_cast<unsigned char>(c)));
+            uri += escaped;
+        }
+    }
+    return uri;
+}
+
+// The result of the connection's first read, which opens the log's shared
+// memory file: a reader that may not write the archive's folder cannot
+// create it, and SQLite then calls the database read-only or unopenable.
+int FirstRead(Database &db)
+{
+    sqlite3_stmt *statement = nullptr;
+    int rc = sqlite3_prepare_v2(db.handle(), "PRAGMA application_id", -1, &statement, nullptr);
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_step(statement);
+        if (rc == SQLITE_ROW)
+            rc = SQLITE_OK;
+    }
+    sqlite3_finalize(statement);
+    return rc & 0xFF;
+}
+
+// A reading connection: read-only, so that an archive the user may read but
+// not write is served, and seeing each day an import commits. Where the
+// folder is not the user's to write and no shared memory file exists, no
+// import has the archive open: it is then read as an immutable file. A log
+// left with changes in it (an import that was stopped) needs that file, and
+// is refused rather than read past.
+std::unique_ptr<Database> OpenForReading(const std::string &path)
+{
+    constexpr int Flags = SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX;
+    auto db = std::make_unique<Database>(path, Flags);
+    const int rc = FirstRead(*db);
+    if (rc != SQLITE_READONLY && rc != SQLITE_CANTOPEN)
+        return db;
+    struct stat log {};
+    if (::stat((path + "-wal").c_str(), &log) == 0 && log.st_size > 0)
+        throw ArchiveError("an import left changes in " + path
+            + "-wal, which only a user who may write the folder can read in");
+    db.reset();
+    return std::make_unique<Database>(FileUri(path) + "?immutable=1", Flags | SQLITE_OPEN_URI);
+}
+
 } // namespace
 
 std::unique_ptr<Database> OpenArchive(const std::string &path, ArchiveAccess access)
@@ -50,14 +105,16 @@ std::unique_ptr<Database> OpenArchive(const std::string &path, ArchiveAccess acc
     if (!exists && access == ArchiveAccess::Read)
         throw ArchiveError(path + ": no such archive");
     const bool fresh = !exists || info.st_size == 0;
-    if (!fresh && !StartsLikeSqlite(path))
+    // An empty file becomes an archive when imported into; read, it is none.
+    if ((!fresh || access == ArchiveAccess::Read) && !StartsLikeSqlite(path))
         throw ArchiveError(NotAnArchive(path));
 
     std::unique_ptr<Database> db;
     try {
-        db = std::make_unique<Database>(path,
-            SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX
-                | (access == ArchiveAccess::Import ? SQLITE_OPEN_CREATE : 0));
+        db = access == ArchiveAccess::Read
+            ? OpenForReading(path)
+            : std::make_unique<Database>(
+                  path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_CREATE);
         if (!fresh) {
             if (db->number("PRAGMA application_id") != ApplicationId)
                 throw ArchiveError(NotAnArchive(path));

@@ -20,7 +20,7 @@ inline constexpr int ArchiveLayout = 1;
 
 enum class ArchiveAccess {
     Import, // created when absent or empty, written in WAL mode
-    Read, // must exist; read while an import may write
+    Read, // must exist; opened read-only, read while an import may write
 };
 
 // Throws ArchiveError with a message that names the file.
