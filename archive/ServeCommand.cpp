@@ -35,14 +35,13 @@ public:
     {
         if (m_log) {
             const std::lock_guard lock(m_logMutex);
-            std::fprintf(m_log, "%s %s\t%s\n", req.method.c_str(), req.target.c_str(),
-                req.get_header_value("User-Agent").c_str());
+            std::fputs(RequestLogLine(req).c_str(), m_log);
             std::fflush(m_log);
         }
         try {
             SendAnswer(serve(req), res);
         } catch (const std::exception &e) {
-            Complain(req.target + ": " + e.what());
+            Complain(LogText(req.target) + ": " + e.what());
             SendAnswer(HttpErrorAnswer(500), res);
         }
     }

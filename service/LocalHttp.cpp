@@ -53,3 +53,27 @@ bool ListenOnLoopback(httplib::Server &server, int port, const char *program)
     std::fflush(stdout);
     return server.listen_after_bind();
 }
+
+std::string LogText(std::string_view text)
+{
+    static constexpr char Hex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte < 0x7F && c != '\\') {
+            out.push_back(c);
+        } else {
+            out += "\\x";
+            out.push_back(Hex[byte >> 4]);
+            out.push_back(Hex[byte & 0xF]);
+        }
+    }
+    return out;
+}
+
+std::string RequestLogLine(const httplib::Request &req)
+{
+    return LogText(req.method) + ' ' + LogText(req.target) + '\t'
+        + LogText(req.get_header_value("User-Agent")) + '\n';
+}

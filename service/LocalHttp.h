@@ -1,10 +1,11 @@
 // Pieces shared by the programs that serve the service's requests over HTTP
 // on 127.0.0.1 (the sample service and plotwise-archive): answers, error
-// pages, and listening on the loopback address.
+// pages, the request log, and listening on the loopback address.
 #pragma once
 
 #include <httplib.h>
 #include <string>
+#include <string_view>
 
 inline constexpr char XmlContentType[] = "text/xml; charset=utf-8";
 
@@ -24,3 +25,11 @@ void SendAnswer(const HttpAnswer &answer, httplib::Response &res);
 // 127.0.0.1:PORT" on standard output once ready, and serves until stopped.
 // False, with a message on standard error, when it cannot listen.
 bool ListenOnLoopback(httplib::Server &server, int port, const char *program);
+
+// Text from a request as a log or message shows it: every byte but printable
+// ASCII, and the backslash, as \xHH, so that it stays on its line and cannot
+// move a terminal's cursor, ring it or rewrite what it shows.
+[[nodiscard]] std::string LogText(std::string_view text);
+
+// "METHOD TARGET<tab>USER-AGENT" and a line end, each part as LogText gives it.
+[[nodiscard]] std::string RequestLogLine(const httplib::Request &req);

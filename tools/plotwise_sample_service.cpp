@@ -96,8 +96,7 @@ private:
     void logRequest(const httplib::Request &req)
     {
         const std::lock_guard lock(m_logMutex);
-        std::fprintf(log, "%s %s\t%s\n", req.method.c_str(), req.target.c_str(),
-            req.get_header_value("User-Agent").c_str());
+        std::fputs(RequestLogLine(req).c_str(), log);
         std::fflush(log);
     }
 

@@ -3,16 +3,15 @@
 #include <QList>
 #include <QTcpSocket>
 
-RawAnswer RawGet(quint16 port, const QByteArray &target)
+RawAnswer RawGet(quint16 port, const QByteArray &target, const QByteArray &userAgent)
 {
     QTcpSocket socket;
     socket.connectToHost(QHostAddress::LocalHost, port);
     RawAnswer answer;
     if (!socket.waitForConnected(5000))
         return answer;
-    socket.write("GET " + target
-        + " HTTP/1.1\r\nHost: 127.0.0.1\r\nUser-Agent: raw-check\r\n"
-          "Connection: close\r\n\r\n");
+    socket.write("GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nUser-Agent: " + userAgent
+        + "\r\nConnection: close\r\n\r\n");
     QByteArray all;
     while (socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(10000))
         all += socket.readAll();
