@@ -6,6 +6,8 @@
 #include "archive/Days.h"
 #include "archive/SnapshotReader.h"
 #include "archive/Sqlite.h"
+#include "search/SearchAnswer.h"
+#include "service/XmlDocument.h"
 #include "support/RawGet.h"
 #include "support/TestSupport.h"
 
@@ -14,14 +16,17 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTcpSocket>
 #include <QThread>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <QtTest>
 
 #include <charconv>
 #include <map>
 #include <sqlite3.h>
+#include <unistd.h>
 
 namespace {
 
@@ -73,6 +78,26 @@ QByteArray ReadAll(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
 }
 
+// The fields of one CSV line, quotes undone.
+QStringList CsvFields(const QByteArray &line)
+{
+    const QString text = QString::fromUtf8(line);
+    QStringList fields(1);
+    bool quoted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (quoted && text[i] == u'"' && text.mid(i + 1, 1) == u"\"") {
+            fields.last() += text[i++];
+        } else if (text[i] == u'"') {
+            quoted = !quoted;
+        } else if (text[i] == u',' && !quoted) {
+            fields << QString();
+        } else {
+            fields.last() += text[i];
+        }
+    }
+    return fields;
+}
+
 // "20161012 3 120 7.25 5.61": day, rank, users rated, average, bayes average.
 QString RecordText(const Record &r)
 {
@@ -98,14 +123,20 @@ QStringList History(ArchiveReader &reader, uint32_t game, QString *title = nullp
     }
 }
 
-// A service running plotwise-archive serve on a free port.
+// A service running plotwise-archive serve on a free port, with more options;
+// command, when given, is the program and what runs it (setpriv, as another
+// user).
 class ArchiveService
 {
 public:
-    explicit ArchiveService(const QString &archive)
+    explicit ArchiveService(const QString &archive, const QStringList &options = {},
+        QStringList command = {})
     {
-        m_process.start(qEnvironmentVariable("PLOTWISE_ARCHIVE"),
-            { QStringLiteral("serve"), archive, QStringLiteral("--port"), QStringLiteral("0") });
+        if (command.isEmpty())
+            command << qEnvironmentVariable("PLOTWISE_ARCHIVE");
+        command << QStringLiteral("serve") << archive << QStringLiteral("--port")
+                << QStringLiteral("0") << options;
+        m_process.start(command.takeFirst(), command);
         const QDeadlineTimer deadline(10000);
         while (!m_process.canReadLine() && m_process.state() != QProcess::NotRunning
             && !deadline.hasExpired())
@@ -170,6 +201,12 @@ private slots:
     void reimportChangesNothing();
     void killedImportLeavesWholeDays();
     void serviceShowsANewDayOnTheNextRequest();
+    void namesComeThroughAsSpelled_data();
+    void namesComeThroughAsSpelled();
+    void archiveReadWithoutWriteAccess_data();
+    void archiveReadWithoutWriteAccess();
+    void logShowsControlBytesEscaped_data();
+    void logShowsControlBytesEscaped();
 
 private:
     QTemporaryDir m_temp;
@@ -363,16 +400,22 @@ void TestArchive::refusedInput()
 void TestArchive::refusedArchive_data()
 {
     QTest::addColumn<QString>("kind");
+    QTest::addColumn<QStringList>("commands");
     QTest::addColumn<QString>("message");
-    QTest::newRow("a text file") << "text" << "not a plotwise-archive archive (left as it is)";
-    QTest::newRow("another SQLite database") << "sqlite" << "not a plotwise-archive archive";
-    QTest::newRow("a later layout") << "later" << "made by a later plotwise-archive (layout 2";
-    QTest::newRow("a folder") << "folder" << "a.pwa";
+    const QStringList all = { "import", "info", "serve" };
+    QTest::newRow("a text file") << "text" << all << "a.pwa: not a plotwise-archive archive (left as it is)";
+    QTest::newRow("another SQLite database") << "sqlite" << all << "not a plotwise-archive archive";
+    QTest::newRow("a later layout") << "later" << all << "made by a later plotwise-archive (layout 2";
+    QTest::newRow("a folder") << "folder" << all << "a.pwa";
+    // An import makes an empty file an archive; read, it is none.
+    QTest::newRow("an empty file, read") << "empty" << QStringList { "info", "serve" }
+                                         << "a.pwa: not a plotwise-archive archive";
 }
 
 void TestArchive::refusedArchive()
 {
     QFETCH(QString, kind);
+    QFETCH(QStringList, commands);
     QFETCH(QString, message);
     QTemporaryDir dir;
     const QString archive = dir.filePath("a.pwa");
@@ -382,6 +425,8 @@ void TestArchive::refusedArchive()
         WriteFile(archive, "my notes\n");
     } else if (kind == u"folder") {
         QDir().mkpath(archive);
+    } else if (kind == u"empty") {
+        WriteFile(archive, {});
     } else if (kind == u"sqlite") {
         Database db(archive.toStdString(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
         db.exec("CREATE TABLE notes(text)");
@@ -391,9 +436,10 @@ void TestArchive::refusedArchive()
         db.exec("PRAGMA user_version = 2");
     }
     const QByteArray before = ReadAll(archive);
-    for (const QStringList &args : { QStringList { "import", archive, snapshot },
-             QStringList { "info", archive }, QStringList { "serve", archive, "--port", "0" } }) {
-        const RunResult result = Archive(args);
+    for (const QString &command : commands) {
+        const RunResult result = Archive(command == u"import" ? QStringList { command, archive, snapshot }
+                : command == u"info"                        ? QStringList { command, archive }
+                                                            : QStringList { command, archive, "--port", "0" });
         QCOMPARE(result.status, 2);
         QVERIFY2(result.err.startsWith("plotwise-archive: ") && result.err.contains(message),
             qPrintable(result.err));
@@ -455,7 +501,7 @@ void TestArchive::badRequests_data()
     QTest::newRow("bad percent-encoding") << QByteArray("/xmlapi/search?search=%zz%4") << 200
                                           << QByteArray("<boardgames>");
     QTest::newRow("a search, case ignored") << QByteArray("/xmlapi/search?search=CAF%C3%89%20%3Ccart")
-                                            << 200 << QByteArray("Caf\xC3\xA9 &lt;Cartographers&gt;");
+                                            << 200 << QByteArray("Caf\xC3\xA9 &#60;Cartographers&#62;");
     QTest::newRow("a geeklist") << QByteArray("/xmlapi/geeklist/500") << 404 << QByteArray();
 }
 
@@ -646,6 +692,150 @@ void TestArchive::serviceShowsANewDayOnTheNextRequest()
     const RawAnswer answer = RawGet(service.port(), PageTarget(13, "1"));
     QCOMPARE(answer.body.count("<ratings "), 2);
     QVERIFY(answer.body.contains("<ratings date=\"20161013\">\n        <usersrated>130</usersrated>"));
+}
+
+// Names as snapshots spell them reach the chart's CSV, the Info lines and the
+// search list exactly: the service writes them so that the client's markup
+// rules and the search window's parser both give each back.
+void TestArchive::namesComeThroughAsSpelled_data()
+{
+    QTest::addColumn<QByteArray>("field"); // the snapshot's Name field
+    QTest::addColumn<QString>("name");
+    QTest::newRow("double quotes") << QByteArray(R"("""Quoted"" start, ""end""")")
+                                   << R"("Quoted" start, "end")";
+    QTest::newRow("apostrophes") << QByteArray("Rock 'n' Roll's") << "Rock 'n' Roll's";
+    QTest::newRow("an ampersand") << QByteArray("Tom & Jerry") << "Tom & Jerry";
+    QTest::newRow("&amp; as text") << QByteArray("Fish &amp; Chips") << "Fish &amp; Chips";
+    QTest::newRow("a tag") << QByteArray("<b>Bold</b> Moves") << "<b>Bold</b> Moves";
+    QTest::newRow("angle brackets alone") << QByteArray("a < b > c") << "a < b > c";
+    QTest::newRow("a tab") << QByteArray("Tab\there") << "Tab\there";
+    QTest::newRow("an emoji") << QByteArray("Dice \xF0\x9F\x8E\xB2 Night") << "Dice \U0001F3B2 Night";
+    QTest::newRow("right-to-left text") << QByteArray("Chess \xD7\xA9\xD7\x97\xD7\x9E\xD7\x98")
+                                        << "Chess \u05E9\u05D7\u05DE\u05D8";
+}
+
+void TestArchive::namesComeThroughAsSpelled()
+{
+    QFETCH(QByteArray, field);
+    QFETCH(QString, name);
+    QTemporaryDir dir;
+    const QString archive = dir.filePath("a.pwa");
+    WriteFile(dir.filePath("2016-10-12.csv"), Header + "13," + field + ",2001,3,7.25,5.61,120\n");
+    QCOMPARE(Archive({ "import", archive, dir.filePath("2016-10-12.csv") }).status, 0);
+    ArchiveService service(archive);
+    QVERIFY(service.port() != 0);
+    // The import turns a tab into a space, as the markup rules may.
+    const auto spaced = [](QString text) { return text.replace(u'\t', u' '); };
+
+    QDir(dir.path()).mkpath("program");
+    const QString program = dir.filePath("program/plotwise");
+    QVERIFY(QFile::copy(qEnvironmentVariable("PLOTWISE"), program));
+    WriteFile(dir.filePath("nodes.txt"), "ranks/rank|name=boardgame\n");
+    WriteFile(dir.filePath("s.txt"), "13,ranks/rank|name=boardgame,,,,,\n");
+    const RunResult result = Run(program,
+        { "--run", "s.txt", "--csv", "out.csv", "--info", "--service",
+            QStringLiteral("http://127.0.0.1:%1").arg(service.port()) },
+        dir.path());
+    QCOMPARE(result.err, QString());
+    QCOMPARE(result.status, 0);
+    QCOMPARE(spaced(result.out), spaced(name) + " min: 3 (2016-10-12) / max: 3 (2016-10-12)\n");
+    const QList<QByteArray> rows = ReadAll(dir.filePath("out.csv")).split('\n');
+    QCOMPARE(rows.size(), 3);
+    QCOMPARE(spaced(CsvFields(rows[1]).value(1)), spaced(name));
+
+    // The search answer, read as the search window reads it.
+    const RawAnswer answer
+        = RawGet(service.port(), "/xmlapi/search?search=" + QUrl::toPercentEncoding(spaced(name)));
+    WriteFile(dir.filePath("search.xml"), answer.body);
+    XmlDocument document;
+    document.loadFile(dir.filePath("search.xml"));
+    QStringList hits;
+    WalkSearchAnswer(document, [&](const SearchHit &hit) { hits << spaced(hit.line); });
+    QCOMPARE(hits, QStringList { spaced(name) + " (2001)" });
+}
+
+// An archive the user may read but not write (shared read-only, on read-only
+// media) is read by info and served, and left as it is. As root no
+// permission refuses anything, so the commands run as nobody.
+void TestArchive::archiveReadWithoutWriteAccess_data()
+{
+    QTest::addColumn<bool>("folderWritable");
+    QTest::newRow("in a folder the user may not write") << false;
+    QTest::newRow("in a folder the user may write") << true;
+}
+
+void TestArchive::archiveReadWithoutWriteAccess()
+{
+    QFETCH(bool, folderWritable);
+    QStringList runner;
+    if (::geteuid() == 0) {
+        const QString setpriv = QStandardPaths::findExecutable("setpriv");
+        if (setpriv.isEmpty())
+            QSKIP("setpriv is not installed: as root, no permission would refuse a write");
+        runner = { setpriv, "--reuid=65534", "--regid=65534", "--clear-groups" };
+    }
+    QTemporaryDir dir;
+    const QString folder = dir.filePath("shared"), archive = folder + "/a.pwa";
+    QDir().mkpath(folder);
+    WriteFile(dir.filePath("2016-10-12.csv"), Header + Alpha);
+    QCOMPARE(Archive({ "import", archive, dir.filePath("2016-10-12.csv") }).status, 0);
+    const QByteArray before = ReadAll(archive);
+    // The program is run from a copy the other user can reach.
+    const QString program = dir.filePath("plotwise-archive");
+    QVERIFY(QFile::copy(qEnvironmentVariable("PLOTWISE_ARCHIVE"), program));
+    const auto all = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
+        | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+    const auto readable = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup
+        | QFile::ReadOther | QFile::ExeOther;
+    QVERIFY(QFile::setPermissions(dir.path(), readable | QFile::WriteOwner));
+    QVERIFY(QFile::setPermissions(archive, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    QVERIFY(QFile::setPermissions(folder, folderWritable ? all : readable));
+    const auto restore = qScopeGuard([&] { QFile::setPermissions(folder, all); });
+
+    const QStringList command = runner << program;
+    const RunResult info = Run(command.first(), command.mid(1) + QStringList { "info", archive });
+    QVERIFY2(info.status == 0, qPrintable(info.err));
+    QVERIFY2(info.out.contains("\nrecords: 1\n"), qPrintable(info.out));
+
+    ArchiveService service(archive, {}, command);
+    QVERIFY(service.port() != 0);
+    const RawAnswer answer = RawGet(service.port(), PageTarget(13, "1"));
+    QCOMPARE(answer.status, 200);
+    QVERIFY(answer.body.contains("<ratings date=\"20161012\">"));
+    QCOMPARE(ReadAll(archive), before);
+}
+
+// The log shows what a request sent, but no byte that could move a
+// terminal's cursor, ring it or start a line of its own.
+void TestArchive::logShowsControlBytesEscaped_data()
+{
+    QTest::addColumn<QByteArray>("target");
+    QTest::addColumn<QByteArray>("userAgent");
+    QTest::addColumn<QByteArray>("line"); // the whole log
+    QTest::newRow("ESC and BEL in the target")
+        << QByteArray("/xmlapi/search?search=\x1b]0;owned\x07\x1b[2J") << QByteArray("ua")
+        << QByteArray(R"(GET /xmlapi/search?search=\x1b]0;owned\x07\x1b[2J)" "\tua\n");
+    QTest::newRow("CR in the User-Agent")
+        << QByteArray("/xmlapi/search?search=a") << QByteArray("ua\rGET /forged")
+        << QByteArray("GET /xmlapi/search?search=a\t" R"(ua\x0dGET /forged)" "\n");
+    QTest::newRow("a backslash, which the escapes use")
+        << QByteArray("/xmlapi/search?search=a") << QByteArray(R"(ua\x1b)")
+        << QByteArray("GET /xmlapi/search?search=a\t" R"(ua\x5cx1b)" "\n");
+}
+
+void TestArchive::logShowsControlBytesEscaped()
+{
+    QFETCH(QByteArray, target);
+    QFETCH(QByteArray, userAgent);
+    QFETCH(QByteArray, line);
+    QTemporaryDir dir;
+    const QString archive = dir.filePath("a.pwa");
+    WriteFile(dir.filePath("2016-10-12.csv"), Header + Alpha);
+    QCOMPARE(Archive({ "import", archive, dir.filePath("2016-10-12.csv") }).status, 0);
+    ArchiveService service(archive, { "--log", dir.filePath("log.txt") });
+    QVERIFY(service.port() != 0);
+    QCOMPARE(RawGet(service.port(), target, userAgent).status, 200);
+    QCOMPARE(ReadAll(dir.filePath("log.txt")), line);
 }
 
 QTEST_GUILESS_MAIN(TestArchive)
