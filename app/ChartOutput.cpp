@@ -9,6 +9,7 @@
 #include <QBuffer>
 #include <QChart>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QGraphicsScene>
 #include <QImage>
 #include <QPageSize>
@@ -150,9 +151,12 @@ void WriteChartImage(PlotChart &chart, const QString &path, QSize size, ImageFor
 
 void SaveGraphImage(PlotChart &chart, const QString &path)
 {
+    if (QFileInfo(path).suffix().compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0) {
+        WriteChartCsv(chart, path);
+        return;
+    }
     const ImageFormat format = ImageFormatOf(path);
-    const bool named = format == ImageFormat::Png || format == ImageFormat::Jpeg;
-    WriteChartImage(chart, path, chart.size(), named ? format : ImageFormat::Bmp);
+    WriteChartImage(chart, path, chart.size(), format == ImageFormat::Unknown ? ImageFormat::Bmp : format);
 }
 
 void PrintChart(PlotChart &chart)

@@ -26,8 +26,9 @@ void WriteChartImage(PlotChart &chart, const QString &path, QSize size);
 // The same in the given format, whatever the extension; Unknown is a BMP.
 void WriteChartImage(PlotChart &chart, const QString &path, QSize size, ImageFormat format);
 
-// Save graph: the chart as drawn at its current size on white. The extension
-// chooses PNG or JPEG; every other name gets a BMP.
+// Save graph: the chart as drawn at its current size on white, in the format
+// the extension names (as --save writes it; every other name gets a BMP), or
+// for a .csv name every point as --csv writes them.
 void SaveGraphImage(PlotChart &chart, const QString &path);
 
 // One page on the default printer, no dialog; throws PlotwiseError.

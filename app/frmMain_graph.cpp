@@ -19,7 +19,8 @@ void TfrmMain::btnClearGraphClick()
 void TfrmMain::btnSaveClick()
 {
     sdlMain.filter = QStringLiteral("Bitmap file (*.bmp)|*.BMP|PNG image (*.png)|*.PNG"
-                                    "|JPEG image (*.jpg *.jpeg)|*.JPG;*.JPEG");
+                                    "|JPEG image (*.jpg *.jpeg)|*.JPG;*.JPEG|PDF document (*.pdf)|*.PDF"
+                                    "|SVG image (*.svg)|*.SVG|CSV points (*.csv)|*.CSV");
     sdlMain.defaultSuffix = QStringLiteral("bmp");
     sdlMain.overwritePrompt = true;
     const QString fileName = m_context.dialogs->saveFileName(this, sdlMain);

@@ -539,7 +539,6 @@ void TestChart::saveChoosesTheFormatByExtension_data()
     QTest::newRow("png") << QStringLiteral("graph.png") << QByteArray("\x89PNG");
     QTest::newRow("jpeg") << QStringLiteral("graph.JPEG") << QByteArray("\xff\xd8");
     QTest::newRow("other extension") << QStringLiteral("graph.txt") << QByteArray("BM");
-    QTest::newRow("pdf is not chosen") << QStringLiteral("graph.pdf") << QByteArray("BM");
 }
 
 void TestChart::saveChoosesTheFormatByExtension()
