@@ -277,6 +277,8 @@ PackedDay PackSnapshot(const Snapshot &snapshot)
     packed.digest = int64_t(Digest(packed.bytes));
     packed.records = int64_t(snapshot.rows.size());
     packed.skipped = snapshot.skipped;
+    packed.firstSkippedLine = snapshot.firstSkippedLine;
+    packed.duplicates = snapshot.duplicates;
     return packed;
 }
 

@@ -15,7 +15,9 @@ struct PackedDay {
     std::string bytes;
     int64_t digest = 0; // tells an unchanged day again
     int64_t records = 0;
-    int skipped = 0;
+    int skipped = 0; // rows that do not read
+    int firstSkippedLine = 0;
+    int duplicates = 0; // rows of an ID met before in the file
 };
 [[nodiscard]] PackedDay PackSnapshot(const Snapshot &snapshot);
 

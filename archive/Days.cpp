@@ -26,19 +26,26 @@ CivilDate DateOfDay(int32_t day)
     return { yoe + era * 400 + (m <= 2 ? 1 : 0), m, d };
 }
 
-std::optional<int32_t> LeadingIsoDay(std::string_view text)
+bool StartsLikeIsoDay(std::string_view text)
 {
     if (text.size() < 10 || text[4] != '-' || text[7] != '-')
+        return false;
+    for (const int i : { 0, 1, 2, 3, 5, 6, 8, 9 }) {
+        if (text[size_t(i)] < '0' || text[size_t(i)] > '9')
+            return false;
+    }
+    return true;
+}
+
+std::optional<int32_t> LeadingIsoDay(std::string_view text)
+{
+    if (!StartsLikeIsoDay(text))
         return std::nullopt;
     int parts[3] = {};
     const int starts[3] = { 0, 5, 8 }, sizes[3] = { 4, 2, 2 };
     for (int i = 0; i < 3; ++i) {
-        for (int k = 0; k < sizes[i]; ++k) {
-            const char c = text[size_t(starts[i] + k)];
-            if (c < '0' || c > '9')
-                return std::nullopt;
-            parts[i] = parts[i] * 10 + (c - '0');
-        }
+        for (int k = 0; k < sizes[i]; ++k)
+            parts[i] = parts[i] * 10 + (text[size_t(starts[i] + k)] - '0');
     }
     const CivilDate date { parts[0], parts[1], parts[2] };
     if (date.year < 1 || date.month < 1 || date.month > 12 || date.day < 1 || date.day > 31)

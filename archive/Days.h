@@ -19,6 +19,8 @@ struct CivilDate {
 // "YYYY-MM-DD" at the start of text, a real calendar date with a year from
 // 1 to 9999; nothing when it is not one.
 [[nodiscard]] std::optional<int32_t> LeadingIsoDay(std::string_view text);
+// True when text starts with "YYYY-MM-DD" digits, a calendar date or not.
+[[nodiscard]] bool StartsLikeIsoDay(std::string_view text);
 
 [[nodiscard]] std::string IsoDay(int32_t day); // "2016-10-12"
 [[nodiscard]] std::string CompactDay(int32_t day); // "20161012"

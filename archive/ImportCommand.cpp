@@ -11,13 +11,14 @@
 #include <csignal>
 #include <cstdio>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -66,9 +67,13 @@ std::vector<Input> CollectInputs(const std::vector<std::string> &snapshots)
             continue;
         }
         std::vector<Input> found;
-        for (const auto &entry : fs::directory_iterator(path, error)) {
-            if (IsCsv(entry.path()) && !entry.is_directory(error))
-                found.push_back({ entry.path(), {} });
+        fs::directory_iterator entry(path, error);
+        for (; !error && entry != fs::directory_iterator(); entry.increment(error)) {
+            // A link that leads nowhere is taken, and refused, as a file: its
+            // error is not the folder's.
+            std::error_code kind;
+            if (IsCsv(entry->path()) && !entry->is_directory(kind))
+                found.push_back({ entry->path(), {} });
         }
         if (error)
             inputs.push_back({ path, "cannot list the folder: " + error.message() });
@@ -82,6 +87,64 @@ std::vector<Input> CollectInputs(const std::vector<std::string> &snapshots)
     return inputs;
 }
 
+std::string NotRegular(mode_t mode)
+{
+    const char *kind = S_ISFIFO(mode)             ? "a named pipe"
+        : S_ISSOCK(mode)                          ? "a socket"
+        : S_ISCHR(mode) || S_ISBLK(mode)          ? "a device"
+        : S_ISDIR(mode)                           ? "a folder"
+                                                  : "not a file";
+    return std::string("not a regular file (") + kind + ")";
+}
+
+// The file's bytes into bytes, or why not. Only a regular file is read: a
+// named pipe would hold the import, and the archive's lock, until something
+// wrote to it. It is checked before opening, and again on what was opened
+// (without waiting) should another kind of file have taken its place.
+std::string ReadBytes(const fs::path &path, std::string &bytes)
+{
+    bytes.clear();
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        const int code = errno;
+        struct stat link {};
+        if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode))
+            return std::string("cannot read: a link that leads nowhere (") + std::strerror(code) + ")";
+        return std::string("cannot read: ") + std::strerror(code);
+    }
+    if (!S_ISREG(info.st_mode))
+        return NotRegular(info.st_mode);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return std::string("cannot read: ") + std::strerror(errno);
+    std::string error;
+    if (::fstat(fd, &info) != 0) {
+        error = std::string("cannot read: ") + std::strerror(errno);
+    } else if (!S_ISREG(info.st_mode)) {
+        error = NotRegular(info.st_mode);
+    } else {
+        // A byte of room past the size, so that the read that meets the end
+        // needs no more; a file that grows meanwhile is read to its end.
+        bytes.resize(size_t(info.st_size) + 1);
+        size_t have = 0;
+        for (;;) {
+            if (have == bytes.size())
+                bytes.resize(2 * have);
+            const ssize_t got = ::read(fd, bytes.data() + have, bytes.size() - have);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0)
+                error = std::string("cannot read: ") + std::strerror(errno);
+            if (got <= 0)
+                break;
+            have += size_t(got);
+        }
+        bytes.resize(have);
+    }
+    ::close(fd);
+    return error;
+}
+
 // bytes gets the file's bytes; its room is kept from one file to the next:
 // fresh pages for every file cost time and, scattered, memory.
 ReadFile Read(Input input, std::string &bytes)
@@ -89,25 +152,17 @@ ReadFile Read(Input input, std::string &bytes)
     ReadFile file { std::move(input), {}, {} };
     if (!file.input.error.empty())
         return file;
-    file.day = SnapshotDay(file.input.path.filename().string());
+    const std::string name = file.input.path.filename().string();
+    file.day = SnapshotDay(name);
     if (!file.day) {
-        file.input.error = "the file name does not start with a date (YYYY-MM-DD)";
+        file.input.error = StartsLikeIsoDay(name)
+            ? "the date " + name.substr(0, 10) + " in the file name is not a calendar day"
+            : "the file name does not start with a date (YYYY-MM-DD)";
         return file;
     }
-    std::ifstream stream(file.input.path, std::ios::binary);
-    bytes.clear();
-    std::error_code error;
-    const auto size = fs::file_size(file.input.path, error);
-    if (stream && !error && fs::is_regular_file(file.input.path, error)) {
-        bytes.resize(size);
-        stream.read(bytes.data(), std::streamsize(size));
-        bytes.resize(size_t(stream.gcount()));
-    }
-    if (!stream || error) {
-        file.input.error = std::string("cannot read: ")
-            + (error ? error.message() : std::strerror(errno ? errno : EIO));
+    file.input.error = ReadBytes(file.input.path, bytes);
+    if (!file.input.error.empty())
         return file;
-    }
     const Snapshot snapshot = ReadSnapshot(bytes);
     file.input.error = snapshot.error;
     file.packed = PackSnapshot(snapshot);
@@ -194,6 +249,29 @@ std::string Plural(int64_t count, const char *word)
     return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
 }
 
+// What the rows that did not become records were, as "2 rows dropped: ...".
+std::string Dropped(int64_t duplicates, int64_t unreadable, int firstLine = 0)
+{
+    std::string text = Plural(duplicates + unreadable, "row") + " dropped: ";
+    if (duplicates > 0)
+        text += std::to_string(duplicates) + " with a duplicate ID";
+    if (duplicates > 0 && unreadable > 0)
+        text += ", ";
+    if (unreadable > 0)
+        text += std::to_string(unreadable) + " unreadable";
+    if (unreadable > 0 && firstLine > 0)
+        text += ", the first at line " + std::to_string(firstLine);
+    return text;
+}
+
+// A test hook: PLOTWISE_ARCHIVE_KILL_AFTER_DAYS=N has the import kill itself
+// after committing its Nth changed day, as a power cut would end it.
+int64_t KillAfterDays()
+{
+    const char *value = std::getenv("PLOTWISE_ARCHIVE_KILL_AFTER_DAYS");
+    return value ? std::atoll(value) : 0;
+}
+
 } // namespace
 
 int RunImport(const std::string &archive, const std::vector<std::string> &snapshots)
@@ -204,12 +282,47 @@ int RunImport(const std::string &archive, const std::vector<std::string> &snapsh
     std::vector<Input> inputs = CollectInputs(snapshots);
     if (!LockArchive(archive))
         return 2;
-    int64_t imported = 0, replaced = 0, refused = 0, skipped = 0;
+    int64_t imported = 0, replaced = 0, unchanged = 0, superseded = 0, refused = 0;
+    int64_t duplicates = 0, unreadable = 0, committed = 0;
+    const int64_t killAfter = KillAfterDays();
     const bool progress = ::isatty(STDERR_FILENO) && inputs.size() > 1;
+    const auto complain = [&](const std::string &message) {
+        if (progress)
+            std::fputs("\r\033[K", stderr);
+        Complain(message);
+    };
     try {
         const std::unique_ptr<Database> db = OpenArchive(archive, ArchiveAccess::Import);
         ArchiveWriter writer(*db);
         int64_t staged = writer.stagedDays();
+        // The last readable file of its day so far: it goes in when a file
+        // of another day, or none, follows, so that of several files of one
+        // day only the one that stands is written.
+        std::optional<ReadFile> pending;
+        const auto put = [&] {
+            if (!pending)
+                return;
+            const PackedDay &packed = pending->packed;
+            if (packed.duplicates > 0 || packed.skipped > 0)
+                complain(pending->input.path.string() + ": "
+                    + Dropped(packed.duplicates, packed.skipped, packed.firstSkippedLine));
+            duplicates += packed.duplicates;
+            unreadable += packed.skipped;
+            const auto outcome
+                = writer.putDay(*pending->day, pending->input.path.filename().string(), packed);
+            pending.reset();
+            if (outcome == ArchiveWriter::Outcome::Unchanged) {
+                ++unchanged;
+                return;
+            }
+            ++(outcome == ArchiveWriter::Outcome::Added ? imported : replaced);
+            if (++committed == killAfter)
+                std::raise(SIGKILL);
+            if (++staged >= StagedLimit) {
+                writer.compact();
+                staged = 0;
+            }
+        };
         FileReader reader(inputs);
         for (size_t i = 0; i < inputs.size(); ++i) {
             ReadFile file = reader.next();
@@ -217,29 +330,32 @@ int RunImport(const std::string &archive, const std::vector<std::string> &snapsh
                 std::fprintf(stderr, "\r\033[Kimporting %zu/%zu %s", i + 1, inputs.size(),
                     file.input.path.filename().c_str());
             if (!file.input.error.empty()) {
-                if (progress)
-                    std::fputs("\r\033[K", stderr);
-                Complain(file.input.path.string() + ": " + file.input.error);
+                complain(file.input.path.string() + ": " + file.input.error);
                 ++refused;
                 continue;
             }
-            skipped += file.packed.skipped;
-            const auto outcome
-                = writer.putDay(*file.day, file.input.path.filename().string(), file.packed);
-            (outcome == ArchiveWriter::Outcome::Added ? imported : replaced) += 1;
-            if (outcome != ArchiveWriter::Outcome::Unchanged && ++staged >= StagedLimit) {
-                writer.compact();
-                staged = 0;
+            if (pending && *pending->day == *file.day) {
+                ++superseded;
+                pending.reset();
             }
+            put();
+            pending = std::move(file);
         }
+        put();
         if (progress)
             std::fputs("\r\033[K", stderr);
         writer.finish();
         const ArchiveTotals totals = ReadTotals(*db);
         std::string summary = Plural(imported, "snapshot") + " imported, "
-            + std::to_string(replaced) + " replaced, " + std::to_string(refused) + " refused";
-        if (skipped > 0)
-            summary += " (" + Plural(skipped, "row") + " skipped)";
+            + std::to_string(replaced) + " replaced, " + std::to_string(unchanged)
+            + " unchanged, " + std::to_string(refused) + " refused";
+        std::vector<std::string> notes;
+        if (superseded > 0)
+            notes.push_back(std::to_string(superseded) + " superseded by a later file of its day");
+        if (duplicates + unreadable > 0)
+            notes.push_back(Dropped(duplicates, unreadable));
+        for (size_t i = 0; i < notes.size(); ++i)
+            summary += (i == 0 ? " (" : "; ") + notes[i] + (i + 1 == notes.size() ? ")" : "");
         summary += "; " + Plural(totals.records, "record") + ", " + Plural(totals.games, "game");
         summary += totals.days > 0 ? ", " + IsoDay(totals.firstDay) + " to " + IsoDay(totals.lastDay)
                                    : ", no days";

@@ -35,12 +35,16 @@ char *FieldEnd(char *p, const char *end)
 }
 
 // Splits the next record into fields, undoing quotes in place. A field that
-// starts with a quote runs to the closing quote (line ends included); text
-// after the closing quote is kept, and a missing closing quote ends the field
-// at the end of the file. end must be the end of a std::string's bytes.
-bool NextRecord(char *&p, char *const end, std::vector<std::string_view> &fields)
+// starts with a quote runs to the closing quote; text after the closing quote
+// is kept, and a missing closing quote ends the field at the end of the file.
+// Names hold no line ends: a line end inside quotes is a stray quote's, which
+// would take every line up to the next quote. It ends the record there, marked
+// broken, and the next record starts on the next line. end must be the end
+// of a std::string's bytes.
+bool NextRecord(char *&p, char *const end, std::vector<std::string_view> &fields, bool &broken)
 {
     fields.clear();
+    broken = false;
     if (p == end)
         return false;
     for (;;) {
@@ -56,6 +60,10 @@ bool NextRecord(char *&p, char *const end, std::vector<std::string_view> &fields
                         continue;
                     }
                     ++p;
+                    break;
+                }
+                if (*p == '\n' || *p == '\r') {
+                    broken = true;
                     break;
                 }
                 *out++ = *p++;
@@ -216,7 +224,9 @@ Snapshot ReadSnapshot(std::string &bytes)
         p += 3;
 
     std::vector<std::string_view> fields;
-    NextRecord(p, end, fields);
+    bool broken = false;
+    NextRecord(p, end, fields, broken);
+    int line = 1; // the record's line
     std::array<size_t, ColumnCount> index {};
     for (size_t c = 0; c < ColumnCount; ++c) {
         const auto found = std::find_if(fields.begin(), fields.end(),
@@ -232,11 +242,16 @@ Snapshot ReadSnapshot(std::string &bytes)
 
     // Room for rows of 64 bytes, fewer than most files have: no copies as rows come.
     result.rows.reserve(bytes.size() / 64);
-    while (NextRecord(p, end, fields)) {
-        if (fields.size() == 1 && fields[0].empty())
+    const auto skip = [&] {
+        if (result.skipped++ == 0)
+            result.firstSkippedLine = line;
+    };
+    while (NextRecord(p, end, fields, broken)) {
+        ++line;
+        if (fields.size() == 1 && fields[0].empty() && !broken)
             continue; // a blank line
-        if (fields.size() < needed) {
-            ++result.skipped;
+        if (broken || fields.size() < needed) {
+            skip();
             continue;
         }
         const auto id = ParseWhole(Trimmed(fields[index[Id]]));
@@ -247,7 +262,7 @@ Snapshot ReadSnapshot(std::string &bytes)
         const std::string_view name = fields[index[Name]];
         if (!id || *id == 0 || *id > INT32_MAX || !rank || *rank == 0 || *rank > INT32_MAX
             || !users || *users > UINT32_MAX || !average || !bayes || name.size() > MaxNameBytes) {
-            ++result.skipped;
+            skip();
             continue;
         }
         SnapshotRow row;
@@ -286,7 +301,8 @@ Snapshot ReadSnapshot(std::string &bytes)
     result.rows = std::move(sorted);
     if (result.rows.empty())
         result.error = result.skipped > 0
-            ? "no records (" + std::to_string(result.skipped) + " rows do not read)"
+            ? "no records (" + std::to_string(result.skipped)
+                + (result.skipped == 1 ? " row does" : " rows do") + " not read)"
             : "no records";
     return result;
 }

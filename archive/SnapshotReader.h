@@ -1,7 +1,7 @@
-// Reads one ranking snapshot file: CSV (RFC 4180 quoting, a BOM tolerated,
-// any line ends, the last line with or without one) whose header names the
-// columns ID, Name, Year, Rank, Average, Bayes average and Users rated, in
-// any order among others.
+// Reads one ranking snapshot file: CSV (RFC 4180 quoting within a line, a
+// BOM tolerated, any line ends, the last line with or without one) whose
+// header names the columns ID, Name, Year, Rank, Average, Bayes average and
+// Users rated, in any order among others.
 #pragma once
 
 #include "archive/Record.h"
@@ -27,7 +27,10 @@ struct SnapshotRow {
 struct Snapshot {
     std::string error; // why the file is refused; empty when it is read
     std::vector<SnapshotRow> rows; // sorted by game ID; an ID's first row wins
-    int skipped = 0; // rows that are not records (a value that does not read, too few fields)
+    // Rows that are not records (a value that does not read, too few fields,
+    // a line end inside quotes).
+    int skipped = 0;
+    int firstSkippedLine = 0; // the first one's line, counting from 1
     int duplicates = 0; // later rows of an ID already read
     // The names that CleanName changed, which rows point to (a deque: its
     // strings stay where they are as it grows and when it moves).

@@ -18,7 +18,6 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTcpSocket>
-#include <QThread>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <QtTest>
@@ -26,6 +25,7 @@
 #include <charconv>
 #include <map>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -199,6 +199,7 @@ private slots:
     void slowAndVanishingClientsWaitForNobody();
     void roundTripToPlotwiseCsv();
     void reimportChangesNothing();
+    void killedImportLeavesWholeDays_data();
     void killedImportLeavesWholeDays();
     void serviceShowsANewDayOnTheNextRequest();
     void namesComeThroughAsSpelled_data();
@@ -330,38 +331,65 @@ void TestArchive::importRules()
 }
 
 // Bad snapshot files, met through the program: one line on standard error
-// each, the exit status, and the good files still imported.
+// each, the exit status, and the good files still imported. A name's last
+// character may make it a folder (/), a link to nothing (@), a link to
+// itself (~) or a named pipe (|); "folder/name" is named by its folder.
 void TestArchive::refusedInput_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("message"); // in the error line, or in the summary for status 0
+    QTest::addColumn<QString>("warning"); // the file's line for status 0, if any
 
     QByteArray binary(4096, '\0');
     for (int i = 0; i < binary.size(); ++i)
         binary[i] = char(i * 7);
     QTest::newRow("not CSV") << "2016-10-12.csv" << QByteArray("Dear diary,\nsunny.\n") << 1
-                             << "not a ranking snapshot: no \"ID\" column in the first line";
-    QTest::newRow("binary") << "2016-10-12.csv" << binary << 1 << "not a CSV text file";
-    QTest::newRow("empty") << "2016-10-12.csv" << QByteArray() << 1 << "empty file";
-    QTest::newRow("header only") << "2016-10-12.csv" << Header << 1 << "no records";
+                             << "not a ranking snapshot: no \"ID\" column in the first line" << "";
+    QTest::newRow("binary") << "2016-10-12.csv" << binary << 1 << "not a CSV text file" << "";
+    QTest::newRow("empty") << "2016-10-12.csv" << QByteArray() << 1 << "empty file" << "";
+    QTest::newRow("header only") << "2016-10-12.csv" << Header << 1 << "no records" << "";
     QTest::newRow("a column missing") << "2016-10-12.csv"
                                       << QByteArray("ID,Name,Year,Rank,Average,Bayes average\n1,A,1,1,1,1\n")
-                                      << 1 << "no \"Users rated\" column";
+                                      << 1 << "no \"Users rated\" column" << "";
     QTest::newRow("a line of 10 MB") << "2016-10-12.csv" << QByteArray(10 << 20, 'x') << 1
-                                     << "no \"ID\" column";
-    QTest::newRow("a field of 10 MB: that row skipped")
+                                     << "no \"ID\" column" << "";
+    QTest::newRow("a field of 10 MB: that row dropped")
         << "2016-10-12.csv" << Header + "14," + QByteArray(10 << 20, 'n') + ",1,1,7,5,9\n" + Alpha << 0
-        << "(1 row skipped)";
+        << "(1 row dropped: 1 unreadable); 2 records"
+        << "1 row dropped: 1 unreadable, the first at line 2";
+    QTest::newRow("a duplicate ID: the later row dropped")
+        << "2016-10-12.csv" << Header + Alpha + "13,Alpha,2001,9,7.00,5.00,99\n" << 0
+        << "(1 row dropped: 1 with a duplicate ID); 2 records"
+        << "1 row dropped: 1 with a duplicate ID";
+    // The quote pairs with one 100 lines down unless a line end stops it.
+    QByteArray rows;
+    for (int id = 100; id < 200; ++id)
+        rows += QByteArray::number(id) + ",Game,2001," + QByteArray::number(id) + ",7,5,9\n";
+    QTest::newRow("a stray quote drops its own row only")
+        << "2016-10-12.csv"
+        << Header + Alpha + "14,\"Beta,2001,4,7,5,9\n" + rows + "20,\"Tea, \"\"Toast\"\"\",2019,1,7,5,9\n"
+        << 0 << "(1 row dropped: 1 unreadable); 103 records"
+        << "1 row dropped: 1 unreadable, the first at line 3";
     QTest::newRow("no records, rows that do not read")
-        << "2016-10-12.csv" << Header + "x,A,1,1,1,1,1\n" << 1 << "no records (1 rows do not read)";
+        << "2016-10-12.csv" << Header + "x,A,1,1,1,1,1\n" << 1 << "no records (1 row does not read)" << "";
     QTest::newRow("no date in the file name") << "ranks.csv" << Header + Alpha << 1
-                                              << "the file name does not start with a date";
-    QTest::newRow("an impossible date") << "2023-02-29.csv" << Header + Alpha << 1
-                                        << "the file name does not start with a date";
-    QTest::newRow("a folder with no CSV") << "folder/" << QByteArray() << 1 << "no CSV files in the folder";
-    QTest::newRow("an unreadable file") << "2016-10-12.csv@" << QByteArray() << 1 << "cannot read";
+                                              << "the file name does not start with a date" << "";
+    QTest::newRow("not a calendar day") << "2017-02-30.csv" << Header + Alpha << 1
+                                        << "the date 2017-02-30 in the file name is not a calendar day"
+                                        << "";
+    QTest::newRow("a folder with no CSV") << "folder/" << QByteArray() << 1
+                                          << "no CSV files in the folder" << "";
+    QTest::newRow("an unreadable file") << "2016-10-12.csv@" << QByteArray() << 1 << "cannot read" << "";
+    QTest::newRow("a link to nothing, alone in its folder")
+        << "links/2016-10-12.csv@" << QByteArray() << 1
+        << "links/2016-10-12.csv: cannot read: a link that leads nowhere (No such file" << "";
+    QTest::newRow("a link to itself, alone in its folder")
+        << "links/2016-10-12.csv~" << QByteArray() << 1
+        << "links/2016-10-12.csv: cannot read: a link that leads nowhere (Too many levels" << "";
+    QTest::newRow("a named pipe") << "pipes/2016-10-12.csv|" << QByteArray() << 1
+                                  << "2016-10-12.csv: not a regular file (a named pipe)" << "";
 }
 
 void TestArchive::refusedInput()
@@ -370,29 +398,42 @@ void TestArchive::refusedInput()
     QFETCH(QByteArray, bytes);
     QFETCH(int, status);
     QFETCH(QString, message);
+    QFETCH(QString, warning);
     QTemporaryDir dir;
     const QString good = dir.filePath("2016-10-11.csv");
     WriteFile(good, Header + "15,Gamma,1999,1,8,6,500\n");
     QString path = dir.filePath(name);
-    if (name.endsWith(u'/')) {
+    QString named = path;
+    if (const qsizetype slash = name.indexOf(u'/'); slash > 0 && slash + 1 < name.size()) {
+        named = dir.filePath(name.left(slash));
+        QDir().mkpath(named);
+    }
+    const QChar kind = name.back();
+    if (QStringLiteral("@~|").contains(kind))
+        path.chop(1);
+    if (kind == u'/') {
         QDir().mkpath(path);
         WriteFile(path + "notes.txt", "no snapshots here\n");
-    } else if (name.endsWith(u'@')) { // a link to nothing
-        path.chop(1);
+    } else if (kind == u'@') {
         QVERIFY(QFile::link(dir.filePath("gone.csv"), path));
+    } else if (kind == u'~') {
+        QCOMPARE(::symlink(qPrintable(path), qPrintable(path)), 0);
+    } else if (kind == u'|') {
+        QCOMPARE(::mkfifo(qPrintable(path), 0600), 0);
     } else {
         WriteFile(path, bytes);
     }
-    const RunResult result = Archive({ "import", dir.filePath("a.pwa"), good, path });
+    const RunResult result = Archive({ "import", dir.filePath("a.pwa"), good, named });
     QCOMPARE(result.status, status);
     if (status == 0) {
         QVERIFY2(result.out.contains(message), qPrintable(result.out));
-        QCOMPARE(result.err, QString());
+        QCOMPARE(result.err, warning.isEmpty() ? QString() : "plotwise-archive: " + path + ": " + warning + '\n');
     } else {
         QCOMPARE(result.err.count(u'\n'), 1);
-        QVERIFY2(result.err.startsWith("plotwise-archive: " + QDir::cleanPath(path)), qPrintable(result.err));
+        QVERIFY2(result.err.startsWith("plotwise-archive: " + QDir::cleanPath(named)), qPrintable(result.err));
         QVERIFY2(result.err.contains(message), qPrintable(result.err));
-        QVERIFY2(result.out.startsWith("1 snapshot imported, 0 replaced, 1 refused"), qPrintable(result.out));
+        QVERIFY2(result.out.startsWith("1 snapshot imported, 0 replaced, 0 unchanged, 1 refused"),
+            qPrintable(result.out));
     }
 }
 
@@ -622,7 +663,8 @@ void TestArchive::roundTripToPlotwiseCsv()
     QCOMPARE(got, expected);
 }
 
-// Importing the same snapshots again changes nothing the service shows.
+// Importing the same snapshots again changes nothing the service shows, and
+// not a byte of the archive; a day whose content differs is replaced.
 void TestArchive::reimportChangesNothing()
 {
     const QString snapshots = generated("small", { "--days", "12", "--games", "40" });
@@ -630,9 +672,10 @@ void TestArchive::reimportChangesNothing()
     const QString archive = dir.filePath("a.pwa");
     const RunResult first = Archive({ "import", archive, snapshots });
     QCOMPARE(first.status, 0);
-    QVERIFY2(first.out.startsWith("11 snapshots imported, 1 replaced, 0 refused (1 row skipped); "
-                                  "355 records, 40 games, 2016-10-12 to 2016-10-23"),
-        qPrintable(first.out));
+    const QString notes = "(1 superseded by a later file of its day; "
+                          "3 rows dropped: 2 with a duplicate ID, 1 unreadable); "
+                          "355 records, 40 games, 2016-10-12 to 2016-10-23\n";
+    QCOMPARE(first.out, "11 snapshots imported, 0 replaced, 0 unchanged, 0 refused " + notes);
     const auto everything = [&] {
         ArchiveReader reader(archive.toStdString());
         QStringList all;
@@ -645,37 +688,51 @@ void TestArchive::reimportChangesNothing()
         return all;
     };
     const QStringList before = everything();
+    const QByteArray bytes = ReadAll(archive);
     const RunResult again = Archive({ "import", archive, snapshots });
     QCOMPARE(again.status, 0);
-    QVERIFY2(again.out.startsWith("0 snapshots imported, 12 replaced"), qPrintable(again.out));
+    QCOMPARE(again.out, "0 snapshots imported, 0 replaced, 11 unchanged, 0 refused " + notes);
+    QCOMPARE(ReadAll(archive), bytes);
     QCOMPARE(everything(), before);
+
+    WriteFile(dir.filePath("2016-10-12.csv"), Header + Alpha);
+    const RunResult changed = Archive({ "import", archive, dir.filePath("2016-10-12.csv") });
+    QVERIFY2(changed.out.startsWith("0 snapshots imported, 1 replaced, 0 unchanged, 0 refused; "),
+        qPrintable(changed.out));
 }
 
-// An import killed at some point leaves days that are whole: each day's
-// records are all served, and a new import completes the archive.
+// An import killed after some days, staged or folded, leaves days that are
+// whole: each day's records are all served, and a new import completes the
+// archive. The import kills itself (a test hook), so that it is not done
+// before the test could kill it.
+void TestArchive::killedImportLeavesWholeDays_data()
+{
+    QTest::addColumn<int>("days");
+    QTest::newRow("among the first staged days") << 5;
+    QTest::newRow("after a fold") << 40;
+}
+
 void TestArchive::killedImportLeavesWholeDays()
 {
+    QFETCH(int, days);
     const QString snapshots = generated("large", { "--days", "60", "--games", "3000" });
     QTemporaryDir dir;
     const QString archive = dir.filePath("a.pwa");
     QProcess import;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("PLOTWISE_ARCHIVE_KILL_AFTER_DAYS", QString::number(days));
+    import.setProcessEnvironment(environment);
     import.start(qEnvironmentVariable("PLOTWISE_ARCHIVE"), { "import", archive, snapshots });
-    QVERIFY(import.waitForStarted());
-    const QDeadlineTimer deadline(60000);
-    while (QFileInfo(archive + "-wal").size() < 2000000 && import.state() == QProcess::Running
-        && !deadline.hasExpired())
-        QThread::msleep(2);
-    QVERIFY2(import.state() == QProcess::Running, "the import ended before it could be killed");
-    import.kill();
-    import.waitForFinished();
+    QVERIFY(import.waitForFinished(60000));
+    QCOMPARE(import.exitStatus(), QProcess::CrashExit);
 
-    size_t days = 0;
-    CheckWholeDays(archive, &days);
-    QVERIFY(!QTest::currentTestFailed() && days < 59);
+    size_t kept = 0;
+    CheckWholeDays(archive, &kept);
+    QCOMPARE(kept, size_t(days));
     const RunResult again = Archive({ "import", archive, snapshots });
     QCOMPARE(again.status, 0);
-    CheckWholeDays(archive, &days);
-    QCOMPARE(days, size_t(59));
+    CheckWholeDays(archive, &kept);
+    QCOMPARE(kept, size_t(59));
 }
 
 // A day imported while the service runs is served on the next request.
