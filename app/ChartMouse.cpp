@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QRubberBand>
+#include <utility>
 
 // A dragged rectangle smaller than this is a click, not a zoom.
 static constexpr int MinZoomDrag = 4;
@@ -22,6 +23,18 @@ ChartMouse::ChartMouse(PlotChart &chart) : m_chart(chart)
     copy->setObjectName(QStringLiteral("actCopy"));
     copy->setShortcut(QKeySequence::Copy);
     QObject::connect(copy, &QAction::triggered, &chart, &PlotChart::copyRequested);
+    m_menu->addSeparator();
+    QAction *back = m_menu->addAction(QStringLiteral("Zoom back"));
+    back->setObjectName(QStringLiteral("actZoomBack"));
+    back->setShortcut(Qt::Key_Backspace);
+    QObject::connect(back, &QAction::triggered, &chart, [&chart] { chart.zoomBack(); });
+    QAction *reset = m_menu->addAction(QStringLiteral("Reset zoom"));
+    reset->setObjectName(QStringLiteral("actResetZoom"));
+    QObject::connect(reset, &QAction::triggered, &chart, [&chart] { chart.undoZoom(); });
+    QObject::connect(m_menu, &QMenu::aboutToShow, &chart, [&chart, back, reset] {
+        back->setEnabled(chart.zoomBackSteps() > 0);
+        reset->setEnabled(chart.zoomBackSteps() > 0 || chart.chart()->isZoomed());
+    });
 }
 
 bool ChartMouse::onLegend(QPoint pos) const
@@ -45,8 +58,11 @@ bool ChartMouse::press(QMouseEvent *event)
         m_band->show();
     } else if (event->button() == Qt::RightButton) {
         m_scrolling = true;
+        m_scrolled = false;
         m_pressPos = pos;
         m_lastScrollPos = pos;
+    } else if (event->button() == Qt::BackButton) {
+        m_chart.zoomBack();
     } else {
         return false;
     }
@@ -61,6 +77,8 @@ bool ChartMouse::move(QMouseEvent *event)
         m_band->setGeometry(QRect(m_pressPos, pos).normalized());
     if (m_scrolling) {
         const QPoint delta = pos - m_lastScrollPos;
+        if (!delta.isNull() && !std::exchange(m_scrolled, true))
+            m_chart.pushView(); // once a drag, before its first step
         m_chart.chart()->scroll(-delta.x(), delta.y());
         m_lastScrollPos = pos;
     }
@@ -89,6 +107,7 @@ bool ChartMouse::release(QMouseEvent *event)
             QChart *chart = m_chart.chart();
             const QRectF inScene = m_chart.mapToScene(dragged).boundingRect();
             const QRectF inChart = chart->mapFromScene(inScene).boundingRect();
+            m_chart.pushView();
             chart->setAnimationOptions(QChart::SeriesAnimations);
             chart->zoomIn(inChart.intersected(chart->plotArea()));
         }

@@ -1,7 +1,8 @@
 // The chart's mouse: dragging a rectangle with the left button towards the
 // lower right zooms into it (animated); dragging towards the upper left undoes
 // the zoom; dragging with the right button scrolls, and a right click without
-// a drag opens the menu. A click on a legend entry goes to the legend, which
+// a drag opens the menu. The back button returns to the view before the last
+// zoom or scroll. A click on a legend entry goes to the legend, which
 // hides or shows the entry's series. Between drags, the read-out follows the
 // pointer.
 #pragma once
@@ -25,7 +26,7 @@ public:
     bool move(QMouseEvent *event);
     bool release(QMouseEvent *event);
 
-    // The right-click menu: "Copy".
+    // The right-click menu: "Copy", "Zoom back", "Reset zoom".
     [[nodiscard]] QMenu *menu() const { return m_menu; }
 
 private:
@@ -37,6 +38,7 @@ private:
     QPoint m_lastScrollPos;
     bool m_zooming = false;
     bool m_scrolling = false;
+    bool m_scrolled = false; // the right-button drag has scrolled
     bool m_legendPress = false; // a press on the legend goes to its entries
     QMenu *m_menu = nullptr;
 };

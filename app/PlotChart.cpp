@@ -55,6 +55,7 @@ PlotChart::~PlotChart()
 void PlotChart::undoZoom()
 {
     chart()->zoomReset();
+    m_views.clear();
     scheduleUpdate();
 }
 
@@ -374,6 +375,11 @@ void PlotChart::keyPressEvent(QKeyEvent *event)
 {
     if (event->matches(QKeySequence::Copy)) {
         emit copyRequested();
+        event->accept();
+        return;
+    }
+    if (event->key() == Qt::Key_Backspace && event->modifiers() == Qt::NoModifier) {
+        zoomBack();
         event->accept();
         return;
     }

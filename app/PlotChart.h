@@ -15,6 +15,8 @@
 #include <QList>
 #include <QString>
 #include <memory>
+#include <utility>
+#include <vector>
 
 class QAbstractAxis;
 class QCategoryAxis;
@@ -30,8 +32,14 @@ public:
     ~PlotChart() override;
 
     // Ends any zoom or scroll: every axis scales to the data again (when the
-    // program is next idle, or at repaintNow()).
+    // program is next idle, or at repaintNow()), and the zoom history goes.
     void undoZoom();
+    // Every zoom or scroll by the mouse first remembers the view it leaves
+    // (the ranges of all three axes); zoomBack() returns to the last one
+    // remembered, step by step. New scales for the data forget them all.
+    void pushView();
+    bool zoomBack();
+    [[nodiscard]] int zoomBackSteps() const { return int(m_views.size()); }
     void setBottomLabelAngle(int degrees);
     [[nodiscard]] PlotSeries *createSeries(QObject *owner);
 
@@ -96,7 +104,7 @@ public:
 
     // The read-out under the mouse; never part of a saved or printed chart.
     [[nodiscard]] const HoverReadout &readout() const { return m_readout; }
-    // The right-click menu: "Copy".
+    // The right-click menu: "Copy", "Zoom back", "Reset zoom".
     [[nodiscard]] QMenu *contextMenu() const;
 
 signals:
@@ -167,6 +175,13 @@ private:
     bool m_inverted[2] = {false, false};
     bool m_logarithmic[2] = {false, false};
     MidnightCache m_midnights;
+    // The ranges one view shows: the date axis', then the left and the right axis'.
+    struct AxisRanges {
+        std::pair<double, double> x;
+        std::pair<double, double> y[2];
+    };
+    [[nodiscard]] AxisRanges axisRanges() const;
+    std::vector<AxisRanges> m_views; // the zoom history, the last view left at the back
     std::unique_ptr<ChartMouse> m_mouse;
     HoverReadout m_readout{*this};
 };

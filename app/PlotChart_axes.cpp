@@ -120,6 +120,7 @@ QAbstractAxis *PlotChart::verticalAxis(VertAxis axis) const
 void PlotChart::rescale()
 {
     chart()->setAnimationOptions(QChart::NoAnimation);
+    m_views.clear(); // views of other data
     ValueExtent days;
     ValueExtent values[2];
     bool used[2] = {false, false};
@@ -155,6 +156,38 @@ void PlotChart::rescale()
     }
     m_axisY[1]->setVisible(used[1]);
     m_axisY[0]->setVisible(used[0] || !used[1]);
+}
+
+// The range of a vertical axis of either kind.
+static std::pair<double, double> rangeOf(const QAbstractAxis *axis)
+{
+    if (const auto *linear = qobject_cast<const QValueAxis *>(axis))
+        return {linear->min(), linear->max()};
+    const auto *log = static_cast<const QLogValueAxis *>(axis);
+    return {log->min(), log->max()};
+}
+
+PlotChart::AxisRanges PlotChart::axisRanges() const
+{
+    return {{m_axisX->min(), m_axisX->max()}, {rangeOf(m_axisY[0]), rangeOf(m_axisY[1])}};
+}
+
+void PlotChart::pushView()
+{
+    m_views.push_back(axisRanges());
+}
+
+bool PlotChart::zoomBack()
+{
+    if (m_views.empty())
+        return false;
+    const AxisRanges view = m_views.back();
+    m_views.pop_back();
+    chart()->setAnimationOptions(QChart::NoAnimation);
+    m_axisX->setRange(view.x.first, view.x.second);
+    for (int i = 0; i < 2; ++i)
+        m_axisY[i]->setRange(view.y[i].first, view.y[i].second);
+    return true;
 }
 
 bool PlotChart::updateDateTicks()

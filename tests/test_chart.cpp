@@ -14,6 +14,7 @@
 #include <QLegend>
 #include <QLineSeries>
 #include <QLogValueAxis>
+#include <QMenu>
 #include <QPrinter>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -135,6 +136,7 @@ private slots:
     void legendShowsNamesAsWritten();
     void pointsAddedToAnAttachedSeriesReachTheChartInOneCall();
     void dragZoomsAndUndoes();
+    void zoomBackReturnsStepByStep();
     void denseLinesAreThinnedOnlyWhereDrawn();
     void saveChoosesTheFormatByExtension_data();
     void saveChoosesTheFormatByExtension();
@@ -480,6 +482,76 @@ void TestChart::dragZoomsAndUndoes()
     QTest::mouseMove(chart.viewport(), from + QPoint(100, 0));
     QTest::mouseRelease(chart.viewport(), Qt::RightButton, {}, from + QPoint(100, 0));
     QVERIFY(chart.bottomMin() < fullMin);
+}
+
+void TestChart::zoomBackReturnsStepByStep()
+{
+    PlotChart chart;
+    chart.resize(600, 400);
+    chart.show();
+    PlotSeries *right = seriesWith(chart, &chart, {3, 1, 4, 1, 5});
+    right->setAxis(VertAxis::Right);
+    chart.attachSeries(seriesWith(chart, &chart, {1, 5, 2, 8, 3, 9, 4}));
+    chart.attachSeries(right);
+    chart.repaintNow();
+    using View = QList<double>;
+    const auto view = [&] {
+        const auto *left = static_cast<QValueAxis *>(chart.verticalAxis(VertAxis::Left));
+        const auto *rightAxis = static_cast<QValueAxis *>(chart.verticalAxis(VertAxis::Right));
+        return View{chart.bottomAxis()->min(), chart.bottomAxis()->max(), left->min(), left->max(),
+                    rightAxis->min(), rightAxis->max()};
+    };
+    QWidget *viewport = chart.viewport();
+    const QPoint middle = chart.mapFromScene(chart.chart()->mapToScene(chart.chart()->plotArea().center()));
+    const auto zoom = [&] {
+        QTest::mousePress(viewport, Qt::LeftButton, {}, middle - QPoint(50, 40));
+        QTest::mouseMove(viewport, middle + QPoint(50, 40));
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, middle + QPoint(50, 40));
+    };
+    const View full = view();
+    zoom();
+    const View once = view();
+    zoom();
+    const View twice = view();
+    QTest::mousePress(viewport, Qt::RightButton, {}, middle);
+    QTest::mouseMove(viewport, middle + QPoint(30, 0));
+    QTest::mouseMove(viewport, middle + QPoint(60, 10));
+    QTest::mouseRelease(viewport, Qt::RightButton, {}, middle + QPoint(60, 10));
+    QVERIFY(view() != twice);
+    QCOMPARE(chart.zoomBackSteps(), 3); // one step for the whole scroll
+
+    // Backspace, the mouse's back button and the menu each go one step back.
+    chart.setFocus();
+    QTest::keyClick(&chart, Qt::Key_Backspace);
+    QCOMPARE(view(), twice);
+    QTest::mouseClick(viewport, Qt::BackButton, {}, middle);
+    QCOMPARE(view(), once);
+    QMenu *menu = chart.contextMenu();
+    // Whether the menu's action was enabled when it opened; triggers it if so.
+    const auto menuAction = [&](const char *name) -> bool {
+        QTest::mouseClick(viewport, Qt::RightButton, {}, middle);
+        if (!QTest::qWaitFor([&] { return menu->isVisible(); }))
+            return false;
+        QAction *action = menu->findChild<QAction *>(QLatin1String(name));
+        const bool enabled = action->isEnabled();
+        if (enabled)
+            action->trigger();
+        menu->close();
+        return enabled;
+    };
+    QVERIFY(menuAction("actZoomBack"));
+    QCOMPARE(view(), full);
+    QVERIFY(!menuAction("actZoomBack")); // nothing left to go back to
+    QTest::keyClick(&chart, Qt::Key_Backspace);
+    QCOMPARE(view(), full);
+
+    // Reset zoom ends the zoom and forgets the way back.
+    zoom();
+    zoom();
+    QVERIFY(menuAction("actResetZoom"));
+    chart.repaintNow();
+    QCOMPARE(view(), full);
+    QCOMPARE(chart.zoomBackSteps(), 0);
 }
 
 void TestChart::denseLinesAreThinnedOnlyWhereDrawn()
