@@ -10,21 +10,6 @@
 
 namespace {
 
-constexpr int ApplicationId = 0x506C5741; // "PlWA"
-
-const char Schema[] = R"(
-CREATE TABLE days(day INTEGER PRIMARY KEY, file TEXT NOT NULL, records INTEGER NOT NULL,
-    skipped INTEGER NOT NULL, digest INTEGER NOT NULL, staged BLOB,
-    replaces INTEGER NOT NULL DEFAULT 0);
-CREATE TABLE games(game INTEGER PRIMARY KEY, name TEXT NOT NULL, year INTEGER NOT NULL,
-    name_day INTEGER NOT NULL, blocks INTEGER NOT NULL, records INTEGER NOT NULL,
-    first_day INTEGER NOT NULL, last_day INTEGER NOT NULL);
-CREATE TABLE blocks(game INTEGER NOT NULL, first_day INTEGER NOT NULL,
-    last_day INTEGER NOT NULL, data BLOB NOT NULL, PRIMARY KEY(game, first_day)) WITHOUT ROWID;
-CREATE TABLE state(key TEXT PRIMARY KEY, value INTEGER NOT NULL);
-INSERT INTO state VALUES('generation', 0);
-)";
-
 std::string NotAnArchive(const std::string &path)
 {
     return path + ": not a plotwise-archive archive (left as it is)";
@@ -116,7 +101,7 @@ std::unique_ptr<Database> OpenArchive(const std::string &path, ArchiveAccess acc
             : std::make_unique<Database>(
                   path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_CREATE);
         if (!fresh) {
-            if (db->number("PRAGMA application_id") != ApplicationId)
+            if (db->number("PRAGMA application_id") != ArchiveApplicationId)
                 throw ArchiveError(NotAnArchive(path));
             const int64_t layout = db->number("PRAGMA user_version");
             if (layout > ArchiveLayout)
@@ -143,8 +128,8 @@ std::unique_ptr<Database> OpenArchive(const std::string &path, ArchiveAccess acc
         if (fresh) {
             Transaction transaction(*db, "BEGIN IMMEDIATE");
             if (db->number("PRAGMA user_version") == 0) {
-                db->exec(Schema);
-                db->exec(("PRAGMA application_id=" + std::to_string(ApplicationId)
+                db->exec(ArchiveSchema);
+                db->exec(("PRAGMA application_id=" + std::to_string(ArchiveApplicationId)
                     + "; PRAGMA user_version=" + std::to_string(ArchiveLayout))
                              .c_str());
             }

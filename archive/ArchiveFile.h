@@ -1,22 +1,14 @@
 // Opening an archive file: an SQLite database marked by its application ID
-// and a layout number, with the tables below. A file that is not an archive,
-// or an archive of a later layout, is refused before anything is written.
-//
-//   days    one row per imported day: the file it came from, its record
-//           count and content digest, and while staged the packed day;
-//   games   one row per game: its latest name and year, and where its
-//           blocks stand (count, records, first and last day);
-//   blocks  a game's records in day order, BlockRecords to a block;
-//   state   the generation, counted up by every change, so that readers
-//           know when what they hold in memory is stale.
+// and a layout number (ArchiveFormat.h, docs/archive-format.md). A file that
+// is not an archive, or an archive of a later layout, is refused before
+// anything is written.
 #pragma once
 
+#include "archive/ArchiveFormat.h"
 #include "archive/Sqlite.h"
 
 #include <memory>
 #include <string>
-
-inline constexpr int ArchiveLayout = 1;
 
 enum class ArchiveAccess {
     Import, // created when absent or empty, written in WAL mode

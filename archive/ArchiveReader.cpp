@@ -1,18 +1,15 @@
 #include "archive/ArchiveReader.h"
 
 #include "archive/ArchiveFile.h"
-#include "archive/PackedRecords.h"
+#include "archive/ArchiveFormat.h"
 
 #include <QString>
 
 #include <algorithm>
 #include <map>
 
-struct ArchiveReader::Staged {
+struct ArchiveReader::Staged : StagedDays {
     int64_t generation = -1;
-    std::vector<int32_t> days; // in order
-    std::vector<std::string> packed; // per day: its packed bytes, which the rows' names point into
-    std::vector<std::vector<SnapshotRow>> rows; // per day, by game ID
 };
 
 struct ArchiveReader::Names {
@@ -26,7 +23,7 @@ class ArchiveReader::Connection
 public:
     explicit Connection(const std::string &path)
         : db(OpenArchive(path, ArchiveAccess::Read))
-        , generation(db->handle(), "SELECT value FROM state WHERE key = 'generation'")
+        , generation(db->handle(), GenerationQuery)
         , game(db->handle(),
               "SELECT name, year, name_day, blocks, records, last_day FROM games WHERE game = ?")
         , block(db->handle(),
@@ -46,16 +43,6 @@ public:
     std::unique_ptr<Database> db;
     Statement generation, game, block, blocks;
 };
-
-namespace {
-
-void Unpack(std::string_view bytes, std::vector<Record> &records)
-{
-    if (!UnpackBlock(bytes, records))
-        throw ArchiveError("the archive is damaged: a block does not read");
-}
-
-} // namespace
 
 std::string FoldedForSearch(std::string_view text)
 {
@@ -98,25 +85,16 @@ std::shared_ptr<const ArchiveReader::Staged> ArchiveReader::stagedFor(
             return m_staged;
     }
     auto staged = std::make_shared<Staged>();
+    static_cast<StagedDays &>(*staged) = ReadStagedDays(*connection.db);
     staged->generation = generation;
-    Statement days(connection.db->handle(),
-        "SELECT day, staged FROM days WHERE staged IS NOT NULL ORDER BY day");
-    while (days.step()) {
-        staged->days.push_back(int32_t(days.integer(0)));
-        staged->packed.emplace_back(days.blob(1));
-    }
-    // Unpacked once every day's bytes are in place.
-    staged->rows.resize(staged->days.size());
-    for (size_t i = 0; i < staged->days.size(); ++i) {
-        if (!UnpackDay(staged->packed[i], staged->days[i], staged->rows[i]))
-            throw ArchiveError("the archive is damaged: the day "
-                + std::to_string(staged->days[i]) + " does not read");
-    }
     const std::lock_guard lock(m_mutex);
     if (!m_staged || m_staged->generation < generation)
         m_staged = staged;
     return staged;
 }
+
+// Below, page n of the blocks is read as block n alone.
+static_assert(PageRecords == BlockRecords);
 
 std::optional<ArchiveReader::HistoryPage> ArchiveReader::page(uint32_t game, int64_t page)
 {
@@ -148,7 +126,7 @@ std::optional<ArchiveReader::HistoryPage> ArchiveReader::page(uint32_t game, int
     int32_t lastDay = 0;
     if (known) {
         result.title = { std::string(row.text(0)), int32_t(row.integer(1)) };
-        if (latest && latest->record.day >= row.integer(2))
+        if (latest && StagedTitleStands(latest->record.day, int32_t(row.integer(2))))
             result.title = { std::string(latest->name), latest->year };
         blockCount = row.integer(3);
         blockRecords = row.integer(4);
@@ -162,13 +140,13 @@ std::optional<ArchiveReader::HistoryPage> ArchiveReader::page(uint32_t game, int
     const int64_t first = page >= 1 && page <= total / PageRecords + 1 ? (page - 1) * PageRecords : -1;
     if (first < 0) {
         // past the last page
-    } else if (staged->days.empty() || !known || staged->days.front() > lastDay) {
+    } else if (StagedAfterBlocks(staged->days, known ? std::optional(lastDay) : std::nullopt)) {
         // The blocks, then the staged days after them: page n starts in block n.
         const int64_t index = page - 1;
         if (index < blockCount) {
             connection->block.bind(1, game).bind(2, index);
             if (connection->block.step()) {
-                Unpack(connection->block.blob(0), result.records);
+                ReadBlock(connection->block.blob(0), result.records);
                 connection->block.reset();
             }
         }
@@ -181,13 +159,8 @@ std::optional<ArchiveReader::HistoryPage> ArchiveReader::page(uint32_t game, int
         std::vector<Record> all;
         connection->blocks.bind(1, game);
         while (connection->blocks.step())
-            Unpack(connection->blocks.blob(0), all);
-        std::erase_if(all, [&](const Record &r) {
-            return std::binary_search(staged->days.begin(), staged->days.end(), r.day);
-        });
-        all.insert(all.end(), fresh.begin(), fresh.end());
-        std::stable_sort(all.begin(), all.end(),
-            [](const Record &a, const Record &b) { return a.day < b.day; });
+            ReadBlock(connection->blocks.blob(0), all);
+        MergeStaged(all, fresh, staged->days);
         if (first < int64_t(all.size()))
             result.records.assign(all.begin() + first,
                 all.begin() + std::min<int64_t>(first + PageRecords, int64_t(all.size())));
@@ -210,7 +183,9 @@ std::vector<ArchiveReader::Match> ArchiveReader::search(const std::vector<std::s
     }
     if (!names) {
         const auto staged = stagedFor(*connection, generation);
-        std::map<uint32_t, std::pair<GameTitle, int32_t>> latest; // title and its day
+        // Each game's title and the day it is from: its games row's, then
+        // the staged days' in day order as the merge rule lets them stand.
+        std::map<uint32_t, std::pair<GameTitle, std::optional<int32_t>>> latest;
         Statement games(connection->db->handle(), "SELECT game, name, year, name_day FROM games");
         while (games.step())
             latest[uint32_t(games.integer(0))]
@@ -218,7 +193,7 @@ std::vector<ArchiveReader::Match> ArchiveReader::search(const std::vector<std::s
         for (const auto &rows : staged->rows) {
             for (const SnapshotRow &row : rows) {
                 auto &entry = latest[row.game];
-                if (entry.first.name.empty() || row.record.day >= entry.second)
+                if (StagedTitleStands(row.record.day, entry.second))
                     entry = { { std::string(row.name), row.year }, row.record.day };
             }
         }
@@ -260,21 +235,7 @@ ArchiveReader::Info ArchiveReader::readInfo()
         info.dayRecords.push_back(days.integer(1));
         info.records += days.integer(1);
     }
-    // Games in blocks, and those so far only in staged days.
-    info.games = db.number("SELECT count(*) FROM games");
-    const auto staged = stagedFor(*connection, connection->currentGeneration());
-    std::vector<uint32_t> only;
-    Statement known(db.handle(), "SELECT 1 FROM games WHERE game = ?");
-    for (const auto &rows : staged->rows) {
-        for (const SnapshotRow &row : rows) {
-            known.bind(1, row.game);
-            if (!known.step())
-                only.push_back(row.game);
-            known.reset();
-        }
-    }
-    std::sort(only.begin(), only.end());
-    info.games += std::unique(only.begin(), only.end()) - only.begin();
+    info.games = CountGames(db, *stagedFor(*connection, connection->currentGeneration()));
     transaction.commit();
     giveBack(std::move(connection));
     return info;

@@ -3,6 +3,7 @@
 // sees whole days only, and the next call sees what was committed since.
 #pragma once
 
+#include "archive/ArchiveFormat.h"
 #include "archive/Record.h"
 #include "archive/Sqlite.h"
 #include "archive/SnapshotReader.h"
@@ -24,7 +25,8 @@ public:
         GameTitle title; // the latest
         std::vector<Record> records; // in day order; empty past the last page
     };
-    // Page 1 is the first; nothing for a game the archive does not hold.
+    // Page 1 is the first, PageRecords records a page (ArchiveFormat.h);
+    // nothing for a game the archive does not hold.
     [[nodiscard]] std::optional<HistoryPage> page(uint32_t game, int64_t page);
 
     struct Match {
@@ -41,8 +43,6 @@ public:
         int64_t games = 0;
     };
     [[nodiscard]] Info readInfo();
-
-    static constexpr int PageRecords = 100;
 
 private:
     struct Staged; // staged days as read into memory, per generation

@@ -1,6 +1,6 @@
 #include "archive/ArchiveWriter.h"
 
-#include "archive/PackedRecords.h"
+#include "archive/ArchiveFormat.h"
 
 #include <sqlite3.h>
 
@@ -19,11 +19,6 @@ uint64_t Digest(std::string_view bytes)
     for (const char c : bytes)
         hash = (hash ^ uint8_t(c)) * 1099511628211ULL;
     return hash;
-}
-
-void BumpGeneration(Database &db)
-{
-    db.exec("UPDATE state SET value = value + 1 WHERE key = 'generation'");
 }
 
 // One staged day's rows in ID order, read straight from the archive a window
@@ -82,11 +77,7 @@ private:
         m_offset += int64_t(m_buffer.size() - before);
     }
 
-    [[noreturn]] void damaged() const
-    {
-        throw ArchiveError(
-            "the archive is damaged: the day " + std::to_string(m_day) + " does not read");
-    }
+    [[noreturn]] void damaged() const { ThrowDamagedDay(m_day); }
 
     BlobReader m_blob;
     int32_t m_day;
@@ -141,23 +132,25 @@ public:
         std::vector<Record> tail;
         int64_t keptBlocks = 0;
         std::optional<int32_t> dropFrom;
-        if (row && m_days.front() > row->lastDay) {
+        if (StagedAfterBlocks(m_days, row ? std::optional(row->lastDay) : std::nullopt)) {
             // Only new days: the last block grows, or new ones follow it. A
             // block that grows keeps its first day, so it is written again
             // in its place.
-            keptBlocks = row->blocks;
-            if (row->records % BlockRecords != 0) {
-                m_lastBlock.bind(1, game);
-                if (m_lastBlock.step()) {
-                    unpack(m_lastBlock.blob(0), tail);
-                    m_lastBlock.reset();
-                    --keptBlocks;
+            if (row) {
+                keptBlocks = row->blocks;
+                if (row->records % BlockRecords != 0) {
+                    m_lastBlock.bind(1, game);
+                    if (m_lastBlock.step()) {
+                        ReadBlock(m_lastBlock.blob(0), tail);
+                        m_lastBlock.reset();
+                        --keptBlocks;
+                    }
                 }
             }
             tail.insert(tail.end(), staged.begin(), staged.end());
-        } else if (row) {
+        } else {
             // Some staged day falls inside the game's history: the blocks from
-            // the first that reaches it are read again, without the staged days.
+            // the first that reaches it are read again and merged.
             m_blocks.bind(1, game);
             while (m_blocks.step()) {
                 if (!dropFrom && m_blocks.integer(1) < m_days.front()) {
@@ -166,16 +159,9 @@ public:
                 }
                 if (!dropFrom)
                     dropFrom = int32_t(m_blocks.integer(0));
-                unpack(m_blocks.blob(2), tail);
+                ReadBlock(m_blocks.blob(2), tail);
             }
-            std::erase_if(tail, [&](const Record &r) {
-                return std::binary_search(m_days.begin(), m_days.end(), r.day);
-            });
-            tail.insert(tail.end(), staged.begin(), staged.end());
-            std::stable_sort(tail.begin(), tail.end(),
-                [](const Record &a, const Record &b) { return a.day < b.day; });
-        } else {
-            tail.assign(staged.begin(), staged.end());
+            MergeStaged(tail, staged, m_days);
         }
 
         if (dropFrom) {
@@ -207,7 +193,7 @@ public:
             next.lastDay = int32_t(m_lastDay.integer(0));
             m_lastDay.reset();
         }
-        if (title && (!row || titleDay >= row->nameDay)) {
+        if (title && StagedTitleStands(titleDay, row ? std::optional(row->nameDay) : std::nullopt)) {
             next.title = *title;
             next.nameDay = titleDay;
         }
@@ -233,12 +219,6 @@ private:
         row.lastDay = int32_t(m_find.integer(6));
         m_find.reset();
         return row;
-    }
-
-    static void unpack(std::string_view bytes, std::vector<Record> &records)
-    {
-        if (!UnpackBlock(bytes, records))
-            throw ArchiveError("the archive is damaged: a block does not read");
     }
 
     const std::vector<int32_t> &m_days;
@@ -298,7 +278,7 @@ ArchiveWriter::Outcome ArchiveWriter::putDay(
     Statement put(m_db.handle(), "INSERT OR REPLACE INTO days VALUES(?, ?, ?, ?, ?, ?, ?)");
     put.bind(1, day).bind(2, fileName).bind(3, packed.records).bind(4, packed.skipped);
     put.bind(5, packed.digest).bindBlob(6, packed.bytes).bind(7, replaces ? 1 : 0).run();
-    BumpGeneration(m_db);
+    CountGenerationUp(m_db);
     transaction.commit();
     startLogWrites();
     return exists ? Outcome::Replaced : Outcome::Added;
@@ -383,7 +363,7 @@ void ArchiveWriter::compact()
         folded.bind(1, day).run();
         folded.reset();
     }
-    BumpGeneration(m_db);
+    CountGenerationUp(m_db);
     transaction.commit();
     startLogWrites();
 }
@@ -409,7 +389,7 @@ ArchiveTotals ReadTotals(Database &db)
         totals.skipped = days.integer(4);
         days.reset();
     }
-    totals.games = db.number("SELECT count(*) FROM games");
+    totals.games = CountGames(db, ReadStagedDays(db));
     transaction.commit();
     return totals;
 }

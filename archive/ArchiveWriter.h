@@ -54,6 +54,6 @@ struct ArchiveTotals {
     int32_t lastDay = 0;
     int64_t records = 0;
     int64_t skipped = 0;
-    int64_t games = 0; // counted in the blocks; staged games are counted after compact()
+    int64_t games = 0; // as CountGames counts them
 };
 [[nodiscard]] ArchiveTotals ReadTotals(Database &db);

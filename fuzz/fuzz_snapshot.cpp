@@ -3,7 +3,7 @@
 // their decimals write back to text that reads the same, and a packed day
 // unpacks to the same rows. The same bytes as a packed block or day must
 // unpack or be refused, never crash.
-#include "archive/PackedRecords.h"
+#include "archive/ArchiveFormat.h"
 #include "archive/SnapshotReader.h"
 #include "fuzz/FuzzSupport.h"
 

@@ -1,9 +1,11 @@
 // The archive's on-disk format held still: archives made by an earlier build
 // (tests/data/archive-layout1) must read page for page as they did, and
 // records must pack to the bytes docs/archive-format.md describes.
+#include "archive/ArchiveFile.h"
 #include "archive/ArchiveReader.h"
+#include "archive/ArchiveWriter.h"
 #include "archive/Days.h"
-#include "archive/PackedRecords.h"
+#include "archive/ArchiveFormat.h"
 #include "archive/Sqlite.h"
 #include "support/TestSupport.h"
 
@@ -113,6 +115,7 @@ private slots:
     void packedBlockBytes_data();
     void packedBlockBytes();
     void packedDayBytes();
+    void gamesCountedAlike();
 };
 
 // Each archive was made by the importer of layout 1 and is read through a
@@ -220,6 +223,31 @@ void TestArchiveFormat::packedDayBytes()
         QCOMPARE(unpacked[i].year, rows[i].year);
         QCOMPARE(unpacked[i].name, rows[i].name);
     }
+}
+
+// The import's summary and "info" count the same games, also while a game is
+// only in a staged day.
+void TestArchiveFormat::gamesCountedAlike()
+{
+    QTemporaryDir temp;
+    const QString archive = temp.filePath(QStringLiteral("copy.archive"));
+    QVERIFY(QFile::copy(GoldenDir() + QStringLiteral("/staged-after.archive"), archive));
+    QFile(archive).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    const auto db = OpenArchive(archive.toStdString(), ArchiveAccess::Import);
+    ArchiveWriter writer(*db);
+    Snapshot snapshot;
+    SnapshotRow row;
+    row.game = 5000; // a game no day had before
+    row.record = MakeRecord("2017-01-26", 11, 40, "6.5", "5.5");
+    row.name = "Newcomer";
+    snapshot.rows = { row };
+    QVERIFY(writer.putDay(*LeadingIsoDay("2017-01-26"), "2017-01-26.csv", PackSnapshot(snapshot))
+        == ArchiveWriter::Outcome::Added);
+
+    const int64_t summary = ReadTotals(*db).games;
+    ArchiveReader reader(archive.toStdString());
+    QCOMPARE(reader.readInfo().games, 11);
+    QCOMPARE(summary, 11);
 }
 
 QTEST_GUILESS_MAIN(TestArchiveFormat)

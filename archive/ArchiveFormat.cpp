@@ -1,6 +1,21 @@
-#include "archive/PackedRecords.h"
+#include "archive/ArchiveFormat.h"
 
 #include "archive/ByteCodec.h"
+
+#include <algorithm>
+
+const char ArchiveSchema[] = R"(
+CREATE TABLE days(day INTEGER PRIMARY KEY, file TEXT NOT NULL, records INTEGER NOT NULL,
+    skipped INTEGER NOT NULL, digest INTEGER NOT NULL, staged BLOB,
+    replaces INTEGER NOT NULL DEFAULT 0);
+CREATE TABLE games(game INTEGER PRIMARY KEY, name TEXT NOT NULL, year INTEGER NOT NULL,
+    name_day INTEGER NOT NULL, blocks INTEGER NOT NULL, records INTEGER NOT NULL,
+    first_day INTEGER NOT NULL, last_day INTEGER NOT NULL);
+CREATE TABLE blocks(game INTEGER NOT NULL, first_day INTEGER NOT NULL,
+    last_day INTEGER NOT NULL, data BLOB NOT NULL, PRIMARY KEY(game, first_day)) WITHOUT ROWID;
+CREATE TABLE state(key TEXT PRIMARY KEY, value INTEGER NOT NULL);
+INSERT INTO state VALUES('generation', 0);
+)";
 
 namespace {
 
@@ -141,4 +156,76 @@ bool UnpackBlock(std::string_view bytes, std::vector<Record> &records)
         records.push_back(r);
     }
     return !in.bad() && in.atEnd();
+}
+
+void CountGenerationUp(Database &db)
+{
+    db.exec("UPDATE state SET value = value + 1 WHERE key = 'generation'");
+}
+
+void ReadBlock(std::string_view bytes, std::vector<Record> &records)
+{
+    if (!UnpackBlock(bytes, records))
+        throw ArchiveError("the archive is damaged: a block does not read");
+}
+
+void ThrowDamagedDay(int32_t day)
+{
+    throw ArchiveError("the archive is damaged: the day " + std::to_string(day) + " does not read");
+}
+
+StagedDays ReadStagedDays(Database &db)
+{
+    StagedDays staged;
+    Statement days(db.handle(), "SELECT day, staged FROM days WHERE staged IS NOT NULL ORDER BY day");
+    while (days.step()) {
+        staged.days.push_back(int32_t(days.integer(0)));
+        staged.packed.emplace_back(days.blob(1));
+    }
+    // Unpacked once every day's bytes are in place.
+    staged.rows.resize(staged.days.size());
+    for (size_t i = 0; i < staged.days.size(); ++i) {
+        if (!UnpackDay(staged.packed[i], staged.days[i], staged.rows[i]))
+            ThrowDamagedDay(staged.days[i]);
+    }
+    return staged;
+}
+
+bool StagedAfterBlocks(std::span<const int32_t> stagedDays, std::optional<int32_t> lastDay)
+{
+    return !lastDay || stagedDays.empty() || stagedDays.front() > *lastDay;
+}
+
+void MergeStaged(std::vector<Record> &folded, std::span<const Record> staged,
+    std::span<const int32_t> stagedDays)
+{
+    std::erase_if(folded, [&](const Record &r) {
+        return std::binary_search(stagedDays.begin(), stagedDays.end(), r.day);
+    });
+    folded.insert(folded.end(), staged.begin(), staged.end());
+    std::stable_sort(folded.begin(), folded.end(),
+        [](const Record &a, const Record &b) { return a.day < b.day; });
+}
+
+bool StagedTitleStands(int32_t stagedDay, std::optional<int32_t> nameDay)
+{
+    return !nameDay || stagedDay >= *nameDay;
+}
+
+int64_t CountGames(Database &db, const StagedDays &staged)
+{
+    int64_t games = db.number("SELECT count(*) FROM games");
+    std::vector<uint32_t> only;
+    Statement known(db.handle(), "SELECT 1 FROM games WHERE game = ?");
+    for (const auto &rows : staged.rows) {
+        for (const SnapshotRow &row : rows) {
+            known.bind(1, row.game);
+            if (!known.step())
+                only.push_back(row.game);
+            known.reset();
+        }
+    }
+    std::sort(only.begin(), only.end());
+    games += std::unique(only.begin(), only.end()) - only.begin();
+    return games;
 }
