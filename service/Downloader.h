@@ -1,8 +1,12 @@
-// Fetches one service request into a page file over Qt Network. The call
-// blocks its caller until the body is stored, while a local event loop keeps
-// the windows repainting. A page file appears only for a complete status-200
-// answer; everything else returns false with a reason.
+// Fetches one service request into a page file. The call blocks its caller
+// until the body is stored, while a local event loop keeps the windows
+// repainting. A page file appears only for a complete status-200 answer;
+// everything else returns false with a reason. The policy (which way, the
+// redirects, retries, deadline, the outcome and the file) is written here
+// once, above the two ways a request goes (HttpTransport).
 #pragma once
+
+#include "service/HttpTransport.h"
 
 #include <QByteArray>
 #include <QString>
@@ -10,23 +14,13 @@
 #include <vector>
 
 class KeepAliveClient;
-class QNetworkAccessManager;
+class QtNetworkTransport;
 class QUrl;
 
 class Downloader
 {
 public:
-    enum class Failure {
-        None,
-        Unreachable, // connection refused, host not found
-        TimedOut, // no data for the idle limit, or the overall deadline passed
-        HttpStatus, // any status other than 200 (after the retries)
-        Broken, // transfer broken off
-        Aborted, // abort() was called
-        Empty, // status 200 without a body: never a page
-        TooLarge, // the body passed maxBodyBytes
-        Other, // any other network error (too many redirects, bad URL, ...)
-    };
+    using Failure = DownloadFailure;
 
     struct Limits {
         int idleTimeoutMs = 30000;
@@ -71,20 +65,21 @@ public:
 private:
     QString m_userAgent;
     Limits m_limits;
-    std::unique_ptr<QNetworkAccessManager> m_manager;
+    std::unique_ptr<QtNetworkTransport> m_qtNetwork;
     std::unique_ptr<KeepAliveClient> m_keepAlive; // for the last loopback host and port
     QString m_lastError;
     Failure m_lastFailure = Failure::None;
 
     struct Call;
     struct Outcome;
+    // One attempt, its redirects followed.
     Outcome attempt(const QString &url, QByteArray &body, Call &call);
-    Outcome attemptQtNetwork(const QUrl &url, QByteArray &body, Call &call);
-    // redirect: set to the next URL when the answer is a redirect (the
-    // outcome is then its status).
-    Outcome attemptKeepAlive(const QUrl &url, QByteArray &body, Call &call, QUrl &redirect);
+    HttpTransport &transportFor(const QUrl &url);
+    // One request on transport, awaited in an event loop until it is
+    // answered, the deadline passes or the call ends.
+    TransportAnswer exchange(HttpTransport &transport, const QUrl &url, Call &call);
+    static Outcome judge(TransportAnswer &answer, QByteArray &body);
     static void wait(int ms, Call &call);
-    static Outcome statusFailure(int code, const QByteArray &retryAfter);
     // Running calls, innermost last (a window handler may start one while
     // another waits in its event loop).
     std::vector<Call *> m_calls;

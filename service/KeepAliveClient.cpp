@@ -14,13 +14,25 @@ QByteArray HeaderValue(const httplib::Response &response, const char *name)
     return QByteArray::fromStdString(response.get_header_value(name));
 }
 
+// The body size the answer declared, when it can be checked.
+std::optional<qint64> DeclaredLength(const httplib::Response &response)
+{
+    if (response.has_header("Content-Encoding") || !response.has_header("Content-Length"))
+        return std::nullopt;
+    const std::string text = response.get_header_value("Content-Length");
+    qint64 length = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), length);
+    if (ec != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return length;
+}
+
 } // namespace
 
-KeepAliveClient::KeepAliveClient(const QString &host, int port, const QString &userAgent)
+KeepAliveClient::KeepAliveClient(const QString &host, int port)
     : m_host(host)
     , m_port(port)
     , m_client(std::make_unique<httplib::Client>(host.toStdString(), port))
-    , m_userAgent(userAgent.toStdString())
     , m_worker([this] { work(); })
 {
     m_client->set_keep_alive(true);
@@ -33,18 +45,21 @@ KeepAliveClient::~KeepAliveClient()
     {
         std::lock_guard lock(m_mutex);
         m_quit = true;
+        m_done = {};
     }
     m_changed.notify_all();
-    cancelAndWait();
+    cancel();
     m_worker.join();
 }
 
-void KeepAliveClient::start(Request request)
+void KeepAliveClient::start(const TransportRequest &request, std::function<void()> done)
 {
     {
         std::lock_guard lock(m_mutex);
-        m_request = std::move(request);
+        m_request = request;
         m_answer = {};
+        m_done = std::move(done);
+        ++m_number;
         m_cancelled = false;
         m_finished = false;
         m_pending = true;
@@ -58,7 +73,7 @@ bool KeepAliveClient::waitFor(int ms)
     return m_changed.wait_for(lock, std::chrono::milliseconds(ms), [this] { return m_finished; });
 }
 
-void KeepAliveClient::cancel()
+void KeepAliveClient::stop()
 {
     {
         std::lock_guard lock(m_mutex);
@@ -71,20 +86,34 @@ void KeepAliveClient::cancel()
     m_client->stop();
 }
 
-void KeepAliveClient::cancelAndWait()
+void KeepAliveClient::cancel()
 {
     // A stop() can come just before the worker opens its connection, which
     // then lives on: it is repeated until the request has ended.
     do
-        cancel();
+        stop();
     while (!waitFor(10));
 }
 
-KeepAliveClient::Answer KeepAliveClient::answer()
+TransportAnswer KeepAliveClient::take()
 {
     std::unique_lock lock(m_mutex);
     m_changed.wait(lock, [this] { return m_finished; });
+    m_done = {}; // a wake-up still on its way finds nothing to run
     return std::move(m_answer);
+}
+
+void KeepAliveClient::deliver(quint64 number)
+{
+    std::function<void()> done;
+    {
+        std::lock_guard lock(m_mutex);
+        if (number != m_number || !m_finished)
+            return;
+        done = std::exchange(m_done, {});
+    }
+    if (done)
+        done();
 }
 
 void KeepAliveClient::work()
@@ -95,23 +124,32 @@ void KeepAliveClient::work()
         if (m_quit && !m_pending)
             return;
         m_pending = false;
-        const Request request = m_request;
+        const TransportRequest request = m_request;
+        const quint64 number = m_number;
         lock.unlock();
-        Answer answer = fetch(request);
+        TransportAnswer answer = fetch(request);
         lock.lock();
         m_answer = std::move(answer);
         m_finished = true;
         m_changed.notify_all();
+        // The wake-up: the caller's event loop runs done, no polling.
+        if (m_done)
+            QMetaObject::invokeMethod(
+                &m_wakeUp, [this, number] { deliver(number); }, Qt::QueuedConnection);
     }
 }
 
-KeepAliveClient::Answer KeepAliveClient::fetch(const Request &request)
+TransportAnswer KeepAliveClient::fetch(const TransportRequest &request)
 {
     const auto idle = std::chrono::milliseconds(request.idleTimeoutMs);
     m_client->set_connection_timeout(idle);
     m_client->set_read_timeout(idle);
     m_client->set_write_timeout(idle);
-    const httplib::Headers headers { { "User-Agent", m_userAgent } };
+    const httplib::Headers headers { { "User-Agent", request.userAgent.toStdString() } };
+    QByteArray target = request.url.toEncoded(
+        QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemoveFragment);
+    if (target.isEmpty())
+        target = "/";
     const auto cancelled = [this] {
         std::lock_guard lock(m_mutex);
         return m_cancelled;
@@ -120,61 +158,53 @@ KeepAliveClient::Answer KeepAliveClient::fetch(const Request &request)
     // A kept connection that the service closed while it was idle fails
     // before any answer: the request is sent once more on a new connection.
     for (int attempt = 1;; ++attempt) {
-        Answer answer;
-        bool statusSeen = false, tooLarge = false;
+        TransportAnswer answer;
+        AnswerReader reader(answer, request.maxBodyBytes);
+        bool statusSeen = false;
         Clock::time_point lastBytes = Clock::now();
         const auto takeHeaders = [&](const httplib::Response &response) {
             statusSeen = true;
-            answer.status = response.status;
             answer.location = HeaderValue(response, "Location");
             answer.retryAfter = HeaderValue(response, "Retry-After");
+            return reader.headers(response.status, DeclaredLength(response));
         };
         // Called before the body is read; not at all for an answer that
         // cannot have one (204, 304).
         const auto onHeaders = [&](const httplib::Response &response) {
             lastBytes = Clock::now();
-            takeHeaders(response);
-            const std::string length = response.get_header_value("Content-Length");
-            qint64 declared = 0;
-            if (response.status == 200 && !length.empty()
-                && std::from_chars(length.data(), length.data() + length.size(), declared).ec
-                    == std::errc()
-                && declared > request.maxBodyBytes)
-                tooLarge = true;
-            else if (response.status == 200 && declared > 0)
-                answer.body.reserve(declared); // one block, not regrown as it comes
-            return !tooLarge && !cancelled();
+            return takeHeaders(response) && !cancelled();
         };
         const auto onBody = [&](const char *data, size_t size) {
             lastBytes = Clock::now();
-            if (answer.status == 200) { // error pages are not kept
-                if (answer.body.size() + qint64(size) > request.maxBodyBytes)
-                    tooLarge = true;
-                else
-                    answer.body.append(data, qsizetype(size));
-            }
-            return !tooLarge && !cancelled();
+            return reader.body(data, qsizetype(size)) && !cancelled();
         };
-        const httplib::Result result = m_client->Get(request.target, headers, onHeaders, onBody);
+        const httplib::Result result
+            = m_client->Get(target.toStdString(), headers, onHeaders, onBody);
         if (cancelled()) {
-            answer.ending = Ending::Cancelled;
+            answer.ending = DownloadFailure::Aborted;
+            answer.reason = QStringLiteral("aborted");
         } else if (result) {
             takeHeaders(*result);
-            answer.ending = Ending::Answered;
-        } else if (tooLarge) {
-            answer.ending = Ending::TooLarge;
+            answer.ending = DownloadFailure::None;
+        } else if (answer.tooLarge) {
+            answer.ending = DownloadFailure::TooLarge;
+            answer.reason = QStringLiteral("answer too large");
         } else if (result.error() == httplib::Error::Connection) {
-            answer.ending = Ending::Refused;
+            answer.ending = DownloadFailure::Unreachable;
+            answer.reason = QStringLiteral("connection refused");
         } else if (result.error() == httplib::Error::ConnectionTimeout
             || Clock::now() - lastBytes >= idle) {
             // A read that waited the whole idle limit for its next bytes.
-            answer.ending = Ending::Stalled;
+            answer.ending = DownloadFailure::TimedOut;
+            answer.reason = QStringLiteral("timed out");
         } else if (statusSeen) {
-            answer.ending = Ending::Broken;
+            answer.ending = DownloadFailure::Broken;
+            answer.reason = QStringLiteral("transfer broken off");
         } else if (attempt == 1) {
             continue;
         } else {
-            answer.ending = Ending::NoAnswer;
+            answer.ending = DownloadFailure::Other;
+            answer.reason = QStringLiteral("connection closed without an answer");
         }
         return answer;
     }

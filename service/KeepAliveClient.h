@@ -5,49 +5,24 @@
 // Network's own work around it.
 #pragma once
 
-#include <QByteArray>
-#include <QString>
+#include "service/HttpTransport.h"
+
+#include <QObject>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
-#include <string>
 #include <thread>
 
 namespace httplib {
 class Client;
 }
 
-class KeepAliveClient
+class KeepAliveClient final : public HttpTransport
 {
 public:
-    struct Request {
-        std::string target; // path and query, percent-encoded
-        int idleTimeoutMs = 30000; // longest wait for the next bytes
-        qint64 maxBodyBytes = 0; // a status-200 body beyond this is not read
-    };
-
-    // How a request ended.
-    enum class Ending {
-        Answered, // a whole answer: status, headers and body
-        Refused, // no connection could be made
-        Stalled, // no bytes for the idle limit
-        Broken, // the connection failed after the status line
-        NoAnswer, // the connection failed before a status line
-        TooLarge, // a status-200 body passed maxBodyBytes
-        Cancelled, // cancel() was called
-    };
-
-    struct Answer {
-        Ending ending = Ending::Cancelled;
-        int status = 0;
-        QByteArray body; // kept for status 200 only
-        QByteArray location; // the Location header, if any
-        QByteArray retryAfter; // the Retry-After header, if any
-    };
-
-    KeepAliveClient(const QString &host, int port, const QString &userAgent);
+    KeepAliveClient(const QString &host, int port);
     // Cancels a running request and waits for the worker to end.
-    ~KeepAliveClient();
+    ~KeepAliveClient() override;
     KeepAliveClient(const KeepAliveClient &) = delete;
     KeepAliveClient &operator=(const KeepAliveClient &) = delete;
 
@@ -56,27 +31,24 @@ public:
         return host == m_host && port == m_port;
     }
 
-    // Starts request on the worker; one at a time: the previous one must
-    // have finished.
-    void start(Request request);
-    // True once the request has finished, waiting up to ms for it.
-    bool waitFor(int ms);
-    // Ends the running request soon (Ending::Cancelled); safe from any
-    // thread, and harmless when none runs.
-    void cancel();
-    // Cancels the running request and waits until it has ended.
-    void cancelAndWait();
-    // The finished request's answer; waits for it to finish.
-    [[nodiscard]] Answer answer();
+    // The worker posts done to the calling thread's event loop.
+    void start(const TransportRequest &request, std::function<void()> done) override;
+    bool waitFor(int ms) override;
+    void cancel() override;
+    [[nodiscard]] TransportAnswer take() override;
 
 private:
     void work();
-    Answer fetch(const Request &request);
+    // Ends the running request soon; safe from any thread.
+    void stop();
+    TransportAnswer fetch(const TransportRequest &request);
+    // On the calling thread: runs done for request number, if still wanted.
+    void deliver(quint64 number);
 
     const QString m_host;
     const int m_port;
     std::unique_ptr<httplib::Client> m_client; // used on the worker only, but stop()
-    std::string m_userAgent;
+    QObject m_wakeUp; // lives on the calling thread; the worker posts to it
 
     std::mutex m_mutex;
     std::condition_variable m_changed;
@@ -84,7 +56,9 @@ private:
     bool m_finished = true; // no request runs and its answer is ready
     bool m_cancelled = false;
     bool m_quit = false;
-    Request m_request;
-    Answer m_answer;
+    quint64 m_number = 0; // of the latest request
+    std::function<void()> m_done;
+    TransportRequest m_request;
+    TransportAnswer m_answer;
     std::thread m_worker; // last: started once the rest is ready
 };
