@@ -1,0 +1,177 @@
+#include "archive/RankingLists.h"
+
+#include "archive/Days.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+namespace {
+
+std::string Number(int64_t value)
+{
+    return std::to_string(value);
+}
+
+std::string OptionalNumber(const std::optional<uint32_t> &value)
+{
+    return value ? Number(*value) : std::string();
+}
+
+} // namespace
+
+std::string CsvText(std::string_view field)
+{
+    if (field.find_first_of(",\"\r\n") == std::string_view::npos)
+        return std::string(field);
+    std::string quoted = "\"";
+    for (const char c : field) {
+        quoted += c;
+        if (c == '"')
+            quoted += '"';
+    }
+    return quoted + '"';
+}
+
+ListDay ChooseListDay(const std::vector<ListDay> &days, int32_t asked)
+{
+    const auto after = std::upper_bound(days.begin(), days.end(), asked,
+        [](int32_t day, const ListDay &d) { return day < d.day; });
+    if (after == days.begin())
+        throw ListError("no day imported at or before " + IsoDay(asked));
+    return *(after - 1);
+}
+
+std::string TopList(ListSource &source, const TopQuery &query)
+{
+    const std::vector<ListDay> days = source.days();
+    if (days.empty())
+        throw ListError("the archive holds no days");
+    const ListDay day = query.day ? ChooseListDay(days, *query.day) : days.back();
+
+    std::vector<RankedGame> chosen;
+    if (!query.year) {
+        chosen = source.ranking(day.day, query.count);
+        if (query.count > 0 && chosen.size() > query.count)
+            chosen.resize(query.count);
+    } else {
+        for (const RankedGame &ranked : source.ranking(day.day, 0)) {
+            if (query.count > 0 && chosen.size() == query.count)
+                break;
+            if (source.title(ranked.game).year == *query.year)
+                chosen.push_back(ranked);
+        }
+    }
+
+    std::string csv = "day,rank,id,name,year,average,bayes_average,users_rated\n";
+    const std::string dayText = IsoDay(day.day);
+    for (const RankedGame &ranked : chosen) {
+        const GameTitle title = source.title(ranked.game);
+        const Record record = source.record(ranked.game, day.day);
+        csv += dayText + ',' + Number(record.rank) + ',' + Number(ranked.game) + ','
+            + CsvText(title.name) + ',' + Number(title.year) + ',' + DecimalText(record.average)
+            + ',' + DecimalText(record.bayesAverage) + ',' + Number(record.usersRated) + '\n';
+    }
+    return csv;
+}
+
+std::string MoversList(ListSource &source, const MoversQuery &query)
+{
+    const std::vector<ListDay> days = source.days();
+    const ListDay from = ChooseListDay(days, query.from), to = ChooseListDay(days, query.to);
+    const std::vector<RankedGame> fromRanking = source.ranking(from.day, 0);
+    const std::vector<RankedGame> toRanking
+        = from.day == to.day ? fromRanking : source.ranking(to.day, 0);
+
+    struct Mover {
+        uint32_t game;
+        std::optional<uint32_t> rankFrom, rankTo;
+        bool topFrom = false, topTo = false;
+        std::optional<int64_t> change;
+        const char *status = "";
+    };
+    std::vector<Mover> movers;
+    std::unordered_map<uint32_t, size_t> where; // game -> index in movers
+
+    std::unordered_map<uint32_t, int32_t> years;
+    const auto yearOf = [&](uint32_t game) {
+        const auto [at, fresh] = years.try_emplace(game, 0);
+        if (fresh)
+            at->second = source.title(game).year;
+        return at->second;
+    };
+    const auto takeTop = [&](const std::vector<RankedGame> &ranking, bool Mover::*inTop) {
+        size_t taken = 0;
+        for (const RankedGame &ranked : ranking) {
+            if (query.top > 0 && taken == query.top)
+                break;
+            if (query.year && yearOf(ranked.game) != *query.year)
+                continue;
+            ++taken;
+            const auto [at, fresh] = where.try_emplace(ranked.game, movers.size());
+            if (fresh)
+                movers.push_back({ ranked.game });
+            movers[at->second].*inTop = true;
+        }
+    };
+    takeTop(fromRanking, &Mover::topFrom);
+    takeTop(toRanking, &Mover::topTo);
+    const auto takeRanks = [&](const std::vector<RankedGame> &ranking,
+                               std::optional<uint32_t> Mover::*rank) {
+        for (const RankedGame &ranked : ranking) {
+            if (const auto at = where.find(ranked.game); at != where.end())
+                movers[at->second].*rank = ranked.rank;
+        }
+    };
+    takeRanks(fromRanking, &Mover::rankFrom);
+    takeRanks(toRanking, &Mover::rankTo);
+
+    for (Mover &m : movers) {
+        if (m.rankFrom && m.rankTo)
+            m.change = int64_t(*m.rankFrom) - int64_t(*m.rankTo);
+        if (m.topFrom && m.topTo)
+            m.status = *m.change > 0 ? "up" : *m.change < 0 ? "down" : "same";
+        else if (m.topTo) // a day whose scrape stopped short of the game's rank says nothing of it
+            m.status = !m.rankFrom && from.deepestRank < *m.rankTo ? "not listed" : "entered";
+        else
+            m.status = !m.rankTo && to.deepestRank < *m.rankFrom ? "not listed" : "left";
+    }
+    // Missing ranks sort last.
+    const auto key = [](const std::optional<uint32_t> &rank) {
+        return rank ? int64_t(*rank) : INT64_MAX;
+    };
+    std::sort(movers.begin(), movers.end(), [&](const Mover &a, const Mover &b) {
+        if (a.change.has_value() != b.change.has_value())
+            return a.change.has_value();
+        if (a.change != b.change)
+            return *a.change > *b.change;
+        if (key(a.rankTo) != key(b.rankTo))
+            return key(a.rankTo) < key(b.rankTo);
+        if (key(a.rankFrom) != key(b.rankFrom))
+            return key(a.rankFrom) < key(b.rankFrom);
+        return a.game < b.game;
+    });
+    if (query.count > 0 && movers.size() > query.count)
+        movers.resize(query.count);
+
+    std::string csv = "from,to,id,name,year,rank_from,rank_to,change,status\n";
+    const std::string dayFields = IsoDay(from.day) + ',' + IsoDay(to.day) + ',';
+    for (const Mover &m : movers) {
+        const GameTitle title = source.title(m.game);
+        csv += dayFields + Number(m.game) + ',' + CsvText(title.name) + ',' + Number(title.year) + ','
+            + OptionalNumber(m.rankFrom) + ',' + OptionalNumber(m.rankTo) + ','
+            + (m.change ? Number(*m.change) : std::string()) + ',' + m.status + '\n';
+    }
+    return csv;
+}
+
+std::string ListDaysText(const std::vector<ListDay> &days)
+{
+    if (days.empty())
+        return {};
+    std::string text = "first," + IsoDay(days.front().day) + "\nlast," + IsoDay(days.back().day) + '\n';
+    for (size_t i = 1; i < days.size(); ++i) {
+        if (days[i].day - days[i - 1].day > 1)
+            text += "missing," + IsoDay(days[i - 1].day + 1) + ',' + IsoDay(days[i].day - 1) + '\n';
+    }
+    return text;
+}
