@@ -3,9 +3,11 @@
 // real ones carry: a BOM, CRLF line ends, quoted names with commas, quotes,
 // non-ASCII letters and trailing blanks, a duplicated ID, a file cut off
 // part-way, a last line without its line end, years 0, negative and ancient,
-// users rated above 65,535, 2 to 5 decimals, both file-name forms, two files
-// of one day (the later one stands) and a missing day. The output depends
-// only on the options.
+// users rated above 65,535, 2 to 5 decimals, both file-name forms and a
+// missing day; and the shape of real days: files that grow as games join,
+// games that climb and fall for months at a time, scrapes that stop early
+// (alone on their day, or beside a full scrape of the day) and days with two
+// or three files. The output depends only on the options.
 #include "PositiveOption.h"
 #include "SampleRng.h"
 
@@ -29,6 +31,7 @@ struct Game {
     int64_t average; // in 1e-5
     int64_t bayes; // in 1e-5
     uint32_t rank = 0;
+    int64_t trend = 0; // the average's drift a day, in 1e-5, for months at a time
 };
 
 // Names that test the reader: commas, quotes, markup characters, non-ASCII
@@ -134,16 +137,35 @@ std::vector<Game> MakeGames(int count, int days)
     return games;
 }
 
-// One day's moves: users grow, averages drift, the Bayesian average follows,
-// and ranks are the order of the Bayesian averages.
-void Advance(std::vector<Game> &games, std::vector<Game *> &ranked, int dayIndex, Rng &rng)
+// Days a trend lasts before the game takes another.
+constexpr int TrendDays = 120;
+
+// A game's next trend: most drift slowly, one in 40 is a hit or a flop that
+// moves thousands of ranks in a few months.
+int64_t NextTrend(Rng &rng)
+{
+    const uint64_t draw = rng.next();
+    const int64_t reach = draw % 40 == 0 ? 500 : 80;
+    return int64_t((draw >> 8) % uint64_t(2 * reach + 1)) - reach;
+}
+
+// One day's moves: users grow, averages follow their trends and drift, the
+// Bayesian average follows, and ranks are the order of the Bayesian averages.
+// Trends come from a generator of their own, so that the day-to-day values
+// draw the same numbers as before trends were added.
+void Advance(std::vector<Game> &games, std::vector<Game *> &ranked, int dayIndex, Rng &rng,
+    Rng &trends)
 {
     ranked.clear();
     for (Game &g : games) {
         if (g.enterDay > dayIndex)
             continue;
-        g.users += uint32_t(rng.next() % 12);
-        g.average = std::clamp<int64_t>(g.average + int64_t(rng.next() % 2001) - 1000, 100000, 990000);
+        // Games change trends on days of their own, not all at once.
+        if (dayIndex == g.enterDay || (dayIndex + int(g.id % TrendDays)) % TrendDays == 0)
+            g.trend = NextTrend(trends);
+        g.users += uint32_t(rng.next() % 12) + uint32_t(g.trend > 0 ? g.trend / 40 : 0);
+        g.average = std::clamp<int64_t>(
+            g.average + g.trend + int64_t(rng.next() % 2001) - 1000, 100000, 990000);
         g.bayes = (int64_t(g.users) * g.average + 1000 * 550000) / (int64_t(g.users) + 1000);
         ranked.push_back(&g);
     }
@@ -237,7 +259,9 @@ void WriteFile(const std::filesystem::path &path, const std::string &bytes)
     std::fprintf(code ? stderr : stdout,
         "usage: plotwise-sample-snapshots [--days N] [--games N] DIR\n"
         "  --days N   daily snapshots from 2016-10-12 (default 30; one day is missing\n"
-        "             when N >= 10)\n"
+        "             when N >= 10; some days have two or three files, of which\n"
+        "             the deepest stands; one day in 53 has only a scrape that\n"
+        "             stopped early)\n"
         "  --games N  games in all (default 300): three in five ranked from the first\n"
         "             day, the others joining over the days, so files grow\n");
     std::exit(code);
@@ -283,11 +307,11 @@ int main(int argc, char **argv)
 
     std::vector<Game> games = MakeGames(count, days);
     std::vector<Game *> ranked;
-    Rng rng(4711);
+    Rng rng(4711), trends(19750301);
     const int missingDay = days >= 10 ? days / 2 : -1;
     const int cutDay = days >= 3 ? days * 2 / 3 : -1;
     for (int dayIndex = 0; dayIndex < days; ++dayIndex) {
-        Advance(games, ranked, dayIndex, rng);
+        Advance(games, ranked, dayIndex, rng, trends);
         if (dayIndex == days / 2 && Renamed < games.size())
             games[Renamed].name = RenamedTo;
         if (dayIndex == missingDay)
@@ -304,9 +328,26 @@ int main(int argc, char **argv)
         }
         const std::string date = DateText(FirstDay + dayIndex);
         const std::filesystem::path folder(dir);
+        // A scrape that stopped early: the top 8% to 20% of the ranks, whole
+        // rows, where the days around reach the full depth.
+        const std::vector<Game *> top(ranked.begin(),
+            ranked.begin() + std::max<ptrdiff_t>(1, ptrdiff_t(ranked.size()) * (8 + dayIndex % 13) / 100));
+        const FileStyle plain { false, false, true, style.averageDigits, style.bayesDigits, style.layout };
+        if (dayIndex % 53 == 27 && dayIndex != cutDay) {
+            // The day's only file: the archive holds a shallow day.
+            WriteFile(folder / (date + "T03-15-00.csv"), Snapshot(top, plain, false));
+            continue;
+        }
+        if (dayIndex == 2) {
+            // Three scrapes of one day, the full one first in name order.
+            WriteFile(folder / (date + "T00-10-00.csv"), Snapshot(top, plain, false));
+            WriteFile(folder / (date + "T23-10-00.csv"), Snapshot(top, plain, false));
+        }
+        if (dayIndex % 29 == 7) // a scrape after the full one that stopped early
+            WriteFile(folder / (date + "T18-00-00.csv"), Snapshot(top, plain, false));
         if (dayIndex == 1) {
-            // An earlier scrape of the same day, with other values: the later
-            // file in name order stands for the day.
+            // An earlier scrape of the same day, as deep, with other values:
+            // the later file in name order stands for the day.
             std::vector<Game> earlier;
             for (const Game *g : ranked)
                 earlier.push_back(*g);
