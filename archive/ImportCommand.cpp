@@ -55,7 +55,7 @@ bool IsCsv(const fs::path &path)
 }
 
 // The files named, and the CSV files of the folders named, in name order:
-// of several files of one day the last stands.
+// a day's files are neighbours.
 std::vector<Input> CollectInputs(const std::vector<std::string> &snapshots)
 {
     std::vector<Input> inputs;
@@ -295,9 +295,11 @@ int RunImport(const std::string &archive, const std::vector<std::string> &snapsh
         const std::unique_ptr<Database> db = OpenArchive(archive, ArchiveAccess::Import);
         ArchiveWriter writer(*db);
         int64_t staged = writer.stagedDays();
-        // The last readable file of its day so far: it goes in when a file
-        // of another day, or none, follows, so that of several files of one
-        // day only the one that stands is written.
+        // The deepest readable file of its day so far (of files as deep, the
+        // last): it goes in when a file of another day, or none, follows, so
+        // that of several files of one day only the one that stands is
+        // written. A scrape that stopped early leaves a short file beside a
+        // full one, in either order.
         std::optional<ReadFile> pending;
         const auto put = [&] {
             if (!pending)
@@ -336,6 +338,8 @@ int RunImport(const std::string &archive, const std::vector<std::string> &snapsh
             }
             if (pending && *pending->day == *file.day) {
                 ++superseded;
+                if (pending->packed.records > file.packed.records)
+                    continue;
                 pending.reset();
             }
             put();
@@ -351,7 +355,7 @@ int RunImport(const std::string &archive, const std::vector<std::string> &snapsh
             + " unchanged, " + std::to_string(refused) + " refused";
         std::vector<std::string> notes;
         if (superseded > 0)
-            notes.push_back(std::to_string(superseded) + " superseded by a later file of its day");
+            notes.push_back(std::to_string(superseded) + " superseded by the deepest file of its day");
         if (duplicates + unreadable > 0)
             notes.push_back(Dropped(duplicates, unreadable));
         for (size_t i = 0; i < notes.size(); ++i)

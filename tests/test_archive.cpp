@@ -276,9 +276,27 @@ void TestArchive::importRules_data()
         << Runs { { { "2016-10-12.csv",
                Header + "13x,Alpha,2001,1,7.25,5.61,120\n13,Alpha,2001,2.5,7.25,5.61,120\n" + Alpha } } }
         << one << "Alpha|2001";
-    QTest::newRow("two files of one day: the last in name order stands")
+    QTest::newRow("two files of one day as deep: the last in name order stands")
         << Runs { { { "2016-10-12T12-00-00.csv", Header + Alpha },
                { "2016-10-12T00-30-40.csv", Header + "13,Alpha,2001,9,7.00,5.00,99\n" } } }
+        << one << "Alpha|2001";
+    // A scrape that stopped early, beside a full one: the deeper file stands.
+    const QByteArray full = Header + Alpha + "14,Beta,2001,4,7.00,5.00,99\n";
+    const QByteArray stopped = Header + "13,Alpha,2001,9,7.00,5.00,99\n";
+    QTest::newRow("a short file after the full one of its day")
+        << Runs { { { "2016-10-12T00-30-40.csv", full }, { "2016-10-12T18-00-00.csv", stopped } } }
+        << one << "Alpha|2001";
+    QTest::newRow("a short file before the full one of its day")
+        << Runs { { { "2016-10-12T00-30-40.csv", stopped }, { "2016-10-12T18-00-00.csv", full } } }
+        << one << "Alpha|2001";
+    QTest::newRow("three files of one day, the deepest in the middle")
+        << Runs { { { "2016-10-12.csv", stopped }, { "2016-10-12T06-00-00.csv", full },
+               { "2016-10-12T23-00-00.csv", stopped } } }
+        << one << "Alpha|2001";
+    QTest::newRow("rows dropped as duplicates do not make a file deeper")
+        << Runs { { { "2016-10-12T00-30-40.csv", full },
+               { "2016-10-12T18-00-00.csv", stopped + "13,Alpha,2001,9,7.00,5.00,99\n"
+                       + "13,Alpha,2001,9,7.00,5.00,99\n" } } }
         << one << "Alpha|2001";
     QTest::newRow("both name forms give the day; a missing game has no record")
         << Runs { { { "2016-10-12.csv", Header + Alpha },
@@ -603,12 +621,16 @@ void TestArchive::roundTripToPlotwiseCsv()
     const QString archive = dir.filePath("a.pwa");
     QCOMPARE(Archive({ "import", archive, snapshots }).status, 0);
 
-    // What the files say, read as the import rules do: the last file of a day
-    // (records only: the rows' names point into bytes, gone after each file).
+    // What the files say, read as the import rules do: the deepest file of a
+    // day, the last of files as deep (records only: the rows' names point
+    // into bytes, gone after each file).
     std::map<int32_t, Snapshot> days;
     for (const QFileInfo &file : QDir(snapshots).entryInfoList({ "*.csv" }, QDir::Files, QDir::Name)) {
         std::string bytes = ReadAll(file.filePath()).toStdString();
-        days[*SnapshotDay(file.fileName().toStdString())] = ReadSnapshot(bytes);
+        Snapshot read = ReadSnapshot(bytes);
+        Snapshot &day = days[*SnapshotDay(file.fileName().toStdString())];
+        if (read.rows.size() >= day.rows.size())
+            day = std::move(read);
     }
     const QStringList nodes = { "average", "bayesaverage", "usersrated", "ranks/rank|name=boardgame" };
     const QList<uint32_t> games = { 20, 64, 90, 139, 718 }; // names that test quoting; a late joiner
@@ -672,7 +694,7 @@ void TestArchive::reimportChangesNothing()
     const QString archive = dir.filePath("a.pwa");
     const RunResult first = Archive({ "import", archive, snapshots });
     QCOMPARE(first.status, 0);
-    const QString notes = "(1 superseded by a later file of its day; "
+    const QString notes = "(4 superseded by the deepest file of its day; "
                           "3 rows dropped: 2 with a duplicate ID, 1 unreadable); "
                           "355 records, 40 games, 2016-10-12 to 2016-10-23\n";
     QCOMPARE(first.out, "11 snapshots imported, 0 replaced, 0 unchanged, 0 refused " + notes);
