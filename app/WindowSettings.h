@@ -97,12 +97,6 @@ void WriteSetting(IniFile &ini, const ComputedSettingKey<QDate> &key, QDate valu
 // (h - 500) div 2), div truncating towards zero.
 [[nodiscard]] QPoint DefaultWindowPosition(QSize screen);
 
-// Where a window with the stored frame should go: the stored top-left when at
-// least a grabbable piece of it lies on one of the screens, otherwise moved
-// onto the primary screen (as far as it fits, top-left corner first).
-[[nodiscard]] QPoint PositionOnScreens(const QRect &frame, const QList<QRect> &screens,
-                                       const QRect &primary);
-
 // The settings file keeps one line per key: every line break (CR, LF, CR LF)
 // of the game box becomes one blank. Blanks separate game IDs exactly as line
 // breaks do, so the same game list comes back at the next start.

@@ -13,6 +13,7 @@
 #include "ui/KeyCueFixUnit.h"
 #include "ui/RadioGroup.h"
 #include "ui/WindowFrame.h"
+#include "ui/WindowPlacement.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -102,9 +103,17 @@ void TfrmMain::buildControls()
     pnlLeft->setObjectName(QStringLiteral("pnlLeft"));
     pnlLeft->setFixedWidth(177);
     row->addWidget(pnlLeft);
-    chaMain = new PlotChart(central);
+    // The chart's room gives up its width down to none, so that at the
+    // window's minimum width the panel keeps its own: the chart, whose minimum
+    // follows its axes and legend, is cut off there instead of laid over it.
+    auto *chartRoom = new QWidget(central);
+    chartRoom->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    auto *fill = new QHBoxLayout(chartRoom);
+    fill->setContentsMargins(0, 0, 0, 0);
+    chaMain = new PlotChart(chartRoom);
     chaMain->setObjectName(QStringLiteral("chaMain"));
-    row->addWidget(chaMain, 1);
+    fill->addWidget(chaMain);
+    row->addWidget(chartRoom, 1);
 
     QWidget *p = pnlLeft;
     labGame = placeLabel(p, "labGame", QStringLiteral("Game ID1, ID2, ..."), 8, 8);
@@ -194,13 +203,22 @@ void TfrmMain::FormCreate()
 
     QScreen *screen = QGuiApplication::primaryScreen();
     const QRect primary = screen ? screen->geometry() : QRect(QPoint(0, 0), MainWindowLayoutSize);
+    // The screens' available areas, the primary screen's first: the window
+    // opens no larger than one of them and wholly on it.
+    QList<QRect> areas{screen ? screen->availableGeometry() : primary};
+    for (QScreen *s : QGuiApplication::screens()) {
+        if (s != screen)
+            areas << s->availableGeometry();
+    }
     // Sizes are outer sizes, frame included, as are positions.
     namespace Keys = MainWindowKeys;
     if (ReadSetting(m_settings, Keys::Maximized)) {
         // The normal bounds stay the layout's, centred on the screen.
-        SetOuterSize(this, MainWindowLayoutSize, MainWindowMinimumSize);
-        move((primary.width() - MainWindowLayoutSize.width()) / 2,
-             (primary.height() - MainWindowLayoutSize.height()) / 2);
+        const QPoint centred((primary.width() - MainWindowLayoutSize.width()) / 2,
+                             (primary.height() - MainWindowLayoutSize.height()) / 2);
+        const QRect bounds = FitOnScreens(QRect(centred, MainWindowLayoutSize), areas);
+        SetOuterSize(this, bounds.size(), MainWindowMinimumSize);
+        move(bounds.topLeft());
         setWindowState(windowState() | Qt::WindowMaximized);
     } else {
         const QPoint position = DefaultWindowPosition(primary.size());
@@ -209,11 +227,9 @@ void TfrmMain::FormCreate()
         const int left = ReadSetting(m_settings, Keys::WinLeft, position.x());
         const int top = ReadSetting(m_settings, Keys::WinTop, position.y());
         const QSize outer = QSize(width, height).expandedTo(MainWindowMinimumSize);
-        SetOuterSize(this, outer, MainWindowMinimumSize);
-        QList<QRect> screens;
-        for (QScreen *s : QGuiApplication::screens())
-            screens << s->geometry();
-        move(PositionOnScreens(QRect(QPoint(left, top), outer), screens, primary));
+        const QRect bounds = FitOnScreens(QRect(QPoint(left, top), outer), areas);
+        SetOuterSize(this, bounds.size(), MainWindowMinimumSize);
+        move(bounds.topLeft());
     }
 
     cboRank->clear();

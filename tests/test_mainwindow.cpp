@@ -11,12 +11,14 @@
 #include "service/u_Function.h"
 #include "support/MainWindowFixture.h"
 #include "ui/RadioGroup.h"
+#include "ui/WindowPlacement.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDir>
 #include <QLabel>
+#include <QLayout>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -85,6 +87,7 @@ private slots:
     void storedValues();
     void positionOffEveryScreenComesBack_data();
     void positionOffEveryScreenComesBack();
+    void chartNeverCoversThePanel();
     void closeWritesEveryKeyInOrder();
     void closeWhileMaximizedKeepsStoredGeometry();
     void valuesSurviveARestart();
@@ -101,8 +104,10 @@ private slots:
 
     void nodeListRules_data();
     void nodeListRules();
-    void positionOnScreens_data();
-    void positionOnScreens();
+    void fitOnScreens_data();
+    void fitOnScreens();
+    void isRealFrame_data();
+    void isRealFrame();
     void gameTextOnOneLineKeepsTheGameList_data();
     void gameTextOnOneLineKeepsTheGameList();
     void radioGroupIndex_data();
@@ -191,27 +196,49 @@ void TestMainWindow::storedValues()
 
 void TestMainWindow::positionOffEveryScreenComesBack_data()
 {
-    QTest::addColumn<QPoint>("stored");
-    QTest::addColumn<QPoint>("expected");
-    const QRect screen = primaryScreen();
+    QTest::addColumn<QRect>("stored"); // outer bounds
+    QTest::addColumn<QRect>("expected");
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     QTest::newRow("far right and down")
-        << QPoint(screen.right() + 4000, screen.bottom() + 4000)
-        << QPoint(std::max(screen.left(), screen.right() + 1 - 650),
-                  std::max(screen.top(), screen.bottom() + 1 - 633));
-    QTest::newRow("partly visible") << QPoint(-500, 20) << QPoint(-500, 20);
+        << QRect(area.right() + 4000, area.bottom() + 4000, 650, 633)
+        << QRect(area.right() + 1 - 650, area.bottom() + 1 - 633, 650, 633);
+    QTest::newRow("partly visible") << QRect(-500, 20, 650, 633) << QRect(area.left(), 20, 650, 633);
+    QTest::newRow("larger than the screen")
+        << QRect(30, 40, area.width() + 500, area.height() + 300) << area;
 }
 
+// A window opens wholly on a screen, never larger than its available area.
 void TestMainWindow::positionOffEveryScreenComesBack()
 {
-    QFETCH(QPoint, stored);
-    QFETCH(QPoint, expected);
+    QFETCH(QRect, stored);
+    QFETCH(QRect, expected);
     MainWindowFixture::Setup setup;
-    setup.settings = formMain(QStringLiteral("win_left=%1\nwin_top=%2\nwin_height=633")
+    setup.settings = formMain(QStringLiteral("win_left=%1\nwin_top=%2\nwin_width=%3\nwin_height=%4")
                                   .arg(stored.x())
                                   .arg(stored.y())
+                                  .arg(stored.width())
+                                  .arg(stored.height())
                                   .toUtf8());
     MainWindowFixture f(setup);
-    QCOMPARE(f->pos(), expected);
+    QCOMPARE(f->frameGeometry(), expected);
+}
+
+// At the window's minimum width the chart once lay over half the panel.
+void TestMainWindow::chartNeverCoversThePanel()
+{
+    MainWindowFixture f;
+    f->resize(1, f->height());
+    QCOMPARE(f->frameGeometry().width(), MainWindowMinimumSize.width());
+    f->centralWidget()->layout()->activate();
+    QCOMPARE(f->pnlLeft->width(), 177);
+    const QWidget *chart = f->findChild<QWidget *>(QStringLiteral("chaMain"));
+    // The chart's rectangle as its parents cut it off, in the window.
+    QRect seen(chart->mapTo(&f.window(), QPoint()), chart->size());
+    for (const QWidget *p = chart->parentWidget(); p != &f.window(); p = p->parentWidget())
+        seen &= QRect(p->mapTo(&f.window(), QPoint()), p->size());
+    const QRect panel = f->pnlLeft->rect().translated(f->pnlLeft->mapTo(&f.window(), QPoint()));
+    QVERIFY2(!seen.intersects(panel), qPrintable(QStringLiteral("chart seen at x %1 to %2")
+                                                     .arg(seen.left()).arg(seen.right())));
 }
 
 void TestMainWindow::closeWritesEveryKeyInOrder()
@@ -260,7 +287,9 @@ void TestMainWindow::otherWindowsSizesAndPlaces_data()
     QTest::addColumn<QSize>("outer"); // frame included; empty: whatever the client's size gives
     QTest::addColumn<QSize>("client"); // empty: whatever the frame leaves
     QTest::newRow("search") << "search" << QSize(517, 311) << QSize();
-    QTest::newRow("script editor") << "script" << QSize(870, 640) << QSize();
+    // Never larger than the screen's available area.
+    const QSize room = QGuiApplication::primaryScreen()->availableGeometry().size();
+    QTest::newRow("script editor") << "script" << QSize(870, 640).boundedTo(room) << QSize();
     QTest::newRow("geeklist prompt") << "geeklist" << QSize() << QSize(249, 73);
 }
 
@@ -471,32 +500,63 @@ void TestMainWindow::nodeListRules()
     QCOMPARE(NodeListFromText(text), expected);
 }
 
-void TestMainWindow::positionOnScreens_data()
+void TestMainWindow::fitOnScreens_data()
 {
     QTest::addColumn<QRect>("frame");
-    QTest::addColumn<QList<QRect>>("screens");
-    QTest::addColumn<QPoint>("expected");
+    QTest::addColumn<QList<QRect>>("areas");
+    QTest::addColumn<QRect>("expected");
     const QRect primary(0, 0, 1280, 1024);
     const QList<QRect> one{primary};
-    QTest::newRow("inside") << QRect(10, 10, 650, 633) << one << QPoint(10, 10);
-    QTest::newRow("right of it") << QRect(5000, 10, 650, 633) << one << QPoint(630, 10);
-    QTest::newRow("below it") << QRect(10, 3000, 650, 633) << one << QPoint(10, 391);
-    QTest::newRow("above it") << QRect(10, -900, 650, 633) << one << QPoint(10, 0);
-    QTest::newRow("a sliver is not enough") << QRect(-630, 10, 650, 633) << one << QPoint(0, 10);
-    QTest::newRow("a grabbable piece is") << QRect(-600, 10, 650, 633) << one << QPoint(-600, 10);
-    QTest::newRow("on the second screen")
-        << QRect(1400, 100, 650, 633) << QList<QRect>{primary, QRect(1280, 0, 1024, 768)}
-        << QPoint(1400, 100);
+    const QList<QRect> two{primary, QRect(1280, 0, 1024, 768)};
+    QTest::newRow("inside") << QRect(10, 10, 650, 633) << one << QRect(10, 10, 650, 633);
+    QTest::newRow("right of it") << QRect(5000, 10, 650, 633) << one << QRect(630, 10, 650, 633);
+    QTest::newRow("below it") << QRect(10, 3000, 650, 633) << one << QRect(10, 391, 650, 633);
+    QTest::newRow("above it") << QRect(10, -900, 650, 633) << one << QRect(10, 0, 650, 633);
+    QTest::newRow("mostly left of it") << QRect(-600, 10, 650, 633) << one << QRect(0, 10, 650, 633);
     QTest::newRow("larger than the screen")
-        << QRect(3000, 3000, 1400, 1100) << one << QPoint(0, 0);
+        << QRect(3000, 3000, 1400, 1100) << one << primary;
+    QTest::newRow("taller than a doubled scale's screen")
+        << QRect(0, 0, 650, 633) << QList<QRect>{QRect(0, 0, 640, 512)} << QRect(0, 0, 640, 512);
+    QTest::newRow("a panel's strut above")
+        << QRect(100, 0, 650, 633) << QList<QRect>{QRect(0, 30, 1280, 994)} << QRect(100, 30, 650, 633);
+    QTest::newRow("on the second screen") << QRect(1400, 100, 650, 633) << two << QRect(1400, 100, 650, 633);
+    QTest::newRow("across both, mostly on the second")
+        << QRect(1000, 100, 650, 633) << two << QRect(1280, 100, 650, 633);
+    QTest::newRow("off both goes to the first") << QRect(-3000, 100, 650, 633) << two
+                                                << QRect(0, 100, 650, 633);
 }
 
-void TestMainWindow::positionOnScreens()
+void TestMainWindow::fitOnScreens()
 {
     QFETCH(QRect, frame);
-    QFETCH(QList<QRect>, screens);
-    QFETCH(QPoint, expected);
-    QCOMPARE(PositionOnScreens(frame, screens, screens.constFirst()), expected);
+    QFETCH(QList<QRect>, areas);
+    QFETCH(QRect, expected);
+    QCOMPARE(FitOnScreens(frame, areas), expected);
+}
+
+void TestMainWindow::isRealFrame_data()
+{
+    QTest::addColumn<QRect>("frame");
+    QTest::addColumn<bool>("real");
+    // The client area of the search window as one window manager framed it.
+    QTest::newRow("the window manager's frame") << QRect(381, 356, 517, 311) << true;
+    QTest::newRow("no frame yet") << QRect(382, 376, 515, 286) << false;
+    QTest::newRow("still 1 x 1") << QRect(381, 356, 1, 1) << false;
+    QTest::newRow("beside the window") << QRect(0, 0, 517, 311) << false;
+    QTest::newRow("a border on one side only") << QRect(382, 376, 516, 286) << true;
+    QTest::newRow("a title bar as tall as a decoration may be")
+        << QRect(381, 376 - PlausibleFrameTop, 517, 286 + PlausibleFrameTop + 1) << true;
+    QTest::newRow("a title bar taller") << QRect(381, 375 - PlausibleFrameTop, 517, 288 + PlausibleFrameTop)
+                                        << false;
+    QTest::newRow("a side wider than a border")
+        << QRect(381 - PlausibleFrameSide, 356, 517 + PlausibleFrameSide, 311) << false;
+}
+
+void TestMainWindow::isRealFrame()
+{
+    QFETCH(QRect, frame);
+    QFETCH(bool, real);
+    QCOMPARE(IsRealFrame(frame, QRect(382, 376, 515, 286)), real);
 }
 
 void TestMainWindow::gameTextOnOneLineKeepsTheGameList_data()

@@ -1,5 +1,7 @@
 #include "ui/WindowFrame.h"
 
+#include "ui/WindowPlacement.h"
+
 #include <QEvent>
 #include <QGuiApplication>
 #include <QRect>
@@ -21,6 +23,13 @@ QPoint CentredTopLeft(QSize size)
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         frame.moveCenter(screen->availableGeometry().center());
     return frame.topLeft();
+}
+
+// The room of the screen the window is on: no window is made larger.
+QSize AvailableSize(const QWidget *window)
+{
+    const QScreen *screen = window->screen();
+    return screen ? screen->availableGeometry().size() : QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
 }
 
 // Watches a window until the window manager has framed it in its normal
@@ -62,10 +71,11 @@ protected:
 private:
     void apply(QSize frame)
     {
+        const QSize room = AvailableSize(m_window);
         if (!m_minimum.isEmpty())
-            m_window->setMinimumSize(m_minimum - frame);
+            m_window->setMinimumSize(m_minimum.boundedTo(room) - frame);
         if (!m_outer.isEmpty())
-            m_window->resize(m_outer - frame);
+            m_window->resize(m_outer.boundedTo(room) - frame);
     }
 
     // The first show event comes once the window is created, before it is
@@ -99,9 +109,13 @@ private:
             = Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen;
         if (!m_window->isVisible() || (m_window->windowState() & notNormal))
             return;
-        const QSize frame = m_window->frameGeometry().size() - m_window->size();
-        if (frame.isNull())
+        // Measured too early, the frame may still be the window manager's
+        // 1 x 1 one, which a fit would add to the window's size.
+        const QRect outer = m_window->frameGeometry();
+        const QRect client = m_window->geometry();
+        if (!IsRealFrame(outer, client))
             return;
+        const QSize frame = outer.size() - client.size();
         m_window->removeEventFilter(this);
         g_lastFrame = frame;
         apply(frame);

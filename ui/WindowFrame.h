@@ -10,7 +10,7 @@
 class QWidget;
 
 // Gives the window the outer size, and the outer minimum size when minimum is
-// not empty. With centred, the outer rectangle is centred in the primary
+// not empty, each no larger than the available area of the window's screen. With centred, the outer rectangle is centred in the primary
 // screen's available area; otherwise the frame's top-left corner stays where
 // it is (Qt places a top-level window's frame, not its client area, where
 // move() says).
