@@ -27,6 +27,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QVBoxLayout>
 
@@ -99,10 +101,25 @@ void TfrmMain::buildControls()
     row->setSpacing(0);
     setCentralWidget(central);
 
-    pnlLeft = new QFrame(central);
+    // The panel scrolls where the window is shorter than its controls (a
+    // small screen, a large scale), so that every control stays in reach.
+    auto *panelScroll = new QScrollArea(central);
+    panelScroll->setFrameShape(QFrame::NoFrame);
+    panelScroll->setFocusPolicy(Qt::NoFocus);
+    panelScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    panelScroll->setWidgetResizable(true);
+    pnlLeft = new QFrame;
     pnlLeft->setObjectName(QStringLiteral("pnlLeft"));
     pnlLeft->setFixedWidth(177);
-    row->addWidget(pnlLeft);
+    panelScroll->setWidget(pnlLeft);
+    // As wide as the panel, and its scroll bar while that shows.
+    QScrollBar *bar = panelScroll->verticalScrollBar();
+    const auto fitWidth = [panelScroll, bar] {
+        panelScroll->setFixedWidth(177 + (bar->maximum() > 0 ? bar->sizeHint().width() : 0));
+    };
+    connect(bar, &QScrollBar::rangeChanged, panelScroll, fitWidth);
+    fitWidth();
+    row->addWidget(panelScroll);
     // The chart's room gives up its width down to none, so that at the
     // window's minimum width the panel keeps its own: the chart, whose minimum
     // follows its axes and legend, is cut off there instead of laid over it.
@@ -160,6 +177,8 @@ void TfrmMain::buildControls()
     column->addStretch(1);
     column->addWidget(pnlLeftBottom);
     btnClose = placeButton(pnlLeftBottom, "btnClose", QStringLiteral("Close"), {8, 8, 161, 25});
+    // Room for the last button, a gap and the strip, or the panel scrolls.
+    pnlLeft->setMinimumHeight(btnInfo->geometry().bottom() + 1 + 8 + pnlLeftBottom->height());
 
     stbMain = statusBar();
     stbMain->setObjectName(QStringLiteral("stbMain"));

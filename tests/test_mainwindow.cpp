@@ -88,6 +88,7 @@ private slots:
     void positionOffEveryScreenComesBack_data();
     void positionOffEveryScreenComesBack();
     void chartNeverCoversThePanel();
+    void shortWindowScrollsThePanel();
     void closeWritesEveryKeyInOrder();
     void closeWhileMaximizedKeepsStoredGeometry();
     void valuesSurviveARestart();
@@ -239,6 +240,18 @@ void TestMainWindow::chartNeverCoversThePanel()
     const QRect panel = f->pnlLeft->rect().translated(f->pnlLeft->mapTo(&f.window(), QPoint()));
     QVERIFY2(!seen.intersects(panel), qPrintable(QStringLiteral("chart seen at x %1 to %2")
                                                      .arg(seen.left()).arg(seen.right())));
+}
+
+// On a screen shorter than the window's minimum (a large scale), the bottom
+// strip once covered the lowest buttons.
+void TestMainWindow::shortWindowScrollsThePanel()
+{
+    MainWindowFixture f;
+    f->setMinimumSize(0, 0);
+    f->resize(f->width(), 300);
+    f->centralWidget()->layout()->activate();
+    QVERIFY(f->pnlLeftBottom->y() > f->btnInfo->geometry().bottom());
+    QVERIFY(f->pnlLeft->height() > f->centralWidget()->height());
 }
 
 void TestMainWindow::closeWritesEveryKeyInOrder()
