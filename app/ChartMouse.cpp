@@ -49,6 +49,8 @@ bool ChartMouse::press(QMouseEvent *event)
     m_chart.m_readout.clear();
     if (event->button() == Qt::LeftButton && onLegend(pos)) {
         m_legendPress = true;
+        m_isolate = event->modifiers().testFlag(Qt::ControlModifier);
+        m_legendClicked = nullptr;
         return false;
     }
     if (event->button() == Qt::LeftButton) {
@@ -120,4 +122,28 @@ bool ChartMouse::release(QMouseEvent *event)
     }
     event->accept();
     return true;
+}
+
+bool ChartMouse::doubleClick(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton || !onLegend(event->position().toPoint()))
+        return false;
+    // The double-click's first click has toggled the entry's line: that is
+    // undone, and the entry's own press is not handed on to toggle it again.
+    if (PlotSeries *series = m_legendClicked) {
+        series->setShown(!series->shown());
+        m_chart.showOnly(series);
+    }
+    m_legendClicked = nullptr;
+    event->accept();
+    return true;
+}
+
+void ChartMouse::legendClicked(PlotSeries *series)
+{
+    m_legendClicked = series;
+    if (m_isolate)
+        m_chart.showOnly(series);
+    else
+        series->setShown(!series->shown());
 }

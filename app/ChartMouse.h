@@ -2,14 +2,17 @@
 // lower right zooms into it (animated); dragging towards the upper left undoes
 // the zoom; dragging with the right button scrolls, and a right click without
 // a drag opens the menu. The back button returns to the view before the last
-// zoom or scroll. A click on a legend entry goes to the legend, which
+// zoom or scroll. A click on a legend entry hides or shows its line; a
+// Ctrl+click or a double-click shows only that line, or all of them again. A click on a legend entry goes to the legend, which
 // hides or shows the entry's series. Between drags, the read-out follows the
 // pointer.
 #pragma once
 
 #include <QPoint>
+#include <QPointer>
 
 class PlotChart;
+class PlotSeries;
 class QMenu;
 class QMouseEvent;
 class QRubberBand;
@@ -25,6 +28,10 @@ public:
     bool press(QMouseEvent *event);
     bool move(QMouseEvent *event);
     bool release(QMouseEvent *event);
+    bool doubleClick(QMouseEvent *event);
+    // A legend entry was clicked (by the press or release just handed to
+    // the view).
+    void legendClicked(PlotSeries *series);
 
     // The right-click menu: "Copy", "Zoom back", "Reset zoom".
     [[nodiscard]] QMenu *menu() const { return m_menu; }
@@ -40,5 +47,7 @@ private:
     bool m_scrolling = false;
     bool m_scrolled = false; // the right-button drag has scrolled
     bool m_legendPress = false; // a press on the legend goes to its entries
+    bool m_isolate = false; // ... with Ctrl held
+    QPointer<PlotSeries> m_legendClicked; // the entry the last press on the legend clicked
     QMenu *m_menu = nullptr;
 };

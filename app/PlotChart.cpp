@@ -13,6 +13,7 @@
 #include <QLineSeries>
 #include <QPainter>
 #include <QTimer>
+#include <algorithm>
 #include <ctime>
 #include <utility>
 
@@ -116,7 +117,7 @@ void PlotChart::placeLine(PlotSeries *series)
     chart()->addSeries(series->m_line);
     series->applyStyle(); // after addSeries, which gives the series the theme's look
     for (QLegendMarker *marker : chart()->legend()->markers(series->m_line))
-        connect(marker, &QLegendMarker::clicked, series, [series] { series->setShown(!series->shown()); });
+        connect(marker, &QLegendMarker::clicked, series, [this, series] { m_mouse->legendClicked(series); });
     series->m_line->attachAxis(m_axisX);
     series->m_line->attachAxis(m_axisY[axisIndex(series->m_axis)]);
 }
@@ -363,6 +364,21 @@ void PlotChart::mouseReleaseEvent(QMouseEvent *event)
 {
     if (!m_mouse->release(event))
         QChartView::mouseReleaseEvent(event);
+}
+
+void PlotChart::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (!m_mouse->doubleClick(event))
+        QChartView::mouseDoubleClickEvent(event);
+}
+
+void PlotChart::showOnly(PlotSeries *series)
+{
+    const bool alone = series->shown() && std::ranges::none_of(m_series, [series](const PlotSeries *s) {
+        return s != series && s->shown();
+    });
+    for (PlotSeries *s : std::as_const(m_series))
+        s->setShown(alone || s == series);
 }
 
 void PlotChart::leaveEvent(QEvent *event)

@@ -67,6 +67,10 @@ public:
     [[nodiscard]] int seriesCount() const { return int(m_series.size()); }
     [[nodiscard]] const QList<PlotSeries *> &series() const override { return m_series; }
 
+    // Shows the series alone, every other hidden; when it is shown alone
+    // already, shows every series again.
+    void showOnly(PlotSeries *series);
+
     void setLegendVisible(bool visible);
     [[nodiscard]] bool legendVisible() const;
 
@@ -118,6 +122,7 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
     void leaveEvent(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 

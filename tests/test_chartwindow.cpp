@@ -1,6 +1,7 @@
 // Reading the chart in the main window, driven with the mouse and keys after
 // a Load of sample data: the read-out under the pointer, the date ticks of
-// three spans, a legend click hiding a series, and Copy.
+// three spans, a legend click hiding a series, Ctrl+click and double-click
+// showing one line alone, and Copy.
 #include "app/ChartOutput.h"
 #include "app/PlotChart.h"
 #include "service/u_Function.h"
@@ -48,6 +49,8 @@ private slots:
     void ticksFallOnCalendarBoundaries_data();
     void ticksFallOnCalendarBoundaries();
     void legendClickHidesASeries();
+    void ctrlClickOrDoubleClickShowsOnlyThatLine_data();
+    void ctrlClickOrDoubleClickShowsOnlyThatLine();
     void copyPutsTheChartOnTheClipboard();
 
 private:
@@ -189,6 +192,51 @@ void TestChartWindow::legendClickHidesASeries()
     QTest::mouseClick(chart.viewport(), Qt::LeftButton, {}, *mark);
     QVERIFY(second->shown());
     QVERIFY(containsColor(ChartImage(chart, chart.size()), plot, secondColor));
+}
+
+void TestChartWindow::ctrlClickOrDoubleClickShowsOnlyThatLine_data()
+{
+    QTest::addColumn<bool>("doubleClick"); // else Ctrl+click
+    QTest::newRow("Ctrl+click") << false;
+    QTest::newRow("double-click") << true;
+}
+
+void TestChartWindow::ctrlClickOrDoubleClickShowsOnlyThatLine()
+{
+    QFETCH(bool, doubleClick);
+    TfrmMain &w = load(QStringLiteral("1001, 1002, 1003"), {}, {}, 650);
+    PlotChart &chart = *w.chaMain;
+    const QRect legend = chart.mapFromScene(chart.chart()->legend()->sceneBoundingRect()).boundingRect();
+    const std::optional<QPoint> mark
+        = findColor(chart.viewport()->grab().toImage(), legend, chart.series().at(1)->color());
+    QVERIFY(mark);
+    const auto isolate = [&] {
+        if (doubleClick) {
+            // As a window system delivers one: a click, then the second
+            // press as a double-click, and its release.
+            QTest::mouseClick(chart.viewport(), Qt::LeftButton, {}, *mark);
+            QTest::mouseDClick(chart.viewport(), Qt::LeftButton, {}, *mark);
+            QTest::mouseRelease(chart.viewport(), Qt::LeftButton, {}, *mark);
+        } else {
+            QTest::mouseClick(chart.viewport(), Qt::LeftButton, Qt::ControlModifier, *mark);
+        }
+    };
+    const auto shown = [&] {
+        QList<bool> result;
+        for (const PlotSeries *series : chart.series())
+            result << series->shown();
+        return result;
+    };
+
+    isolate();
+    QCOMPARE(shown(), QList<bool>({false, true, false}));
+    isolate(); // the same again shows all
+    QCOMPARE(shown(), QList<bool>({true, true, true}));
+    // From a line hidden, it is shown alone.
+    QTest::mouseClick(chart.viewport(), Qt::LeftButton, {}, *mark);
+    QCOMPARE(shown(), QList<bool>({true, false, true}));
+    isolate();
+    QCOMPARE(shown(), QList<bool>({false, true, false}));
 }
 
 void TestChartWindow::copyPutsTheChartOnTheClipboard()
