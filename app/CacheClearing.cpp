@@ -6,7 +6,7 @@
 void DeleteCachedPages(const QString &cacheFolder)
 {
     const QDir dir(cacheFolder);
-    const QStringList names = dir.entryList({QStringLiteral("*.xml")},
+    const QStringList names = dir.entryList({QStringLiteral("*.xml"), QStringLiteral("*.xml.etag")},
                                             QDir::AllEntries | QDir::Hidden | QDir::System
                                                 | QDir::NoDotAndDotDot,
                                             QDir::NoSort);

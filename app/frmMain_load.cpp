@@ -103,6 +103,10 @@ LoadHooks TfrmMain::loadHooks()
     hooks.fetchPage = [this](const QString &url, const QString &fileName, bool prepare) {
         return DownloadPage(*m_downloader, url, fileName, prepare);
     };
+    hooks.refetchPage = [this](const QString &url, const QString &fileName, bool prepare,
+                            const QByteArray &entityTag) {
+        return DownloadPage(*m_downloader, url, fileName, prepare, entityTag);
+    };
     // Pages from the cache come faster than anyone can read the status text;
     // letting the window events run after each would cost more than the
     // page, so they run at most every PumpIntervalMs.

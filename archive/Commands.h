@@ -1,11 +1,13 @@
 // The commands of plotwise-archive; each returns the program's exit status.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 int RunImport(const std::string &archive, const std::vector<std::string> &snapshots);
-int RunServe(const std::string &archive, int port, const std::string &logFile);
+// maxAge: how long caches may keep a full history page, in seconds.
+int RunServe(const std::string &archive, int port, const std::string &logFile, int64_t maxAge);
 int RunInfo(const std::string &archive);
 
 // "plotwise-archive: " and the message, on standard error.

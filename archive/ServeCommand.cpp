@@ -4,11 +4,13 @@
 #include "archive/ArchiveReader.h"
 #include "archive/Commands.h"
 #include "archive/Decimal.h"
+#include "service/HttpCaching.h"
 #include "service/LocalHttp.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <mutex>
+#include <sys/stat.h>
 
 namespace {
 
@@ -25,8 +27,10 @@ bool AllDigits(std::string_view text)
 class Service
 {
 public:
-    Service(ArchiveReader &reader, std::FILE *log)
+    Service(ArchiveReader &reader, std::string archive, int64_t maxAge, std::FILE *log)
         : m_reader(reader)
+        , m_archive(std::move(archive))
+        , m_maxAge(maxAge)
         , m_log(log)
     {
     }
@@ -54,7 +58,7 @@ private:
         if (path.starts_with(game))
             return history(path.substr(game.size()), req);
         if (path == "/xmlapi/search")
-            return search(req.get_param_value("search"));
+            return search(req.get_param_value("search"), req);
         return HttpErrorAnswer(404); // geeklists too: snapshots hold none
     }
 
@@ -76,10 +80,34 @@ private:
         const auto history = m_reader.page(uint32_t(*id), int64_t(page));
         if (!history)
             return HttpErrorAnswer(404);
-        return { 200, HistoryPageXml(uint32_t(*id), int64_t(page), *history) };
+        // A full page changes only when a past day is imported again; the
+        // last page with records and the end page change with the next day.
+        return cacheable({ 200, HistoryPageXml(uint32_t(*id), int64_t(page), *history) },
+            history->records.size() == size_t(PageRecords), req);
     }
 
-    HttpAnswer search(const std::string &query)
+    // Read after the answer was made, so never older than what it shows.
+    HttpAnswer cacheable(HttpAnswer answer, bool fullPage, const httplib::Request &req) const
+    {
+        AnswerConditionally(answer, req, lastChange(), CacheControl(fullPage, m_maxAge));
+        return answer;
+    }
+
+    // When the archive last changed: its file, or its write-ahead log, which
+    // takes every import's commit before the file does (an empty log is only
+    // a reader's).
+    int64_t lastChange() const
+    {
+        int64_t latest = 0;
+        for (const std::string &path : { m_archive, m_archive + "-wal" }) {
+            struct stat info {};
+            if (::stat(path.c_str(), &info) == 0 && (path == m_archive || info.st_size > 0))
+                latest = std::max<int64_t>(latest, info.st_mtim.tv_sec);
+        }
+        return latest;
+    }
+
+    HttpAnswer search(const std::string &query, const httplib::Request &req)
     {
         std::vector<std::string> words;
         size_t at = 0;
@@ -89,17 +117,19 @@ private:
                 words.push_back(FoldedForSearch(std::string_view(query).substr(at, end - at)));
             at = end + 1;
         }
-        return { 200, SearchXml(m_reader.search(words)) };
+        return cacheable({ 200, SearchXml(m_reader.search(words)) }, false, req);
     }
 
     ArchiveReader &m_reader;
+    const std::string m_archive;
+    const int64_t m_maxAge; // of a full page
     std::FILE *m_log;
     std::mutex m_logMutex;
 };
 
 } // namespace
 
-int RunServe(const std::string &archive, int port, const std::string &logFile)
+int RunServe(const std::string &archive, int port, const std::string &logFile, int64_t maxAge)
 {
     std::FILE *log = nullptr;
     if (!logFile.empty() && !(log = std::fopen(logFile.c_str(), "a"))) {
@@ -113,7 +143,7 @@ int RunServe(const std::string &archive, int port, const std::string &logFile)
         Complain(e.what());
         return 2;
     }
-    Service service(*reader, log);
+    Service service(*reader, archive, maxAge, log);
     httplib::Server server;
     server.new_task_queue = [] { return new httplib::ThreadPool(Threads); };
     server.Get(".*",

@@ -2,6 +2,7 @@
 // it as the service's history, search and geeklist requests.
 #include "archive/Commands.h"
 #include "service/CachePaths.h"
+#include "service/HttpCaching.h"
 
 #include <charconv>
 #include <cstdio>
@@ -13,7 +14,7 @@ void Usage(std::FILE *to)
 {
     std::fprintf(to,
         "usage: plotwise-archive import ARCHIVE SNAPSHOT...\n"
-        "       plotwise-archive serve ARCHIVE [--port N] [--log FILE]\n"
+        "       plotwise-archive serve ARCHIVE [--port N] [--log FILE] [--max-age SECONDS]\n"
         "       plotwise-archive info ARCHIVE\n"
         "       plotwise-archive --help | --version\n"
         "  import  adds snapshot files to ARCHIVE, creating it when absent; a SNAPSHOT\n"
@@ -23,7 +24,10 @@ void Usage(std::FILE *to)
         "  serve   answers history pages, name searches and geeklists over HTTP on\n"
         "          127.0.0.1 (default port %d; 0 picks a free one) and prints\n"
         "          \"listening on 127.0.0.1:PORT\" once ready; --log FILE appends one\n"
-        "          line per request.\n"
+        "          line per request. Answers carry ETag and Last-Modified and are\n"
+        "          answered 304 to a matching If-None-Match or If-Modified-Since;\n"
+        "          caches may keep a full history page --max-age seconds (default\n"
+        "          86400), other answers 300 seconds.\n"
         "  info    prints the snapshots, games, records and bytes on disk.\n",
         int(SampleServiceDefaultPort));
 }
@@ -69,6 +73,7 @@ int main(int argc, char *argv[])
     if (command == "serve") {
         int port = SampleServiceDefaultPort;
         std::string log;
+        int64_t maxAge = DefaultFullPageMaxAgeSeconds;
         for (size_t i = 2; i < args.size(); ++i) {
             if (i + 1 >= args.size())
                 return BadCommandLine("serve: an option without its value");
@@ -78,13 +83,17 @@ int main(int argc, char *argv[])
                 if (ec != std::errc() || end != value.data() + value.size() || port < 0
                     || port > 65535)
                     return BadCommandLine("serve: --port takes a number from 0 to 65535");
+            } else if (args[i - 1] == "--max-age") {
+                const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), maxAge);
+                if (ec != std::errc() || end != value.data() + value.size() || maxAge < 0)
+                    return BadCommandLine("serve: --max-age takes a number of seconds");
             } else if (args[i - 1] == "--log") {
                 log = value;
             } else {
                 return BadCommandLine(("serve: unknown option " + args[i - 1]).c_str());
             }
         }
-        return RunServe(archive, port, log);
+        return RunServe(archive, port, log, maxAge);
     }
     return BadCommandLine(("unknown command " + command).c_str());
 }

@@ -2,6 +2,7 @@
 
 #include "plot/PageWalk.h"
 #include "service/CachePaths.h"
+#include "service/EntityTagFile.h"
 #include "service/FileBytes.h"
 #include "service/PlotwiseError.h"
 #include "service/XmlDocument.h"
@@ -123,12 +124,25 @@ bool HistoryLoader::refreshPage(const QString &idText, int page, const QString &
     const QString fresh = fileName + QStringLiteral(".refresh");
     FetchResult result { FetchOutcome::Failed,
         QStringLiteral("not refreshed, the service is unavailable") };
-    if (!m_run.serviceDown)
-        result = m_hooks.fetchPage(HistoryPageUrl(m_baseUrl, idText, page), fresh, true);
+    if (!m_run.serviceDown) {
+        const QString url = HistoryPageUrl(m_baseUrl, idText, page);
+        const QByteArray tag = m_hooks.refetchPage ? ReadEntityTag(fileName) : QByteArray();
+        result = tag.isEmpty() ? m_hooks.fetchPage(url, fresh, true)
+                               : m_hooks.refetchPage(url, fresh, true, tag);
+    }
+    if (result.outcome == FetchOutcome::NotModified) {
+        // The cached page is current: it counts as fresh from now on.
+        QFile cached(fileName);
+        if (cached.open(QIODevice::ReadWrite))
+            cached.setFileTime(QDateTime::currentDateTimeUtc(), QFileDevice::FileModificationTime);
+        return true;
+    }
     if (result.outcome == FetchOutcome::Stored) {
         const QString error = ReplaceFile(fresh, fileName);
-        if (error.isEmpty())
+        if (error.isEmpty()) {
+            KeepEntityTag(fileName, result.entityTag);
             return true;
+        }
         QFile::remove(fresh);
         result = { FetchOutcome::Failed, error };
     }
@@ -148,7 +162,10 @@ bool HistoryLoader::loadPage(const QString &idText, int page, const QString &fil
             if (m_run.serviceDown)
                 return FetchResult { FetchOutcome::Failed,
                     QStringLiteral("not fetched, the service is unavailable") };
-            return m_hooks.fetchPage(url, pageFile, prepare);
+            FetchResult fetched = m_hooks.fetchPage(url, pageFile, prepare);
+            if (fetched.outcome == FetchOutcome::Stored)
+                KeepEntityTag(pageFile, fetched.entityTag);
+            return fetched;
         });
     switch (result.outcome) {
     case FetchOutcome::Stored:
@@ -161,6 +178,7 @@ bool HistoryLoader::loadPage(const QString &idText, int page, const QString &fil
         addFailure(idText, page, result.reason);
         return false;
     case FetchOutcome::Stopped:
+    case FetchOutcome::NotModified: // never: nothing was asked conditionally
         return false;
     }
     return false;
@@ -184,6 +202,7 @@ bool HistoryLoader::readPage(
     if (!PageHoldsGame(m_document)) {
         if (QFileInfo(fileName).isFile())
             QFile::remove(fileName);
+        KeepEntityTag(fileName, {});
         addFailure(idText, page, QStringLiteral("the answer holds no game"));
     }
     return false;

@@ -22,6 +22,12 @@ struct LoadHooks {
     // Downloads url into fileName; no file is left unless Stored. After
     // ServiceDown no further page of this Load is fetched.
     PageFetch fetchPage;
+    // As fetchPage, but the service is asked for the page only if it changed
+    // from the cached copy of entityTag (NotModified when it did not). Unset:
+    // the tail refresh fetches pages whole.
+    std::function<FetchResult(const QString &url, const QString &fileName, bool prepare,
+        const QByteArray &entityTag)>
+        refetchPage;
     // Shows the status text and lets pending window events run.
     std::function<void(const QString &text)> showStatus;
     // The date range and Standard/Delta choice as they stand now.
@@ -59,7 +65,9 @@ public:
 
     // Tail refresh: a game's cached end page (no "statistics") older than
     // this many hours is fetched again, with the last page with records
-    // before it, and the pages after it while new records appear. A
+    // before it, and the pages after it while new records appear. A page
+    // with an entity tag beside it is asked for only if it changed; one the
+    // service says is unchanged is kept, and counts as fresh from then. A
     // refreshed page replaces the cached one only when it came whole; when it
     // did not, the cached pages are read as they are and the failure is
     // listed. 0 or less: cached pages are never fetched again.

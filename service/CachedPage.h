@@ -4,6 +4,7 @@
 // search differ only in the arguments they pass.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <functional>
 
@@ -14,11 +15,13 @@ enum class FetchOutcome {
     Failed, // this request failed; the service may answer others
     ServiceDown, // unreachable or timed out: no further request is worth sending
     Stopped, // the user stopped the command
+    NotModified, // asked only if changed: the caller's copy is current
 };
 
 struct FetchResult {
     FetchOutcome outcome = FetchOutcome::Failed;
     QString reason; // "HTTP 503", "connection refused", ...
+    QByteArray entityTag; // when Stored: the answer's ETag, if it had one
 };
 
 // Fetches url into fileName, passed through PrepareXmlBytes first when

@@ -6,8 +6,10 @@
 
 class Downloader;
 
-// Downloads url into fileName, prepared when prepare is set. Aborted is
-// Stopped; unreachable and timed out are ServiceDown; every other failure is
-// Failed. The reason is the downloader's lastError().
+// Downloads url into fileName, prepared when prepare is set; with
+// ifNoneMatch, only when the answer changed from the copy of that tag
+// (NotModified otherwise). Aborted is Stopped; unreachable and timed out are
+// ServiceDown; every other failure is Failed. The reason is the downloader's
+// lastError().
 [[nodiscard]] FetchResult DownloadPage(Downloader &downloader, const QString &url,
-    const QString &fileName, bool prepare);
+    const QString &fileName, bool prepare, const QByteArray &ifNoneMatch = {});

@@ -118,10 +118,12 @@ void Downloader::abort()
     }
 }
 
-bool Downloader::DownloadFile(const QString &url, const QString &fileName, BodyFilter prepare)
+bool Downloader::DownloadFile(
+    const QString &url, const QString &fileName, BodyFilter prepare, const QByteArray &ifNoneMatch)
 {
     m_lastError.clear();
     m_lastFailure = Failure::None;
+    m_lastEntityTag.clear();
 
     // An old copy never survives a new download, whatever its outcome.
     if (const QFileInfo old(fileName); old.exists() || old.isSymLink()) {
@@ -147,15 +149,16 @@ bool Downloader::DownloadFile(const QString &url, const QString &fileName, BodyF
 
     Outcome outcome;
     for (int number = 1;; ++number) {
-        QByteArray body;
-        outcome = attempt(url, body, call);
+        TransportAnswer answer;
+        outcome = attempt(url, ifNoneMatch, answer, call);
         if (call.ownerGone)
             return false;
         if (outcome.failure == Failure::None) {
             // One write of the whole page: a page is small, and the file is
             // then made once rather than written and rewritten.
-            if (!file.write(prepare ? prepare(body) : body) || !file.commit())
+            if (!file.write(prepare ? prepare(answer.body) : answer.body) || !file.commit())
                 throw PlotwiseError(FileError("Cannot write", fileName, file.errorString()));
+            m_lastEntityTag = answer.entityTag;
             return true;
         }
         if (!outcome.retry || number >= m_limits.maxAttempts)
@@ -205,11 +208,12 @@ HttpTransport &Downloader::transportFor(const QUrl &url)
     return *m_keepAlive;
 }
 
-Downloader::Outcome Downloader::attempt(const QString &url, QByteArray &body, Call &call)
+Downloader::Outcome Downloader::attempt(
+    const QString &url, const QByteArray &ifNoneMatch, TransportAnswer &answer, Call &call)
 {
     QUrl target(url);
     for (int redirects = 0;; ++redirects) {
-        TransportAnswer answer = exchange(transportFor(target), target, call);
+        answer = exchange(transportFor(target), target, ifNoneMatch, call);
         if (call.ownerGone)
             return {};
         if (call.aborted)
@@ -223,15 +227,17 @@ Downloader::Outcome Downloader::attempt(const QString &url, QByteArray &body, Ca
             target = *next;
             continue;
         }
-        return judge(answer, body);
+        return judge(answer, !ifNoneMatch.isEmpty());
     }
 }
 
-TransportAnswer Downloader::exchange(HttpTransport &transport, const QUrl &url, Call &call)
+TransportAnswer Downloader::exchange(
+    HttpTransport &transport, const QUrl &url, const QByteArray &ifNoneMatch, Call &call)
 {
     QEventLoop loop;
     bool finished = false;
-    transport.start({ url, m_userAgent.toUtf8(), m_limits.idleTimeoutMs, m_limits.maxBodyBytes },
+    transport.start({ url, m_userAgent.toUtf8(), m_limits.idleTimeoutMs, m_limits.maxBodyBytes,
+                        ifNoneMatch },
         [&] {
             finished = true;
             loop.quit();
@@ -263,8 +269,10 @@ TransportAnswer Downloader::exchange(HttpTransport &transport, const QUrl &url, 
 }
 
 // The answer rules, the same whichever way the answer came.
-Downloader::Outcome Downloader::judge(TransportAnswer &answer, QByteArray &body)
+Downloader::Outcome Downloader::judge(const TransportAnswer &answer, bool conditional)
 {
+    if (conditional && answer.status == 304 && answer.ending == Failure::None)
+        return { Failure::NotModified, QStringLiteral("not modified") };
     if (answer.tooLarge)
         return { Failure::TooLarge, QStringLiteral("answer too large") };
     if (answer.status != 200 && answer.status != 0) {
@@ -283,6 +291,5 @@ Downloader::Outcome Downloader::judge(TransportAnswer &answer, QByteArray &body)
         return { Failure::Broken, QStringLiteral("transfer broken off") };
     if (answer.body.isEmpty())
         return { Failure::Empty, QStringLiteral("empty answer") };
-    body = std::move(answer.body);
     return {};
 }

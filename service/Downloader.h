@@ -47,12 +47,17 @@ public:
     // renamed). False otherwise, with no file left behind (an existing file of
     // that name is deleted first). Throws PlotwiseError when the file itself
     // cannot be written.
-    bool DownloadFile(const QString &url, const QString &fileName, BodyFilter prepare = nullptr);
+    // With ifNoneMatch (the entity tag of the caller's copy), a 304 answer
+    // is false with Failure::NotModified.
+    bool DownloadFile(const QString &url, const QString &fileName, BodyFilter prepare = nullptr,
+        const QByteArray &ifNoneMatch = {});
 
     // Reason for the last false result: "HTTP 404", "connection refused",
     // "timed out", "transfer broken off", ...
     [[nodiscard]] QString lastError() const { return m_lastError; }
     [[nodiscard]] Failure lastFailure() const { return m_lastFailure; }
+    // The ETag of the last stored answer; empty when it had none.
+    [[nodiscard]] QByteArray lastEntityTag() const { return m_lastEntityTag; }
 
     // Ends a running DownloadFile (it returns false with Failure::Aborted);
     // does nothing when none runs. Destroying the Downloader during a call
@@ -69,16 +74,19 @@ private:
     std::unique_ptr<KeepAliveClient> m_keepAlive; // for the last loopback host and port
     QString m_lastError;
     Failure m_lastFailure = Failure::None;
+    QByteArray m_lastEntityTag;
 
     struct Call;
     struct Outcome;
     // One attempt, its redirects followed.
-    Outcome attempt(const QString &url, QByteArray &body, Call &call);
+    Outcome attempt(const QString &url, const QByteArray &ifNoneMatch, TransportAnswer &answer,
+        Call &call);
     HttpTransport &transportFor(const QUrl &url);
     // One request on transport, awaited in an event loop until it is
     // answered, the deadline passes or the call ends.
-    TransportAnswer exchange(HttpTransport &transport, const QUrl &url, Call &call);
-    static Outcome judge(TransportAnswer &answer, QByteArray &body);
+    TransportAnswer exchange(
+        HttpTransport &transport, const QUrl &url, const QByteArray &ifNoneMatch, Call &call);
+    static Outcome judge(const TransportAnswer &answer, bool conditional);
     static void wait(int ms, Call &call);
     // Running calls, innermost last (a window handler may start one while
     // another waits in its event loop).

@@ -20,6 +20,7 @@ enum class DownloadFailure {
     Empty, // status 200 without a body: never a page
     TooLarge, // the body passed maxBodyBytes
     Other, // any other network error (too many redirects, bad URL, ...)
+    NotModified, // 304 to If-None-Match: the caller's copy is current
 };
 
 struct TransportRequest {
@@ -27,6 +28,7 @@ struct TransportRequest {
     QByteArray userAgent;
     int idleTimeoutMs = 30000; // longest wait for the next bytes
     qint64 maxBodyBytes = 0; // a status-200 body beyond this is not read
+    QByteArray ifNoneMatch; // the entity tag of the caller's copy, if any
 };
 
 // What one request brought back. ending is None when a whole HTTP answer
@@ -40,6 +42,7 @@ struct TransportAnswer {
     QByteArray body; // kept for status 200 only
     QByteArray location; // the Location header, if any
     QByteArray retryAfter; // the Retry-After header, if any
+    QByteArray entityTag; // the ETag header, if any
 };
 
 // Keeps a status-200 body as it comes, up to the bound; error pages are not

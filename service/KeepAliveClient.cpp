@@ -145,7 +145,9 @@ TransportAnswer KeepAliveClient::fetch(const TransportRequest &request)
     m_client->set_connection_timeout(idle);
     m_client->set_read_timeout(idle);
     m_client->set_write_timeout(idle);
-    const httplib::Headers headers { { "User-Agent", request.userAgent.toStdString() } };
+    httplib::Headers headers { { "User-Agent", request.userAgent.toStdString() } };
+    if (!request.ifNoneMatch.isEmpty())
+        headers.emplace("If-None-Match", request.ifNoneMatch.toStdString());
     QByteArray target = request.url.toEncoded(
         QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemoveFragment);
     if (target.isEmpty())
@@ -166,6 +168,7 @@ TransportAnswer KeepAliveClient::fetch(const TransportRequest &request)
             statusSeen = true;
             answer.location = HeaderValue(response, "Location");
             answer.retryAfter = HeaderValue(response, "Retry-After");
+            answer.entityTag = HeaderValue(response, "ETag");
             return reader.headers(response.status, DeclaredLength(response));
         };
         // Called before the body is read; not at all for an answer that

@@ -15,6 +15,8 @@ HttpAnswer HttpErrorAnswer(int status)
 void SendAnswer(const HttpAnswer &answer, httplib::Response &res)
 {
     res.status = answer.status;
+    for (const auto &[name, value] : answer.headers)
+        res.set_header(name, value);
     if (answer.status == 204 || answer.status == 304)
         return;
     if (answer.body.empty()) { // a provider of no bytes would send no length

@@ -6,6 +6,8 @@
 #include <httplib.h>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 inline constexpr char XmlContentType[] = "text/xml; charset=utf-8";
 
@@ -13,6 +15,7 @@ struct HttpAnswer {
     int status = 200;
     std::string body;
     std::string contentType = XmlContentType;
+    std::vector<std::pair<std::string, std::string>> headers; // more, sent with a 304 too
 };
 
 // A small HTML page naming the status.

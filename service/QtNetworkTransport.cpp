@@ -69,6 +69,8 @@ void QtNetworkTransport::start(const TransportRequest &request, std::function<vo
     QNetworkRequest get { request.url };
     get.setRawHeader("User-Agent", request.userAgent);
     get.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    if (!request.ifNoneMatch.isEmpty())
+        get.setRawHeader("If-None-Match", request.ifNoneMatch);
     // Qt breaks off an answer that stalls this long.
     get.setTransferTimeout(request.idleTimeoutMs);
     QNetworkReply *const reply = m_manager->get(get);
@@ -131,6 +133,7 @@ void QtNetworkTransport::finish()
     }
     answer.location = m_reply->rawHeader("Location");
     answer.retryAfter = m_reply->rawHeader("Retry-After");
+    answer.entityTag = m_reply->rawHeader("ETag");
     m_answer = std::move(answer);
     if (const auto done = std::exchange(m_done, {}))
         done();

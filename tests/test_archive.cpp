@@ -202,6 +202,10 @@ private slots:
     void killedImportLeavesWholeDays_data();
     void killedImportLeavesWholeDays();
     void serviceShowsANewDayOnTheNextRequest();
+    void cacheHeaders_data();
+    void cacheHeaders();
+    void conditionalRequests_data();
+    void conditionalRequests();
     void namesComeThroughAsSpelled_data();
     void namesComeThroughAsSpelled();
     void archiveReadWithoutWriteAccess_data();
@@ -213,6 +217,7 @@ private:
     QTemporaryDir m_temp;
     // Generated snapshots, shared by the tests that need a real-sized set.
     QString generated(const QString &name, const QStringList &args);
+    QString cachingArchive();
 };
 
 QString TestArchive::generated(const QString &name, const QStringList &args)
@@ -765,12 +770,111 @@ void TestArchive::serviceShowsANewDayOnTheNextRequest()
     WriteFile(dir.filePath("2016-10-12.csv"), Header + Alpha);
     QCOMPARE(Archive({ "import", archive, dir.filePath("2016-10-12.csv") }).status, 0);
     ArchiveService service(archive);
-    QCOMPARE(RawGet(service.port(), PageTarget(13, "1")).body.count("<ratings "), 1);
+    const RawAnswer before = RawGet(service.port(), PageTarget(13, "1"));
+    QCOMPARE(before.body.count("<ratings "), 1);
     WriteFile(dir.filePath("2016-10-13.csv"), Header + "13,Alpha,2001,2,7.5,5.7,130\n");
     QCOMPARE(Archive({ "import", archive, dir.filePath("2016-10-13.csv") }).status, 0);
-    const RawAnswer answer = RawGet(service.port(), PageTarget(13, "1"));
+    // The changed page has another tag: a cache holding the old one gets it.
+    const RawAnswer answer = RawGet(
+        service.port(), PageTarget(13, "1"), "raw-check", "If-None-Match: " + before.headers["etag"] + "\r\n");
+    QCOMPARE(answer.status, 200);
+    QVERIFY(answer.headers["etag"] != before.headers["etag"]);
     QCOMPARE(answer.body.count("<ratings "), 2);
     QVERIFY(answer.body.contains("<ratings date=\"20161013\">\n        <usersrated>130</usersrated>"));
+}
+
+// An archive of game 13 over 101 days: page 1 full, page 2 its last page
+// with records, page 3 its end page.
+QString TestArchive::cachingArchive()
+{
+    const QString archive = m_temp.filePath("caching.pwa");
+    if (QFileInfo::exists(archive))
+        return archive;
+    const QString days = m_temp.filePath("caching");
+    QDir().mkpath(days);
+    for (int i = 0; i < 101; ++i)
+        WriteFile(days + QDate(2016, 10, 12).addDays(i).toString("/yyyy-MM-dd.csv"),
+            Header + "13,Alpha,2001," + QByteArray::number(3 + i % 5) + ",7.25,5.61,120\n");
+    if (Archive({ "import", archive, days }).status != 0)
+        qWarning("the caching archive was not imported");
+    return archive;
+}
+
+// What caches may keep of each kind of answer.
+void TestArchive::cacheHeaders_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QByteArray>("target");
+    QTest::addColumn<QByteArray>("cacheControl");
+
+    const QByteArray brief = "public, max-age=300, stale-while-revalidate=300, stale-if-error=86400";
+    QTest::newRow("a full page") << QStringList() << PageTarget(13, "1") << QByteArray("public, max-age=86400");
+    QTest::newRow("a full page, --max-age") << QStringList { "--max-age", "600" } << PageTarget(13, "1")
+                                            << QByteArray("public, max-age=600");
+    QTest::newRow("the last page with records") << QStringList() << PageTarget(13, "2") << brief;
+    QTest::newRow("the end page") << QStringList() << PageTarget(13, "3") << brief;
+    QTest::newRow("a search") << QStringList() << QByteArray("/xmlapi/search?search=alpha") << brief;
+}
+
+void TestArchive::cacheHeaders()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QByteArray, target);
+    QFETCH(QByteArray, cacheControl);
+    ArchiveService service(cachingArchive(), options);
+    QVERIFY(service.port() != 0);
+    const RawAnswer answer = RawGet(service.port(), target);
+    QCOMPARE(answer.status, 200);
+    QCOMPARE(answer.headers["cache-control"], cacheControl);
+    QVERIFY2(QRegularExpression("^\"[0-9a-f]{16}\"$").match(QString::fromLatin1(answer.headers["etag"])).hasMatch(),
+        answer.headers["etag"].constData());
+    const QDateTime changed = QFileInfo(cachingArchive()).lastModified().toUTC();
+    QDateTime lastModified = QLocale::c().toDateTime(
+        QString::fromLatin1(answer.headers["last-modified"]), "ddd, dd MMM yyyy HH:mm:ss 'GMT'");
+    lastModified.setTimeZone(QTimeZone::utc());
+    QVERIFY2(lastModified.isValid() && lastModified.toSecsSinceEpoch() >= changed.toSecsSinceEpoch()
+            && lastModified <= QDateTime::currentDateTimeUtc(),
+        qPrintable(answer.headers["last-modified"] + " archive " + changed.toString(Qt::ISODateWithMs)));
+    // The same bytes, the same tag.
+    QCOMPARE(RawGet(service.port(), target).headers["etag"], answer.headers["etag"]);
+}
+
+// Conditional requests: 304 with the same headers and no body when the
+// client holds the answer; If-None-Match decides when it is sent.
+void TestArchive::conditionalRequests_data()
+{
+    QTest::addColumn<QByteArray>("headers"); // TAG and DATE stand for the answer's
+    QTest::addColumn<int>("status");
+
+    QTest::newRow("no condition") << QByteArray() << 200;
+    QTest::newRow("the tag") << QByteArray("If-None-Match: TAG\r\n") << 304;
+    QTest::newRow("the tag in a list") << QByteArray("If-None-Match: \"0\", W/TAG\r\n") << 304;
+    QTest::newRow("any tag") << QByteArray("If-None-Match: *\r\n") << 304;
+    QTest::newRow("another tag") << QByteArray("If-None-Match: \"0123456789abcdef\"\r\n") << 200;
+    QTest::newRow("the date") << QByteArray("If-Modified-Since: DATE\r\n") << 304;
+    QTest::newRow("a date yet to come") << QByteArray("If-Modified-Since: Fri, 01 Jan 2100 00:00:00 GMT\r\n") << 200;
+    QTest::newRow("an earlier date") << QByteArray("If-Modified-Since: Sat, 01 Jan 2000 00:00:00 GMT\r\n") << 200;
+    QTest::newRow("not a date") << QByteArray("If-Modified-Since: yesterday\r\n") << 200;
+    QTest::newRow("another tag, the date")
+        << QByteArray("If-None-Match: \"0\"\r\nIf-Modified-Since: DATE\r\n") << 200;
+}
+
+void TestArchive::conditionalRequests()
+{
+    QFETCH(QByteArray, headers);
+    QFETCH(int, status);
+    static ArchiveService service(cachingArchive());
+    QVERIFY(service.port() != 0);
+    for (const QByteArray &target : { PageTarget(13, "1"), QByteArray("/xmlapi/search?search=alpha") }) {
+        const RawAnswer plain = RawGet(service.port(), target);
+        QByteArray conditions = headers;
+        conditions.replace("TAG", plain.headers["etag"]).replace("DATE", plain.headers["last-modified"]);
+        const RawAnswer answer = RawGet(service.port(), target, "raw-check", conditions);
+        QCOMPARE(answer.status, status);
+        QCOMPARE(answer.body, status == 304 ? QByteArray() : plain.body);
+        for (const char *name : { "etag", "last-modified", "cache-control" })
+            QCOMPARE(answer.headers[name], plain.headers[name]);
+    }
 }
 
 // Names as snapshots spell them reach the chart's CSV, the Info lines and the

@@ -119,6 +119,8 @@ private slots:
     void endedFromOutside();
     void retryAfterHeader_data();
     void retryAfterHeader();
+    void notModified_data();
+    void notModified();
 
 private:
     QTemporaryDir m_data;
@@ -510,6 +512,41 @@ void DownloaderTest::retryAfterHeader()
     const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale::c()); });
     const QDateTime now(QDate(2015, 10, 21), QTime(7, 28), QTimeZone::utc());
     QCOMPARE(RetryAfterMs(value, now).value_or(-1), expectedMs);
+}
+
+void DownloaderTest::notModified_data()
+{
+    QTest::addColumn<bool>("keepAlive"); // Limits::keepAliveLoopback
+    QTest::newRow("keep-alive") << true;
+    QTest::newRow("Qt Network") << false;
+}
+
+// A page asked for with its copy's entity tag: 304 stores nothing and says
+// NotModified; a stale tag gets the page whole.
+void DownloaderTest::notModified()
+{
+    QFETCH(bool, keepAlive);
+    SampleService service(
+        SampleService::Options { m_data.path(), {}, { QStringLiteral("--etags") } });
+    QVERIFY2(service.start(), qPrintable(service.errorString()));
+    QTemporaryDir cache;
+    const QString page = cache.filePath(QStringLiteral("1001_1.xml"));
+    Downloader::Limits limits = TestLimits();
+    limits.keepAliveLoopback = keepAlive;
+    Downloader downloader(Agent, limits);
+    QVERIFY(downloader.DownloadFile(service.baseUrl() + Page1, page));
+    const QByteArray tag = downloader.lastEntityTag();
+    QVERIFY(tag.startsWith('"'));
+
+    const QString again = cache.filePath(QStringLiteral("again.xml"));
+    QVERIFY(!downloader.DownloadFile(service.baseUrl() + Page1, again, nullptr, tag));
+    QCOMPARE(downloader.lastFailure(), Failure::NotModified);
+    QVERIFY(downloader.lastEntityTag().isEmpty());
+    QCOMPARE(FilesIn(cache.path()), QStringList { QStringLiteral("1001_1.xml") });
+
+    QVERIFY(downloader.DownloadFile(service.baseUrl() + Page1, again, nullptr, "\"stale\""));
+    QCOMPARE(ReadAll(again), ReadAll(page));
+    QCOMPARE(downloader.lastEntityTag(), tag);
 }
 
 QTEST_GUILESS_MAIN(DownloaderTest)

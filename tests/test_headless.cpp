@@ -247,22 +247,30 @@ void TestHeadless::tailRefresh_data()
     QTest::addColumn<bool>("serviceGone"); // stopped before the second run
     QTest::addColumn<QStringList>("requests"); // pages the second run fetched
     QTest::addColumn<int>("rows"); // points the second run charted
+    QTest::addColumn<bool>("tags"); // the service sends ETag and answers 304
+    QTest::addColumn<bool>("grows"); // by a page before the second run
+    QTest::addColumn<bool>("kept"); // the cached last page with records
 
     const QStringList none;
     const QStringList refreshed { "2", "3", "4" };
     const QByteArray day = "[cache]\nrefresh_hours=24\n";
-    QTest::newRow("no key") << QByteArray() << 48 << false << none << 20;
-    QTest::newRow("0 hours") << QByteArray("[cache]\nrefresh_hours=0\n") << 48 << false << none << 20;
+    QTest::newRow("no key") << QByteArray() << 48 << false << none << 20 << false << true << true;
+    QTest::newRow("0 hours") << QByteArray("[cache]\nrefresh_hours=0\n") << 48 << false << none << 20 << false << true << true;
     QTest::newRow("not a number") << QByteArray("[cache]\nrefresh_hours=a day\n") << 48 << false
-                                  << none << 20;
+                                  << none << 20 << false << true << true;
     QTest::newRow("negative") << QByteArray("[cache]\nrefresh_hours=-24\n") << 48 << false << none
-                              << 20;
-    QTest::newRow("younger than the hours") << day << 23 << false << none << 20;
+                              << 20 << false << true << true;
+    QTest::newRow("younger than the hours") << day << 23 << false << none << 20 << false << true << true;
     // The last page with records and the end page come again, and the new
     // pages after them.
-    QTest::newRow("older than the hours") << day << 25 << false << refreshed << 30;
+    QTest::newRow("older than the hours") << day << 25 << false << refreshed << 30 << false << true << false;
     // The refresh fails: the cached pages are read as they are.
-    QTest::newRow("service gone") << day << 48 << true << none << 20;
+    QTest::newRow("service gone") << day << 48 << true << none << 20 << false << true << true;
+    // A service with tags answers 304 for unchanged pages: the cached pages
+    // are kept, and count as fresh; changed ones come whole.
+    QTest::newRow("tags, unchanged") << day << 25 << false << QStringList { "2", "3" } << 20
+                                     << true << false << true;
+    QTest::newRow("tags, grown") << day << 25 << false << refreshed << 30 << true << true << false;
 }
 
 // Through --run: a second run over aged cache files after the service's
@@ -274,6 +282,9 @@ void TestHeadless::tailRefresh()
     QFETCH(bool, serviceGone);
     QFETCH(QStringList, requests);
     QFETCH(int, rows);
+    QFETCH(bool, tags);
+    QFETCH(bool, grows);
+    QFETCH(bool, kept);
 
     QTemporaryDir data;
     const QStringList shape { "--games", "1", "--records", "10", "--pages" };
@@ -282,6 +293,8 @@ void TestHeadless::tailRefresh()
         qPrintable(error));
     SampleService::Options options;
     options.dataDir = data.path();
+    if (tags)
+        options.serviceArgs = { QStringLiteral("--etags") };
     SampleService service(options);
     QVERIFY2(service.start(), qPrintable(service.errorString()));
     const ProgramFolder folder("1001,average,,,,,\n");
@@ -291,12 +304,16 @@ void TestHeadless::tailRefresh()
     QCOMPARE(lines(readAll(folder.work("out.csv"))).size(), 1 + 20);
 
     // The history grows by a page, and the cache grows old.
-    QVERIFY2(SampleService::generateData(data.path(), shape + QStringList { "3" }, &error),
-        qPrintable(error));
+    if (grows)
+        QVERIFY2(SampleService::generateData(data.path(), shape + QStringList { "3" }, &error),
+            qPrintable(error));
     const QString cache = folder.cache(service.baseUrl());
     const QDateTime aged = QDateTime::currentDateTimeUtc().addSecs(-3600LL * ageHours);
-    const QStringList pages = QDir(cache).entryList(QDir::Files);
+    const QStringList pages = QDir(cache).entryList({ "*.xml" }, QDir::Files);
     QCOMPARE(pages, (QStringList { "1001_1.xml", "1001_2.xml", "1001_3.xml" }));
+    // A mark in the cached last page with records: gone when it is replaced.
+    const QByteArray mark = "<!-- cached copy -->\n";
+    writeFile(cache + pages[1], readAll(cache + pages[1]) + mark);
     for (const QString &page : pages) {
         QFile file(cache + page);
         QVERIFY(file.open(QIODevice::ReadWrite));
@@ -316,11 +333,23 @@ void TestHeadless::tailRefresh()
         fetched << request.target.section(QLatin1Char('='), -1);
     QCOMPARE(fetched, requests);
     QCOMPARE(lines(readAll(folder.work("out.csv"))).size(), 1 + rows);
-    // A refreshed page replaced the cached one; nothing is left beside them.
+    // A refreshed page replaced the cached one; nothing is left beside them
+    // but their tags.
     QStringList expected = pages;
-    if (!requests.isEmpty())
+    if (!requests.isEmpty() && grows)
         expected << "1001_4.xml";
+    if (tags)
+        for (const QString &page : QStringList(expected))
+            expected << page + ".etag";
+    expected.sort();
     QCOMPARE(QDir(cache).entryList(QDir::Files | QDir::Hidden), expected);
+    QCOMPARE(readAll(cache + pages[1]).endsWith(mark), kept);
+    if (tags && !grows) {
+        // Kept on a 304, the pages count as fresh: the next run asks nothing.
+        service.clearRequests();
+        QCOMPARE(folder.run(run).status, 0);
+        QCOMPARE(service.requests().size(), 0);
+    }
 }
 
 void TestHeadless::imageFormats_data()

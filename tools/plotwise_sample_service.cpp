@@ -5,6 +5,7 @@
 #include "FaultRules.h"
 #include "SampleDataLayout.h"
 #include "service/CachePaths.h"
+#include "service/HttpCaching.h"
 #include "service/LocalHttp.h"
 
 #include <QCoreApplication>
@@ -60,6 +61,7 @@ class Service
 public:
     QString dataDir;
     int latencyMs = 0;
+    bool entityTags = false; // history pages carry ETag and answer 304
     FaultRules faults;
     std::FILE *log = stderr;
 
@@ -124,11 +126,17 @@ private:
             = QLocale::c().toInt(QString::fromStdString(req.get_param_value("page")), &ok);
         if (!ok || page < 1)
             return HttpErrorAnswer(400);
-        if (auto body = ReadFile(SampleHistoryPagePath(dataDir, id, page)))
-            return { 200, *body };
-        if (auto body = ReadFile(SampleEndPagePath(dataDir, id)))
-            return { 200, *body };
-        return HttpErrorAnswer(404);
+        QString path = SampleHistoryPagePath(dataDir, id, page);
+        auto body = ReadFile(path);
+        if (!body)
+            body = ReadFile(path = SampleEndPagePath(dataDir, id));
+        if (!body)
+            return HttpErrorAnswer(404);
+        HttpAnswer answer { 200, *body };
+        if (entityTags)
+            AnswerConditionally(
+                answer, req, QFileInfo(path).lastModified().toSecsSinceEpoch(), std::string());
+        return answer;
     }
 
     HttpAnswer search(const QString &query) const
@@ -264,11 +272,13 @@ private:
 {
     std::fprintf(code ? stderr : stdout,
         "usage: plotwise-sample-service [--port N] [--data DIR] [--latency-ms N]\n"
-        "                               [--log FILE] [--fail RULE]...\n"
+        "                               [--log FILE] [--fail RULE]... [--etags]\n"
         "  --port N        port on 127.0.0.1 (default %d; 0 picks a free one)\n"
         "  --data DIR      sample data folder (default: current folder)\n"
         "  --latency-ms N  delay before every answer\n"
         "  --log FILE      append one line per request (default: standard error)\n"
+        "  --etags         history pages carry ETag and Last-Modified, and a matching\n"
+        "                  If-None-Match or If-Modified-Since is answered 304\n"
         "  --fail RULE     PATTERN=WHAT[,retry-after=S][,retry-date=S][,times=K]"
         "[,interval-ms=N][,bytes=N][,depth=N]\n"
         "                  PATTERN matches the request target, * for any text;\n"
@@ -304,6 +314,8 @@ int main(int argc, char *argv[])
             port = NumberOption(args, i, 65535);
         } else if (arg == u"--latency-ms") {
             service.latencyMs = NumberOption(args, i, 600000);
+        } else if (arg == u"--etags") {
+            service.entityTags = true;
         } else if (arg == u"--data" && hasValue) {
             service.dataDir = args[++i];
         } else if (arg == u"--log" && hasValue) {

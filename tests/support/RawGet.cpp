@@ -3,7 +3,8 @@
 #include <QList>
 #include <QTcpSocket>
 
-RawAnswer RawGet(quint16 port, const QByteArray &target, const QByteArray &userAgent)
+RawAnswer RawGet(
+    quint16 port, const QByteArray &target, const QByteArray &userAgent, const QByteArray &headers)
 {
     QTcpSocket socket;
     socket.connectToHost(QHostAddress::LocalHost, port);
@@ -11,7 +12,7 @@ RawAnswer RawGet(quint16 port, const QByteArray &target, const QByteArray &userA
     if (!socket.waitForConnected(5000))
         return answer;
     socket.write("GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nUser-Agent: " + userAgent
-        + "\r\nConnection: close\r\n\r\n");
+        + "\r\n" + headers + "Connection: close\r\n\r\n");
     QByteArray all;
     while (socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(10000))
         all += socket.readAll();

@@ -13,5 +13,7 @@ struct RawAnswer {
 
 // One GET request over a plain socket to 127.0.0.1:port, so that status,
 // headers and the bytes sent are seen exactly as the server wrote them. The
-// target and the User-Agent go as they are, whatever bytes they hold.
-RawAnswer RawGet(quint16 port, const QByteArray &target, const QByteArray &userAgent = "raw-check");
+// target and the User-Agent go as they are, whatever bytes they hold;
+// headers are more header lines, each ending in "\r\n".
+RawAnswer RawGet(quint16 port, const QByteArray &target, const QByteArray &userAgent = "raw-check",
+    const QByteArray &headers = {});
