@@ -289,6 +289,17 @@ int64_t ArchiveWriter::stagedDays()
     return m_db.number("SELECT count(*) FROM days WHERE staged IS NOT NULL");
 }
 
+int64_t ArchiveWriter::foldEvery()
+{
+    // Records in the blocks per staged day gathered: 40,000 folds every 32
+    // days at about 1.3 million records (a fold then rewrites about 2,000
+    // pages, every page of the blocks) and every 128 days from 5 million
+    // on (20,000 pages, a page per game, at 1,458 days of 20,000 games).
+    constexpr int64_t RecordsPerDay = 40'000;
+    const int64_t records = m_db.number("SELECT coalesce(sum(records), 0) FROM games");
+    return std::clamp(records / RecordsPerDay, MinFoldEvery, MaxFoldEvery);
+}
+
 void ArchiveWriter::compact()
 {
     Transaction transaction(m_db, "BEGIN IMMEDIATE");

@@ -1,12 +1,14 @@
 // plotwise-archive import: reads and packs snapshot files on a thread of its
 // own, some files ahead of the writer, one transaction per file, and folds
-// the staged days into blocks every StagedLimit days and at the end.
+// the staged days into blocks every ArchiveWriter::foldEvery() days and at
+// the end.
 #include "archive/ArchiveFile.h"
 #include "archive/ArchiveWriter.h"
 #include "archive/Commands.h"
 #include "archive/Days.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -26,11 +28,36 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Staged days folded in at once. A fold's time goes mostly to rewriting each
-// game's last block, whatever the number of days, so fewer folds save time;
-// the limit bounds the days the service holds in memory until the next fold
-// (about 3 MB a day of 30,000 games).
-constexpr int64_t StagedLimit = 32;
+// With PLOTWISE_ARCHIVE_TIMES naming a file, the import writes into it the
+// milliseconds since its start after each file and at its end: the cost of a
+// day as the archive grows, for the benchmark.
+class DayTimes
+{
+public:
+    DayTimes()
+    {
+        if (const char *path = std::getenv("PLOTWISE_ARCHIVE_TIMES"))
+            m_file = std::fopen(path, "w");
+    }
+    ~DayTimes()
+    {
+        if (m_file)
+            std::fclose(m_file);
+    }
+    DayTimes(const DayTimes &) = delete;
+    DayTimes &operator=(const DayTimes &) = delete;
+    void mark(const char *what)
+    {
+        if (m_file)
+            std::fprintf(m_file, "%s %.3f\n", what,
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - m_start)
+                    .count());
+    }
+
+private:
+    std::FILE *m_file = nullptr;
+    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+};
 // Packed days waiting for the writer: the reader goes on while the writer
 // folds, and memory holds this many packed days and one file at most.
 constexpr size_t ReadAhead = 2;
@@ -295,6 +322,8 @@ int RunImport(const std::string &archive, const std::vector<std::string> &snapsh
         const std::unique_ptr<Database> db = OpenArchive(archive, ArchiveAccess::Import);
         ArchiveWriter writer(*db);
         int64_t staged = writer.stagedDays();
+        int64_t foldEvery = writer.foldEvery();
+        DayTimes times;
         // The deepest readable file of its day so far (of files as deep, the
         // last): it goes in when a file of another day, or none, follows, so
         // that of several files of one day only the one that stands is
@@ -320,10 +349,12 @@ int RunImport(const std::string &archive, const std::vector<std::string> &snapsh
             ++(outcome == ArchiveWriter::Outcome::Added ? imported : replaced);
             if (++committed == killAfter)
                 std::raise(SIGKILL);
-            if (++staged >= StagedLimit) {
+            if (++staged >= foldEvery) {
                 writer.compact();
                 staged = 0;
+                foldEvery = writer.foldEvery();
             }
+            times.mark("day");
         };
         FileReader reader(inputs);
         for (size_t i = 0; i < inputs.size(); ++i) {
@@ -349,6 +380,7 @@ int RunImport(const std::string &archive, const std::vector<std::string> &snapsh
         if (progress)
             std::fputs("\r\033[K", stderr);
         writer.finish();
+        times.mark("end");
         const ArchiveTotals totals = ReadTotals(*db);
         std::string summary = Plural(imported, "snapshot") + " imported, "
             + std::to_string(replaced) + " replaced, " + std::to_string(unchanged)

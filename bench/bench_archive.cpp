@@ -6,7 +6,10 @@
 // With --long-days, one more day also goes into an archive of that many days
 // (3650: ten years) of --long-games games (3000 unless given).
 //   bench_archive [--days N] [--games N] [--requests N] [--long-days N] [--long-games N]
-//                 [--keep DIR] [--no-peers]
+//                 [--keep DIR] [--no-peers] [--no-csv-peer]
+// It also prints what a day costs our import early, midway and at the end:
+// the import's time over 128 days around the 100th and the 500th and over
+// the last 128 (the last fold and the checkpoint at the end counted to them).
 #include "archive/Sqlite.h"
 
 #include <httplib.h>
@@ -155,9 +158,45 @@ void PrintOneMoreDay(const std::string &archive, const fs::path &extra, int days
     const Outcome next = RunChild({ PLOTWISE_ARCHIVE_PATH, "import", archive, extra.string() });
     const auto records = Count(archive, "SELECT sum(records) FROM days");
     std::printf("one more day into the archive of %d days of %d games (%lld records, %.1f MB):"
-                " %.2f s, CPU %.2f s (goal: a few seconds), peak %.1f MB%s\n",
+                " %.2f s, CPU %.2f s (goal: at most 1 s), peak %.1f MB%s\n",
         days, games, static_cast<long long>(records), double(BytesOnDisk(archive)) / 1e6,
         next.seconds, next.cpuSeconds, next.peakKiB / 1024.0, next.ok ? "" : " FAILED");
+}
+
+// The cost of a day in ms around the 100th day put in, the 500th and at the
+// end, from the times the import writes (PLOTWISE_ARCHIVE_TIMES): each over
+// a window of 128 days, as many as the import folds at most at once.
+void PrintDayCosts(const std::string &timesPath)
+{
+    std::vector<double> at; // ms after each day put in; the end last
+    std::FILE *file = std::fopen(timesPath.c_str(), "r");
+    char what[16];
+    double ms = 0;
+    while (file && std::fscanf(file, "%15s %lf", what, &ms) == 2)
+        at.push_back(ms);
+    if (file)
+        std::fclose(file);
+    constexpr int Window = 128;
+    const int files = int(at.size()) - 1; // days put in
+    if (files < Window + 1) {
+        std::printf("cost of a day: too few days to tell (%d)\n", files);
+        return;
+    }
+    // Days from, to counted from 1; at[i - 1] is the time after day i.
+    const auto cost = [&](int from, int to) { return (at[size_t(to - 1)] - at[size_t(from - 1)]) / (to - from); };
+    std::printf("cost of a day:");
+    double first = 0;
+    for (const int centre : { 100, 500 }) {
+        const int from = std::max(1, centre - Window / 2), to = from + Window;
+        if (to > files)
+            break;
+        const double day = cost(from, to);
+        first = first > 0 ? first : day;
+        std::printf(" day %d %.1f ms (days %d-%d),", centre, day, from, to);
+    }
+    const double last = cost(files + 1 - Window, files + 1);
+    std::printf(" day %d %.1f ms (days %d-%d and the end); end / day 100 %.2fx (goal <= 1.5x)\n",
+        files, last, files + 1 - Window, files, first > 0 ? last / first : 0.0);
 }
 
 struct Row {
@@ -180,7 +219,7 @@ void PrintRow(const Row &row)
 int main(int argc, char **argv)
 {
     int days = 100, games = 30000, requests = 5000, longDays = 0, longGames = 3000;
-    bool peers = true;
+    bool peers = true, csvPeer = true;
     std::string keep;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg(argv[i]);
@@ -196,11 +235,14 @@ int main(int argc, char **argv)
             longGames = NumberOption(argc, argv, i);
         else if (arg == "--no-peers")
             peers = false;
+        else if (arg == "--no-csv-peer")
+            csvPeer = false;
         else if (arg == "--keep" && i + 1 < argc)
             keep = argv[++i];
         else {
             std::fprintf(stderr, "usage: bench_archive [--days N] [--games N] [--requests N]"
-                                 " [--long-days N] [--long-games N] [--keep DIR] [--no-peers]\n");
+                                 " [--long-days N] [--long-games N] [--keep DIR] [--no-peers]"
+                                 " [--no-csv-peer]\n");
             return 2;
         }
     }
@@ -218,7 +260,10 @@ int main(int argc, char **argv)
     std::vector<Row> rows;
     const std::string archive = (work / "archive.pwa").string();
     fs::remove(archive);
+    const std::string timesPath = (work / "import-times.txt").string();
+    setenv("PLOTWISE_ARCHIVE_TIMES", timesPath.c_str(), 1);
     Row ours { "plotwise-archive", RunChild({ PLOTWISE_ARCHIVE_PATH, "import", archive, snapshots.string() }) };
+    unsetenv("PLOTWISE_ARCHIVE_TIMES");
     if (!ours.run.ok) {
         std::fprintf(stderr, "bench_archive: the import failed\n");
         return 1;
@@ -229,6 +274,8 @@ int main(int argc, char **argv)
     if (peers) {
         for (const auto &[name, script] :
             { std::pair { "pandas peer", "peer_pandas.py" }, std::pair { "csv peer", "peer_csv.py" } }) {
+            if (!csvPeer && std::string_view(script) == "peer_csv.py")
+                continue;
             const std::string database = (work / (std::string(script) + ".db")).string();
             fs::remove(database);
             Row peer { name,
@@ -252,20 +299,23 @@ int main(int argc, char **argv)
     for (const Row &row : rows)
         PrintRow(row);
     std::printf("plotwise-archive: %s", ours.run.out.c_str());
+    PrintDayCosts(timesPath);
     if (peers) {
-        const Row &pandas = rows[1], &csv = rows[2];
-        std::printf("time:   pandas peer / ours %.1fx (goal >= 8x), csv peer / ours %.1fx\n",
-            pandas.run.seconds / ours.run.seconds, csv.run.seconds / ours.run.seconds);
-        std::printf("CPU:    pandas peer / ours %.1fx, csv peer / ours %.1fx\n",
-            pandas.run.cpuSeconds / ours.run.cpuSeconds, csv.run.cpuSeconds / ours.run.cpuSeconds);
-        std::printf("memory: ours / pandas peer %.3f (goal <= 0.1), ours / csv peer %.3f\n",
-            double(ours.run.peakKiB) / double(pandas.run.peakKiB),
+        const Row &pandas = rows[1];
+        const Row &csv = csvPeer ? rows[2] : rows[1];
+        const char *csvName = csvPeer ? "csv peer" : "(no csv peer)";
+        std::printf("time:   pandas peer / ours %.1fx (goal >= 10x), %s / ours %.1fx\n",
+            pandas.run.seconds / ours.run.seconds, csvName, csv.run.seconds / ours.run.seconds);
+        std::printf("CPU:    pandas peer / ours %.1fx, %s / ours %.1fx\n",
+            pandas.run.cpuSeconds / ours.run.cpuSeconds, csvName, csv.run.cpuSeconds / ours.run.cpuSeconds);
+        std::printf("memory: ours / pandas peer %.3f (goal <= 0.1, and at most 100 MB), ours / %s %.3f\n",
+            double(ours.run.peakKiB) / double(pandas.run.peakKiB), csvName,
             double(ours.run.peakKiB) / double(csv.run.peakKiB));
-        std::printf("size:   %.2f bytes per record (goal <= 12); pandas peer / ours %.1fx, csv peer"
+        std::printf("size:   %.2f bytes per record (goal <= 12); pandas peer / ours %.1fx, %s"
                     " / ours %.1fx\n",
             double(ours.bytes) / double(ours.records),
             (double(pandas.bytes) / double(pandas.records)) / (double(ours.bytes) / double(ours.records)),
-            (double(csv.bytes) / double(csv.records)) / (double(ours.bytes) / double(ours.records)));
+            csvName, (double(csv.bytes) / double(csv.records)) / (double(ours.bytes) / double(ours.records)));
     }
 
     PrintOneMoreDay(archive, extra, days, games);
