@@ -176,7 +176,7 @@ void TfrmMain::setBusy(bool busy)
     if (busy)
         m_stopRequested = false;
     for (QPushButton *button :
-        { btnClearGraph, btnSave, btnPrint, btnClearData, btnScript, btnSearch, btnGeeklist })
+        { btnClearGraph, btnSave, btnPrint, btnClearData, btnScript, btnSearch, btnGeeklist, btnLists })
         button->setEnabled(!busy);
     btnLoad->setText(busy ? QStringLiteral("Stop") : QStringLiteral("Load"));
     // A close asked for while busy waited for the work to unwind.

@@ -141,6 +141,9 @@ void TfrmMain::buildControls()
     labData = placeLabel(p, "labData", QStringLiteral("Game value"), 8, 120);
     cboRank = place(new QComboBox(p), "cboRank", {8, 136, 161, 21});
     cboDate = place(new QCheckBox(QStringLiteral("Use this range:"), p), "cboDate", {8, 164, 161, 17});
+    // Not of the design: on the free right of the range box's row, as Search...
+    // is on the value label's.
+    btnLists = placeButton(p, "btnLists", QStringLiteral("Lists..."), {94, 164, 75, 17});
     labDate1 = placeLabel(p, "labDate1", QStringLiteral("From"), 8, 188);
     dtpDate1 = place(new QDateEdit(QDate::currentDate(), p), "dtpDate1", {40, 184, 130, 21});
     labDate2 = placeLabel(p, "labDate2", QStringLiteral("To"), 8, 212);
@@ -183,7 +186,7 @@ void TfrmMain::buildControls()
     stbMain = statusBar();
     stbMain->setObjectName(QStringLiteral("stbMain"));
 
-    QWidget *order[] = {edtGame, btnGeeklist, btnSearch, cboRank, cboDate, dtpDate1, dtpDate2,
+    QWidget *order[] = {edtGame, btnGeeklist, btnSearch, cboRank, cboDate, btnLists, dtpDate1, dtpDate2,
                         rgoVertAxis->item(0), rgoVertAxis->item(1), rgoValues->item(0),
                         rgoValues->item(1), cboInverted, cboLogAxis, btnLoad, btnClearGraph,
                         btnSave, btnPrint, btnClearData, btnScript, btnInfo, btnClose};
@@ -202,6 +205,7 @@ void TfrmMain::connectHandlers()
     };
     onClick(btnGeeklist, &TfrmMain::btnGeeklistClick);
     onClick(btnSearch, &TfrmMain::btnSearchClick);
+    onClick(btnLists, &TfrmMain::btnListsClick);
     onClick(cboDate, &TfrmMain::cboDateClick);
     onClick(btnLoad, &TfrmMain::btnLoadClick);
     onClick(btnClearGraph, &TfrmMain::btnClearGraphClick);

@@ -2,8 +2,8 @@
 // command buttons, the chart and the status bar. Its handlers live in several
 // files by subsystem, all in app/: start-up and settings (u_frmMain.cpp),
 // graph and cache commands (frmMain_graph.cpp), Load (frmMain_load.cpp),
-// scripts (frmMain_script.cpp), search (frmMain_search.cpp) and geeklists
-// (frmMain_geeklist.cpp).
+// scripts (frmMain_script.cpp), search (frmMain_search.cpp), geeklists
+// (frmMain_geeklist.cpp) and ranking lists (frmMain_lists.cpp).
 #pragma once
 
 #include "app/AppContext.h"
@@ -35,6 +35,8 @@ class RadioGroup;
 class TKeyCueFix;
 class TfrmScript;
 class TfrmSearch;
+class TfrmLists;
+struct ListsContext;
 struct ScriptEditorContext;
 struct SearchContext;
 
@@ -50,6 +52,7 @@ public:
     void setWindows(TfrmScript *script, TfrmSearch *search);
     [[nodiscard]] ScriptEditorContext scriptEditorContext();
     [[nodiscard]] SearchContext searchContext();
+    [[nodiscard]] ListsContext listsContext();
 
     // Controls, named as in the layout; other subsystems read and set them.
     QFrame *pnlLeft = nullptr;
@@ -58,6 +61,7 @@ public:
     QPlainTextEdit *edtGame = nullptr;
     QPushButton *btnGeeklist = nullptr;
     QPushButton *btnSearch = nullptr;
+    QPushButton *btnLists = nullptr; // beside the design's controls
     QLabel *labData = nullptr;
     QComboBox *cboRank = nullptr;
     QCheckBox *cboDate = nullptr;
@@ -122,6 +126,7 @@ public:
     void btnScriptClick();
     void btnGeeklistClick();
     void btnSearchClick();
+    void btnListsClick();
     void edtGameDblClick();
     void labGameClick();
 
@@ -190,6 +195,7 @@ private:
     TKeyCueFix *m_keyCueFix = nullptr;
     TfrmScript *m_frmScript = nullptr;
     TfrmSearch *m_frmSearch = nullptr;
+    TfrmLists *m_frmLists = nullptr; // made at its first showing, a child of this window
     // While a script runs: the service state and failures its Loads share.
     DownloadRun *m_scriptRun = nullptr;
     int m_busyDepth = 0;

@@ -1,6 +1,6 @@
 # The include rule of the source tree, run by CTest (include_rule):
 #   app/ may include anything of the project;
-#   the feature folders (plot/, script/, search/, geeklist/) include only
+#   the feature folders (plot/, script/, search/, geeklist/, lists/) include only
 #   service/, ui/ and their own files; a program folder without windows
 #   (archive/) only service/ and its own files;
 #   ui/ includes only service/ and itself; service/ only itself;

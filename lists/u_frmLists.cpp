@@ -1,0 +1,345 @@
+#include "lists/u_frmLists.h"
+
+#include "service/CachePaths.h"
+#include "service/Downloader.h"
+#include "ui/HandlerGuard.h"
+#include "ui/InterfaceFont.h"
+#include "ui/WindowFrame.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QScopeGuard>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+template <typename Widget>
+Widget *named(Widget *widget, const char *name)
+{
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+enum Column { RankFrom, RankTo, Change, Name, Year, Columns };
+
+// A cell shown as text and sorted by a number; a missing number sorts last.
+class NumberItem : public QTableWidgetItem
+{
+public:
+    NumberItem(const QString &text, std::optional<qint64> key)
+        : QTableWidgetItem(text)
+        , m_key(key ? *key : std::numeric_limits<qint64>::max())
+    {
+        setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    }
+    bool operator<(const QTableWidgetItem &other) const override
+    {
+        return m_key < static_cast<const NumberItem &>(other).m_key;
+    }
+
+private:
+    qint64 m_key;
+};
+
+QString Text(std::optional<qint64> value)
+{
+    return value ? QString::number(*value) : QString();
+}
+
+// "▲ 3" climbed, "▼ 3" fell, "0"; without a change the status says why.
+QString ChangeText(const ListRow &row)
+{
+    if (!row.change)
+        return row.status;
+    if (*row.change > 0)
+        return QStringLiteral("\u25B2 %1").arg(*row.change);
+    if (*row.change < 0)
+        return QStringLiteral("\u25BC %1").arg(-*row.change);
+    return QStringLiteral("0");
+}
+
+} // namespace
+
+TfrmLists::TfrmLists(ListsContext context, QWidget *parent)
+    : QDialog(parent)
+    , m_context(std::move(context))
+{
+    setObjectName(QStringLiteral("frmLists"));
+    setWindowTitle(QStringLiteral("Ranking lists"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setWindowFlag(Qt::WindowMaximizeButtonHint, true);
+    setSizeGripEnabled(true);
+    setFont(InterfaceFont(font()));
+    buildControls();
+    SetOuterSize(this, QSize(600, 460), {}, true);
+
+    Dialogs *dialogs = m_context.dialogs;
+    connect(btnList, &QPushButton::clicked, this, Guarded(dialogs, this, [this] { btnListClick(); }));
+    connect(btnAdd, &QPushButton::clicked, this, Guarded(dialogs, this, [this] { btnAddClick(); }));
+    connect(btnChart, &QPushButton::clicked, this, Guarded(dialogs, this, [this] { btnChartClick(); }));
+    connect(btnClose, &QPushButton::clicked, this, [this] { reject(); });
+    connect(cboKind, &QComboBox::currentIndexChanged, this, [this] { cboKindChange(); });
+}
+
+void TfrmLists::buildControls()
+{
+    cboKind = named(new QComboBox, "cboKind");
+    cboKind->addItems({ QStringLiteral("Top of a day"), QStringLiteral("Movers between two days") });
+    labDay1 = named(new QLabel(QStringLiteral("From")), "labDay1");
+    labDay2 = named(new QLabel(QStringLiteral("To")), "labDay2");
+    dtpDay1 = named(new QDateEdit, "dtpDay1");
+    dtpDay2 = named(new QDateEdit, "dtpDay2");
+    for (QDateEdit *picker : { dtpDay1, dtpDay2 }) {
+        picker->setCalendarPopup(true);
+        picker->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    }
+    spnTop = named(new QSpinBox, "spnTop");
+    spnTop->setRange(1, 1000000);
+    spnTop->setValue(100);
+    edtYear = named(new QLineEdit, "edtYear");
+    edtYear->setPlaceholderText(QStringLiteral("any"));
+    edtYear->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("-?[0-9]{0,9}")), edtYear));
+    edtYear->setMaximumWidth(60);
+    btnList = named(new QPushButton(QStringLiteral("List")), "btnList");
+    btnList->setDefault(true);
+
+    auto *controls = new QHBoxLayout;
+    controls->addWidget(cboKind);
+    controls->addWidget(labDay1);
+    controls->addWidget(dtpDay1);
+    controls->addWidget(labDay2);
+    controls->addWidget(dtpDay2);
+    controls->addWidget(new QLabel(QStringLiteral("Top")));
+    controls->addWidget(spnTop);
+    controls->addWidget(new QLabel(QStringLiteral("Year")));
+    controls->addWidget(edtYear);
+    controls->addStretch(1);
+    controls->addWidget(btnList);
+
+    tblList = named(new QTableWidget(0, Columns), "tblList");
+    tblList->setHorizontalHeaderLabels({ QStringLiteral("Rank from"), QStringLiteral("Rank"),
+        QStringLiteral("Change"), QStringLiteral("Name"), QStringLiteral("Year") });
+    tblList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    tblList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    tblList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tblList->verticalHeader()->hide();
+    tblList->horizontalHeader()->setSectionResizeMode(Name, QHeaderView::Stretch);
+    tblList->setSortingEnabled(true);
+
+    labStatus = named(new QLabel, "labStatus");
+    labStatus->setWordWrap(true);
+    btnAdd = named(new QPushButton(QStringLiteral("Add")), "btnAdd");
+    btnChart = named(new QPushButton(QStringLiteral("Chart")), "btnChart");
+    btnClose = named(new QPushButton(QStringLiteral("Close")), "btnClose");
+    auto *bottom = new QHBoxLayout;
+    bottom->addWidget(labStatus, 1);
+    bottom->addWidget(btnAdd);
+    bottom->addWidget(btnChart);
+    bottom->addWidget(btnClose);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 8, 8, 8);
+    layout->addLayout(controls);
+    layout->addWidget(tblList, 1);
+    layout->addLayout(bottom);
+    cboKindChange();
+}
+
+void TfrmLists::cboKindChange()
+{
+    // Top of a day uses the second picker alone, so that it starts on the last day.
+    const bool movers = cboKind->currentIndex() == Movers;
+    labDay2->setText(movers ? QStringLiteral("To") : QStringLiteral("Day"));
+    labDay1->setVisible(movers);
+    dtpDay1->setVisible(movers);
+}
+
+void TfrmLists::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // The days are asked for once the window shows, so that it never waits
+    // unseen.
+    if (m_daysOf != m_context.serviceBaseUrl())
+        QTimer::singleShot(0, this, [this] { RunGuarded(m_context.dialogs, this, [this] { readDays(); }); });
+}
+
+void TfrmLists::setFetching(bool fetching)
+{
+    m_fetching = fetching;
+    for (QWidget *control : std::initializer_list<QWidget *> { btnList, btnAdd, btnChart })
+        control->setEnabled(!fetching);
+}
+
+void TfrmLists::setStatusText(const QString &text)
+{
+    labStatus->setText(text);
+}
+
+std::optional<QByteArray> TfrmLists::fetch(const QString &url, const QString &fileName)
+{
+    const QString folder = CacheFolder(m_context.cacheRoot, m_context.serviceBaseUrl());
+    EnsureCacheFolder(folder);
+    const QString file = folder + fileName;
+    bool stored = false;
+    {
+        setFetching(true);
+        setStatusText(QStringLiteral("Fetching the list..."));
+        const auto done = qScopeGuard([this] { setFetching(false); });
+        stored = m_context.downloader->DownloadFile(url, file);
+    }
+    if (!stored) {
+        const Downloader &downloader = *m_context.downloader;
+        if (downloader.lastFailure() == Downloader::Failure::HttpStatus
+            && downloader.lastError() == QLatin1String("HTTP 404"))
+            setStatusText(QStringLiteral("The service offers no ranking lists."));
+        else if (downloader.lastFailure() == Downloader::Failure::Aborted)
+            setStatusText(QStringLiteral("Stopped."));
+        else
+            setStatusText(QStringLiteral("The list failed: ") + downloader.lastError());
+        return std::nullopt;
+    }
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly)) {
+        setStatusText(QStringLiteral("The list failed: cannot read ") + file);
+        return std::nullopt;
+    }
+    setStatusText({});
+    return in.readAll();
+}
+
+bool TfrmLists::readDays()
+{
+    if (m_fetching)
+        return false;
+    const auto text = fetch(ListDaysUrl(m_context.serviceBaseUrl()), QStringLiteral("lists-days.csv"));
+    if (!text)
+        return false;
+    const auto range = ReadListDays(*text);
+    if (!range) {
+        setStatusText(QStringLiteral("The archive holds no days."));
+        return false;
+    }
+    const bool first = m_daysOf.isEmpty();
+    m_daysOf = m_context.serviceBaseUrl();
+    for (QDateEdit *picker : { dtpDay1, dtpDay2 })
+        picker->setDateRange(range->first, range->last);
+    if (first) {
+        dtpDay1->setDate(range->last.addDays(-30) < range->first ? range->first : range->last.addDays(-30));
+        dtpDay2->setDate(range->last);
+    }
+    return true;
+}
+
+void TfrmLists::btnListClick()
+{
+    if (m_fetching)
+        return;
+    if (m_daysOf != m_context.serviceBaseUrl() && !readDays())
+        return;
+    const Kind kind = cboKind->currentIndex() == Movers ? Movers : Top;
+    const QString base = m_context.serviceBaseUrl();
+    const QString url = kind == Top
+        ? TopListUrl(base, dtpDay2->date(), spnTop->value(), edtYear->text())
+        : MoversListUrl(base, dtpDay1->date(), dtpDay2->date(), spnTop->value(), edtYear->text());
+    const auto csv = fetch(url, QStringLiteral("lists.csv"));
+    if (!csv)
+        return;
+    const auto rows = ReadListAnswer(*csv);
+    if (!rows) {
+        setStatusText(QStringLiteral("The list failed: the answer is no ranking list."));
+        return;
+    }
+    showRows(*rows, kind);
+}
+
+void TfrmLists::showRows(const QList<ListRow> &rows, Kind kind)
+{
+    tblList->setSortingEnabled(false);
+    tblList->clearContents();
+    tblList->setRowCount(int(rows.size()));
+    m_listFrom = m_listTo = {};
+    if (!rows.isEmpty()) {
+        m_listFrom = rows.first().from;
+        m_listTo = rows.first().to;
+    }
+    const QString toDay = m_listTo.toString(Qt::ISODate), fromDay = m_listFrom.toString(Qt::ISODate);
+    tblList->setHorizontalHeaderLabels({ QStringLiteral("Rank ") + fromDay,
+        QStringLiteral("Rank ") + toDay, QStringLiteral("Change"), QStringLiteral("Name"),
+        QStringLiteral("Year") });
+    for (int i = 0; i < rows.size(); ++i) {
+        const ListRow &row = rows[i];
+        tblList->setItem(i, RankFrom, new NumberItem(Text(row.rankFrom), row.rankFrom));
+        tblList->setItem(i, RankTo, new NumberItem(Text(row.rankTo), row.rankTo));
+        auto *change = new NumberItem(ChangeText(row),
+            row.change ? std::optional<qint64>(-*row.change) : std::nullopt);
+        change->setToolTip(row.status);
+        tblList->setItem(i, Change, change);
+        auto *name = new QTableWidgetItem(row.name);
+        name->setData(Qt::UserRole, row.id);
+        name->setToolTip(QStringLiteral("ID ") + row.id);
+        tblList->setItem(i, Name, name);
+        bool ok = false;
+        const qint64 year = row.year.toLongLong(&ok);
+        tblList->setItem(i, Year, new NumberItem(row.year, ok ? std::optional<qint64>(year) : std::nullopt));
+    }
+    tblList->setColumnHidden(RankFrom, kind == Top);
+    tblList->setColumnHidden(Change, kind == Top);
+    tblList->resizeColumnsToContents();
+    tblList->horizontalHeader()->setSectionResizeMode(Name, QHeaderView::Stretch);
+    tblList->setSortingEnabled(true);
+    tblList->sortByColumn(kind == Top ? RankTo : Change, Qt::AscendingOrder);
+    setStatusText(rows.isEmpty() ? QStringLiteral("No games in this list.")
+                                 : QStringLiteral("%1 games.").arg(rows.size()));
+}
+
+bool TfrmLists::chooseSelected()
+{
+    SelectedIDs.clear();
+    for (int row = 0; row < tblList->rowCount(); ++row) {
+        if (tblList->item(row, Name) && tblList->item(row, Name)->isSelected())
+            SelectedIDs << tblList->item(row, Name)->data(Qt::UserRole).toString();
+    }
+    if (SelectedIDs.isEmpty()) {
+        setStatusText(QStringLiteral("Select the games to add first."));
+        return false;
+    }
+    return true;
+}
+
+void TfrmLists::btnAddClick()
+{
+    if (m_fetching || !chooseSelected())
+        return;
+    ChartRequested = false;
+    accept();
+}
+
+void TfrmLists::btnChartClick()
+{
+    if (m_fetching || !chooseSelected())
+        return;
+    ChartRequested = true;
+    const bool movers = !tblList->isColumnHidden(RankFrom);
+    ChartFrom = movers ? m_listFrom : QDate();
+    ChartTo = movers ? m_listTo : QDate();
+    accept();
+}
+
+void TfrmLists::reject()
+{
+    SelectedIDs.clear();
+    ChartRequested = false;
+    if (m_fetching)
+        m_context.downloader->abort();
+    QDialog::reject();
+}

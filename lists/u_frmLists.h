@@ -1,0 +1,82 @@
+// The Lists window: the service's ranking lists (the best games of a day, the
+// movers between two days) in a sortable table, whose chosen games go back to
+// the main window's game box, or onto the chart.
+#pragma once
+
+#include "lists/ListsAnswer.h"
+
+#include <QDate>
+#include <QDialog>
+#include <QStringList>
+#include <functional>
+
+class Dialogs;
+class Downloader;
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
+class QTableWidget;
+
+// What the Lists window uses of the main window.
+struct ListsContext {
+    Dialogs *dialogs = nullptr;
+    QString cacheRoot; // the cache folder is below it
+    std::function<QString()> serviceBaseUrl; // read at every request
+    Downloader *downloader = nullptr;
+};
+
+class TfrmLists : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TfrmLists(ListsContext context, QWidget *parent = nullptr);
+
+    enum Kind { Top, Movers };
+    QComboBox *cboKind = nullptr;
+    QLabel *labDay1 = nullptr;
+    QDateEdit *dtpDay1 = nullptr;
+    QLabel *labDay2 = nullptr;
+    QDateEdit *dtpDay2 = nullptr;
+    QSpinBox *spnTop = nullptr;
+    QLineEdit *edtYear = nullptr;
+    QPushButton *btnList = nullptr;
+    QTableWidget *tblList = nullptr;
+    QLabel *labStatus = nullptr;
+    QPushButton *btnAdd = nullptr;
+    QPushButton *btnChart = nullptr;
+    QPushButton *btnClose = nullptr;
+
+    // What this showing ended with: the chosen IDs (Add or Chart), and for
+    // Chart of a movers list the two days it spans.
+    QStringList SelectedIDs;
+    bool ChartRequested = false;
+    QDate ChartFrom, ChartTo;
+
+    void btnListClick();
+    void btnAddClick();
+    void btnChartClick();
+    void cboKindChange();
+
+    [[nodiscard]] bool isFetching() const { return m_fetching; }
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void buildControls();
+    bool readDays();
+    std::optional<QByteArray> fetch(const QString &url, const QString &fileName);
+    void showRows(const QList<ListRow> &rows, Kind kind);
+    bool chooseSelected();
+    void setFetching(bool fetching);
+    void setStatusText(const QString &text);
+
+    ListsContext m_context;
+    bool m_fetching = false;
+    QString m_daysOf; // the service whose days the pickers hold
+    QDate m_listFrom, m_listTo; // the days of the list shown
+};
