@@ -32,6 +32,8 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 // The user's short date format with a four-digit year: a two-digit year would
 // be read back in the wrong century.
 static QString pickerDateFormat()
@@ -142,8 +144,9 @@ void TfrmMain::buildControls()
     cboRank = place(new QComboBox(p), "cboRank", {8, 136, 161, 21});
     cboDate = place(new QCheckBox(QStringLiteral("Use this range:"), p), "cboDate", {8, 164, 161, 17});
     // Not of the design: on the free right of the range box's row, as Search...
-    // is on the value label's.
-    btnLists = placeButton(p, "btnLists", QStringLiteral("Lists..."), {94, 164, 75, 17});
+    // is on the value label's, and never over the box's caption.
+    const int listsLeft = std::max(94, cboDate->x() + cboDate->sizeHint().width() + 4);
+    btnLists = placeButton(p, "btnLists", QStringLiteral("Lists..."), {listsLeft, 164, 169 - listsLeft, 17});
     labDate1 = placeLabel(p, "labDate1", QStringLiteral("From"), 8, 188);
     dtpDate1 = place(new QDateEdit(QDate::currentDate(), p), "dtpDate1", {40, 184, 130, 21});
     labDate2 = placeLabel(p, "labDate2", QStringLiteral("To"), 8, 212);

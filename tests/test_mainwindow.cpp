@@ -136,6 +136,8 @@ void TestMainWindow::everyCaptionFitsItsControl()
     }
     for (RadioGroup *group : {f->rgoVertAxis, f->rgoValues})
         QVERIFY(group->fontMetrics().horizontalAdvance(group->title()) < group->width() - 8);
+    // The button added beside the design's controls covers no caption.
+    QVERIFY(f->btnLists->x() >= f->cboDate->x() + f->cboDate->sizeHint().width());
 }
 
 void TestMainWindow::firstStartGivesEveryDefault()
