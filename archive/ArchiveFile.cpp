@@ -1,5 +1,7 @@
 #include "archive/ArchiveFile.h"
 
+#include "archive/ArchiveUpgrade.h"
+
 #include <sqlite3.h>
 
 #include <cctype>
@@ -100,10 +102,11 @@ std::unique_ptr<Database> OpenArchive(const std::string &path, ArchiveAccess acc
             ? OpenForReading(path)
             : std::make_unique<Database>(
                   path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_CREATE);
+        int64_t layout = ArchiveLayout;
         if (!fresh) {
             if (db->number("PRAGMA application_id") != ArchiveApplicationId)
                 throw ArchiveError(NotAnArchive(path));
-            const int64_t layout = db->number("PRAGMA user_version");
+            layout = db->number("PRAGMA user_version");
             if (layout > ArchiveLayout)
                 throw ArchiveError(path + ": made by a later plotwise-archive (layout "
                     + std::to_string(layout) + "; this one reads layout "
@@ -135,6 +138,9 @@ std::unique_ptr<Database> OpenArchive(const std::string &path, ArchiveAccess acc
             }
             transaction.commit();
         }
+        // An earlier layout is upgraded before the import adds a day.
+        if (layout < ArchiveLayout)
+            UpgradeArchive(*db);
     } catch (const ArchiveError &e) {
         const std::string message = e.what();
         throw ArchiveError(message.starts_with(path) ? message : path + ": " + message);

@@ -23,7 +23,7 @@
 
 // PRAGMA application_id ("PlWA") and PRAGMA user_version of an archive.
 inline constexpr int ArchiveApplicationId = 0x506C5741;
-inline constexpr int ArchiveLayout = 1;
+inline constexpr int ArchiveLayout = 2;
 // The tables of a new archive.
 extern const char ArchiveSchema[];
 

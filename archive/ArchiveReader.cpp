@@ -2,6 +2,7 @@
 
 #include "archive/ArchiveFile.h"
 #include "archive/ArchiveFormat.h"
+#include "archive/ArchiveUpgrade.h"
 
 #include <QString>
 
@@ -42,6 +43,8 @@ public:
 
     std::unique_ptr<Database> db;
     Statement generation, game, block, blocks;
+    std::optional<Statement> dayRanks; // made where the archive has a day index
+
 };
 
 std::string FoldedForSearch(std::string_view text)
@@ -239,4 +242,60 @@ ArchiveReader::Info ArchiveReader::readInfo()
     transaction.commit();
     giveBack(std::move(connection));
     return info;
+}
+
+// An archive of layout 1, read before an import upgrades it, has no day
+// index: the rankings are worked out from the records, slower but alike.
+std::vector<DaySummary> ArchiveReader::daySummaries()
+{
+    auto connection = borrow();
+    Database &db = *connection->db;
+    Transaction transaction(db);
+    const bool indexed = db.number("PRAGMA user_version") >= 2;
+    std::vector<DaySummary> days;
+    {
+        Statement rows(db.handle(),
+            indexed ? "SELECT day, records, deepest FROM days ORDER BY day"
+                    : "SELECT day, records, 0 FROM days ORDER BY day");
+        while (rows.step())
+            days.push_back({ int32_t(rows.integer(0)), rows.integer(1), uint32_t(rows.integer(2)) });
+    }
+    if (!indexed) {
+        const auto deepest = DeepestFromRecords(db);
+        for (DaySummary &d : days) {
+            const auto found = deepest.find(d.day);
+            d.deepestRank = found == deepest.end() ? 0 : found->second;
+        }
+    }
+    transaction.commit();
+    giveBack(std::move(connection));
+    return days;
+}
+
+std::vector<DayRank> ArchiveReader::dayRanking(int32_t day, size_t limit)
+{
+    auto connection = borrow();
+    Database &db = *connection->db;
+    Transaction transaction(db);
+    std::vector<DayRank> ranks;
+    if (db.number("PRAGMA user_version") >= 2) {
+        if (!connection->dayRanks)
+            connection->dayRanks.emplace(db.handle(), "SELECT data FROM day_ranks WHERE day = ?");
+        Statement &read = *connection->dayRanks;
+        read.bind(1, day);
+        if (read.step()) {
+            if (!UnpackDayRanks(read.blob(0), limit, ranks))
+                throw ArchiveError("the archive is damaged: the ranking of "
+                    + std::to_string(day) + " does not read");
+            read.reset();
+        }
+    } else {
+        auto all = RanksFromRecords(db, day, day);
+        ranks = std::move(all[day]);
+        if (limit > 0 && ranks.size() > limit)
+            ranks.resize(limit);
+    }
+    transaction.commit();
+    giveBack(std::move(connection));
+    return ranks;
 }

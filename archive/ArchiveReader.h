@@ -4,6 +4,7 @@
 #pragma once
 
 #include "archive/ArchiveFormat.h"
+#include "archive/DayIndex.h"
 #include "archive/Record.h"
 #include "archive/Sqlite.h"
 #include "archive/SnapshotReader.h"
@@ -43,6 +44,12 @@ public:
         int64_t games = 0;
     };
     [[nodiscard]] Info readInfo();
+
+    // Every imported day, in day order.
+    [[nodiscard]] std::vector<DaySummary> daySummaries();
+    // The day's games in rank order (ties by game ID); limit 0: all. Empty
+    // when the day is not imported.
+    [[nodiscard]] std::vector<DayRank> dayRanking(int32_t day, size_t limit = 0);
 
 private:
     struct Staged; // staged days as read into memory, per generation

@@ -1,6 +1,7 @@
 #include "archive/ArchiveWriter.h"
 
 #include "archive/ArchiveFormat.h"
+#include "archive/DayIndex.h"
 
 #include <sqlite3.h>
 
@@ -259,6 +260,9 @@ PackedDay PackSnapshot(const Snapshot &snapshot)
     packed.skipped = snapshot.skipped;
     packed.firstSkippedLine = snapshot.firstSkippedLine;
     packed.duplicates = snapshot.duplicates;
+    const std::vector<DayRank> ranks = RanksOf(snapshot.rows);
+    packed.ranks = PackDayRanks(ranks);
+    packed.deepestRank = ranks.empty() ? 0 : ranks.back().rank;
     return packed;
 }
 
@@ -275,9 +279,14 @@ ArchiveWriter::Outcome ArchiveWriter::putDay(
     }
     const bool replaces = exists && find.integer(1) != 0;
     find.reset();
-    Statement put(m_db.handle(), "INSERT OR REPLACE INTO days VALUES(?, ?, ?, ?, ?, ?, ?)");
+    Statement put(m_db.handle(),
+        "INSERT OR REPLACE INTO days(day, file, records, skipped, digest, staged, replaces, deepest)"
+        " VALUES(?, ?, ?, ?, ?, ?, ?, ?)");
     put.bind(1, day).bind(2, fileName).bind(3, packed.records).bind(4, packed.skipped);
-    put.bind(5, packed.digest).bindBlob(6, packed.bytes).bind(7, replaces ? 1 : 0).run();
+    put.bind(5, packed.digest).bindBlob(6, packed.bytes).bind(7, replaces ? 1 : 0);
+    put.bind(8, int64_t(packed.deepestRank)).run();
+    Statement ranks(m_db.handle(), "INSERT OR REPLACE INTO day_ranks VALUES(?, ?)");
+    ranks.bind(1, day).bindBlob(2, packed.ranks).run();
     CountGenerationUp(m_db);
     transaction.commit();
     startLogWrites();

@@ -18,6 +18,8 @@ struct PackedDay {
     int skipped = 0; // rows that do not read
     int firstSkippedLine = 0;
     int duplicates = 0; // rows of an ID met before in the file
+    std::string ranks; // the day's games in rank order, packed (DayIndex.h)
+    uint32_t deepestRank = 0;
 };
 [[nodiscard]] PackedDay PackSnapshot(const Snapshot &snapshot);
 

@@ -1,5 +1,5 @@
 // plotwise-archive info: the snapshots (count, first and last day, missing
-// days), games, records and bytes on disk.
+// days, shallow days), games, records and bytes on disk.
 #include "archive/ArchiveReader.h"
 #include "archive/Commands.h"
 #include "archive/Days.h"
@@ -26,6 +26,15 @@ std::string MissingDays(const std::vector<int32_t> &days, int64_t &missing)
     }
     if (ranges > Shown)
         text += ", ...";
+    return text;
+}
+
+// "26,000" from 26000.
+std::string Thousands(uint64_t n)
+{
+    std::string text = std::to_string(n);
+    for (ptrdiff_t at = ptrdiff_t(text.size()) - 3; at > 0; at -= 3)
+        text.insert(size_t(at), ",");
     return text;
 }
 
@@ -58,6 +67,13 @@ int RunInfo(const std::string &archive)
                 IsoDay(info.days.front()).c_str(), IsoDay(info.days.back()).c_str(),
                 static_cast<long long>(missing), ranges.empty() ? "" : ": ", ranges.c_str());
         }
+        // Days a scrape that stopped early left short, a line each.
+        const std::vector<ShallowDay> shallow = ShallowDays(reader.daySummaries());
+        if (!shallow.empty())
+            std::printf("shallow days: %zu\n", shallow.size());
+        for (const ShallowDay &day : shallow)
+            std::printf("  %s: ranks to %s; the days around reach %s\n", IsoDay(day.day).c_str(),
+                Thousands(day.deepestRank).c_str(), Thousands(day.around).c_str());
         std::printf("games: %lld\nrecords: %lld\n", static_cast<long long>(info.games),
             static_cast<long long>(info.records));
         std::printf("bytes on disk: %ju", bytes);

@@ -2,7 +2,8 @@
 // plotwise-archive and by the two peers a user would write instead (pandas;
 // Python's csv module with sqlite3), side by side on the same files: time,
 // peak memory, bytes on disk and bytes per record. Then one more day into
-// the archive, and the history-page latency of the service.
+// the archive, the reading of day rankings from the day index, and the
+// history-page latency of the service.
 // With --long-days, one more day also goes into an archive of that many days
 // (3650: ten years) of --long-games games (3000 unless given).
 //   bench_archive [--days N] [--games N] [--requests N] [--long-days N] [--long-games N]
@@ -10,6 +11,7 @@
 // It also prints what a day costs our import early, midway and at the end:
 // the import's time over 128 days around the 100th and the 500th and over
 // the last 128 (the last fold and the checkpoint at the end counted to them).
+#include "archive/ArchiveReader.h"
 #include "archive/Sqlite.h"
 
 #include <httplib.h>
@@ -216,6 +218,37 @@ void PrintRow(const Row &row)
 
 } // namespace
 
+// Day rankings read in this process as the ranking lists read them: the top
+// 100 and the whole day, of up to 200 days in a random order, each read once.
+void PrintDayRankings(const std::string &archive)
+{
+    ArchiveReader reader(archive);
+    std::vector<DaySummary> days = reader.daySummaries();
+    std::shuffle(days.begin(), days.end(), std::mt19937(11));
+    days.resize(std::min<size_t>(days.size(), 200));
+    std::vector<double> top, whole;
+    size_t games = 0;
+    for (const DaySummary &day : days) {
+        auto start = Clock::now();
+        const auto best = reader.dayRanking(day.day, 100);
+        top.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        start = Clock::now();
+        const auto all = reader.dayRanking(day.day);
+        whole.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        games = std::max(games, all.size());
+        if (best.empty() || all.size() != size_t(day.records))
+            std::printf("day ranking of %d: WRONG SIZE\n", day.day);
+    }
+    if (days.empty())
+        return;
+    std::sort(top.begin(), top.end());
+    std::sort(whole.begin(), whole.end());
+    const auto at = [](const std::vector<double> &v, double q) { return v[size_t(q * double(v.size() - 1))]; };
+    std::printf("day ranking, %zu days read once each: top 100 p50 %.3f ms, p99 %.3f ms (goal < 1 ms);"
+                " whole day (up to %zu games) p50 %.3f ms, p99 %.3f ms (goal < 5 ms)\n",
+        days.size(), at(top, 0.5), at(top, 0.99), games, at(whole, 0.5), at(whole, 0.99));
+}
+
 int main(int argc, char **argv)
 {
     int days = 100, games = 30000, requests = 5000, longDays = 0, longGames = 3000;
@@ -321,6 +354,7 @@ int main(int argc, char **argv)
     PrintOneMoreDay(archive, extra, days, games);
     std::printf("then %.2f bytes per record on disk\n",
         double(BytesOnDisk(archive)) / double(Count(archive, "SELECT sum(records) FROM days")));
+    PrintDayRankings(archive);
     if (longDays > 0) {
         // The daily use: one more day into an archive of years of days.
         const fs::path longWork = work / ("long-" + std::to_string(longDays) + "x" + std::to_string(longGames));

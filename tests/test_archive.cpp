@@ -201,6 +201,7 @@ private slots:
     void reimportChangesNothing();
     void killedImportLeavesWholeDays_data();
     void killedImportLeavesWholeDays();
+    void infoListsShallowDays();
     void serviceShowsANewDayOnTheNextRequest();
     void cacheHeaders_data();
     void cacheHeaders();
@@ -469,7 +470,7 @@ void TestArchive::refusedArchive_data()
     const QStringList all = { "import", "info", "serve" };
     QTest::newRow("a text file") << "text" << all << "a.pwa: not a plotwise-archive archive (left as it is)";
     QTest::newRow("another SQLite database") << "sqlite" << all << "not a plotwise-archive archive";
-    QTest::newRow("a later layout") << "later" << all << "made by a later plotwise-archive (layout 2";
+    QTest::newRow("a later layout") << "later" << all << "made by a later plotwise-archive (layout 3";
     QTest::newRow("a folder") << "folder" << all << "a.pwa";
     // An import makes an empty file an archive; read, it is none.
     QTest::newRow("an empty file, read") << "empty" << QStringList { "info", "serve" }
@@ -497,7 +498,7 @@ void TestArchive::refusedArchive()
     } else {
         QCOMPARE(Archive({ "import", archive, snapshot }).status, 0);
         Database db(archive.toStdString(), SQLITE_OPEN_READWRITE);
-        db.exec("PRAGMA user_version = 2");
+        db.exec("PRAGMA user_version = 3");
     }
     const QByteArray before = ReadAll(archive);
     for (const QString &command : commands) {
@@ -637,6 +638,17 @@ void TestArchive::roundTripToPlotwiseCsv()
         if (read.rows.size() >= day.rows.size())
             day = std::move(read);
     }
+    // The day index holds each day's games as the file that stands ranks them.
+    {
+        ArchiveReader reader(archive.toStdString());
+        std::vector<DaySummary> summaries;
+        for (const auto &[day, snapshot] : days) {
+            const std::vector<DayRank> ranks = RanksOf(snapshot.rows);
+            QCOMPARE(reader.dayRanking(day), ranks);
+            summaries.push_back({ day, int64_t(ranks.size()), ranks.back().rank });
+        }
+        QCOMPARE(reader.daySummaries(), summaries);
+    }
     const QStringList nodes = { "average", "bayesaverage", "usersrated", "ranks/rank|name=boardgame" };
     const QList<uint32_t> games = { 20, 64, 90, 139, 718 }; // names that test quoting; a late joiner
     QStringList expected;
@@ -760,6 +772,22 @@ void TestArchive::killedImportLeavesWholeDays()
     QCOMPARE(again.status, 0);
     CheckWholeDays(archive, &kept);
     QCOMPARE(kept, size_t(59));
+}
+
+// info names the day whose only file is a scrape that stopped early.
+void TestArchive::infoListsShallowDays()
+{
+    const QString snapshots = generated("large", { "--days", "60", "--games", "3000" });
+    QTemporaryDir dir;
+    const QString archive = dir.filePath("a.pwa");
+    QCOMPARE(Archive({ "import", archive, snapshots }).status, 0);
+    const RunResult info = Archive({ "info", archive });
+    QCOMPARE(info.status, 0);
+    static const QRegularExpression shallow(
+        "\nshallow days: 1\n  2016-11-08: ranks to ([0-9]+); the days around reach ([0-9],[0-9]{3})\n");
+    const QRegularExpressionMatch match = shallow.match(info.out);
+    QVERIFY2(match.hasMatch(), qPrintable(info.out));
+    QVERIFY(match.captured(1).toInt() * 2 < match.captured(2).remove(u',').toInt());
 }
 
 // A day imported while the service runs is served on the next request.

@@ -1,7 +1,18 @@
 // The day index's packed ranking and the shallow-day rule, as pure functions.
 #include "archive/DayIndex.h"
 
+#include "archive/ArchiveFile.h"
+#include "archive/ArchiveReader.h"
+#include "archive/ArchiveWriter.h"
+#include "support/TestSupport.h"
+
+#include <QFile>
+#include <QTemporaryDir>
 #include <QtTest>
+
+#include <sqlite3.h>
+
+#include <map>
 
 using Ranks = std::vector<DayRank>;
 using Summaries = std::vector<DaySummary>;
@@ -20,6 +31,8 @@ private slots:
     void damagedRanksRefused();
     void shallowDays_data();
     void shallowDays();
+    void goldenArchiveUpgrades_data();
+    void goldenArchiveUpgrades();
 };
 
 void TestDayIndex::packedRanksReadBack_data()
@@ -121,6 +134,68 @@ void TestDayIndex::shallowDays()
         got.push_back({ d.day, d.around });
     }
     QCOMPARE(got, shallow);
+}
+
+// An archive of layout 1 is read with its day rankings worked out from its
+// records, and the next import into it upgrades it to the day index: the
+// rankings of its old days, folded and staged, are those its pages give.
+void TestDayIndex::goldenArchiveUpgrades_data()
+{
+    QTest::addColumn<QString>("golden");
+    QTest::newRow("staged days after the blocks") << "staged-after.archive";
+    QTest::newRow("a staged day replacing a folded one") << "staged-replacing.archive";
+}
+
+void TestDayIndex::goldenArchiveUpgrades()
+{
+    QFETCH(QString, golden);
+    QTemporaryDir temp;
+    const std::string archive = temp.filePath("a.archive").toStdString();
+    QVERIFY(QFile::copy(TestDataDir() + "/archive-layout1/" + golden, QString::fromStdString(archive)));
+    QFile(QString::fromStdString(archive)).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+
+    std::map<int32_t, Ranks> expected; // from the pages
+    {
+        ArchiveReader reader(archive);
+        for (uint32_t game = 1; game < 2000; ++game) {
+            for (int64_t page = 1;; ++page) {
+                const auto history = reader.page(game, page);
+                if (!history || history->records.empty())
+                    break;
+                for (const Record &r : history->records)
+                    expected[r.day].push_back({ game, r.rank });
+            }
+        }
+        QCOMPARE(expected.size(), size_t(105));
+        for (auto &[day, ranks] : expected) {
+            SortByRank(ranks);
+            QCOMPARE(reader.dayRanking(day), ranks);
+        }
+    }
+
+    std::string csv = "ID,Name,Year,Rank,Average,Bayes average,Users rated\n"
+                      "13,Thirteen,2001,2,7.25,5.61,120\n7,Seven,1999,1,8,6.1,300\n"
+                      "99,Ninety-nine,2020,2,6,5,40\n";
+    const int32_t newDay = expected.rbegin()->first + 1;
+    {
+        const auto db = OpenArchive(archive, ArchiveAccess::Import);
+        QCOMPARE(db->number("PRAGMA user_version"), int64_t(ArchiveLayout));
+        ArchiveWriter writer(*db);
+        QVERIFY(writer.putDay(newDay, "new.csv", PackSnapshot(ReadSnapshot(csv)))
+            == ArchiveWriter::Outcome::Added);
+        writer.finish();
+    }
+    expected[newDay] = { { 7, 1 }, { 13, 2 }, { 99, 2 } };
+
+    ArchiveReader reader(archive);
+    Summaries summaries;
+    for (const auto &[day, ranks] : expected) {
+        QCOMPARE(reader.dayRanking(day), ranks);
+        QCOMPARE(reader.dayRanking(day, 2), Ranks(ranks.begin(), ranks.begin() + std::min<size_t>(2, ranks.size())));
+        summaries.push_back({ day, int64_t(ranks.size()), ranks.back().rank });
+    }
+    QCOMPARE(reader.daySummaries(), summaries);
+    QVERIFY(reader.dayRanking(newDay + 1).empty());
 }
 
 QTEST_APPLESS_MAIN(TestDayIndex)
