@@ -6,11 +6,17 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <span>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -229,9 +235,59 @@ private:
 
 } // namespace
 
+int64_t FreeBytes(const std::string &path)
+{
+    if (const char *hook = std::getenv("PLOTWISE_ARCHIVE_FREE_BYTES"))
+        return std::atoll(hook);
+    const fs::path folder = fs::absolute(fs::path(path)).parent_path();
+    struct statvfs disk {};
+    if (::statvfs(folder.c_str(), &disk) != 0)
+        return INT64_MAX; // unknown: taken as room enough
+    return int64_t(disk.f_bavail) * int64_t(disk.f_frsize);
+}
+
+bool CheckpointFirst(int64_t freeBytes, int64_t logBytes, int64_t nextBytes, int64_t checkpointBytes)
+{
+    return logBytes > 0 && freeBytes < std::max<int64_t>(checkpointBytes - logBytes, 0) + nextBytes;
+}
+
+// Beside the bytes themselves, a page of each index on the way.
+constexpr int64_t WriteSlack = 65536;
+
+// A fold's pages take room twice: in the log, and where the archive grows
+// as the log is copied in, before the log is emptied.
+bool FoldFirst(int64_t freeBytes, int64_t dayBytes, int64_t foldBytes)
+{
+    return freeBytes < 2 * (dayBytes + WriteSlack) + 2 * foldBytes;
+}
+
+int64_t RoomNeeded(int64_t dayBytes, int64_t foldBytes)
+{
+    return 2 * (dayBytes + WriteSlack) + 2 * foldBytes + (1 << 20);
+}
+
 ArchiveWriter::ArchiveWriter(Database &db)
     : m_db(db)
+    , m_path(sqlite3_db_filename(db.handle(), "main"))
+    , m_pageSize(db.number("PRAGMA page_size"))
+    , m_checkpointBytes(db.number("PRAGMA wal_autocheckpoint") * m_pageSize)
+    , m_stagedBytes(db.number("SELECT coalesce(sum(length(staged)), 0) FROM days"))
 {
+    // Before a fold of its own, a block of each game's, at the archive's
+    // bytes per block: about what the games' last blocks take.
+    const int64_t blocks = db.number("SELECT count(*) FROM blocks");
+    if (blocks > 0)
+        m_foldBytes = (db.number("PRAGMA page_count") - db.number("PRAGMA freelist_count"))
+            * m_pageSize / blocks * db.number("SELECT count(*) FROM games");
+}
+
+void ArchiveWriter::makeRoom(int64_t nextBytes)
+{
+    struct stat log {};
+    if (::stat(sqlite3_filename_wal(sqlite3_db_filename(m_db.handle(), "main")), &log) != 0)
+        return;
+    if (CheckpointFirst(FreeBytes(m_path), int64_t(log.st_size), nextBytes, m_checkpointBytes))
+        m_db.exec("PRAGMA wal_checkpoint(TRUNCATE)");
 }
 
 ArchiveWriter::~ArchiveWriter()
@@ -269,6 +325,7 @@ PackedDay PackSnapshot(const Snapshot &snapshot)
 ArchiveWriter::Outcome ArchiveWriter::putDay(
     int32_t day, const std::string &fileName, const PackedDay &packed)
 {
+    makeRoom(int64_t(packed.bytes.size()) + WriteSlack);
     Transaction transaction(m_db, "BEGIN IMMEDIATE");
     Statement find(m_db.handle(), "SELECT digest, staged IS NULL OR replaces FROM days WHERE day = ?");
     find.bind(1, day);
@@ -289,6 +346,7 @@ ArchiveWriter::Outcome ArchiveWriter::putDay(
     ranks.bind(1, day).bindBlob(2, packed.ranks).run();
     CountGenerationUp(m_db);
     transaction.commit();
+    m_stagedBytes += int64_t(packed.bytes.size());
     startLogWrites();
     return exists ? Outcome::Replaced : Outcome::Added;
 }
@@ -309,8 +367,17 @@ int64_t ArchiveWriter::foldEvery()
     return std::clamp(records / RecordsPerDay, MinFoldEvery, MaxFoldEvery);
 }
 
+int64_t ArchiveWriter::foldBytes() const
+{
+    return m_foldBytes + m_stagedBytes;
+}
+
 void ArchiveWriter::compact()
 {
+    makeRoom(foldBytes() + WriteSlack);
+    // The pages the fold writes to the log, counted from here.
+    int pages = 0, highest = 0;
+    sqlite3_db_status(m_db.handle(), SQLITE_DBSTATUS_CACHE_WRITE, &pages, &highest, 1);
     Transaction transaction(m_db, "BEGIN IMMEDIATE");
     std::vector<int32_t> days;
     bool replaces = false;
@@ -385,13 +452,26 @@ void ArchiveWriter::compact()
     }
     CountGenerationUp(m_db);
     transaction.commit();
+    sqlite3_db_status(m_db.handle(), SQLITE_DBSTATUS_CACHE_WRITE, &pages, &highest, 1);
+    m_foldBytes = int64_t(pages) * m_pageSize;
+    m_stagedBytes = 0;
     startLogWrites();
 }
 
 void ArchiveWriter::finish()
 {
     compact();
-    m_db.exec("PRAGMA incremental_vacuum");
+    // A slice at a time: the pages moved pass through the log, which a short
+    // disk has emptied between slices.
+    constexpr int64_t Slice = 1024;
+    for (int64_t left = m_db.number("PRAGMA freelist_count"); left > 0;) {
+        makeRoom(Slice * m_pageSize + WriteSlack);
+        m_db.exec(("PRAGMA incremental_vacuum(" + std::to_string(Slice) + ")").c_str());
+        const int64_t now = m_db.number("PRAGMA freelist_count");
+        if (now >= left)
+            break;
+        left = now;
+    }
     m_db.exec("PRAGMA wal_checkpoint(PASSIVE)");
 }
 

@@ -43,6 +43,9 @@ public:
     // holds the staged days in memory (about 1.5 MB a day of 20,000 games).
     [[nodiscard]] int64_t foldEvery();
     static constexpr int64_t MinFoldEvery = 32, MaxFoldEvery = 128;
+    // About the bytes a fold's log would take: it writes the games' last
+    // blocks again, as the last fold did, and the staged records.
+    [[nodiscard]] int64_t foldBytes() const;
     void compact();
     // Folds what is staged and gives the pages freed on the way back to the disk.
     void finish();
@@ -51,10 +54,36 @@ private:
     // Has the disk start writing the log while the import goes on, so that
     // the sync before a checkpoint finds little left to write.
     void startLogWrites();
+    // Copies the log into the archive and empties it first when the disk
+    // would not hold the log's growth up to its own checkpoint.
+    void makeRoom(int64_t nextBytes);
 
     Database &m_db;
+    std::string m_path; // the archive file
+    int64_t m_pageSize = 0;
+    int64_t m_checkpointBytes = 0; // the log's size at which SQLite copies it in
+    int64_t m_stagedBytes = 0; // the staged days' bytes
+    int64_t m_foldBytes = 0; // the last fold's log
     int m_log = -1; // the log file, opened to start its writes
 };
+
+// Free bytes on the disk that holds path, for this user; a test hook,
+// PLOTWISE_ARCHIVE_FREE_BYTES, stands in for the disk's answer.
+[[nodiscard]] int64_t FreeBytes(const std::string &path);
+
+// Whether to copy the log in before a write of about nextBytes: when the
+// free bytes would not hold the log's growth to its checkpoint at
+// checkpointBytes and the write, emptying the log now makes its room free.
+// An empty log has nothing to give.
+[[nodiscard]] bool CheckpointFirst(
+    int64_t freeBytes, int64_t logBytes, int64_t nextBytes, int64_t checkpointBytes);
+// Whether to fold the staged days before staging another of dayBytes: when
+// the free bytes would not hold that day and then a fold whose log takes
+// foldBytes.
+[[nodiscard]] bool FoldFirst(int64_t freeBytes, int64_t dayBytes, int64_t foldBytes);
+// The free room an import needs on the archive's disk besides the archive,
+// as it folds early when room is short: a day staged, another, and a fold.
+[[nodiscard]] int64_t RoomNeeded(int64_t dayBytes, int64_t foldBytes);
 
 // What an archive holds, for the import summary and "info".
 struct ArchiveTotals {

@@ -291,6 +291,13 @@ std::string Dropped(int64_t duplicates, int64_t unreadable, int firstLine = 0)
     return text;
 }
 
+std::string Megabytes(int64_t bytes)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f MB", double(bytes) / 1e6);
+    return text;
+}
+
 // A test hook: PLOTWISE_ARCHIVE_KILL_AFTER_DAYS=N has the import kill itself
 // after committing its Nth changed day, as a power cut would end it.
 int64_t KillAfterDays()
@@ -311,6 +318,7 @@ int RunImport(const std::string &archive, const std::vector<std::string> &snapsh
         return 2;
     int64_t imported = 0, replaced = 0, unchanged = 0, superseded = 0, refused = 0;
     int64_t duplicates = 0, unreadable = 0, committed = 0;
+    int64_t largestDay = 0, foldBytes = 0; // for the room an import needs
     const int64_t killAfter = KillAfterDays();
     const bool progress = ::isatty(STDERR_FILENO) && inputs.size() > 1;
     const auto complain = [&](const std::string &message) {
@@ -323,6 +331,7 @@ int RunImport(const std::string &archive, const std::vector<std::string> &snapsh
         ArchiveWriter writer(*db);
         int64_t staged = writer.stagedDays();
         int64_t foldEvery = writer.foldEvery();
+        foldBytes = writer.foldBytes();
         DayTimes times;
         // The deepest readable file of its day so far (of files as deep, the
         // last): it goes in when a file of another day, or none, follows, so
@@ -349,7 +358,9 @@ int RunImport(const std::string &archive, const std::vector<std::string> &snapsh
             ++(outcome == ArchiveWriter::Outcome::Added ? imported : replaced);
             if (++committed == killAfter)
                 std::raise(SIGKILL);
-            if (++staged >= foldEvery) {
+            // Short of room, the staged days are folded before more come.
+            foldBytes = writer.foldBytes() + largestDay;
+            if (++staged >= foldEvery || FoldFirst(FreeBytes(archive), largestDay, foldBytes)) {
                 writer.compact();
                 staged = 0;
                 foldEvery = writer.foldEvery();
@@ -367,6 +378,7 @@ int RunImport(const std::string &archive, const std::vector<std::string> &snapsh
                 ++refused;
                 continue;
             }
+            largestDay = std::max(largestDay, int64_t(file.packed.bytes.size()));
             if (pending && *pending->day == *file.day) {
                 ++superseded;
                 if (pending->packed.records > file.packed.records)
@@ -399,8 +411,16 @@ int RunImport(const std::string &archive, const std::vector<std::string> &snapsh
     } catch (const ArchiveError &e) {
         if (progress)
             std::fputs("\r\033[K", stderr);
-        const std::string message = e.what();
-        Complain(message.starts_with(archive) ? message : archive + ": " + message);
+        std::string message = e.what();
+        const bool disk = message.ends_with("disk is full") || message.ends_with("disk I/O error");
+        if (!message.starts_with(archive))
+            message = archive + ": " + message;
+        const int64_t free = FreeBytes(archive), needed = RoomNeeded(largestDay, foldBytes);
+        if (disk)
+            message += "; an import into this archive needs about " + Megabytes(needed)
+                + " free on its disk besides the archive itself (" + Megabytes(free)
+                + " free now; the days imported before stay)";
+        Complain(message);
         return 2;
     }
     return refused > 0 ? 1 : 0;

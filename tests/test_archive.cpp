@@ -194,6 +194,7 @@ private slots:
     void refusedArchive_data();
     void refusedArchive();
     void fullDiskRollsBack();
+    void shortDiskTakesLittleRoom();
     void badRequests_data();
     void badRequests();
     void slowAndVanishingClientsWaitForNobody();
@@ -528,16 +529,43 @@ void TestArchive::fullDiskRollsBack()
     RunResult result;
     {
         const FileSizeLimit limit(QFileInfo(archive).size() + 65536);
+        qputenv("PLOTWISE_ARCHIVE_FREE_BYTES", "1000000");
         result = Archive({ "import", archive, dir.filePath("2016-10-12.csv") });
+        qunsetenv("PLOTWISE_ARCHIVE_FREE_BYTES");
     }
     QCOMPARE(result.status, 2);
     QVERIFY2(result.err.startsWith("plotwise-archive: " + archive + ": ")
-            && result.err.contains("cannot read or write the archive"),
+            && result.err.contains("cannot read or write the archive")
+            && result.err.contains(QRegularExpression(
+                "; an import into this archive needs about [0-9.]+ MB free on its disk besides the "
+                "archive itself \\(1.0 MB free now; the days imported before stay\\)\n$")),
         qPrintable(result.err));
     ArchiveReader reader(archive.toStdString());
     const ArchiveReader::Info info = reader.readInfo();
     QCOMPARE(info.days, std::vector<int32_t> { 17085 });
     QCOMPARE(info.records, 1);
+}
+
+// On a disk short of room (a test hook gives the free bytes) the import
+// empties the log and folds the days as it goes: no file grows past 3 MB
+// (a file size limit stands in for the disk), where the log alone would
+// reach 7 MB, and every day goes in.
+void TestArchive::shortDiskTakesLittleRoom()
+{
+    const QString snapshots = generated("large", { "--days", "60", "--games", "3000" });
+    QTemporaryDir dir;
+    const QString archive = dir.filePath("a.pwa");
+    RunResult result;
+    {
+        const FileSizeLimit limit(3000000);
+        qputenv("PLOTWISE_ARCHIVE_FREE_BYTES", "1000000");
+        result = Archive({ "import", archive, snapshots });
+        qunsetenv("PLOTWISE_ARCHIVE_FREE_BYTES");
+    }
+    QVERIFY2(result.status == 0, qPrintable(result.err));
+    size_t days = 0;
+    CheckWholeDays(archive, &days);
+    QCOMPARE(days, size_t(59));
 }
 
 void TestArchive::badRequests_data()
