@@ -11,6 +11,7 @@
 // It also prints what a day costs our import early, midway and at the end:
 // the import's time over 128 days around the 100th and the 500th and over
 // the last 128 (the last fold and the checkpoint at the end counted to them).
+#include "BenchProcess.h"
 #include "archive/ArchiveReader.h"
 #include "archive/Sqlite.h"
 
@@ -21,71 +22,18 @@
 #include <charconv>
 #include <chrono>
 #include <cstdio>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <random>
-#include <spawn.h>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
-
-extern char **environ;
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-struct Outcome {
-    bool ok = false;
-    double seconds = 0;
-    double cpuSeconds = 0; // user and system time of the child, threads included
-    long peakKiB = 0; // the child's peak resident memory
-    std::string out; // its standard output
-};
-
-// Runs a program to its end, its standard output kept (standard error passes).
-Outcome RunChild(const std::vector<std::string> &args)
-{
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0)
-        return {};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-    std::vector<char *> argv;
-    for (const std::string &a : args)
-        argv.push_back(const_cast<char *>(a.c_str()));
-    argv.push_back(nullptr);
-    const auto start = Clock::now();
-    pid_t pid = 0;
-    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeFds[1]);
-    Outcome outcome;
-    char buffer[4096];
-    ssize_t n;
-    while ((n = read(pipeFds[0], buffer, sizeof buffer)) > 0)
-        outcome.out.append(buffer, size_t(n));
-    close(pipeFds[0]);
-    if (spawned != 0)
-        return outcome;
-    int status = 0;
-    rusage usage {};
-    wait4(pid, &status, 0, &usage);
-    outcome.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    outcome.peakKiB = usage.ru_maxrss;
-    outcome.cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    outcome.ok = WIFEXITED(status) && WEXITSTATUS(status) <= 1;
-    return outcome;
-}
 
 uintmax_t BytesOnDisk(const std::string &path)
 {
@@ -376,34 +324,9 @@ int main(int argc, char **argv)
     // History pages from the service over one keep-alive connection: every
     // page asked once to warm up, then timed at the client (an upper bound
     // of the time at the service: loopback round trips included).
-    const std::string serveLog = (work / "serve.out").string();
-    pid_t server = 0;
-    {
-        std::vector<std::string> args = { PLOTWISE_ARCHIVE_PATH, "serve", archive, "--port", "0" };
-        std::vector<char *> argv;
-        for (std::string &a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, serveLog.c_str(),
-            O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn(&server, argv[0], &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    int port = 0;
-    for (int i = 0; i < 500 && port == 0; ++i) {
-        usleep(10000);
-        std::FILE *file = std::fopen(serveLog.c_str(), "r");
-        char line[128] = {};
-        if (file && std::fgets(line, sizeof line, file))
-            std::sscanf(line, "listening on 127.0.0.1:%d", &port);
-        if (file)
-            std::fclose(file);
-    }
-    if (port == 0) {
+    const RunningService server = StartService(archive, (work / "serve.out").string());
+    if (server.port == 0) {
         std::fprintf(stderr, "bench_archive: the service did not start\n");
-        kill(server, SIGTERM);
         return 1;
     }
     std::vector<int64_t> ids;
@@ -416,7 +339,7 @@ int main(int argc, char **argv)
                 ids.push_back(select.integer(0) * 1000 + page);
         }
     }
-    httplib::Client client("127.0.0.1", port);
+    httplib::Client client("127.0.0.1", server.port);
     client.set_keep_alive(true);
     client.set_tcp_nodelay(true);
     const auto target = [](int64_t key) {
@@ -435,8 +358,7 @@ int main(int argc, char **argv)
         micros.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
         failures += !answer || answer->status != 200;
     }
-    kill(server, SIGTERM);
-    waitpid(server, nullptr, 0);
+    StopService(server);
     std::sort(micros.begin(), micros.end());
     const auto at = [&](double q) { return micros[size_t(q * double(micros.size() - 1))] / 1000.0; };
     std::printf("history page, warm, %d requests on one keep-alive connection (%zu pages of %zu"
