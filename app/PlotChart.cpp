@@ -172,6 +172,10 @@ void PlotChart::bottomRangeChanged()
 {
     if (m_filling)
         return;
+    // The date labels follow the new range at once: labels of the old range
+    // past the new end would otherwise pile up at the axis' end until the
+    // next pass.
+    updateDateTicks();
     // A zoom is animated from the lines as they are; they are thinned for
     // the new range once it has run.
     if (chart()->animationOptions().testFlag(QChart::SeriesAnimations))

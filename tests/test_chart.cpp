@@ -137,6 +137,8 @@ private slots:
     void pointsAddedToAnAttachedSeriesReachTheChartInOneCall();
     void dragZoomsAndUndoes();
     void zoomBackReturnsStepByStep();
+    void dateTicksFollowAZoomAtOnce_data();
+    void dateTicksFollowAZoomAtOnce();
     void denseLinesAreThinnedOnlyWhereDrawn();
     void saveChoosesTheFormatByExtension_data();
     void saveChoosesTheFormatByExtension();
@@ -552,6 +554,65 @@ void TestChart::zoomBackReturnsStepByStep()
     chart.repaintNow();
     QCOMPARE(view(), full);
     QCOMPARE(chart.zoomBackSteps(), 0);
+}
+
+void TestChart::dateTicksFollowAZoomAtOnce_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("band") << QStringLiteral("band");
+    QTest::newRow("scroll") << QStringLiteral("scroll");
+    QTest::newRow("zoom back") << QStringLiteral("back");
+    QTest::newRow("reset") << QStringLiteral("reset");
+}
+
+void TestChart::dateTicksFollowAZoomAtOnce()
+{
+    QFETCH(QString, how);
+    PlotChart chart;
+    chart.resize(600, 400);
+    chart.show();
+    // Three years: quarters or years in full, months once zoomed.
+    chart.attachSeries(seriesWith(chart, &chart, QList<double>(1100, 5.0), day(2019, 1, 1)));
+    chart.repaintNow();
+    QWidget *viewport = chart.viewport();
+    const QPoint middle = chart.mapFromScene(chart.chart()->mapToScene(chart.chart()->plotArea().center()));
+    const auto band = [&] {
+        QTest::mousePress(viewport, Qt::LeftButton, {}, middle - QPoint(40, 40));
+        QTest::mouseMove(viewport, middle + QPoint(40, 40));
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, middle + QPoint(40, 40));
+    };
+    if (how == QLatin1String("band")) {
+        band();
+    } else if (how == QLatin1String("scroll")) {
+        band();
+        chart.repaintNow();
+        QTest::mousePress(viewport, Qt::RightButton, {}, middle);
+        QTest::mouseMove(viewport, middle + QPoint(150, 0));
+        QTest::mouseRelease(viewport, Qt::RightButton, {}, middle + QPoint(150, 0));
+    } else {
+        band();
+        chart.repaintNow();
+        band();
+        chart.repaintNow();
+        if (how == QLatin1String("back"))
+            QVERIFY(chart.zoomBack());
+        else
+            chart.undoZoom();
+    }
+    // Right after the zoom, without a pass of the event loop: every label
+    // lies within the range shown and they are those the settled chart shows.
+    const QList<QDate> now = chart.tickDates();
+    QVERIFY(!now.isEmpty());
+    for (const QDate &date : now) {
+        const qint64 x = PlotChart::dayToMSecs(int(DateToDays(date)));
+        QVERIFY2(x >= chart.bottomMin().toMSecsSinceEpoch() && x <= chart.bottomMax().toMSecsSinceEpoch(),
+                 qPrintable(date.toString(Qt::ISODate)));
+    }
+    const QStringList labels = chart.bottomAxis()->categoriesLabels();
+    QCoreApplication::processEvents();
+    chart.repaintNow();
+    QCOMPARE(chart.tickDates(), now);
+    QCOMPARE(chart.bottomAxis()->categoriesLabels(), labels);
 }
 
 void TestChart::denseLinesAreThinnedOnlyWhereDrawn()
