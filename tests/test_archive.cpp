@@ -8,10 +8,10 @@
 #include "archive/Sqlite.h"
 #include "search/SearchAnswer.h"
 #include "service/XmlDocument.h"
+#include "support/ArchiveService.h"
 #include "support/RawGet.h"
 #include "support/TestSupport.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -122,43 +122,6 @@ QStringList History(ArchiveReader &reader, uint32_t game, QString *title = nullp
             records << RecordText(r);
     }
 }
-
-// A service running plotwise-archive serve on a free port, with more options;
-// command, when given, is the program and what runs it (setpriv, as another
-// user).
-class ArchiveService
-{
-public:
-    explicit ArchiveService(const QString &archive, const QStringList &options = {},
-        QStringList command = {})
-    {
-        if (command.isEmpty())
-            command << qEnvironmentVariable("PLOTWISE_ARCHIVE");
-        command << QStringLiteral("serve") << archive << QStringLiteral("--port")
-                << QStringLiteral("0") << options;
-        m_process.start(command.takeFirst(), command);
-        const QDeadlineTimer deadline(10000);
-        while (!m_process.canReadLine() && m_process.state() != QProcess::NotRunning
-            && !deadline.hasExpired())
-            m_process.waitForReadyRead(int(deadline.remainingTime()));
-        const QByteArray line = m_process.readLine().trimmed();
-        if (line.startsWith("listening on 127.0.0.1:"))
-            m_port = quint16(line.mid(line.lastIndexOf(':') + 1).toUInt());
-    }
-    ~ArchiveService()
-    {
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000))
-            m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-    [[nodiscard]] quint16 port() const { return m_port; }
-    [[nodiscard]] bool running() const { return m_process.state() == QProcess::Running; }
-
-private:
-    QProcess m_process;
-    quint16 m_port = 0;
-};
 
 QByteArray PageTarget(int game, const QByteArray &page)
 {

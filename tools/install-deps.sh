@@ -14,6 +14,7 @@ packages=(
     xvfb openbox xdotool imagemagick x11-utils # windows looked at under a window manager
     clang libclang-rt-14-dev
     desktop-file-utils appstream man-db
+    nginx-light libfaketime # the archive service behind a cache, its clock moved on
 )
 if [ "${1:-}" = "--bench" ]; then
     packages+=(python3 python3-pandas) # bench_archive's pandas and csv peers
