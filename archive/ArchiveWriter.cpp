@@ -345,6 +345,8 @@ ArchiveWriter::Outcome ArchiveWriter::putDay(
     Statement ranks(m_db.handle(), "INSERT OR REPLACE INTO day_ranks VALUES(?, ?)");
     ranks.bind(1, day).bindBlob(2, packed.ranks).run();
     CountGenerationUp(m_db);
+    if (beforeCommit)
+        beforeCommit();
     transaction.commit();
     m_stagedBytes += int64_t(packed.bytes.size());
     startLogWrites();

@@ -7,6 +7,7 @@
 #include "archive/Sqlite.h"
 #include "archive/SnapshotReader.h"
 
+#include <functional>
 #include <string>
 
 // A snapshot's rows packed as the archive stages them, ready for putDay;
@@ -33,6 +34,8 @@ public:
 
     enum class Outcome { Added, Replaced, Unchanged };
     Outcome putDay(int32_t day, const std::string &fileName, const PackedDay &packed);
+    // Called with a changed day written and not yet committed (a test hook).
+    std::function<void()> beforeCommit;
 
     // Days staged and not yet folded into blocks.
     [[nodiscard]] int64_t stagedDays();

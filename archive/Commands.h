@@ -9,6 +9,9 @@ int RunImport(const std::string &archive, const std::vector<std::string> &snapsh
 // maxAge: how long caches may keep a full history page, in seconds.
 int RunServe(const std::string &archive, int port, const std::string &logFile, int64_t maxAge);
 int RunInfo(const std::string &archive);
+// A consistent copy of the archive as its last committed day left it, even
+// while an import writes; written whole and renamed into place.
+int RunCopy(const std::string &archive, const std::string &destination);
 
 // "plotwise-archive: " and the message, on standard error.
 void Complain(const std::string &message);

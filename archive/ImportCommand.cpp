@@ -306,6 +306,26 @@ int64_t KillAfterDays()
     return value ? std::atoll(value) : 0;
 }
 
+// A test hook: PLOTWISE_ARCHIVE_HOLD_DAY=N has the import stop with its Nth
+// changed day written but not committed, say "holding" on standard error and
+// go on after a line (or the end) of standard input: the archive can then be
+// read or copied while a day is half written.
+std::function<void()> HoldDay()
+{
+    const char *value = std::getenv("PLOTWISE_ARCHIVE_HOLD_DAY");
+    if (!value)
+        return {};
+    return [hold = std::atoll(value), written = int64_t(0)]() mutable {
+        if (++written != hold)
+            return;
+        std::fputs("holding\n", stderr);
+        std::fflush(stderr);
+        int c = 0;
+        while ((c = std::getchar()) != EOF && c != '\n') {
+        }
+    };
+}
+
 } // namespace
 
 int RunImport(const std::string &archive, const std::vector<std::string> &snapshots)
@@ -329,6 +349,7 @@ int RunImport(const std::string &archive, const std::vector<std::string> &snapsh
     try {
         const std::unique_ptr<Database> db = OpenArchive(archive, ArchiveAccess::Import);
         ArchiveWriter writer(*db);
+        writer.beforeCommit = HoldDay();
         int64_t staged = writer.stagedDays();
         int64_t foldEvery = writer.foldEvery();
         foldBytes = writer.foldBytes();

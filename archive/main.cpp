@@ -16,6 +16,7 @@ void Usage(std::FILE *to)
         "usage: plotwise-archive import ARCHIVE SNAPSHOT...\n"
         "       plotwise-archive serve ARCHIVE [--port N] [--log FILE] [--max-age SECONDS]\n"
         "       plotwise-archive info ARCHIVE\n"
+        "       plotwise-archive copy ARCHIVE DEST\n"
         "       plotwise-archive --help | --version\n"
         "  import  adds snapshot files to ARCHIVE, creating it when absent; a SNAPSHOT\n"
         "          is a CSV file named by its day (YYYY-MM-DD...) or a folder of them.\n"
@@ -28,7 +29,10 @@ void Usage(std::FILE *to)
         "          answered 304 to a matching If-None-Match or If-Modified-Since;\n"
         "          caches may keep a full history page --max-age seconds (default\n"
         "          86400), other answers 300 seconds.\n"
-        "  info    prints the snapshots, games, records and bytes on disk.\n",
+        "  info    prints the snapshots, games, records and bytes on disk.\n"
+        "  copy    writes a consistent copy of ARCHIVE to DEST, also while an import\n"
+        "          runs: the days committed when it starts, ready to be served\n"
+        "          read-only (on another host, behind a cache).\n",
         int(SampleServiceDefaultPort));
 }
 
@@ -69,6 +73,11 @@ int main(int argc, char *argv[])
         if (args.size() != 2)
             return BadCommandLine("info: only the archive is named");
         return RunInfo(archive);
+    }
+    if (command == "copy") {
+        if (args.size() != 3)
+            return BadCommandLine("copy: the archive and the copy are named");
+        return RunCopy(archive, args[2]);
     }
     if (command == "serve") {
         int port = SampleServiceDefaultPort;
