@@ -257,6 +257,8 @@ void PlotChart::flush()
     layOutChart();
     if (updateDateTicks())
         layOutChart(); // the labels' room below the plot may have changed
+    for (int i = 0; i < 2; ++i)
+        updateLogLabels(i); // for the plot area's height
     for (PlotSeries *series : std::as_const(m_series))
         fillLine(series);
     m_filling = false;

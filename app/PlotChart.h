@@ -166,6 +166,9 @@ private:
     // at the plot area's width; true when they changed.
     bool updateDateTicks();
     [[nodiscard]] int axisIndex(VertAxis axis) const { return axis == VertAxis::Left ? 0 : 1; }
+    void showVerticalAxis(int i, bool shown);
+    // Labels the logarithmic axis i for the range it shows.
+    void updateLogLabels(int i);
 
     QList<PlotSeries *> m_series;
     bool m_updateQueued = false;
@@ -177,6 +180,8 @@ private:
     QCategoryAxis *m_axisX = nullptr;
     QList<QDate> m_tickDates;
     QAbstractAxis *m_axisY[2] = {nullptr, nullptr};
+    QCategoryAxis *m_logLabels[2] = {nullptr, nullptr}; // a logarithmic axis' labels
+    bool m_axisShown[2] = {true, false};
     bool m_inverted[2] = {false, false};
     bool m_logarithmic[2] = {false, false};
     MidnightCache m_midnights;

@@ -3,10 +3,12 @@
 #include "app/PlotChart.h"
 
 #include "app/CalendarTicks.h"
+#include "app/LogTicks.h"
 
 #include <QCategoryAxis>
 #include <QChart>
 #include <QDateTime>
+#include <QFontMetricsF>
 #include <QLogValueAxis>
 #include <QValueAxis>
 #include <algorithm>
@@ -57,13 +59,55 @@ void PlotChart::placeAxes()
         m_axisY[axisIndex(axis)] = makeVerticalAxis(false, false);
         chart()->addAxis(m_axisY[axisIndex(axis)], alignmentOf(axis));
     }
-    m_axisY[1]->setVisible(false);
+    showVerticalAxis(1, false);
 }
 
 void PlotChart::setAxisInverted(VertAxis axis, bool inverted)
 {
-    m_inverted[axisIndex(axis)] = inverted;
-    m_axisY[axisIndex(axis)]->setReverse(inverted);
+    const int i = axisIndex(axis);
+    m_inverted[i] = inverted;
+    m_axisY[i]->setReverse(inverted);
+    if (m_logLabels[i])
+        m_logLabels[i]->setReverse(inverted);
+}
+
+void PlotChart::showVerticalAxis(int i, bool shown)
+{
+    m_axisShown[i] = shown;
+    // A logarithmic axis is drawn by its labels' axis (see updateLogLabels).
+    m_axisY[i]->setVisible(shown && !m_logLabels[i]);
+    if (m_logLabels[i])
+        m_logLabels[i]->setVisible(shown);
+}
+
+// Qt's logarithmic axis labels only the powers of its base: none at all after
+// a zoom within one decade. It scales the lines but is not drawn; beside it a
+// linear axis over the logarithms of its range draws the labels LogAxisTicks
+// chooses, and their grid lines, at the logarithms of their values.
+void PlotChart::updateLogLabels(int i)
+{
+    QCategoryAxis *labels = m_logLabels[i];
+    if (!labels)
+        return;
+    const auto *log = static_cast<const QLogValueAxis *>(m_axisY[i]);
+    const double low = log->min();
+    const double high = log->max();
+    if (!(low > 0) || !(high > low))
+        return;
+    // Labels a line and a half apart.
+    const double spacing = QFontMetricsF(labels->labelsFont()).height() * 1.5;
+    const std::vector<LogTick> ticks = LogAxisTicks(low, high, chart()->plotArea().height(), spacing);
+    labels->setRange(std::log10(low), std::log10(high));
+    labels->setStartValue(std::log10(low));
+    QStringList texts;
+    for (const LogTick &tick : ticks)
+        texts << tick.label;
+    if (texts == labels->categoriesLabels())
+        return;
+    for (const QString &label : labels->categoriesLabels())
+        labels->remove(label);
+    for (const LogTick &tick : ticks)
+        labels->append(tick.label, std::log10(tick.value));
 }
 
 void PlotChart::setAxisLogarithmic(VertAxis axis, bool logarithmic)
@@ -75,6 +119,18 @@ void PlotChart::setAxisLogarithmic(VertAxis axis, bool logarithmic)
     QAbstractAxis *old = m_axisY[i];
     m_axisY[i] = makeVerticalAxis(logarithmic, m_inverted[i]);
     chart()->addAxis(m_axisY[i], alignmentOf(axis));
+    if (logarithmic) {
+        m_logLabels[i] = new QCategoryAxis;
+        m_logLabels[i]->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+        m_logLabels[i]->setReverse(m_inverted[i]);
+        chart()->addAxis(m_logLabels[i], alignmentOf(axis));
+        connect(static_cast<QLogValueAxis *>(m_axisY[i]), &QLogValueAxis::rangeChanged, this,
+                [this, i] { updateLogLabels(i); });
+    } else if (m_logLabels[i]) {
+        chart()->removeAxis(m_logLabels[i]);
+        delete std::exchange(m_logLabels[i], nullptr);
+    }
+    showVerticalAxis(i, m_axisShown[i]);
     for (PlotSeries *series : std::as_const(m_series)) {
         if (series->m_axis == axis)
             placeOnAxis(series);
@@ -154,8 +210,8 @@ void PlotChart::rescale()
             axis->applyNiceNumbers();
         }
     }
-    m_axisY[1]->setVisible(used[1]);
-    m_axisY[0]->setVisible(used[0] || !used[1]);
+    showVerticalAxis(1, used[1]);
+    showVerticalAxis(0, used[0] || !used[1]);
 }
 
 // The range of a vertical axis of either kind.

@@ -85,6 +85,30 @@ QList<QGraphicsTextItem *> legendTexts(const PlotChart &chart)
     return texts;
 }
 
+// The values the left axis labels, of those within its range, as drawn by
+// whichever visible axis on the left draws them.
+QList<double> leftAxisLabels(const PlotChart &chart)
+{
+    QList<double> values;
+    for (QAbstractAxis *axis : chart.chart()->axes(Qt::Vertical)) {
+        if (!axis->isVisible() || !axis->labelsVisible() || axis->alignment() != Qt::AlignLeft)
+            continue;
+        if (auto *labels = qobject_cast<QCategoryAxis *>(axis)) {
+            // Drawn over the logarithms of the values.
+            for (const QString &label : labels->categoriesLabels()) {
+                const double at = labels->endValue(label);
+                if (at >= labels->min() - 1e-9 && at <= labels->max() + 1e-9)
+                    values << std::pow(10.0, at);
+            }
+        } else if (const auto *log = qobject_cast<QLogValueAxis *>(axis)) {
+            for (double v = std::pow(log->base(), std::ceil(std::log10(log->min()) - 1e-9)); v <= log->max() * (1 + 1e-9);
+                 v *= log->base())
+                values << v;
+        }
+    }
+    return values;
+}
+
 // Whether the lowest and the highest point of every pixel column of the plot
 // area are among the points the chart draws, and the first and last of all.
 bool drawsEveryColumnsExtremes(const PlotChart &chart, const PlotSeries &series)
@@ -128,6 +152,8 @@ private slots:
     void dayToMSecsIsQtsLocalMidnight();
     void axesScaleToTheData();
     void logarithmicAxisDrawsOnlyPositivePoints();
+    void logarithmicAxisLabelsEveryDecadeAndWithinOne_data();
+    void logarithmicAxisLabelsEveryDecadeAndWithinOne();
     void switchingKeepsSeriesOnTheirAxis();
     void invertedSurvivesSwitchingToLogarithmic();
     void paletteGivesFirstUnusedColour();
@@ -283,6 +309,51 @@ void TestChart::logarithmicAxisDrawsOnlyPositivePoints()
     QCOMPARE(yValues(*s), QList<double>({10, 0, -5, 100, 1e-3}));
     QVERIFY(qobject_cast<QValueAxis *>(chart.verticalAxis(VertAxis::Left)));
     QVERIFY(s->lineSeries()->attachedAxes().contains(chart.verticalAxis(VertAxis::Left)));
+}
+
+void TestChart::logarithmicAxisLabelsEveryDecadeAndWithinOne_data()
+{
+    QTest::addColumn<bool>("inverted");
+    QTest::addColumn<double>("zoomFrom"); // 0: not zoomed
+    QTest::addColumn<double>("zoomTo");
+    QTest::newRow("1..1000") << false << 0.0 << 0.0;
+    QTest::newRow("1..1000 inverted") << true << 0.0 << 0.0;
+    QTest::newRow("zoomed to 3..8") << false << 3.0 << 8.0;
+    QTest::newRow("zoomed to 3..8, inverted") << true << 3.0 << 8.0;
+    QTest::newRow("zoomed to 20..60") << false << 20.0 << 60.0;
+}
+
+void TestChart::logarithmicAxisLabelsEveryDecadeAndWithinOne()
+{
+    QFETCH(bool, inverted);
+    QFETCH(double, zoomFrom);
+    QFETCH(double, zoomTo);
+    PlotChart chart;
+    chart.resize(600, 500);
+    chart.show();
+    PlotSeries *s = seriesWith(chart, &chart, {1, 4, 30, 200, 1000});
+    chart.attachSeries(s);
+    chart.setAxisInverted(VertAxis::Left, inverted);
+    chart.setAxisLogarithmic(VertAxis::Left, true);
+    chart.repaintNow();
+    const auto *log = qobject_cast<QLogValueAxis *>(chart.verticalAxis(VertAxis::Left));
+    if (zoomFrom > 0) {
+        const QPointF a = chart.chart()->mapToPosition(QPointF(double(PlotChart::dayToMSecs(40000)), zoomFrom), s->lineSeries());
+        const QPointF b = chart.chart()->mapToPosition(QPointF(double(PlotChart::dayToMSecs(40004)), zoomTo), s->lineSeries());
+        chart.chart()->zoomIn(QRectF(a, b).normalized());
+        QVERIFY(std::abs(log->min() - zoomFrom) < 0.01 * zoomFrom);
+        QVERIFY(std::abs(log->max() - zoomTo) < 0.01 * zoomTo);
+    }
+    // At once, and as the settled chart shows them: at least three labels in
+    // every decade shown and three in all, each within the range.
+    for (int pass = 0; pass < 2; ++pass) {
+        const QList<double> labels = leftAxisLabels(chart);
+        const double decades = std::log10(log->max() / log->min());
+        QVERIFY2(labels.size() >= 3 * std::max(1.0, std::floor(decades)), qPrintable(QString::number(labels.size())));
+        for (double v : labels)
+            QVERIFY(v >= log->min() * (1 - 1e-6) && v <= log->max() * (1 + 1e-6));
+        chart.repaintNow();
+    }
 }
 
 void TestChart::switchingKeepsSeriesOnTheirAxis()
