@@ -7,7 +7,9 @@
 
 int RunImport(const std::string &archive, const std::vector<std::string> &snapshots);
 // maxAge: how long caches may keep a full history page, in seconds.
-int RunServe(const std::string &archive, int port, const std::string &logFile, int64_t maxAge);
+// address: the numeric address listened on.
+int RunServe(const std::string &archive, const std::string &address, int port,
+    const std::string &logFile, int64_t maxAge);
 int RunInfo(const std::string &archive);
 // A consistent copy of the archive as its last committed day left it, even
 // while an import writes; written whole and renamed into place.

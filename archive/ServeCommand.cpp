@@ -1,5 +1,6 @@
 // plotwise-archive serve: answers history pages, the name search and
-// geeklists (never held) from an archive, over HTTP on 127.0.0.1 only.
+// geeklists (never held) from an archive, over HTTP on 127.0.0.1 or the
+// address given.
 #include "archive/ArchivePages.h"
 #include "archive/ArchiveReader.h"
 #include "archive/Commands.h"
@@ -129,7 +130,8 @@ private:
 
 } // namespace
 
-int RunServe(const std::string &archive, int port, const std::string &logFile, int64_t maxAge)
+int RunServe(const std::string &archive, const std::string &address, int port,
+    const std::string &logFile, int64_t maxAge)
 {
     std::FILE *log = nullptr;
     if (!logFile.empty() && !(log = std::fopen(logFile.c_str(), "a"))) {
@@ -148,5 +150,5 @@ int RunServe(const std::string &archive, int port, const std::string &logFile, i
     server.new_task_queue = [] { return new httplib::ThreadPool(Threads); };
     server.Get(".*",
         [&](const httplib::Request &req, httplib::Response &res) { service.handle(req, res); });
-    return ListenOnLoopback(server, port, "plotwise-archive") ? 0 : 1;
+    return ListenOn(server, address, port, "plotwise-archive") ? 0 : 1;
 }

@@ -3,6 +3,7 @@
 #include "archive/Commands.h"
 #include "service/CachePaths.h"
 #include "service/HttpCaching.h"
+#include "service/LocalHttp.h"
 
 #include <charconv>
 #include <cstdio>
@@ -14,7 +15,8 @@ void Usage(std::FILE *to)
 {
     std::fprintf(to,
         "usage: plotwise-archive import ARCHIVE SNAPSHOT...\n"
-        "       plotwise-archive serve ARCHIVE [--port N] [--log FILE] [--max-age SECONDS]\n"
+        "       plotwise-archive serve ARCHIVE [--listen ADDRESS] [--port N] [--log FILE]\n"
+        "                              [--max-age SECONDS]\n"
         "       plotwise-archive info ARCHIVE\n"
         "       plotwise-archive copy ARCHIVE DEST\n"
         "       plotwise-archive --help | --version\n"
@@ -23,12 +25,14 @@ void Usage(std::FILE *to)
         "          Exit status 0: all imported; 1: some refused; 2: a bad command line\n"
         "          or an archive that cannot be opened or written.\n"
         "  serve   answers history pages, name searches and geeklists over HTTP on\n"
-        "          127.0.0.1 (default port %d; 0 picks a free one) and prints\n"
-        "          \"listening on 127.0.0.1:PORT\" once ready; --log FILE appends one\n"
-        "          line per request. Answers carry ETag and Last-Modified and are\n"
-        "          answered 304 to a matching If-None-Match or If-Modified-Since;\n"
-        "          caches may keep a full history page --max-age seconds (default\n"
-        "          86400), other answers 300 seconds.\n"
+        "          127.0.0.1, or the numeric IPv4 or IPv6 address --listen gives (for\n"
+        "          public use, behind an HTTP cache or reverse proxy), on port %d by\n"
+        "          default (0 picks a free one), and prints \"listening on\n"
+        "          ADDRESS:PORT\" once ready; --log FILE appends one line per request.\n"
+        "          Answers carry ETag and Last-Modified and are answered 304 to a\n"
+        "          matching If-None-Match or If-Modified-Since; caches may keep a full\n"
+        "          history page --max-age seconds (default 86400), other answers 300\n"
+        "          seconds.\n"
         "  info    prints the snapshots, games, records and bytes on disk.\n"
         "  copy    writes a consistent copy of ARCHIVE to DEST, also while an import\n"
         "          runs: the days committed when it starts, ready to be served\n"
@@ -81,7 +85,7 @@ int main(int argc, char *argv[])
     }
     if (command == "serve") {
         int port = SampleServiceDefaultPort;
-        std::string log;
+        std::string log, address = "127.0.0.1";
         int64_t maxAge = DefaultFullPageMaxAgeSeconds;
         for (size_t i = 2; i < args.size(); ++i) {
             if (i + 1 >= args.size())
@@ -96,13 +100,17 @@ int main(int argc, char *argv[])
                 const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), maxAge);
                 if (ec != std::errc() || end != value.data() + value.size() || maxAge < 0)
                     return BadCommandLine("serve: --max-age takes a number of seconds");
+            } else if (args[i - 1] == "--listen") {
+                if (ListenAddressText(value).empty())
+                    return BadCommandLine("serve: --listen takes a numeric IPv4 or IPv6 address");
+                address = value;
             } else if (args[i - 1] == "--log") {
                 log = value;
             } else {
                 return BadCommandLine(("serve: unknown option " + args[i - 1]).c_str());
             }
         }
-        return RunServe(archive, port, log, maxAge);
+        return RunServe(archive, address, port, log, maxAge);
     }
     return BadCommandLine(("unknown command " + command).c_str());
 }

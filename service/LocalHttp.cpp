@@ -1,6 +1,7 @@
 #include "service/LocalHttp.h"
 
 #include <cstdio>
+#include <arpa/inet.h>
 #include <sys/socket.h>
 
 HttpAnswer HttpErrorAnswer(int status)
@@ -29,7 +30,17 @@ void SendAnswer(const HttpAnswer &answer, httplib::Response &res)
         });
 }
 
-bool ListenOnLoopback(httplib::Server &server, int port, const char *program)
+std::string ListenAddressText(const std::string &address)
+{
+    unsigned char bytes[sizeof(in6_addr)];
+    if (inet_pton(AF_INET, address.c_str(), bytes) == 1)
+        return address;
+    if (inet_pton(AF_INET6, address.c_str(), bytes) == 1)
+        return '[' + address + ']';
+    return {};
+}
+
+bool ListenOn(httplib::Server &server, const std::string &address, int port, const char *program)
 {
     // SO_REUSEADDR alone: a restart may take over a port in TIME_WAIT, but a
     // second server cannot share the port of a running one (cpp-httplib's
@@ -44,14 +55,18 @@ bool ListenOnLoopback(httplib::Server &server, int port, const char *program)
     // A client's page loop keeps its connection instead of reconnecting
     // every fifth request (the library's default).
     server.set_keep_alive_max_count(100000);
-    const char *host = "127.0.0.1";
-    const int bound
-        = port == 0 ? server.bind_to_any_port(host) : (server.bind_to_port(host, port) ? port : -1);
-    if (bound <= 0) {
-        std::fprintf(stderr, "%s: cannot listen on %s:%d\n", program, host, port);
+    const std::string shown = ListenAddressText(address);
+    if (shown.empty()) {
+        std::fprintf(stderr, "%s: %s is no IPv4 or IPv6 address\n", program, address.c_str());
         return false;
     }
-    std::printf("listening on %s:%d\n", host, bound);
+    const int bound = port == 0 ? server.bind_to_any_port(address)
+                                : (server.bind_to_port(address, port) ? port : -1);
+    if (bound <= 0) {
+        std::fprintf(stderr, "%s: cannot listen on %s:%d\n", program, shown.c_str(), port);
+        return false;
+    }
+    std::printf("listening on %s:%d\n", shown.c_str(), bound);
     std::fflush(stdout);
     return server.listen_after_bind();
 }

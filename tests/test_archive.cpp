@@ -161,6 +161,8 @@ private slots:
     void badRequests_data();
     void badRequests();
     void slowAndVanishingClientsWaitForNobody();
+    void listenAddress_data();
+    void listenAddress();
     void roundTripToPlotwiseCsv();
     void reimportChangesNothing();
     void killedImportLeavesWholeDays_data();
@@ -607,6 +609,43 @@ void TestArchive::slowAndVanishingClientsWaitForNobody()
     QCOMPARE(RawGet(service.port(), PageTarget(90, "1")).status, 200);
     for (const auto &socket : slow)
         QCOMPARE(socket->state(), QAbstractSocket::ConnectedState);
+}
+
+// The service answers on 127.0.0.1, or the address --listen gives, only.
+void TestArchive::listenAddress_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("answering"); // empty: refused at the start
+    QTest::addColumn<QString>("silent");
+    QTest::newRow("by default") << QStringList() << "127.0.0.1" << "127.0.0.2";
+    QTest::newRow("another address") << QStringList { "--listen", "127.0.0.2" } << "127.0.0.2" << "127.0.0.1";
+    QTest::newRow("a name") << QStringList { "--listen", "localhost" } << QString() << QString();
+}
+
+void TestArchive::listenAddress()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, answering);
+    QFETCH(QString, silent);
+    ArchiveService service(cachingArchive(), options);
+    if (answering.isEmpty()) {
+        QCOMPARE(service.port(), 0);
+        QVERIFY2(service.errors().contains("serve: --listen takes a numeric IPv4 or IPv6 address"),
+            qPrintable(service.errors()));
+        return;
+    }
+    QCOMPARE(service.address(), answering);
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress(answering), service.port());
+    QVERIFY(socket.waitForConnected(5000));
+    socket.write(PageTarget(13, "1").prepend("GET ") + " HTTP/1.1\r\nHost: x\r\n\r\n");
+    while (!socket.canReadLine() && socket.waitForReadyRead(10000)) {
+    }
+    QCOMPARE(socket.readLine(), QByteArray("HTTP/1.1 200 OK\r\n"));
+    QTcpSocket other;
+    other.connectToHost(QHostAddress(silent), service.port());
+    QVERIFY(!other.waitForConnected(5000));
+    QCOMPARE(other.error(), QAbstractSocket::ConnectionRefusedError);
 }
 
 // Generated snapshots, imported and served, charted by Plotwise: its CSV
