@@ -3,6 +3,7 @@
 #include "archive/ArchiveFile.h"
 #include "archive/ArchiveFormat.h"
 #include "archive/ArchiveUpgrade.h"
+#include "archive/Days.h"
 
 #include <QString>
 
@@ -44,6 +45,7 @@ public:
     std::unique_ptr<Database> db;
     Statement generation, game, block, blocks;
     std::optional<Statement> dayRanks; // made where the archive has a day index
+    std::optional<Statement> blockOfDay; // made by the first list that needs it
 
 };
 
@@ -173,44 +175,49 @@ std::optional<ArchiveReader::HistoryPage> ArchiveReader::page(uint32_t game, int
     return result;
 }
 
+std::shared_ptr<const ArchiveReader::Names> ArchiveReader::heldNames(int64_t generation)
+{
+    const std::lock_guard lock(m_mutex);
+    return m_names && m_names->generation == generation ? m_names : nullptr;
+}
+
+std::shared_ptr<const ArchiveReader::Names> ArchiveReader::namesFor(
+    Connection &connection, int64_t generation)
+{
+    if (auto names = heldNames(generation))
+        return names;
+    const auto staged = stagedFor(connection, generation);
+    // Each game's title and the day it is from: its games row's, then
+    // the staged days' in day order as the merge rule lets them stand.
+    std::map<uint32_t, std::pair<GameTitle, std::optional<int32_t>>> latest;
+    Statement games(connection.db->handle(), "SELECT game, name, year, name_day FROM games");
+    while (games.step())
+        latest[uint32_t(games.integer(0))]
+            = { { std::string(games.text(1)), int32_t(games.integer(2)) }, int32_t(games.integer(3)) };
+    for (const auto &rows : staged->rows) {
+        for (const SnapshotRow &row : rows) {
+            auto &entry = latest[row.game];
+            if (StagedTitleStands(row.record.day, entry.second))
+                entry = { { std::string(row.name), row.year }, row.record.day };
+        }
+    }
+    auto built = std::make_shared<Names>();
+    built->generation = generation;
+    for (auto &[game, entry] : latest) {
+        built->folded.push_back(FoldedForSearch(entry.first.name));
+        built->games.push_back({ game, std::move(entry.first) });
+    }
+    const std::lock_guard lock(m_mutex);
+    if (!m_names || m_names->generation < generation)
+        m_names = built;
+    return built;
+}
+
 std::vector<ArchiveReader::Match> ArchiveReader::search(const std::vector<std::string> &words)
 {
     auto connection = borrow();
     Transaction transaction(*connection->db);
-    const int64_t generation = connection->currentGeneration();
-    std::shared_ptr<const Names> names;
-    {
-        const std::lock_guard lock(m_mutex);
-        if (m_names && m_names->generation == generation)
-            names = m_names;
-    }
-    if (!names) {
-        const auto staged = stagedFor(*connection, generation);
-        // Each game's title and the day it is from: its games row's, then
-        // the staged days' in day order as the merge rule lets them stand.
-        std::map<uint32_t, std::pair<GameTitle, std::optional<int32_t>>> latest;
-        Statement games(connection->db->handle(), "SELECT game, name, year, name_day FROM games");
-        while (games.step())
-            latest[uint32_t(games.integer(0))]
-                = { { std::string(games.text(1)), int32_t(games.integer(2)) }, int32_t(games.integer(3)) };
-        for (const auto &rows : staged->rows) {
-            for (const SnapshotRow &row : rows) {
-                auto &entry = latest[row.game];
-                if (StagedTitleStands(row.record.day, entry.second))
-                    entry = { { std::string(row.name), row.year }, row.record.day };
-            }
-        }
-        auto built = std::make_shared<Names>();
-        built->generation = generation;
-        for (auto &[game, entry] : latest) {
-            built->folded.push_back(FoldedForSearch(entry.first.name));
-            built->games.push_back({ game, std::move(entry.first) });
-        }
-        names = built;
-        const std::lock_guard lock(m_mutex);
-        if (!m_names || m_names->generation < generation)
-            m_names = built;
-    }
+    const auto names = namesFor(*connection, connection->currentGeneration());
     transaction.commit();
     giveBack(std::move(connection));
 
@@ -224,6 +231,54 @@ std::vector<ArchiveReader::Match> ArchiveReader::search(const std::vector<std::s
             matches.push_back(names->games[i]);
     }
     return matches;
+}
+
+// A few titles are read row by row; for many, every name is read once and
+// kept for the generation, as the search does.
+std::vector<GameTitle> ArchiveReader::titles(std::span<const uint32_t> games)
+{
+    static constexpr size_t FewTitles = 1000;
+    auto connection = borrow();
+    Transaction transaction(*connection->db);
+    const int64_t generation = connection->currentGeneration();
+    std::shared_ptr<const Names> names = heldNames(generation);
+    if (!names && games.size() > FewTitles)
+        names = namesFor(*connection, generation);
+    std::vector<GameTitle> result;
+    result.reserve(games.size());
+    if (names) {
+        for (const uint32_t game : games) {
+            const auto found = std::lower_bound(names->games.begin(), names->games.end(), game,
+                [](const Match &match, uint32_t id) { return match.game < id; });
+            result.push_back(found != names->games.end() && found->game == game ? found->title : GameTitle {});
+        }
+    } else {
+        const auto staged = stagedFor(*connection, generation);
+        Statement &row = connection->game;
+        for (const uint32_t game : games) {
+            GameTitle title;
+            std::optional<int32_t> nameDay;
+            row.bind(1, game);
+            if (row.step()) {
+                title = { std::string(row.text(0)), int32_t(row.integer(1)) };
+                nameDay = int32_t(row.integer(2));
+                row.reset();
+            }
+            for (const auto &rows : staged->rows) {
+                const auto found = std::lower_bound(rows.begin(), rows.end(), game,
+                    [](const SnapshotRow &r, uint32_t id) { return r.game < id; });
+                if (found != rows.end() && found->game == game
+                    && StagedTitleStands(found->record.day, nameDay)) {
+                    title = { std::string(found->name), found->year };
+                    nameDay = found->record.day;
+                }
+            }
+            result.push_back(std::move(title));
+        }
+    }
+    transaction.commit();
+    giveBack(std::move(connection));
+    return result;
 }
 
 ArchiveReader::Info ArchiveReader::readInfo()
@@ -298,4 +353,53 @@ std::vector<DayRank> ArchiveReader::dayRanking(int32_t day, size_t limit)
     transaction.commit();
     giveBack(std::move(connection));
     return ranks;
+}
+
+// A day staged stands for the day whatever the blocks hold; a folded day's
+// record is in the game's last block that starts on or before it.
+std::vector<Record> ArchiveReader::dayRecords(int32_t day, std::span<const uint32_t> games)
+{
+    auto connection = borrow();
+    Transaction transaction(*connection->db);
+    const auto staged = stagedFor(*connection, connection->currentGeneration());
+    const auto missing = [day](uint32_t game) {
+        return ArchiveError("the archive holds no record of game " + std::to_string(game) + " on "
+            + IsoDay(day));
+    };
+    std::vector<Record> records;
+    records.reserve(games.size());
+    const auto stagedDay = std::lower_bound(staged->days.begin(), staged->days.end(), day);
+    if (stagedDay != staged->days.end() && *stagedDay == day) {
+        const auto &rows = staged->rows[size_t(stagedDay - staged->days.begin())];
+        for (const uint32_t game : games) {
+            const auto found = std::lower_bound(rows.begin(), rows.end(), game,
+                [](const SnapshotRow &r, uint32_t id) { return r.game < id; });
+            if (found == rows.end() || found->game != game)
+                throw missing(game);
+            records.push_back(found->record);
+        }
+    } else {
+        if (!connection->blockOfDay)
+            connection->blockOfDay.emplace(connection->db->handle(),
+                "SELECT data FROM blocks WHERE game = ? AND first_day <= ? "
+                "ORDER BY first_day DESC LIMIT 1");
+        Statement &block = *connection->blockOfDay;
+        std::vector<Record> held;
+        for (const uint32_t game : games) {
+            held.clear();
+            block.bind(1, game).bind(2, day);
+            if (block.step()) {
+                ReadBlock(block.blob(0), held);
+                block.reset();
+            }
+            const auto found = std::lower_bound(held.begin(), held.end(), day,
+                [](const Record &r, int32_t d) { return r.day < d; });
+            if (found == held.end() || found->day != day)
+                throw missing(game);
+            records.push_back(*found);
+        }
+    }
+    transaction.commit();
+    giveBack(std::move(connection));
+    return records;
 }

@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,9 @@ public:
     };
     // Games whose latest name contains every word, ignoring case, by ID.
     [[nodiscard]] std::vector<Match> search(const std::vector<std::string> &words);
+    // The games' latest titles, beside games; an empty title for a game the
+    // archive does not hold.
+    [[nodiscard]] std::vector<GameTitle> titles(std::span<const uint32_t> games);
 
     struct Info {
         std::vector<int32_t> days; // in order
@@ -50,6 +54,9 @@ public:
     // The day's games in rank order (ties by game ID); limit 0: all. Empty
     // when the day is not imported.
     [[nodiscard]] std::vector<DayRank> dayRanking(int32_t day, size_t limit = 0);
+    // The games' records of the day, beside games. Throws ArchiveError when a
+    // game has no record that day.
+    [[nodiscard]] std::vector<Record> dayRecords(int32_t day, std::span<const uint32_t> games);
 
 private:
     struct Staged; // staged days as read into memory, per generation
@@ -60,6 +67,10 @@ private:
     void giveBack(std::unique_ptr<Connection> connection);
     // The staged days of the connection's open transaction.
     std::shared_ptr<const Staged> stagedFor(Connection &connection, int64_t generation);
+    // Every game's latest name, read whole once per generation.
+    std::shared_ptr<const Names> namesFor(Connection &connection, int64_t generation);
+    // The names held for this generation, if any.
+    std::shared_ptr<const Names> heldNames(int64_t generation);
 
     std::string m_path;
     std::mutex m_mutex;

@@ -1,6 +1,8 @@
 // The commands of plotwise-archive; each returns the program's exit status.
 #pragma once
 
+#include "archive/RankingLists.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -14,6 +16,8 @@ int RunInfo(const std::string &archive);
 // A consistent copy of the archive as its last committed day left it, even
 // while an import writes; written whole and renamed into place.
 int RunCopy(const std::string &archive, const std::string &destination);
+int RunTop(const std::string &archive, const TopQuery &query);
+int RunMovers(const std::string &archive, const MoversQuery &query);
 
 // "plotwise-archive: " and the message, on standard error.
 void Complain(const std::string &message);

@@ -32,10 +32,10 @@ std::string CsvText(std::string_view field)
     return quoted + '"';
 }
 
-ListDay ChooseListDay(const std::vector<ListDay> &days, int32_t asked)
+DaySummary ChooseListDay(std::span<const DaySummary> days, int32_t asked)
 {
     const auto after = std::upper_bound(days.begin(), days.end(), asked,
-        [](int32_t day, const ListDay &d) { return day < d.day; });
+        [](int32_t day, const DaySummary &d) { return day < d.day; });
     if (after == days.begin())
         throw ListError("no day imported at or before " + IsoDay(asked));
     return *(after - 1);
@@ -43,43 +43,50 @@ ListDay ChooseListDay(const std::vector<ListDay> &days, int32_t asked)
 
 std::string TopList(ListSource &source, const TopQuery &query)
 {
-    const std::vector<ListDay> days = source.days();
+    const std::vector<DaySummary> days = source.days();
     if (days.empty())
         throw ListError("the archive holds no days");
-    const ListDay day = query.day ? ChooseListDay(days, *query.day) : days.back();
+    const DaySummary day = query.day ? ChooseListDay(days, *query.day) : days.back();
 
-    std::vector<RankedGame> chosen;
+    std::vector<uint32_t> games;
+    std::vector<GameTitle> titles;
     if (!query.year) {
-        chosen = source.ranking(day.day, query.count);
-        if (query.count > 0 && chosen.size() > query.count)
-            chosen.resize(query.count);
+        for (const DayRank &ranked : source.ranking(day.day, query.count))
+            games.push_back(ranked.game);
+        titles = source.titles(games);
     } else {
-        for (const RankedGame &ranked : source.ranking(day.day, 0)) {
-            if (query.count > 0 && chosen.size() == query.count)
-                break;
-            if (source.title(ranked.game).year == *query.year)
-                chosen.push_back(ranked);
+        // Every ranked game's year is needed to find the best of one year.
+        std::vector<uint32_t> ranked;
+        for (const DayRank &r : source.ranking(day.day, 0))
+            ranked.push_back(r.game);
+        std::vector<GameTitle> all = source.titles(ranked);
+        for (size_t i = 0; i < ranked.size() && (query.count == 0 || games.size() < query.count); ++i) {
+            if (all[i].year == *query.year) {
+                games.push_back(ranked[i]);
+                titles.push_back(std::move(all[i]));
+            }
         }
     }
+    const std::vector<Record> records = source.records(day.day, games);
 
     std::string csv = "day,rank,id,name,year,average,bayes_average,users_rated\n";
     const std::string dayText = IsoDay(day.day);
-    for (const RankedGame &ranked : chosen) {
-        const GameTitle title = source.title(ranked.game);
-        const Record record = source.record(ranked.game, day.day);
-        csv += dayText + ',' + Number(record.rank) + ',' + Number(ranked.game) + ','
-            + CsvText(title.name) + ',' + Number(title.year) + ',' + DecimalText(record.average)
-            + ',' + DecimalText(record.bayesAverage) + ',' + Number(record.usersRated) + '\n';
+    for (size_t i = 0; i < games.size(); ++i) {
+        const Record &record = records[i];
+        csv += dayText + ',' + Number(record.rank) + ',' + Number(games[i]) + ','
+            + CsvText(titles[i].name) + ',' + Number(titles[i].year) + ','
+            + DecimalText(record.average) + ',' + DecimalText(record.bayesAverage) + ','
+            + Number(record.usersRated) + '\n';
     }
     return csv;
 }
 
 std::string MoversList(ListSource &source, const MoversQuery &query)
 {
-    const std::vector<ListDay> days = source.days();
-    const ListDay from = ChooseListDay(days, query.from), to = ChooseListDay(days, query.to);
-    const std::vector<RankedGame> fromRanking = source.ranking(from.day, 0);
-    const std::vector<RankedGame> toRanking
+    const std::vector<DaySummary> days = source.days();
+    const DaySummary from = ChooseListDay(days, query.from), to = ChooseListDay(days, query.to);
+    const std::vector<DayRank> fromRanking = source.ranking(from.day, 0);
+    const std::vector<DayRank> toRanking
         = from.day == to.day ? fromRanking : source.ranking(to.day, 0);
 
     struct Mover {
@@ -92,39 +99,43 @@ std::string MoversList(ListSource &source, const MoversQuery &query)
     std::vector<Mover> movers;
     std::unordered_map<uint32_t, size_t> where; // game -> index in movers
 
-    std::unordered_map<uint32_t, int32_t> years;
-    const auto yearOf = [&](uint32_t game) {
-        const auto [at, fresh] = years.try_emplace(game, 0);
-        if (fresh)
-            at->second = source.title(game).year;
-        return at->second;
+    // With a year, only that year's games count towards the top N of a day.
+    const auto yearsOf = [&](const std::vector<DayRank> &ranking) {
+        std::vector<int32_t> years;
+        if (!query.year)
+            return years;
+        std::vector<uint32_t> games;
+        games.reserve(ranking.size());
+        for (const DayRank &ranked : ranking)
+            games.push_back(ranked.game);
+        for (const GameTitle &title : source.titles(games))
+            years.push_back(title.year);
+        return years;
     };
-    const auto takeTop = [&](const std::vector<RankedGame> &ranking, bool Mover::*inTop) {
+    const auto takeTop = [&](const std::vector<DayRank> &ranking, bool Mover::*inTop) {
+        const std::vector<int32_t> years = yearsOf(ranking);
         size_t taken = 0;
-        for (const RankedGame &ranked : ranking) {
-            if (query.top > 0 && taken == query.top)
-                break;
-            if (query.year && yearOf(ranked.game) != *query.year)
+        for (size_t i = 0; i < ranking.size() && (query.top == 0 || taken < query.top); ++i) {
+            if (query.year && years[i] != *query.year)
                 continue;
             ++taken;
-            const auto [at, fresh] = where.try_emplace(ranked.game, movers.size());
+            const auto [at, fresh] = where.try_emplace(ranking[i].game, movers.size());
             if (fresh)
-                movers.push_back({ ranked.game });
+                movers.push_back({ ranking[i].game });
             movers[at->second].*inTop = true;
         }
     };
     takeTop(fromRanking, &Mover::topFrom);
     takeTop(toRanking, &Mover::topTo);
-    const auto takeRanks = [&](const std::vector<RankedGame> &ranking,
+    const auto takeRanks = [&](const std::vector<DayRank> &ranking,
                                std::optional<uint32_t> Mover::*rank) {
-        for (const RankedGame &ranked : ranking) {
+        for (const DayRank &ranked : ranking) {
             if (const auto at = where.find(ranked.game); at != where.end())
                 movers[at->second].*rank = ranked.rank;
         }
     };
     takeRanks(fromRanking, &Mover::rankFrom);
     takeRanks(toRanking, &Mover::rankTo);
-
     for (Mover &m : movers) {
         if (m.rankFrom && m.rankTo)
             m.change = int64_t(*m.rankFrom) - int64_t(*m.rankTo);
@@ -153,10 +164,17 @@ std::string MoversList(ListSource &source, const MoversQuery &query)
     if (query.count > 0 && movers.size() > query.count)
         movers.resize(query.count);
 
+    std::vector<uint32_t> printed;
+    printed.reserve(movers.size());
+    for (const Mover &m : movers)
+        printed.push_back(m.game);
+    const std::vector<GameTitle> titles = source.titles(printed);
+
     std::string csv = "from,to,id,name,year,rank_from,rank_to,change,status\n";
     const std::string dayFields = IsoDay(from.day) + ',' + IsoDay(to.day) + ',';
-    for (const Mover &m : movers) {
-        const GameTitle title = source.title(m.game);
+    for (size_t i = 0; i < movers.size(); ++i) {
+        const Mover &m = movers[i];
+        const GameTitle &title = titles[i];
         csv += dayFields + Number(m.game) + ',' + CsvText(title.name) + ',' + Number(title.year) + ','
             + OptionalNumber(m.rankFrom) + ',' + OptionalNumber(m.rankTo) + ','
             + (m.change ? Number(*m.change) : std::string()) + ',' + m.status + '\n';
@@ -164,7 +182,7 @@ std::string MoversList(ListSource &source, const MoversQuery &query)
     return csv;
 }
 
-std::string ListDaysText(const std::vector<ListDay> &days)
+std::string ListDaysText(std::span<const DaySummary> days)
 {
     if (days.empty())
         return {};

@@ -3,37 +3,30 @@
 // the days' rankings alone: no archive, no widgets.
 #pragma once
 
+#include "archive/DayIndex.h"
 #include "archive/Record.h"
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-struct RankedGame {
-    uint32_t game;
-    uint32_t rank;
-};
-
-struct ListDay {
-    int32_t day;
-    uint32_t deepestRank; // the day's worst rank (0: no ranked game)
-};
-
-// What a list is worked out from; the archive's reader stands behind it.
+// What a list is worked out from: the day index and the games' titles and
+// records (ArchiveListSource.h reads them from an archive).
 class ListSource
 {
 public:
     virtual ~ListSource() = default;
     // Every imported day, in day order.
-    virtual std::vector<ListDay> days() = 0;
+    virtual std::vector<DaySummary> days() = 0;
     // The day's ranked games in rank order, ties by game ID; limit 0: all.
-    virtual std::vector<RankedGame> ranking(int32_t day, size_t limit) = 0;
-    // The game's latest name and year.
-    virtual GameTitle title(uint32_t game) = 0;
-    // The game's record of the day (the day is one the game is ranked on).
-    virtual Record record(uint32_t game, int32_t day) = 0;
+    virtual std::vector<DayRank> ranking(int32_t day, size_t limit) = 0;
+    // The games' latest names and years, beside games.
+    virtual std::vector<GameTitle> titles(std::span<const uint32_t> games) = 0;
+    // The games' records of the day, beside games (each is ranked that day).
+    virtual std::vector<Record> records(int32_t day, std::span<const uint32_t> games) = 0;
 };
 
 // A list that cannot be given, with a one-line reason.
@@ -59,7 +52,7 @@ struct MoversQuery {
 
 // The day a list uses for the day asked: that day when imported, else the
 // latest imported day before it. Throws ListError when there is none.
-[[nodiscard]] ListDay ChooseListDay(const std::vector<ListDay> &days, int32_t asked);
+[[nodiscard]] DaySummary ChooseListDay(std::span<const DaySummary> days, int32_t asked);
 
 // "day,rank,id,name,year,average,bayes_average,users_rated" and a row per game.
 [[nodiscard]] std::string TopList(ListSource &source, const TopQuery &query);
@@ -70,7 +63,7 @@ struct MoversQuery {
 
 // "first,YYYY-MM-DD", "last,YYYY-MM-DD", then "missing,FROM,TO" per range of
 // days between them the archive lacks, a line each; empty when it holds none.
-[[nodiscard]] std::string ListDaysText(const std::vector<ListDay> &days);
+[[nodiscard]] std::string ListDaysText(std::span<const DaySummary> days);
 
 // The field as it stands, or quoted as RFC 4180 says when it holds a comma, a
 // double quote or a line break.

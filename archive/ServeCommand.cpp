@@ -1,10 +1,12 @@
-// plotwise-archive serve: answers history pages, the name search and
-// geeklists (never held) from an archive, over HTTP on 127.0.0.1 or the
-// address given.
+// plotwise-archive serve: answers history pages, the name search, geeklists
+// (never held) and the ranking lists from an archive, over HTTP on 127.0.0.1
+// or the address given.
+#include "archive/ArchiveListSource.h"
 #include "archive/ArchivePages.h"
 #include "archive/ArchiveReader.h"
 #include "archive/Commands.h"
 #include "archive/Decimal.h"
+#include "archive/ListQuery.h"
 #include "service/HttpCaching.h"
 #include "service/LocalHttp.h"
 
@@ -60,7 +62,35 @@ private:
             return history(path.substr(game.size()), req);
         if (path == "/xmlapi/search")
             return search(req.get_param_value("search"), req);
+        if (path == "/lists/top" || path == "/lists/movers" || path == "/lists/days")
+            return rankingList(path.substr(7), req);
         return HttpErrorAnswer(404); // geeklists too: snapshots hold none
+    }
+
+    // The same CSV as the commands; a bad parameter is a 400 with its reason
+    // on one line. A list changes only when days are imported.
+    HttpAnswer rankingList(const std::string &kind, const httplib::Request &req)
+    {
+        static const char CsvType[] = "text/csv; charset=utf-8";
+        const ListParameters parameters(req.params.begin(), req.params.end());
+        ArchiveListSource source(m_reader);
+        std::string csv;
+        try {
+            if (kind == "top") {
+                csv = TopList(source, ReadTopQuery(parameters, ""));
+            } else if (kind == "movers") {
+                csv = MoversList(source, ReadMoversQuery(parameters, ""));
+            } else {
+                if (!parameters.empty())
+                    throw ListError(parameters.front().first + " is not a parameter of this list");
+                csv = ListDaysText(source.days());
+            }
+        } catch (const ListError &e) {
+            std::string reason = e.what(); // a parameter's name is the client's text
+            std::replace_if(reason.begin(), reason.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+            return { 400, reason + '\n', "text/plain; charset=utf-8" };
+        }
+        return cacheable({ 200, std::move(csv), CsvType }, false, req);
     }
 
     // IDs are read as numbers ("007" is 7); one beyond any ID is not found.

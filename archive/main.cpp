@@ -1,6 +1,8 @@
-// plotwise-archive: imports ranking snapshot files into an archive and serves
-// it as the service's history, search and geeklist requests.
+// plotwise-archive: imports ranking snapshot files into an archive, serves
+// it as the service's history, search and geeklist requests, and prints its
+// ranking lists.
 #include "archive/Commands.h"
+#include "archive/ListQuery.h"
 #include "service/CachePaths.h"
 #include "service/HttpCaching.h"
 #include "service/LocalHttp.h"
@@ -19,12 +21,15 @@ void Usage(std::FILE *to)
         "                              [--max-age SECONDS]\n"
         "       plotwise-archive info ARCHIVE\n"
         "       plotwise-archive copy ARCHIVE DEST\n"
+        "       plotwise-archive top ARCHIVE [--day DAY] [--count N] [--year Y]\n"
+        "       plotwise-archive movers ARCHIVE --from DAY --to DAY [--top N] [--count K] [--year Y]\n"
         "       plotwise-archive --help | --version\n"
         "  import  adds snapshot files to ARCHIVE, creating it when absent; a SNAPSHOT\n"
         "          is a CSV file named by its day (YYYY-MM-DD...) or a folder of them.\n"
         "          Exit status 0: all imported; 1: some refused; 2: a bad command line\n"
         "          or an archive that cannot be opened or written.\n"
-        "  serve   answers history pages, name searches and geeklists over HTTP on\n"
+        "  serve   answers history pages, name searches, geeklists and the ranking\n"
+        "          lists (/lists/top, /lists/movers, /lists/days) over HTTP on\n"
         "          127.0.0.1, or the numeric IPv4 or IPv6 address --listen gives (for\n"
         "          public use, behind an HTTP cache or reverse proxy), on port %d by\n"
         "          default (0 picks a free one), and prints \"listening on\n"
@@ -36,7 +41,25 @@ void Usage(std::FILE *to)
         "  info    prints the snapshots, games, records and bytes on disk.\n"
         "  copy    writes a consistent copy of ARCHIVE to DEST, also while an import\n"
         "          runs: the days committed when it starts, ready to be served\n"
-        "          read-only (on another host, behind a cache).\n",
+        "          read-only (on another host, behind a cache).\n"
+        "  top     prints CSV: day,rank,id,name,year,average,bayes_average,users_rated,\n"
+        "          the N best-ranked games of DAY (default: the last imported day) in\n"
+        "          rank order, ties by ID; --count N (default 100, 0: all); --year Y:\n"
+        "          the N best-ranked games of year Y, with their overall rank.\n"
+        "  movers  prints CSV: from,to,id,name,year,rank_from,rank_to,change,status for\n"
+        "          every game ranked within the top N (--top, default 100, 0: all) on\n"
+        "          either day. A rank is empty on a day the game has none; change is\n"
+        "          rank_from - rank_to (positive: climbed). status: entered, left, up,\n"
+        "          down, same, or \"not listed\" when the game has no rank on a day whose\n"
+        "          list stops short of its rank on the other day. Rows by change, the\n"
+        "          largest first, those without one last; ties by rank_to, rank_from,\n"
+        "          ID. --count K keeps the first K rows (default 0: all). --year Y: only\n"
+        "          games of year Y take part, the top N being theirs; ranks stay overall.\n"
+        "          For both, a DAY (YYYY-MM-DD) the archive lacks stands for the latest\n"
+        "          imported day before it, and every row shows the day used; names and\n"
+        "          years are the games' latest, values as the snapshot gave them. Exit\n"
+        "          status 2: a bad command line, an archive that cannot be read, or no\n"
+        "          day imported at or before DAY.\n",
         int(SampleServiceDefaultPort));
 }
 
@@ -111,6 +134,22 @@ int main(int argc, char *argv[])
             }
         }
         return RunServe(archive, address, port, log, maxAge);
+    }
+    if (command == "top" || command == "movers") {
+        ListParameters options;
+        for (size_t i = 2; i < args.size(); i += 2) {
+            if (!args[i].starts_with("--"))
+                return BadCommandLine((command + ": an option --NAME VALUE expected, not " + args[i]).c_str());
+            if (i + 1 >= args.size())
+                return BadCommandLine((command + ": an option without its value").c_str());
+            options.emplace_back(args[i].substr(2), args[i + 1]);
+        }
+        try {
+            return command == "top" ? RunTop(archive, ReadTopQuery(options, "--"))
+                                    : RunMovers(archive, ReadMoversQuery(options, "--"));
+        } catch (const ListError &e) {
+            return BadCommandLine((command + ": " + e.what()).c_str());
+        }
     }
     return BadCommandLine(("unknown command " + command).c_str());
 }

@@ -24,6 +24,7 @@
 
 #include <charconv>
 #include <map>
+#include <set>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -160,6 +161,8 @@ private slots:
     void shortDiskTakesLittleRoom();
     void badRequests_data();
     void badRequests();
+    void listCommands_data();
+    void listCommands();
     void slowAndVanishingClientsWaitForNobody();
     void listenAddress_data();
     void listenAddress();
@@ -433,7 +436,7 @@ void TestArchive::refusedArchive_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QStringList>("commands");
     QTest::addColumn<QString>("message");
-    const QStringList all = { "import", "info", "serve" };
+    const QStringList all = { "import", "info", "serve", "top", "movers" };
     QTest::newRow("a text file") << "text" << all << "a.pwa: not a plotwise-archive archive (left as it is)";
     QTest::newRow("another SQLite database") << "sqlite" << all << "not a plotwise-archive archive";
     QTest::newRow("a later layout") << "later" << all << "made by a later plotwise-archive (layout 3";
@@ -468,9 +471,9 @@ void TestArchive::refusedArchive()
     }
     const QByteArray before = ReadAll(archive);
     for (const QString &command : commands) {
-        const RunResult result = Archive(command == u"import" ? QStringList { command, archive, snapshot }
-                : command == u"info"                        ? QStringList { command, archive }
-                                                            : QStringList { command, archive, "--port", "0" });
+        const QMap<QString, QStringList> more = { { "import", { snapshot } }, { "serve", { "--port", "0" } },
+            { "movers", { "--from", "2016-10-12", "--to", "2016-10-12" } } };
+        const RunResult result = Archive(QStringList { command, archive } + more.value(command));
         QCOMPARE(result.status, 2);
         QVERIFY2(result.err.startsWith("plotwise-archive: ") && result.err.contains(message),
             qPrintable(result.err));
@@ -561,6 +564,29 @@ void TestArchive::badRequests_data()
     QTest::newRow("a search, case ignored") << QByteArray("/xmlapi/search?search=CAF%C3%89%20%3Ccart")
                                             << 200 << QByteArray("Caf\xC3\xA9 &#60;Cartographers&#62;");
     QTest::newRow("a geeklist") << QByteArray("/xmlapi/geeklist/500") << 404 << QByteArray();
+    // The ranking lists: the CSV of the commands; a 400's body is its reason alone.
+    QTest::newRow("a top list") << QByteArray("/lists/top?count=2") << 200
+                                << QByteArray("day,rank,id,name,year,average,bayes_average,users_rated\n2016-10-23,1,");
+    QTest::newRow("a movers list") << QByteArray("/lists/movers?from=2016-10-12&to=2016-10-18&top=3") << 200
+                                   << QByteArray("from,to,id,name,year,rank_from,rank_to,change,status\n"
+                                                 "2016-10-12,2016-10-17,");
+    QTest::newRow("the days") << QByteArray("/lists/days") << 200
+                              << QByteArray("first,2016-10-12\nlast,2016-10-23\nmissing,2016-10-18,2016-10-18\n");
+    QTest::newRow("a list before the first day") << QByteArray("/lists/top?day=2016-10-11") << 400
+                                                 << QByteArray("no day imported at or before 2016-10-11\n");
+    QTest::newRow("a count that is no number") << QByteArray("/lists/top?count=ten") << 400
+                                               << QByteArray("count takes a whole number (0: all)\n");
+    QTest::newRow("a day that is no calendar day") << QByteArray("/lists/movers?from=2016-02-30&to=2016-10-12")
+                                                   << 400 << QByteArray("from takes a day as YYYY-MM-DD\n");
+    QTest::newRow("movers without a second day") << QByteArray("/lists/movers?from=2016-10-12") << 400
+                                                 << QByteArray("to is needed: the second day\n");
+    QTest::newRow("a year given twice") << QByteArray("/lists/top?year=2001&year=2002") << 400
+                                        << QByteArray("year is given twice\n");
+    QTest::newRow("a parameter of another list") << QByteArray("/lists/top?top=5") << 400
+                                                 << QByteArray("top is not a parameter of this list\n");
+    QTest::newRow("a parameter's name with a line break") << QByteArray("/lists/days?a%0Ab=1") << 400
+                                                          << QByteArray("a b is not a parameter of this list\n");
+    QTest::newRow("no such list") << QByteArray("/lists/climbers") << 404 << QByteArray();
 }
 
 void TestArchive::badRequests()
@@ -577,7 +603,135 @@ void TestArchive::badRequests()
     const RawAnswer answer = RawGet(service.port(), target);
     QCOMPARE(answer.status, status);
     QVERIFY2(answer.body.contains(body), answer.body.left(2000).constData());
+    if (target.startsWith("/lists/") && status == 400)
+        QCOMPARE(answer.body, body);
+    if (target.startsWith("/lists/") && status == 200)
+        QCOMPARE(answer.headers["content-type"], QByteArray("text/csv; charset=utf-8"));
     QVERIFY(service.running());
+}
+
+// top and movers: the exit status and message of each refusal, and lists
+// whose every row is what the games' history pages say of the day used.
+// An "A" in the arguments stands for the archive (12 generated days, the
+// 18th missing); rows -1: as many as the day index makes (top: N of the
+// day; movers: the games in the top N of either day).
+void TestArchive::listCommands_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("err"); // its first line
+    QTest::addColumn<bool>("usage"); // follows the line
+    QTest::addColumn<QString>("days"); // the day fields of every row
+    QTest::addColumn<int>("rows");
+
+    QTest::newRow("top of the last day") << QStringList { "top", "A", "--count", "5" } << 0 << "" << false
+                                         << "2016-10-23" << -1;
+    QTest::newRow("top of a missing day: the day before, all of it")
+        << QStringList { "top", "A", "--day", "2016-10-18", "--count", "0" } << 0 << "" << false << "2016-10-17"
+        << -1;
+    QTest::newRow("top of a year") << QStringList { "top", "A", "--year", "1475" } << 0 << "" << false
+                                   << "2016-10-23" << 1;
+    QTest::newRow("movers to a missing day")
+        << QStringList { "movers", "A", "--from", "2016-10-12", "--to", "2016-10-18", "--top", "10" } << 0 << ""
+        << false << "2016-10-12,2016-10-17" << -1;
+    QTest::newRow("movers backwards, all")
+        << QStringList { "movers", "A", "--to", "2016-10-12", "--from", "2016-10-23", "--top", "0" } << 0 << ""
+        << false << "2016-10-23,2016-10-12" << -1;
+    QTest::newRow("no day at or before") << QStringList { "top", "A", "--day", "2016-10-11" } << 2
+                                         << "plotwise-archive: top: no day imported at or before 2016-10-11"
+                                         << false << "" << 0;
+    QTest::newRow("movers without a second day") << QStringList { "movers", "A", "--from", "2016-10-12" } << 2
+                                                 << "plotwise-archive: movers: --to is needed: the second day"
+                                                 << true << "" << 0;
+    QTest::newRow("a count that is no number") << QStringList { "top", "A", "--count", "ten" } << 2
+                                               << "plotwise-archive: top: --count takes a whole number (0: all)"
+                                               << true << "" << 0;
+    QTest::newRow("an option of the other list") << QStringList { "top", "A", "--from", "2016-10-12" } << 2
+                                                 << "plotwise-archive: top: --from is not a parameter of this list"
+                                                 << true << "" << 0;
+    QTest::newRow("an option without its value") << QStringList { "movers", "A", "--from" } << 2
+                                                 << "plotwise-archive: movers: an option without its value"
+                                                 << true << "" << 0;
+    QTest::newRow("a value without its option") << QStringList { "top", "A", "5" } << 2
+                                                << "plotwise-archive: top: an option --NAME VALUE expected, not 5"
+                                                << true << "" << 0;
+}
+
+void TestArchive::listCommands()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QFETCH(QString, err);
+    QFETCH(bool, usage);
+    QFETCH(QString, days);
+    QFETCH(int, rows);
+    static QTemporaryDir dir;
+    static const QString archive = dir.filePath("a.pwa");
+    if (!QFileInfo::exists(archive))
+        QCOMPARE(Archive({ "import", archive, generated("small", { "--days", "12", "--games", "40" }) }).status, 0);
+    args.replaceInStrings(QRegularExpression("^A$"), archive);
+    const RunResult result = Archive(args);
+    QCOMPARE(result.status, status);
+    if (status != 0) {
+        QCOMPARE(result.err.section(u'\n', 0, 0), err);
+        QCOMPARE(result.err.contains("usage: plotwise-archive"), usage);
+        QCOMPARE(result.err.count(u'\n') == 1, !usage);
+        QCOMPARE(result.out, QString());
+        return;
+    }
+    QCOMPARE(result.err, QString());
+
+    ArchiveReader reader(archive.toStdString());
+    const bool top = args[0] == u"top";
+    const QStringList dayList = days.split(u',');
+    std::vector<int32_t> listDays;
+    for (const QString &day : dayList)
+        listDays.push_back(*LeadingIsoDay(day.toStdString()));
+    if (rows < 0) {
+        // The games of the top N of the days by the day index.
+        const int n = args[args.indexOf(top ? "--count" : "--top") + 1].toInt();
+        std::set<uint32_t> games;
+        for (const int32_t day : listDays) {
+            for (const DayRank &r : reader.dayRanking(day, size_t(n)))
+                games.insert(r.game);
+        }
+        rows = int(games.size());
+    }
+    QStringList lines = result.out.split(u'\n');
+    QCOMPARE(lines.takeLast(), QString());
+    QCOMPARE(lines.takeFirst(), top ? "day,rank,id,name,year,average,bayes_average,users_rated"
+                                    : "from,to,id,name,year,rank_from,rank_to,change,status");
+    QCOMPARE(lines.size(), rows);
+    for (const QString &line : lines) {
+        const QStringList f = CsvFields(line.toUtf8());
+        QCOMPARE(f.size(), top ? 8 : 9);
+        QCOMPARE(f.mid(0, dayList.size()), dayList);
+        const uint32_t game = f[2].toUInt();
+        QString title;
+        const QStringList history = History(reader, game, &title);
+        QCOMPARE(f[3] + u'|' + f[4], title);
+        // "20161012 3 120 7.25 5.61" of the day, or nothing.
+        const auto recordOf = [&](int32_t day) {
+            const QString compact = QString::fromStdString(CompactDay(day));
+            for (const QString &record : history) {
+                if (record.startsWith(compact))
+                    return record.split(u' ');
+            }
+            return QStringList();
+        };
+        if (top) {
+            QCOMPARE(f[1] + u' ' + f[7] + u' ' + f[5] + u' ' + f[6],
+                recordOf(listDays[0]).mid(1).join(u' '));
+            if (args.contains("--year"))
+                QCOMPARE(f[4], args[args.indexOf("--year") + 1]);
+        } else {
+            const QStringList from = recordOf(listDays[0]), to = recordOf(listDays[1]);
+            QCOMPARE(f[5], from.value(1));
+            QCOMPARE(f[6], to.value(1));
+            QCOMPARE(f[7], from.isEmpty() || to.isEmpty() ? QString()
+                                                          : QString::number(from[1].toInt() - to[1].toInt()));
+        }
+    }
 }
 
 // Clients that send half a request and wait, or leave mid-request, hold up
@@ -872,6 +1026,7 @@ void TestArchive::cacheHeaders_data()
     QTest::newRow("the last page with records") << QStringList() << PageTarget(13, "2") << brief;
     QTest::newRow("the end page") << QStringList() << PageTarget(13, "3") << brief;
     QTest::newRow("a search") << QStringList() << QByteArray("/xmlapi/search?search=alpha") << brief;
+    QTest::newRow("a list") << QStringList() << QByteArray("/lists/top") << brief;
 }
 
 void TestArchive::cacheHeaders()
@@ -923,7 +1078,8 @@ void TestArchive::conditionalRequests()
     QFETCH(int, status);
     static ArchiveService service(cachingArchive());
     QVERIFY(service.port() != 0);
-    for (const QByteArray &target : { PageTarget(13, "1"), QByteArray("/xmlapi/search?search=alpha") }) {
+    for (const QByteArray &target : { PageTarget(13, "1"), QByteArray("/xmlapi/search?search=alpha"),
+             QByteArray("/lists/movers?from=2016-10-12&to=2017-01-20") }) {
         const RawAnswer plain = RawGet(service.port(), target);
         QByteArray conditions = headers;
         conditions.replace("TAG", plain.headers["etag"]).replace("DATE", plain.headers["last-modified"]);

@@ -24,50 +24,56 @@ public:
     {
         for (const QString &day : days.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
             const QStringList parts = day.split(QLatin1Char(':'));
-            std::vector<RankedGame> &ranking = m_rankings[Day(parts[0].trimmed().toLatin1())];
+            std::vector<DayRank> &ranking = m_rankings[Day(parts[0].trimmed().toLatin1())];
             for (const QString &entry : parts[1].split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
                 const QStringList pair = entry.split(QLatin1Char('='));
                 ranking.push_back({ pair[0].toUInt(), pair[1].toUInt() });
             }
-            std::sort(ranking.begin(), ranking.end(), [](const RankedGame &a, const RankedGame &b) {
-                return std::tie(a.rank, a.game) < std::tie(b.rank, b.game);
-            });
+            SortByRank(ranking);
         }
         for (const QString &entry : years.split(QLatin1Char(' '), Qt::SkipEmptyParts))
             m_years[entry.section(QLatin1Char(':'), 0, 0).toUInt()] = entry.section(QLatin1Char(':'), 1).toInt();
     }
 
-    std::vector<ListDay> days() override
+    std::vector<DaySummary> days() override
     {
-        std::vector<ListDay> days;
+        std::vector<DaySummary> days;
         for (const auto &[day, ranking] : m_rankings)
-            days.push_back({ day, ranking.empty() ? 0 : ranking.back().rank });
+            days.push_back({ day, int64_t(ranking.size()), ranking.empty() ? 0 : ranking.back().rank });
         return days;
     }
-    std::vector<RankedGame> ranking(int32_t day, size_t limit) override
+    std::vector<DayRank> ranking(int32_t day, size_t limit) override
     {
-        std::vector<RankedGame> ranking = m_rankings.at(day);
+        std::vector<DayRank> ranking = m_rankings.at(day);
         if (limit > 0 && ranking.size() > limit)
             ranking.resize(limit);
         return ranking;
     }
-    GameTitle title(uint32_t game) override
+    std::vector<GameTitle> titles(std::span<const uint32_t> games) override
     {
-        const auto year = m_years.find(game);
-        return { game == 7 ? "Seven, \"the\" game" : "Game " + std::to_string(game),
-            year == m_years.end() ? 2000 : year->second };
-    }
-    Record record(uint32_t game, int32_t day) override
-    {
-        for (const RankedGame &ranked : m_rankings.at(day)) {
-            if (ranked.game == game)
-                return { day, ranked.rank, 100 + game, { 710, 2 }, { -5, 1 } };
+        std::vector<GameTitle> titles;
+        for (const uint32_t game : games) {
+            const auto year = m_years.find(game);
+            titles.push_back({ game == 7 ? "Seven, \"the\" game" : "Game " + std::to_string(game),
+                year == m_years.end() ? 2000 : year->second });
         }
-        throw std::logic_error("no record");
+        return titles;
+    }
+    std::vector<Record> records(int32_t day, std::span<const uint32_t> games) override
+    {
+        std::vector<Record> records;
+        for (const uint32_t game : games) {
+            const auto ranked = std::find_if(m_rankings.at(day).begin(), m_rankings.at(day).end(),
+                [&](const DayRank &r) { return r.game == game; });
+            if (ranked == m_rankings.at(day).end())
+                throw std::logic_error("no record");
+            records.push_back({ day, ranked->rank, 100 + game, { 710, 2 }, { -5, 1 } });
+        }
+        return records;
     }
 
 private:
-    std::map<int32_t, std::vector<RankedGame>> m_rankings;
+    std::map<int32_t, std::vector<DayRank>> m_rankings;
     std::map<uint32_t, int32_t> m_years;
 };
 

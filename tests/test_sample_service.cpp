@@ -160,6 +160,7 @@ void SampleServiceTest::answers_data()
     QTest::newRow("path out of the folder")
         << QByteArray("/xmlapi/geeklist/..%2F..%2Fnodes.txt") << 404 << "";
     QTest::newRow("data file by name") << QByteArray("/nodes.txt") << 404 << "";
+    QTest::newRow("a ranking list") << QByteArray("/lists/days") << 404 << ""; // held by archives alone
 }
 
 void SampleServiceTest::answers()

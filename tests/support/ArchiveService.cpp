@@ -34,3 +34,29 @@ QString ArchiveService::errors()
 {
     return QString::fromUtf8(m_process.readAllStandardError());
 }
+
+QString ArchiveService::baseUrl() const
+{
+    return QStringLiteral("http://%1:%2").arg(m_address).arg(m_port);
+}
+
+static bool RunTool(const char *variable, const QStringList &args, QString *error)
+{
+    QProcess process;
+    process.start(qEnvironmentVariable(variable), args);
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit
+        || process.exitCode() != 0) {
+        *error = QStringLiteral("%1 %2 failed: %3")
+                     .arg(QLatin1String(variable), args.join(u' '),
+                         QString::fromUtf8(process.readAllStandardError()) + process.errorString());
+        return false;
+    }
+    return true;
+}
+
+bool MakeGeneratedArchive(const QString &archive, const QString &folder,
+    const QStringList &snapshotArgs, QString *error)
+{
+    return RunTool("PLOTWISE_SAMPLE_SNAPSHOTS", snapshotArgs + QStringList { folder }, error)
+        && RunTool("PLOTWISE_ARCHIVE", { QStringLiteral("import"), archive, folder }, error);
+}

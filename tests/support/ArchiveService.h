@@ -1,5 +1,5 @@
 // plotwise-archive serve run by a test: started on a free port, stopped when
-// the object goes.
+// the object goes; and archives made from generated snapshots for it.
 #pragma once
 
 #include <QProcess>
@@ -21,6 +21,7 @@ public:
     [[nodiscard]] quint16 port() const { return m_port; }
     // The address it said it listens on.
     [[nodiscard]] QString address() const { return m_address; }
+    [[nodiscard]] QString baseUrl() const; // "http://ADDRESS:PORT"
     [[nodiscard]] bool running() const { return m_process.state() == QProcess::Running; }
     // Standard error so far (why it did not start).
     [[nodiscard]] QString errors();
@@ -30,3 +31,8 @@ private:
     quint16 m_port = 0;
     QString m_address;
 };
+
+// Writes plotwise-sample-snapshots's files (snapshotArgs, e.g. --days 12) to
+// folder and imports them into archive; false with the reason in error.
+bool MakeGeneratedArchive(const QString &archive, const QString &folder,
+    const QStringList &snapshotArgs, QString *error);
