@@ -19,10 +19,19 @@ void ReadoutChoice::offer(int series, std::ptrdiff_t point, QPointF at)
     m_hit = ReadoutHit{series, point, at};
 }
 
-QString ReadoutText(const QString &title, int day, double value)
+QString ReadoutValue(double value)
 {
     // Twelve significant digits show every decimal a page gives a value and
     // drop the binary tail of a difference (7.2 - 7.1 reads 0.1).
-    return title + QLatin1Char('\n') + DaysToDate(day).toString(QStringLiteral("dd/MM/yyyy"))
-        + QStringLiteral("   ") + QString::number(value, 'g', 12);
+    return QString::number(value, 'g', 12);
+}
+
+QString ReadoutDate(int day)
+{
+    return DaysToDate(day).toString(QStringLiteral("dd/MM/yyyy"));
+}
+
+QString ReadoutText(const QString &title, int day, double value)
+{
+    return title + QLatin1Char('\n') + ReadoutDate(day) + QStringLiteral("   ") + ReadoutValue(value);
 }

@@ -64,3 +64,7 @@ private:
 // format "dd/MM/yyyy" and the value on the second. A whole value shows
 // without decimals, any other with the decimals it has.
 [[nodiscard]] QString ReadoutText(const QString &title, int day, double value);
+// A value as the read-out shows it.
+[[nodiscard]] QString ReadoutValue(double value);
+// A day as the read-out shows it: "dd/MM/yyyy".
+[[nodiscard]] QString ReadoutDate(int day);

@@ -1,8 +1,10 @@
 // The chart's arithmetic without a chart: where the date axis puts its ticks,
 // the limits and label decimals of the axes, the days a range of x values
-// shows, which point the read-out under the mouse finds, and what it says.
+// shows, which point the read-out under the mouse finds, and what it says;
+// what the date cursor lists at a day and between two days.
 #include "app/CalendarTicks.h"
 #include "app/ChartScale.h"
+#include "app/DateCursor.h"
 #include "app/Readout.h"
 #include "service/u_Function.h"
 
@@ -29,7 +31,29 @@ Dates outline(const Dates &ticks)
     return ticks.size() < 3 ? ticks : Dates{ticks[0], ticks[1], ticks.back()};
 }
 
+// A series offered to the date cursor: points as (days after 14/05/2018, value).
+struct CursorLine {
+    QString title;
+    QList<QPointF> points;
+    bool inverted = false;
+    bool logarithmic = false;
+    bool rightAxis = false;
+};
+using CursorLines = QList<CursorLine>;
+
+CursorLine rank(const QString &title, QList<QPointF> points)
+{
+    return {title, std::move(points), true};
+}
+
+CursorLine rating(const QString &title, QList<QPointF> points)
+{
+    return {title, std::move(points)};
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(CursorLine)
 
 class TestChartRules : public QObject
 {
@@ -49,6 +73,8 @@ private slots:
     void choiceKeepsThePointNearestThePointer();
     void readoutText_data();
     void readoutText();
+    void dateCursorLists_data();
+    void dateCursorLists();
 };
 
 void TestChartRules::ticksFallOnCalendarBoundaries_data()
@@ -306,6 +332,92 @@ void TestChartRules::readoutText()
     QCOMPARE(ReadoutText(QStringLiteral("A & B"), day, value),
              QStringLiteral("A & B\n14/05/2018   ") + shown);
     QLocale::setDefault(QLocale::c());
+}
+
+void TestChartRules::dateCursorLists_data()
+{
+    QTest::addColumn<CursorLines>("lines");
+    QTest::addColumn<int>("day");
+    QTest::addColumn<int>("pinned"); // -1: none
+    QTest::addColumn<QStringList>("box"); // the header, then a row per game; cells joined by "|"
+
+    QTest::newRow("the value on the day")
+        << CursorLines{rating("A", {{0, 7.1}, {2, 7.3}, {3, 7.2}})} << 2 << -1
+        << QStringList{"|16/05/2018", "A|7.3"};
+    QTest::newRow("no point that day: the last before, as of its day")
+        << CursorLines{rank("A", {{0, 143}, {5, 140}})} << 3 << -1
+        << QStringList{"|17/05/2018", "A|143 (as of 14/05/2018)"};
+    QTest::newRow("after the last point: the last")
+        << CursorLines{rank("A", {{0, 143}, {1, 140}})} << 30 << -1
+        << QStringList{"|13/06/2018", "A|140 (as of 15/05/2018)"};
+    QTest::newRow("two points on the day: the later")
+        << CursorLines{rank("A", {{1, 9}, {1, 8}, {2, 7}})} << 1 << -1
+        << QStringList{"|15/05/2018", "A|8"};
+    QTest::newRow("a history not begun is left out")
+        << CursorLines{rank("A", {{4, 5}}), rank("B", {{0, 6}}), rank("C", {{2, 7}})} << 2 << -1
+        << QStringList{"|16/05/2018", "B|6 (as of 14/05/2018)", "C|7"};
+    QTest::newRow("inverted axis: rank 1 first")
+        << CursorLines{rank("A", {{0, 12}}), rank("B", {{0, 3}}), rank("C", {{0, 40}}), rank("D", {{0, 3}})}
+        << 0 << -1 << QStringList{"|14/05/2018", "B|3", "D|3", "A|12", "C|40"};
+    QTest::newRow("normal axis: the highest first")
+        << CursorLines{rating("A", {{0, 6.9}}), rating("B", {{0, 7.45}}), rating("C", {{0, 5}})} << 0 << -1
+        << QStringList{"|14/05/2018", "B|7.45", "A|6.9", "C|5"};
+    CursorLines twoAxes{rating("R1", {{0, 7}}), rank("L1", {{0, 20}}), rating("R2", {{0, 8}}),
+                        rank("L2", {{0, 2}})};
+    twoAxes[0].rightAxis = twoAxes[2].rightAxis = true;
+    QTest::newRow("the left axis' games, then the right's")
+        << twoAxes << 0 << -1 << QStringList{"|14/05/2018", "L2|2", "L1|20", "R2|8", "R1|7"};
+    CursorLines deltas{rating("A", {{0, -3}}), rating("B", {{0, 2}}), rating("C", {{0, 0}})};
+    QTest::newRow("Delta values: negatives below zero")
+        << deltas << 0 << -1 << QStringList{"|14/05/2018", "B|2", "C|0", "A|-3"};
+    CursorLines logDeltas{rating("A", {{0, 5}, {1, -2}, {2, 0}}), rating("B", {{1, -1}, {2, 0.5}})};
+    logDeltas[0].logarithmic = logDeltas[1].logarithmic = true;
+    QTest::newRow("log axis: values it does not draw are passed over")
+        << logDeltas << 2 << -1 << QStringList{"|16/05/2018", "A|5 (as of 14/05/2018)", "B|0.5"};
+    QTest::newRow("pinned earlier: places gained on an inverted axis")
+        << CursorLines{rank("A", {{0, 10}, {4, 7}}), rank("B", {{0, 5}, {4, 8}}), rank("C", {{0, 4}})}
+        << 4 << 0
+        << QStringList{"|14/05/2018|18/05/2018|change", "C|4|4 (as of 14/05/2018)|0", "A|10|7|+3",
+                       "B|5|8|-3"};
+    QTest::newRow("pinned later: the earlier day still first")
+        << CursorLines{rank("A", {{0, 10}, {4, 7}}), rank("B", {{0, 5}, {4, 8}})} << 0 << 4
+        << QStringList{"|14/05/2018|18/05/2018|change", "B|5|8|-3", "A|10|7|+3"};
+    QTest::newRow("ratings: the difference, without a binary tail")
+        << CursorLines{rating("A", {{0, 7.1}, {3, 7.3}}), rating("B", {{0, 7.3}, {3, 7.1}})} << 3 << 0
+        << QStringList{"|14/05/2018|17/05/2018|change", "A|7.1|7.3|+0.2", "B|7.3|7.1|-0.2"};
+    QTest::newRow("pinned: a game begun between the days has no change")
+        << CursorLines{rank("A", {{2, 50}}), rank("B", {{0, 60}})} << 3 << 1
+        << QStringList{"|15/05/2018|17/05/2018|change", "A|-|50 (as of 16/05/2018)|-",
+                       "B|60 (as of 14/05/2018)|60 (as of 14/05/2018)|0"};
+    QTest::newRow("cursor before a game's history, pinned after it: last")
+        << CursorLines{rank("A", {{2, 50}}), rank("B", {{0, 60}})} << 1 << 3
+        << QStringList{"|15/05/2018|17/05/2018|change", "B|60 (as of 14/05/2018)|60 (as of 14/05/2018)|0",
+                       "A|-|50 (as of 16/05/2018)|-"};
+}
+
+void TestChartRules::dateCursorLists()
+{
+    QFETCH(CursorLines, lines);
+    QFETCH(int, day);
+    QFETCH(int, pinned);
+    QFETCH(QStringList, box);
+    const int base = int(DateToDays(QDate(2018, 5, 14)));
+    std::vector<std::vector<SeriesPoint>> points;
+    for (const CursorLine &line : lines) {
+        std::vector<SeriesPoint> &p = points.emplace_back();
+        for (const QPointF &at : line.points)
+            p.push_back({base + int(at.x()), at.y()});
+    }
+    std::vector<CursorSeries> series;
+    for (int i = 0; i < lines.size(); ++i)
+        series.push_back({&points[size_t(i)], lines[i].rightAxis, lines[i].inverted, lines[i].logarithmic});
+    const std::optional<int> pinnedDay = pinned < 0 ? std::nullopt : std::optional<int>(base + pinned);
+    QStringList shown{CursorHeader(base + day, pinnedDay).join(u'|')};
+    for (const CursorRow &row : CursorRows(series, base + day, pinnedDay)) {
+        const CursorLine &line = lines[row.series];
+        shown << CursorCells(line.title, row, base + day, pinnedDay, line.inverted).join(u'|');
+    }
+    QCOMPARE(shown, box);
 }
 
 QTEST_GUILESS_MAIN(TestChartRules)
