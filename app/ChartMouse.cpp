@@ -3,6 +3,7 @@
 #include "app/PlotChart.h"
 
 #include <QChart>
+#include <QCursor>
 #include <QLegend>
 #include <QMenu>
 #include <QMouseEvent>
@@ -23,6 +24,13 @@ ChartMouse::ChartMouse(PlotChart &chart) : m_chart(chart)
     copy->setObjectName(QStringLiteral("actCopy"));
     copy->setShortcut(QKeySequence::Copy);
     QObject::connect(copy, &QAction::triggered, &chart, &PlotChart::copyRequested);
+    m_cursorAction = m_menu->addAction(QStringLiteral("Date cursor"));
+    m_cursorAction->setObjectName(QStringLiteral("actDateCursor"));
+    m_cursorAction->setCheckable(true);
+    QObject::connect(m_cursorAction, &QAction::toggled, &chart, [this](bool on) {
+        if (!on)
+            m_chart.m_cursor.clear();
+    });
     m_menu->addSeparator();
     QAction *back = m_menu->addAction(QStringLiteral("Zoom back"));
     back->setObjectName(QStringLiteral("actZoomBack"));
@@ -41,6 +49,30 @@ bool ChartMouse::onLegend(QPoint pos) const
 {
     const QLegend *legend = m_chart.chart()->legend();
     return legend->isVisible() && legend->sceneBoundingRect().contains(m_chart.mapToScene(pos));
+}
+
+bool ChartMouse::cursorWanted(Qt::KeyboardModifiers modifiers) const
+{
+    return modifiers.testFlag(Qt::ShiftModifier) || m_cursorAction->isChecked();
+}
+
+bool ChartMouse::point(QPoint pos, Qt::KeyboardModifiers modifiers)
+{
+    if (m_chart.m_holdDepth > 0)
+        return false;
+    if (cursorWanted(modifiers)) {
+        m_chart.m_readout.clear();
+        return m_chart.m_cursor.track(pos);
+    }
+    m_chart.m_cursor.clear();
+    return m_chart.m_readout.track(pos);
+}
+
+void ChartMouse::pointAgain(Qt::KeyboardModifiers modifiers)
+{
+    const QPoint pos = m_chart.viewport()->mapFromGlobal(QCursor::pos());
+    if (!m_zooming && !m_scrolling && !m_legendPress && m_chart.viewport()->rect().contains(pos))
+        point(pos, modifiers);
 }
 
 bool ChartMouse::press(QMouseEvent *event)
@@ -86,10 +118,11 @@ bool ChartMouse::move(QMouseEvent *event)
     }
     if (m_zooming || m_scrolling)
         return true;
-    // Over the plot area the read-out is all a move does: Qt Charts' own
-    // handling there tests the pointer against the shape of every line,
-    // which costs milliseconds with long lines, for hover signals unused here.
-    return m_chart.m_holdDepth == 0 && !m_legendPress && m_chart.m_readout.track(pos);
+    // Over the plot area the read-out or the cursor is all a move does: Qt
+    // Charts' own handling there tests the pointer against the shape of
+    // every line, which costs milliseconds with long lines, for hover
+    // signals unused here.
+    return !m_legendPress && point(pos, event->modifiers());
 }
 
 bool ChartMouse::release(QMouseEvent *event)
@@ -103,7 +136,9 @@ bool ChartMouse::release(QMouseEvent *event)
         m_zooming = false;
         m_band->hide();
         const QRect dragged = QRect(m_pressPos, pos).normalized();
-        if (pos.x() < m_pressPos.x() && pos.y() < m_pressPos.y()) {
+        if (m_chart.m_cursor.visible() && (pos - m_pressPos).manhattanLength() < MinZoomDrag) {
+            m_chart.m_cursor.click();
+        } else if (pos.x() < m_pressPos.x() && pos.y() < m_pressPos.y()) {
             m_chart.undoZoom();
         } else if (dragged.width() >= MinZoomDrag && dragged.height() >= MinZoomDrag) {
             QChart *chart = m_chart.chart();

@@ -5,14 +5,17 @@
 // zoom or scroll. A click on a legend entry hides or shows its line; a
 // Ctrl+click or a double-click shows only that line, or all of them again. A click on a legend entry goes to the legend, which
 // hides or shows the entry's series. Between drags, the read-out follows the
-// pointer.
+// pointer, or with Shift held (or "Date cursor" checked in the menu) the
+// date cursor, where a click pins the day or clears the pin.
 #pragma once
 
 #include <QPoint>
+#include <Qt>
 #include <QPointer>
 
 class PlotChart;
 class PlotSeries;
+class QAction;
 class QMenu;
 class QMouseEvent;
 class QRubberBand;
@@ -33,11 +36,17 @@ public:
     // the view).
     void legendClicked(PlotSeries *series);
 
-    // The right-click menu: "Copy", "Zoom back", "Reset zoom".
+    // The right-click menu: "Copy", "Date cursor", "Zoom back", "Reset zoom".
     [[nodiscard]] QMenu *menu() const { return m_menu; }
+    // Shift went down or up: the read-out or the date cursor, whichever
+    // the keys now ask for, at the pointer, as a move there would show.
+    void pointAgain(Qt::KeyboardModifiers modifiers);
 
 private:
     [[nodiscard]] bool onLegend(QPoint pos) const;
+    [[nodiscard]] bool cursorWanted(Qt::KeyboardModifiers modifiers) const;
+    // The read-out or the date cursor at pos; true when pos lies over the plot.
+    bool point(QPoint pos, Qt::KeyboardModifiers modifiers);
 
     PlotChart &m_chart;
     QRubberBand *m_band = nullptr;
@@ -50,4 +59,5 @@ private:
     bool m_isolate = false; // ... with Ctrl held
     QPointer<PlotSeries> m_legendClicked; // the entry the last press on the legend clicked
     QMenu *m_menu = nullptr;
+    QAction *m_cursorAction = nullptr; // "Date cursor", checked: shown without Shift
 };

@@ -4,6 +4,7 @@
 #include "app/Readout.h"
 
 #include <algorithm>
+#include <cmath>
 
 std::optional<SeriesPoint> ValueAsOf(const std::vector<SeriesPoint> &points, int day, bool logarithmic)
 {
@@ -20,7 +21,12 @@ std::optional<SeriesPoint> ValueAsOf(const std::vector<SeriesPoint> &points, int
 
 double CursorChange(double earlier, double later, bool inverted)
 {
-    return inverted ? earlier - later : later - earlier;
+    const double change = inverted ? earlier - later : later - earlier;
+    // Rounded to the last of the twelve digits the values are shown with:
+    // 6.53568 - 6.53478 reads 0.0009, not 0.000900000000001.
+    const double magnitude = std::max({std::abs(earlier), std::abs(later), 1.0});
+    const double unit = std::pow(10.0, std::floor(std::log10(magnitude)) - 11);
+    return std::round(change / unit) * unit + 0.0; // never "-0"
 }
 
 std::vector<CursorRow> CursorRows(const std::vector<CursorSeries> &series, int day,

@@ -27,7 +27,8 @@ struct CursorSeries {
 
 // The change from the earlier day's value to the later's, positive when the
 // line climbed: on an inverted axis (ranks, rank 1 at the top) the places
-// gained, on a normal one the difference.
+// gained, on a normal one the difference; without the binary tail below the
+// values' twelfth digit.
 [[nodiscard]] double CursorChange(double earlier, double later, bool inverted);
 
 struct CursorRow {

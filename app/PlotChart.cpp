@@ -225,6 +225,8 @@ void PlotChart::hold()
 {
     ++m_holdDepth;
     m_readout.clear();
+    m_cursor.clear();
+    m_cursor.unpin();
 }
 
 void PlotChart::release()
@@ -263,6 +265,7 @@ void PlotChart::flush()
         fillLine(series);
     m_filling = false;
     m_readout.clear(); // the points under the pointer may have moved
+    m_cursor.refresh(); // the day under it too
 }
 
 void PlotChart::layOutChart()
@@ -282,8 +285,9 @@ void PlotChart::paintEvent(QPaintEvent *event)
     QChartView::paintEvent(event);
     m_drawn = true;
     // Over the view only: images of the chart are made from its scene.
-    if (m_readout.visible()) {
+    if (m_readout.visible() || m_cursor.visible()) {
         QPainter painter(viewport());
+        m_cursor.paint(painter);
         m_readout.paint(painter);
     }
 }
@@ -313,6 +317,7 @@ void PlotChart::clearSeriesList()
     // an event loop returning to its caller runs: a script or a headless run
     // clearing the chart between Loads would keep every drawing till its end.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    m_cursor.unpin();
     m_midnights.clear(); // a time zone changed since is taken from here on
     m_tickDates.clear();
     tzset();
@@ -390,6 +395,7 @@ void PlotChart::showOnly(PlotSeries *series)
 void PlotChart::leaveEvent(QEvent *event)
 {
     m_readout.clear();
+    m_cursor.clear();
     QChartView::leaveEvent(event);
 }
 
@@ -405,5 +411,18 @@ void PlotChart::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
+    if (event->key() == Qt::Key_Escape && m_cursor.unpin()) {
+        event->accept();
+        return;
+    }
+    if (event->key() == Qt::Key_Shift)
+        m_mouse->pointAgain(event->modifiers());
     QChartView::keyPressEvent(event);
+}
+
+void PlotChart::keyReleaseEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Shift)
+        m_mouse->pointAgain(event->modifiers());
+    QChartView::keyReleaseEvent(event);
 }

@@ -5,6 +5,7 @@
 // points, and of a dense line only what its pixel columns can show.
 #pragma once
 
+#include "app/ChartCursor.h"
 #include "app/ChartScale.h"
 #include "app/HoverReadout.h"
 #include "app/PlotSeries.h"
@@ -47,8 +48,8 @@ public:
     // the positive points of its series.
     void setAxisInverted(VertAxis axis, bool inverted);
     void setAxisLogarithmic(VertAxis axis, bool logarithmic);
-    [[nodiscard]] bool axisInverted(VertAxis axis) const;
-    [[nodiscard]] bool axisLogarithmic(VertAxis axis) const;
+    [[nodiscard]] bool axisInverted(VertAxis axis) const override;
+    [[nodiscard]] bool axisLogarithmic(VertAxis axis) const override;
     [[nodiscard]] QAbstractAxis *verticalAxis(VertAxis axis) const;
     // The date axis: x values are milliseconds since the epoch (dayToMSecs).
     [[nodiscard]] QCategoryAxis *bottomAxis() const { return m_axisX; }
@@ -108,7 +109,12 @@ public:
 
     // The read-out under the mouse; never part of a saved or printed chart.
     [[nodiscard]] const HoverReadout &readout() const { return m_readout; }
-    // The right-click menu: "Copy", "Zoom back", "Reset zoom".
+    // The date cursor: shown while Shift is held over the plot, or always
+    // there once "Date cursor" is checked in the right-click menu; a click
+    // pins its day, Esc or another click clears the pin. Never part of a
+    // saved or printed chart either; a Load hides it and clears the pin.
+    [[nodiscard]] const ChartCursor &dateCursor() const { return m_cursor; }
+    // The right-click menu: "Copy", "Date cursor", "Zoom back", "Reset zoom".
     [[nodiscard]] QMenu *contextMenu() const;
 
 signals:
@@ -125,6 +131,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void leaveEvent(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
 
 private:
     friend class PlotSeries;
@@ -194,4 +201,5 @@ private:
     std::vector<AxisRanges> m_views; // the zoom history, the last view left at the back
     std::unique_ptr<ChartMouse> m_mouse;
     HoverReadout m_readout{*this};
+    ChartCursor m_cursor{*this};
 };

@@ -109,8 +109,10 @@ void PlotSeries::setShown(bool shown)
         return;
     m_shown = shown;
     applyStyle();
-    if (m_chart)
+    if (m_chart) {
         m_chart->m_readout.clear();
+        m_chart->m_cursor.refresh(); // without the hidden line, or with the shown one
+    }
 }
 
 void PlotSeries::applyStyle()

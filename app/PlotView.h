@@ -1,6 +1,7 @@
-// What the chart's overlays (the read-out under the mouse) see of it: its
-// series, the mapping between the surface's pixels, the chart's coordinates
-// and the plotted dates and values, and the days' x values.
+// What the chart's overlays (the read-out under the mouse, the date cursor)
+// see of it: its series, the mapping between the surface's pixels, the
+// chart's coordinates and the plotted dates and values, the days' x values
+// and how the vertical axes run.
 #pragma once
 
 #include "app/PlotSeries.h"
@@ -33,6 +34,8 @@ public:
     // Whether a value on that axis is drawn (a logarithmic one draws only
     // values above zero).
     [[nodiscard]] virtual bool drawsValue(VertAxis axis, double y) const = 0;
+    [[nodiscard]] virtual bool axisInverted(VertAxis axis) const = 0;
+    [[nodiscard]] virtual bool axisLogarithmic(VertAxis axis) const = 0;
 
 protected:
     ~PlotView() = default;

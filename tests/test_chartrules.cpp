@@ -383,8 +383,11 @@ void TestChartRules::dateCursorLists_data()
         << CursorLines{rank("A", {{0, 10}, {4, 7}}), rank("B", {{0, 5}, {4, 8}})} << 0 << 4
         << QStringList{"|14/05/2018|18/05/2018|change", "B|5|8|-3", "A|10|7|+3"};
     QTest::newRow("ratings: the difference, without a binary tail")
-        << CursorLines{rating("A", {{0, 7.1}, {3, 7.3}}), rating("B", {{0, 7.3}, {3, 7.1}})} << 3 << 0
-        << QStringList{"|14/05/2018|17/05/2018|change", "A|7.1|7.3|+0.2", "B|7.3|7.1|-0.2"};
+        << CursorLines{rating("A", {{0, 7.1}, {3, 7.3}}), rating("B", {{0, 7.3}, {3, 7.1}}),
+                       rating("C", {{0, 6.53478}, {3, 6.53568}})}
+        << 3 << 0
+        << QStringList{"|14/05/2018|17/05/2018|change", "A|7.1|7.3|+0.2", "B|7.3|7.1|-0.2",
+                       "C|6.53478|6.53568|+0.0009"};
     QTest::newRow("pinned: a game begun between the days has no change")
         << CursorLines{rank("A", {{2, 50}}), rank("B", {{0, 60}})} << 3 << 1
         << QStringList{"|15/05/2018|17/05/2018|change", "A|-|50 (as of 16/05/2018)|-",

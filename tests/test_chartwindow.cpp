@@ -1,7 +1,7 @@
 // Reading the chart in the main window, driven with the mouse and keys after
 // a Load of sample data: the read-out under the pointer, the date ticks of
 // three spans, a legend click hiding a series, Ctrl+click and double-click
-// showing one line alone, and Copy.
+// showing one line alone, Copy, and the date cursor with a day pinned.
 #include "app/ChartOutput.h"
 #include "app/PlotChart.h"
 #include "service/u_Function.h"
@@ -52,6 +52,7 @@ private slots:
     void ctrlClickOrDoubleClickShowsOnlyThatLine_data();
     void ctrlClickOrDoubleClickShowsOnlyThatLine();
     void copyPutsTheChartOnTheClipboard();
+    void dateCursorListsEveryGameAtTheDay();
 
 private:
     // Loads the games' "average" over the whole history, or from..to, in a
@@ -260,6 +261,54 @@ void TestChartWindow::copyPutsTheChartOnTheClipboard()
     QCOMPARE(copy->text(), QStringLiteral("Copy"));
     QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(copy).center());
     QCOMPARE(clipboard->image().size(), chart.size());
+}
+
+void TestChartWindow::dateCursorListsEveryGameAtTheDay()
+{
+    TfrmMain &w = load(QStringLiteral("1001, 1002, 1003"), QDate(2024, 6, 1), QDate(2024, 6, 21));
+    PlotChart &chart = *w.chaMain;
+    QWidget *view = chart.viewport();
+    const QImage before = ChartImage(chart, chart.size());
+    const auto pixel = [this](int month, int day) {
+        return pixelOf(int(DateToDays(QDate(2024, month, day)))) + QPoint(2, 0);
+    };
+    const auto move = [view](QPoint pos, Qt::KeyboardModifiers modifiers) {
+        QMouseEvent event(QEvent::MouseMove, pos, view->mapToGlobal(pos), Qt::NoButton, Qt::NoButton,
+                          modifiers);
+        QCoreApplication::sendEvent(view, &event);
+    };
+
+    // With Shift held, every game at the day, the highest rating first.
+    move(pixel(6, 10), Qt::ShiftModifier);
+    QVERIFY(chart.dateCursor().visible());
+    QVERIFY(!chart.readout().visible());
+    QCOMPARE(chart.dateCursor().text(),
+             QStringLiteral("\t10/06/2024\n"
+                            "Harbour & Hinterland\t7.37292\n"
+                            "Caf\u00E9 Cartographers\t7.05384\n"
+                            "Lanterns over Lindqvist\t6.53478"));
+    // Drawn over the view only, as the read-out.
+    QCOMPARE(ChartImage(chart, chart.size()), before);
+
+    // A click pins the day; a week on, both days and the change.
+    QTest::mouseClick(view, Qt::LeftButton, Qt::ShiftModifier, pixel(6, 10));
+    move(pixel(6, 17), Qt::ShiftModifier);
+    QCOMPARE(chart.dateCursor().text(),
+             QStringLiteral("\t10/06/2024\t17/06/2024\tchange\n"
+                            "Harbour & Hinterland\t7.37292\t7.38887\t+0.01595\n"
+                            "Caf\u00E9 Cartographers\t7.05384\t7.04817\t-0.00567\n"
+                            "Lanterns over Lindqvist\t6.53478\t6.53568\t+0.0009"));
+    // Esc clears the pin; without Shift the read-out is back.
+    chart.setFocus();
+    QTest::keyClick(&chart, Qt::Key_Escape);
+    QVERIFY(!chart.dateCursor().pinnedDay());
+    move(pixel(6, 17), Qt::NoModifier);
+    QVERIFY(!chart.dateCursor().visible());
+    QVERIFY(chart.readout().visible());
+    // "Date cursor" in the menu shows it without Shift.
+    chart.contextMenu()->findChild<QAction *>(QStringLiteral("actDateCursor"))->setChecked(true);
+    move(pixel(6, 17), Qt::NoModifier);
+    QVERIFY(chart.dateCursor().visible());
 }
 
 QTEST_MAIN(TestChartWindow)
