@@ -18,6 +18,7 @@ static constexpr int Gap = 10;
 static constexpr int Padding = 5;
 static constexpr int ColumnGap = 12;
 static constexpr int Swatch = 10;
+static constexpr int MarkRadius = 3;
 // A long title is cut to this share of the view's width.
 static constexpr double TitleShare = 0.3;
 
@@ -137,14 +138,23 @@ void ChartCursor::lay()
     }
     m_rows.clear();
     m_colors.clear();
+    m_marks.clear();
     m_rows.push_back(CursorHeader(m_day, m_pinned));
+    const QRectF plot = m_view.plotArea();
+    const QRect plotPixels = QRect(m_view.fromChart(plot.topLeft()), m_view.fromChart(plot.bottomRight()))
+                                 .normalized()
+                                 .adjusted(-1, -1, 1, 1);
     for (const CursorRow &row : CursorRows(offered, m_day, m_pinned)) {
         const PlotSeries *s = owners[size_t(row.series)];
         m_rows.push_back(CursorCells(s->title(), row, m_day, m_pinned, offered[size_t(row.series)].inverted));
         m_colors.push_back(s->color());
+        if (!row.at) // a point before a zoomed range's start is not marked
+            continue;
+        const QPoint at = m_view.fromChart(m_view.positionOf(*s, double(m_view.midnight(row.at->day)), row.at->y));
+        if (plotPixels.contains(at))
+            m_marks.push_back({at, s->color()});
     }
 
-    const QRectF plot = m_view.plotArea();
     m_lineX = pixelOf(m_day);
     m_pinX.reset();
     if (m_pinned) {
@@ -189,6 +199,9 @@ QRect ChartCursor::area() const
     QRect covered = m_box.united(lineRect(m_lineX));
     if (m_pinX)
         covered = covered.united(lineRect(*m_pinX));
+    const int r = MarkRadius + 2;
+    for (const auto &[at, color] : m_marks)
+        covered = covered.united(QRect(at - QPoint(r, r), QSize(2 * r + 1, 2 * r + 1)));
     return covered.adjusted(-1, -1, 1, 1);
 }
 
@@ -203,6 +216,14 @@ void ChartCursor::paint(QPainter &painter) const
     }
     painter.setPen(QPen(LineColor, 1));
     painter.drawLine(QPointF(m_lineX, m_top), QPointF(m_lineX, m_bottom));
+    // Each game's point at the day (or the last before it), as the read-out marks one.
+    painter.setRenderHint(QPainter::Antialiasing);
+    for (const auto &[at, color] : m_marks) {
+        painter.setPen(QPen(Qt::black, 1));
+        painter.setBrush(color);
+        painter.drawEllipse(QPointF(at), MarkRadius, MarkRadius);
+    }
+    painter.setRenderHint(QPainter::Antialiasing, false);
 
     painter.setPen(QPen(LineColor, 1));
     painter.setBrush(QColor(255, 255, 255, 235));
@@ -225,8 +246,11 @@ void ChartCursor::paint(QPainter &painter) const
         for (qsizetype c = 0; c < row.size() && size_t(c) < m_columns.size(); ++c) {
             const int w = m_columns[size_t(c)];
             const QRect cell(x, y, w, line);
-            if (c == 0)
+            // A title is cut only where it is longer than its column may be.
+            if (c == 0 && metrics.horizontalAdvance(row[c]) > w)
                 painter.drawText(cell, Qt::AlignLeft | Qt::AlignVCenter, metrics.elidedText(row[c], Qt::ElideRight, w));
+            else if (c == 0)
+                painter.drawText(QRect(x, y, w + ColumnGap, line), Qt::AlignLeft | Qt::AlignVCenter, row[c]);
             else
                 painter.drawText(cell, Qt::AlignRight | Qt::AlignVCenter, row[c]);
             x += w + ColumnGap;

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class QPainter;
@@ -62,5 +63,6 @@ private:
     std::vector<QStringList> m_rows; // the header first
     std::vector<QColor> m_colors;    // of the rows after the header
     std::vector<int> m_columns;      // widths
+    std::vector<std::pair<QPoint, QColor>> m_marks; // each game's point at the cursor's day
     QRect m_box;
 };
