@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QFontMetrics>
 #include <QPainter>
+#include <QRegion>
 #include <QWidget>
 #include <algorithm>
 #include <cmath>
@@ -37,7 +38,7 @@ bool ChartCursor::track(QPoint pos)
     m_pos = pos;
     if (m_visible && day == m_day)
         return true;
-    const QRect before = m_visible ? area() : QRect();
+    const QRegion before = m_visible ? area() : QRegion();
     m_day = day;
     m_visible = true;
     lay();
@@ -66,7 +67,7 @@ void ChartCursor::click()
 {
     if (!m_visible)
         return;
-    const QRect before = area();
+    const QRegion before = area();
     if (m_pinned)
         m_pinned.reset();
     else
@@ -83,7 +84,7 @@ bool ChartCursor::unpin()
         m_pinned.reset();
         return true;
     }
-    const QRect before = area();
+    const QRegion before = area();
     m_pinned.reset();
     lay();
     m_view.surface()->update(before.united(area()));
@@ -189,20 +190,49 @@ void ChartCursor::lay()
     if (top + height > view.bottom())
         top = std::max(view.top(), view.bottom() - height);
     m_box = QRect(left, top, width, height);
+
+    // Each cell's text where it is drawn: a title from the left of its
+    // column (cut only where longer than the column may be), a value from
+    // the right of its own.
+    m_texts.clear();
+    m_swatches.clear();
+    const int line = metrics.lineSpacing();
+    int y = m_box.top() + Padding;
+    for (size_t r = 0; r < m_rows.size(); ++r, y += line) {
+        int x = m_box.left() + Padding;
+        if (r > 0)
+            m_swatches.push_back({QRect(x, y + (line - Swatch) / 2, Swatch, Swatch), m_colors[r - 1]});
+        x += Swatch + ColumnGap;
+        const QStringList &row = m_rows[r];
+        for (qsizetype c = 0; c < row.size() && size_t(c) < m_columns.size(); ++c) {
+            const int w = m_columns[size_t(c)];
+            const int advance = metrics.horizontalAdvance(row[c]);
+            const int baseline = y + metrics.ascent();
+            if (c == 0 && advance > w)
+                m_texts.push_back({QPoint(x, baseline), metrics.elidedText(row[c], Qt::ElideRight, w), r == 0});
+            else if (c == 0)
+                m_texts.push_back({QPoint(x, baseline), row[c], r == 0});
+            else
+                m_texts.push_back({QPoint(x + w - advance, baseline), row[c], r == 0});
+            x += w + ColumnGap;
+        }
+    }
 }
 
-QRect ChartCursor::area() const
+QRegion ChartCursor::area() const
 {
     const auto lineRect = [this](double x) {
         return QRect(int(std::floor(x)) - 2, m_top - 1, 5, m_bottom - m_top + 3);
     };
-    QRect covered = m_box.united(lineRect(m_lineX));
+    // The pieces, not the rectangle around them: the view redraws what the
+    // cursor covered, and less of it costs less.
+    QRegion covered = QRegion(m_box.adjusted(-1, -1, 1, 1)) + lineRect(m_lineX);
     if (m_pinX)
-        covered = covered.united(lineRect(*m_pinX));
-    const int r = MarkRadius + 2;
+        covered += lineRect(*m_pinX);
+    const int r = MarkRadius + 3;
     for (const auto &[at, color] : m_marks)
-        covered = covered.united(QRect(at - QPoint(r, r), QSize(2 * r + 1, 2 * r + 1)));
-    return covered.adjusted(-1, -1, 1, 1);
+        covered += QRect(at - QPoint(r, r), QSize(2 * r + 1, 2 * r + 1));
+    return covered;
 }
 
 void ChartCursor::paint(QPainter &painter) const
@@ -228,33 +258,15 @@ void ChartCursor::paint(QPainter &painter) const
     painter.setPen(QPen(LineColor, 1));
     painter.setBrush(QColor(255, 255, 255, 235));
     painter.drawRect(QRectF(m_box).adjusted(0.5, 0.5, -0.5, -0.5));
-    const QFont font = m_view.surface()->font();
-    const QFontMetrics metrics(font);
-    painter.setFont(font);
-    const int line = metrics.lineSpacing();
-    int y = m_box.top() + Padding;
-    for (size_t r = 0; r < m_rows.size(); ++r, y += line) {
-        int x = m_box.left() + Padding;
-        if (r > 0) {
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(m_colors[r - 1]);
-            painter.drawRect(QRect(x, y + (line - Swatch) / 2, Swatch, Swatch));
-        }
-        x += Swatch + ColumnGap;
-        painter.setPen(r == 0 ? PinColor : QColor(Qt::black));
-        const QStringList &row = m_rows[r];
-        for (qsizetype c = 0; c < row.size() && size_t(c) < m_columns.size(); ++c) {
-            const int w = m_columns[size_t(c)];
-            const QRect cell(x, y, w, line);
-            // A title is cut only where it is longer than its column may be.
-            if (c == 0 && metrics.horizontalAdvance(row[c]) > w)
-                painter.drawText(cell, Qt::AlignLeft | Qt::AlignVCenter, metrics.elidedText(row[c], Qt::ElideRight, w));
-            else if (c == 0)
-                painter.drawText(QRect(x, y, w + ColumnGap, line), Qt::AlignLeft | Qt::AlignVCenter, row[c]);
-            else
-                painter.drawText(cell, Qt::AlignRight | Qt::AlignVCenter, row[c]);
-            x += w + ColumnGap;
-        }
+    painter.setPen(Qt::NoPen);
+    for (const auto &[rect, color] : m_swatches) {
+        painter.setBrush(color);
+        painter.drawRect(rect);
+    }
+    painter.setFont(m_view.surface()->font());
+    for (const PlacedText &text : m_texts) {
+        painter.setPen(text.header ? PinColor : QColor(Qt::black));
+        painter.drawText(text.at, text.text);
     }
     painter.restore();
 }

@@ -15,6 +15,7 @@
 #include <vector>
 
 class QPainter;
+class QRegion;
 class PlotView;
 
 class ChartCursor
@@ -48,7 +49,7 @@ private:
     // The x pixel (viewport) the chart draws a day at.
     [[nodiscard]] double pixelOf(int day);
     void lay();
-    [[nodiscard]] QRect area() const;
+    [[nodiscard]] QRegion area() const;
 
     PlotView &m_view;
     bool m_visible = false;
@@ -65,4 +66,11 @@ private:
     std::vector<int> m_columns;      // widths
     std::vector<std::pair<QPoint, QColor>> m_marks; // each game's point at the cursor's day
     QRect m_box;
+    struct PlacedText {
+        QPoint at; // the start of its baseline
+        QString text;
+        bool header;
+    };
+    std::vector<PlacedText> m_texts;
+    std::vector<std::pair<QRect, QColor>> m_swatches;
 };

@@ -297,8 +297,10 @@ int intArgument(const QStringList &args, const QString &name, int value)
 }
 
 // A thousand mouse moves across the middle of the plot area, each finding
-// the point under the pointer: the mean time of one.
-double readoutMicroseconds(PlotChart &chart)
+// the point under the pointer (or, with Shift held, every game's value at
+// the day under it, for the date cursor): the mean time of one. With paint,
+// each move's repaint of what it changed is timed with it.
+double moveMicroseconds(PlotChart &chart, Qt::KeyboardModifiers modifiers, bool paint = false)
 {
     const QRectF area = chart.chart()->plotArea();
     constexpr int Moves = 1000;
@@ -308,8 +310,10 @@ double readoutMicroseconds(PlotChart &chart)
         const QPointF inChart(area.left() + area.width() * i / Moves, area.center().y());
         const QPointF pos = chart.mapFromScene(chart.chart()->mapToScene(inChart));
         QMouseEvent move(QEvent::MouseMove, pos, chart.viewport()->mapToGlobal(pos), Qt::NoButton,
-                         Qt::NoButton, Qt::NoModifier);
+                         Qt::NoButton, modifiers);
         QCoreApplication::sendEvent(chart.viewport(), &move);
+        if (paint)
+            QCoreApplication::processEvents(); // the update the move asked for
     }
     return double(timer.nsecsElapsed()) / 1e3 / Moves;
 }
@@ -506,8 +510,13 @@ int main(int argc, char *argv[])
     std::printf("page loop:  %8.3f s  %.2f x floor, %zu points\n", loop, loop / floor, loopPoints);
     std::printf("whole Load: %8.3f s  %.2f x floor, %d series\n", whole, whole / floor,
         window.chaMain->seriesCount());
-    std::printf("read-out:   %8.1f us a mouse move over %d series\n", readoutMicroseconds(*window.chaMain),
-        window.chaMain->seriesCount());
+    std::printf("read-out:   %8.1f us a mouse move over %d series\n",
+        moveMicroseconds(*window.chaMain, Qt::NoModifier), window.chaMain->seriesCount());
+    std::printf("date cursor: %7.1f us a mouse move over %d series (goal 2000 us)\n",
+        moveMicroseconds(*window.chaMain, Qt::ShiftModifier), window.chaMain->seriesCount());
+    std::printf("with repaint: read-out %.1f us, date cursor %.1f us a move\n",
+        moveMicroseconds(*window.chaMain, Qt::NoModifier, true),
+        moveMicroseconds(*window.chaMain, Qt::ShiftModifier, true));
     std::printf("peak memory: %.1f MB\n", peakMegabytes());
     std::printf("warm requests: %d\n",
         requestCount(QStringLiteral("/xmlapi/boardgame/")) - coldRequests
