@@ -108,10 +108,11 @@ std::string AnswerKeys(const Question &question, const std::string &csv)
     std::getline(lines, line); // the header
     while (std::getline(lines, line)) {
         const std::vector<std::string> f = CsvFields(line);
-        if (f.size() < 9)
-            return "(short row) " + line;
+        const bool top = question.kind == Question::Top || question.kind == Question::TopOfYear;
+        if (f.size() != (top ? 8u : 9u))
+            return "(a row of " + std::to_string(f.size()) + " fields) " + line;
         keys += keys.empty() ? "" : ";";
-        if (question.kind == Question::Top || question.kind == Question::TopOfYear)
+        if (top)
             keys += f[1] + ':' + f[2];
         else
             keys += f[2] + ':' + f[5] + ':' + f[6] + ':' + f[7] + ':' + f[8];
