@@ -14,6 +14,11 @@ struct ArchiveReader::Staged : StagedDays {
     int64_t generation = -1;
 };
 
+struct ArchiveReader::HeldDays {
+    int64_t generation = -1;
+    std::vector<DaySummary> days;
+};
+
 struct ArchiveReader::Names {
     int64_t generation = -1;
     std::vector<Match> games; // by ID
@@ -32,6 +37,9 @@ public:
               "SELECT data FROM blocks WHERE game = ? ORDER BY first_day LIMIT 1 OFFSET ?")
         , blocks(db->handle(), "SELECT data FROM blocks WHERE game = ? ORDER BY first_day")
     {
+        // A list looks up a block per game it shows: 8 MB keeps the inner
+        // pages of the blocks and the games' rows at hand (2 MB did not).
+        db->exec("PRAGMA cache_size=-8000");
     }
 
     int64_t currentGeneration()
@@ -301,30 +309,43 @@ ArchiveReader::Info ArchiveReader::readInfo()
 
 // An archive of layout 1, read before an import upgrades it, has no day
 // index: the rankings are worked out from the records, slower but alike.
+// Every list asks for the days: they are read once per generation.
 std::vector<DaySummary> ArchiveReader::daySummaries()
 {
     auto connection = borrow();
     Database &db = *connection->db;
     Transaction transaction(db);
-    const bool indexed = db.number("PRAGMA user_version") >= 2;
-    std::vector<DaySummary> days;
+    const int64_t generation = connection->currentGeneration();
+    std::shared_ptr<const HeldDays> held;
     {
+        const std::lock_guard lock(m_mutex);
+        if (m_days && m_days->generation == generation)
+            held = m_days;
+    }
+    if (!held) {
+        auto read = std::make_shared<HeldDays>();
+        read->generation = generation;
+        const bool indexed = db.number("PRAGMA user_version") >= 2;
         Statement rows(db.handle(),
             indexed ? "SELECT day, records, deepest FROM days ORDER BY day"
                     : "SELECT day, records, 0 FROM days ORDER BY day");
         while (rows.step())
-            days.push_back({ int32_t(rows.integer(0)), rows.integer(1), uint32_t(rows.integer(2)) });
-    }
-    if (!indexed) {
-        const auto deepest = DeepestFromRecords(db);
-        for (DaySummary &d : days) {
-            const auto found = deepest.find(d.day);
-            d.deepestRank = found == deepest.end() ? 0 : found->second;
+            read->days.push_back({ int32_t(rows.integer(0)), rows.integer(1), uint32_t(rows.integer(2)) });
+        if (!indexed) {
+            const auto deepest = DeepestFromRecords(db);
+            for (DaySummary &d : read->days) {
+                const auto found = deepest.find(d.day);
+                d.deepestRank = found == deepest.end() ? 0 : found->second;
+            }
         }
+        held = read;
+        const std::lock_guard lock(m_mutex);
+        if (!m_days || m_days->generation < generation)
+            m_days = read;
     }
     transaction.commit();
     giveBack(std::move(connection));
-    return days;
+    return held->days;
 }
 
 std::vector<DayRank> ArchiveReader::dayRanking(int32_t day, size_t limit)

@@ -61,6 +61,7 @@ public:
 private:
     struct Staged; // staged days as read into memory, per generation
     struct Names; // every game's latest name, per generation
+    struct HeldDays; // the day summaries, per generation
     class Connection;
 
     std::unique_ptr<Connection> borrow();
@@ -77,6 +78,7 @@ private:
     std::vector<std::unique_ptr<Connection>> m_idle;
     std::shared_ptr<const Staged> m_staged;
     std::shared_ptr<const Names> m_names;
+    std::shared_ptr<const HeldDays> m_days;
 };
 
 // A name folded for matching: case folded as Unicode does, UTF-8.

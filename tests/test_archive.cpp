@@ -974,7 +974,8 @@ void TestArchive::infoListsShallowDays()
     QVERIFY(match.captured(1).toInt() * 2 < match.captured(2).remove(u',').toInt());
 }
 
-// A day imported while the service runs is served on the next request.
+// A day imported while the service runs is served on the next request, in
+// the pages and in the lists.
 void TestArchive::serviceShowsANewDayOnTheNextRequest()
 {
     QTemporaryDir dir;
@@ -984,8 +985,10 @@ void TestArchive::serviceShowsANewDayOnTheNextRequest()
     ArchiveService service(archive);
     const RawAnswer before = RawGet(service.port(), PageTarget(13, "1"));
     QCOMPARE(before.body.count("<ratings "), 1);
+    QCOMPARE(RawGet(service.port(), "/lists/days").body, QByteArray("first,2016-10-12\nlast,2016-10-12\n"));
     WriteFile(dir.filePath("2016-10-13.csv"), Header + "13,Alpha,2001,2,7.5,5.7,130\n");
     QCOMPARE(Archive({ "import", archive, dir.filePath("2016-10-13.csv") }).status, 0);
+    QCOMPARE(RawGet(service.port(), "/lists/days").body, QByteArray("first,2016-10-12\nlast,2016-10-13\n"));
     // The changed page has another tag: a cache holding the old one gets it.
     const RawAnswer answer = RawGet(
         service.port(), PageTarget(13, "1"), "raw-check", "If-None-Match: " + before.headers["etag"] + "\r\n");
