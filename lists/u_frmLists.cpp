@@ -21,6 +21,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <tuple>
+
 namespace {
 
 template <typename Widget>
@@ -32,23 +34,27 @@ Widget *named(Widget *widget, const char *name)
 
 enum Column { RankFrom, RankTo, Change, Name, Year, Columns };
 
-// A cell shown as text and sorted by a number; a missing number sorts last.
+// A cell shown as text and sorted by a number; a missing number sorts last,
+// equal numbers in the order the list gave them.
 class NumberItem : public QTableWidgetItem
 {
 public:
-    NumberItem(const QString &text, std::optional<qint64> key)
+    NumberItem(const QString &text, std::optional<qint64> key, int order)
         : QTableWidgetItem(text)
         , m_key(key ? *key : std::numeric_limits<qint64>::max())
+        , m_order(order)
     {
         setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
     }
     bool operator<(const QTableWidgetItem &other) const override
     {
-        return m_key < static_cast<const NumberItem &>(other).m_key;
+        const auto &that = static_cast<const NumberItem &>(other);
+        return std::tie(m_key, m_order) < std::tie(that.m_key, that.m_order);
     }
 
 private:
     qint64 m_key;
+    int m_order;
 };
 
 QString Text(std::optional<qint64> value)
@@ -81,7 +87,7 @@ TfrmLists::TfrmLists(ListsContext context, QWidget *parent)
     setSizeGripEnabled(true);
     setFont(InterfaceFont(font()));
     buildControls();
-    SetOuterSize(this, QSize(600, 460), {}, true);
+    SetOuterSize(this, QSize(700, 500), {}, true);
 
     Dialogs *dialogs = m_context.dialogs;
     connect(btnList, &QPushButton::clicked, this, Guarded(dialogs, this, [this] { btnListClick(); }));
@@ -109,7 +115,7 @@ void TfrmLists::buildControls()
     edtYear = named(new QLineEdit, "edtYear");
     edtYear->setPlaceholderText(QStringLiteral("any"));
     edtYear->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("-?[0-9]{0,9}")), edtYear));
-    edtYear->setMaximumWidth(60);
+    edtYear->setFixedWidth(edtYear->fontMetrics().horizontalAdvance(QStringLiteral("-00000")) + 12);
     btnList = named(new QPushButton(QStringLiteral("List")), "btnList");
     btnList->setDefault(true);
 
@@ -133,6 +139,10 @@ void TfrmLists::buildControls()
     tblList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     tblList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tblList->verticalHeader()->hide();
+    // Rows as high as their text, not the style's roomy default.
+    const int rowHeight = tblList->fontMetrics().height() + 6;
+    tblList->verticalHeader()->setMinimumSectionSize(rowHeight);
+    tblList->verticalHeader()->setDefaultSectionSize(rowHeight);
     tblList->horizontalHeader()->setSectionResizeMode(Name, QHeaderView::Stretch);
     tblList->setSortingEnabled(true);
 
@@ -141,6 +151,9 @@ void TfrmLists::buildControls()
     btnAdd = named(new QPushButton(QStringLiteral("Add")), "btnAdd");
     btnChart = named(new QPushButton(QStringLiteral("Chart")), "btnChart");
     btnClose = named(new QPushButton(QStringLiteral("Close")), "btnClose");
+    // Enter lists, whichever button was pressed last.
+    for (QPushButton *button : { btnAdd, btnChart, btnClose })
+        button->setAutoDefault(false);
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(labStatus, 1);
     bottom->addWidget(btnAdd);
@@ -162,6 +175,14 @@ void TfrmLists::cboKindChange()
     labDay2->setText(movers ? QStringLiteral("To") : QStringLiteral("Day"));
     labDay1->setVisible(movers);
     dtpDay1->setVisible(movers);
+    if (tblList->rowCount() == 0)
+        showColumnsFor(movers ? Movers : Top);
+}
+
+void TfrmLists::showColumnsFor(Kind kind)
+{
+    tblList->setColumnHidden(RankFrom, kind == Top);
+    tblList->setColumnHidden(Change, kind == Top);
 }
 
 void TfrmLists::showEvent(QShowEvent *event)
@@ -278,10 +299,10 @@ void TfrmLists::showRows(const QList<ListRow> &rows, Kind kind)
         QStringLiteral("Year") });
     for (int i = 0; i < rows.size(); ++i) {
         const ListRow &row = rows[i];
-        tblList->setItem(i, RankFrom, new NumberItem(Text(row.rankFrom), row.rankFrom));
-        tblList->setItem(i, RankTo, new NumberItem(Text(row.rankTo), row.rankTo));
+        tblList->setItem(i, RankFrom, new NumberItem(Text(row.rankFrom), row.rankFrom, i));
+        tblList->setItem(i, RankTo, new NumberItem(Text(row.rankTo), row.rankTo, i));
         auto *change = new NumberItem(ChangeText(row),
-            row.change ? std::optional<qint64>(-*row.change) : std::nullopt);
+            row.change ? std::optional<qint64>(-*row.change) : std::nullopt, i);
         change->setToolTip(row.status);
         tblList->setItem(i, Change, change);
         auto *name = new QTableWidgetItem(row.name);
@@ -290,14 +311,14 @@ void TfrmLists::showRows(const QList<ListRow> &rows, Kind kind)
         tblList->setItem(i, Name, name);
         bool ok = false;
         const qint64 year = row.year.toLongLong(&ok);
-        tblList->setItem(i, Year, new NumberItem(row.year, ok ? std::optional<qint64>(year) : std::nullopt));
+        tblList->setItem(i, Year, new NumberItem(row.year, ok ? std::optional<qint64>(year) : std::nullopt, i));
     }
-    tblList->setColumnHidden(RankFrom, kind == Top);
-    tblList->setColumnHidden(Change, kind == Top);
-    tblList->resizeColumnsToContents();
-    tblList->horizontalHeader()->setSectionResizeMode(Name, QHeaderView::Stretch);
+    showColumnsFor(kind);
+    // Sorted first, so that the widths leave room for the sort mark.
     tblList->setSortingEnabled(true);
     tblList->sortByColumn(kind == Top ? RankTo : Change, Qt::AscendingOrder);
+    tblList->resizeColumnsToContents();
+    tblList->horizontalHeader()->setSectionResizeMode(Name, QHeaderView::Stretch);
     setStatusText(rows.isEmpty() ? QStringLiteral("No games in this list.")
                                  : QStringLiteral("%1 games.").arg(rows.size()));
 }

@@ -71,6 +71,7 @@ private:
     bool readDays();
     std::optional<QByteArray> fetch(const QString &url, const QString &fileName);
     void showRows(const QList<ListRow> &rows, Kind kind);
+    void showColumnsFor(Kind kind);
     bool chooseSelected();
     void setFetching(bool fetching);
     void setStatusText(const QString &text);

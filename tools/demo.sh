@@ -22,8 +22,9 @@ mkdir -p "$demo"
 cp build/plotwise "$demo/plotwise"
 archive=$demo/archive.sqlite
 if [ ! -f "$archive" ]; then
-    # Five years of daily snapshots of 60 games.
-    build/tools/plotwise-sample-snapshots --days 1800 --games 60 "$demo/snapshots" >/dev/null
+    # Five years of daily snapshots of 300 games: enough that a month moves
+    # the top 100 (the Lists window shows games climbing, falling, entering).
+    build/tools/plotwise-sample-snapshots --days 1800 --games 300 "$demo/snapshots" >/dev/null
     build/plotwise-archive import "$archive" "$demo/snapshots" || [ $? -eq 1 ]
 fi
 # The four values an archive holds for every game and day.
