@@ -30,6 +30,6 @@ ${NAME} \\- ${SUMMARY}
 ${help}
 .fi
 .SH SEE ALSO
-README.md, docs/archive.md and docs/settings.md in share/doc/plotwise under the installation prefix (/usr for the package).
+README.md, docs/archive.md, docs/chart.md and docs/settings.md in share/doc/plotwise under the installation prefix (/usr for the package).
 ")
 file(RENAME "${OUTPUT}.tmp" "${OUTPUT}")

@@ -47,7 +47,7 @@ for size in 16 32 48 64 128 256; do
         fail "$png is not $size x $size"
 done
 [ -s "$share/doc/plotwise/README.md" ] || fail "no README"
-for page in archive settings; do
+for page in archive chart settings; do
     [ -s "$share/doc/plotwise/docs/$page.md" ] || fail "no docs/$page.md"
 done
 [ ! -e "$share/doc/plotwise/docs/benchmarks.md" ] || fail "the benchmarks are installed"
