@@ -139,6 +139,7 @@ void ChartCursor::lay()
     }
     m_rows.clear();
     m_colors.clear();
+    m_rightAxis.clear();
     m_marks.clear();
     m_rows.push_back(CursorHeader(m_day, m_pinned));
     const QRectF plot = m_view.plotArea();
@@ -149,6 +150,7 @@ void ChartCursor::lay()
         const PlotSeries *s = owners[size_t(row.series)];
         m_rows.push_back(CursorCells(s->title(), row, m_day, m_pinned, offered[size_t(row.series)].inverted));
         m_colors.push_back(s->color());
+        m_rightAxis.push_back(s->axis() == VertAxis::Right);
         if (!row.at) // a point before a zoomed range's start is not marked
             continue;
         const QPoint at = m_view.fromChart(m_view.positionOf(*s, double(m_view.midnight(row.at->day)), row.at->y));
@@ -179,7 +181,10 @@ void ChartCursor::lay()
     m_columns[0] = std::min(m_columns[0], titleLimit);
     const int width = 2 * Padding + Swatch + ColumnGap
         + std::accumulate(m_columns.begin(), m_columns.end(), 0) + ColumnGap * int(m_columns.size() - 1);
-    const int height = 2 * Padding + metrics.lineSpacing() * int(m_rows.size());
+    // The right axis' games stand apart from the left's, below a rule.
+    const bool twoAxes = !m_rightAxis.empty() && m_rightAxis.front() != m_rightAxis.back();
+    const int ruleGap = twoAxes ? metrics.lineSpacing() / 2 : 0;
+    const int height = 2 * Padding + metrics.lineSpacing() * int(m_rows.size()) + ruleGap;
     // Right of the line, or left of it where the view has no room; from the
     // plot's top, or higher where the view is too short for it.
     const QRect view = surface->rect();
@@ -196,9 +201,14 @@ void ChartCursor::lay()
     // the right of its own.
     m_texts.clear();
     m_swatches.clear();
+    m_rule.reset();
     const int line = metrics.lineSpacing();
     int y = m_box.top() + Padding;
     for (size_t r = 0; r < m_rows.size(); ++r, y += line) {
+        if (twoAxes && r > 1 && m_rightAxis[r - 1] && !m_rightAxis[r - 2]) {
+            m_rule = y + ruleGap / 2;
+            y += ruleGap;
+        }
         int x = m_box.left() + Padding;
         if (r > 0)
             m_swatches.push_back({QRect(x, y + (line - Swatch) / 2, Swatch, Swatch), m_colors[r - 1]});
@@ -258,6 +268,10 @@ void ChartCursor::paint(QPainter &painter) const
     painter.setPen(QPen(LineColor, 1));
     painter.setBrush(QColor(255, 255, 255, 235));
     painter.drawRect(QRectF(m_box).adjusted(0.5, 0.5, -0.5, -0.5));
+    if (m_rule) {
+        painter.setPen(QPen(PinColor, 1));
+        painter.drawLine(m_box.left() + Padding, *m_rule, m_box.right() - Padding, *m_rule);
+    }
     painter.setPen(Qt::NoPen);
     for (const auto &[rect, color] : m_swatches) {
         painter.setBrush(color);

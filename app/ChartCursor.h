@@ -63,6 +63,7 @@ private:
     int m_bottom = 0;
     std::vector<QStringList> m_rows; // the header first
     std::vector<QColor> m_colors;    // of the rows after the header
+    std::vector<bool> m_rightAxis;   // of the rows after the header
     std::vector<int> m_columns;      // widths
     std::vector<std::pair<QPoint, QColor>> m_marks; // each game's point at the cursor's day
     QRect m_box;
@@ -73,4 +74,5 @@ private:
     };
     std::vector<PlacedText> m_texts;
     std::vector<std::pair<QRect, QColor>> m_swatches;
+    std::optional<int> m_rule; // between the left axis' games and the right's
 };
