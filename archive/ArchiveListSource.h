@@ -22,6 +22,10 @@ public:
     {
         return m_reader.titles(games);
     }
+    std::vector<int32_t> years(std::span<const uint32_t> games) override
+    {
+        return m_reader.years(games);
+    }
     std::vector<Record> records(int32_t day, std::span<const uint32_t> games) override
     {
         return m_reader.dayRecords(day, games);

@@ -243,7 +243,8 @@ std::vector<ArchiveReader::Match> ArchiveReader::search(const std::vector<std::s
 
 // A few titles are read row by row; for many, every name is read once and
 // kept for the generation, as the search does.
-std::vector<GameTitle> ArchiveReader::titles(std::span<const uint32_t> games)
+void ArchiveReader::forEachTitle(
+    std::span<const uint32_t> games, const std::function<void(const GameTitle &)> &take)
 {
     static constexpr size_t FewTitles = 1000;
     auto connection = borrow();
@@ -252,13 +253,12 @@ std::vector<GameTitle> ArchiveReader::titles(std::span<const uint32_t> games)
     std::shared_ptr<const Names> names = heldNames(generation);
     if (!names && games.size() > FewTitles)
         names = namesFor(*connection, generation);
-    std::vector<GameTitle> result;
-    result.reserve(games.size());
     if (names) {
         for (const uint32_t game : games) {
             const auto found = std::lower_bound(names->games.begin(), names->games.end(), game,
                 [](const Match &match, uint32_t id) { return match.game < id; });
-            result.push_back(found != names->games.end() && found->game == game ? found->title : GameTitle {});
+            static const GameTitle none;
+            take(found != names->games.end() && found->game == game ? found->title : none);
         }
     } else {
         const auto staged = stagedFor(*connection, generation);
@@ -281,12 +281,27 @@ std::vector<GameTitle> ArchiveReader::titles(std::span<const uint32_t> games)
                     nameDay = found->record.day;
                 }
             }
-            result.push_back(std::move(title));
+            take(title);
         }
     }
     transaction.commit();
     giveBack(std::move(connection));
-    return result;
+}
+
+std::vector<GameTitle> ArchiveReader::titles(std::span<const uint32_t> games)
+{
+    std::vector<GameTitle> titles;
+    titles.reserve(games.size());
+    forEachTitle(games, [&](const GameTitle &title) { titles.push_back(title); });
+    return titles;
+}
+
+std::vector<int32_t> ArchiveReader::years(std::span<const uint32_t> games)
+{
+    std::vector<int32_t> years;
+    years.reserve(games.size());
+    forEachTitle(games, [&](const GameTitle &title) { years.push_back(title.year); });
+    return years;
 }
 
 ArchiveReader::Info ArchiveReader::readInfo()

@@ -9,6 +9,7 @@
 #include "archive/Sqlite.h"
 #include "archive/SnapshotReader.h"
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -40,6 +41,8 @@ public:
     // The games' latest titles, beside games; an empty title for a game the
     // archive does not hold.
     [[nodiscard]] std::vector<GameTitle> titles(std::span<const uint32_t> games);
+    // Their years alone, beside games (0 for a game the archive does not hold).
+    [[nodiscard]] std::vector<int32_t> years(std::span<const uint32_t> games);
 
     struct Info {
         std::vector<int32_t> days; // in order
@@ -72,6 +75,8 @@ private:
     std::shared_ptr<const Names> namesFor(Connection &connection, int64_t generation);
     // The names held for this generation, if any.
     std::shared_ptr<const Names> heldNames(int64_t generation);
+    // Calls take with each game's latest title, in the order of games.
+    void forEachTitle(std::span<const uint32_t> games, const std::function<void(const GameTitle &)> &take);
 
     std::string m_path;
     std::mutex m_mutex;

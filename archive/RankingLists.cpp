@@ -49,24 +49,21 @@ std::string TopList(ListSource &source, const TopQuery &query)
     const DaySummary day = query.day ? ChooseListDay(days, *query.day) : days.back();
 
     std::vector<uint32_t> games;
-    std::vector<GameTitle> titles;
     if (!query.year) {
         for (const DayRank &ranked : source.ranking(day.day, query.count))
             games.push_back(ranked.game);
-        titles = source.titles(games);
     } else {
         // Every ranked game's year is needed to find the best of one year.
         std::vector<uint32_t> ranked;
         for (const DayRank &r : source.ranking(day.day, 0))
             ranked.push_back(r.game);
-        std::vector<GameTitle> all = source.titles(ranked);
+        const std::vector<int32_t> years = source.years(ranked);
         for (size_t i = 0; i < ranked.size() && (query.count == 0 || games.size() < query.count); ++i) {
-            if (all[i].year == *query.year) {
+            if (years[i] == *query.year)
                 games.push_back(ranked[i]);
-                titles.push_back(std::move(all[i]));
-            }
         }
     }
+    const std::vector<GameTitle> titles = source.titles(games);
     const std::vector<Record> records = source.records(day.day, games);
 
     std::string csv = "day,rank,id,name,year,average,bayes_average,users_rated\n";
@@ -101,16 +98,13 @@ std::string MoversList(ListSource &source, const MoversQuery &query)
 
     // With a year, only that year's games count towards the top N of a day.
     const auto yearsOf = [&](const std::vector<DayRank> &ranking) {
-        std::vector<int32_t> years;
         if (!query.year)
-            return years;
+            return std::vector<int32_t>();
         std::vector<uint32_t> games;
         games.reserve(ranking.size());
         for (const DayRank &ranked : ranking)
             games.push_back(ranked.game);
-        for (const GameTitle &title : source.titles(games))
-            years.push_back(title.year);
-        return years;
+        return source.years(games);
     };
     const auto takeTop = [&](const std::vector<DayRank> &ranking, bool Mover::*inTop) {
         const std::vector<int32_t> years = yearsOf(ranking);

@@ -25,6 +25,14 @@ public:
     virtual std::vector<DayRank> ranking(int32_t day, size_t limit) = 0;
     // The games' latest names and years, beside games.
     virtual std::vector<GameTitle> titles(std::span<const uint32_t> games) = 0;
+    // Their years alone, beside games: a year's list looks at every ranked game.
+    virtual std::vector<int32_t> years(std::span<const uint32_t> games)
+    {
+        std::vector<int32_t> years;
+        for (const GameTitle &title : titles(games))
+            years.push_back(title.year);
+        return years;
+    }
     // The games' records of the day, beside games (each is ranked that day).
     virtual std::vector<Record> records(int32_t day, std::span<const uint32_t> games) = 0;
 };
