@@ -3,15 +3,17 @@
 
 #include "archive/RankingLists.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 int RunImport(const std::string &archive, const std::vector<std::string> &snapshots);
 // maxAge: how long caches may keep a full history page, in seconds.
-// address: the numeric address listened on.
+// address: the numeric address listened on; perAddress: connections from
+// one address at most (0: any number).
 int RunServe(const std::string &archive, const std::string &address, int port,
-    const std::string &logFile, int64_t maxAge);
+    const std::string &logFile, int64_t maxAge, size_t perAddress);
 int RunInfo(const std::string &archive);
 // A consistent copy of the archive as its last committed day left it, even
 // while an import writes; written whole and renamed into place.

@@ -8,6 +8,7 @@
 #include "archive/Decimal.h"
 #include "archive/ListQuery.h"
 #include "service/HttpCaching.h"
+#include "service/HttpServer.h"
 #include "service/LocalHttp.h"
 
 #include <algorithm>
@@ -16,10 +17,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-// Enough threads that slow clients and keep-alive connections left open
-// leave room for the others.
-constexpr size_t Threads = 32;
 
 bool AllDigits(std::string_view text)
 {
@@ -38,7 +35,7 @@ public:
     {
     }
 
-    void handle(const httplib::Request &req, httplib::Response &res)
+    HttpAnswer handle(const HttpRequest &req)
     {
         if (m_log) {
             const std::lock_guard lock(m_logMutex);
@@ -46,15 +43,15 @@ public:
             std::fflush(m_log);
         }
         try {
-            SendAnswer(serve(req), res);
+            return serve(req);
         } catch (const std::exception &e) {
             Complain(LogText(req.target) + ": " + e.what());
-            SendAnswer(HttpErrorAnswer(500), res);
+            return HttpErrorAnswer(500);
         }
     }
 
 private:
-    HttpAnswer serve(const httplib::Request &req)
+    HttpAnswer serve(const HttpRequest &req)
     {
         static const std::string game = "/xmlapi/boardgame/", list = "/xmlapi/geeklist/";
         const std::string &path = req.path;
@@ -69,7 +66,7 @@ private:
 
     // The same CSV as the commands; a bad parameter is a 400 with its reason
     // on one line. A list changes only when days are imported.
-    HttpAnswer rankingList(const std::string &kind, const httplib::Request &req)
+    HttpAnswer rankingList(const std::string &kind, const HttpRequest &req)
     {
         static const char CsvType[] = "text/csv; charset=utf-8";
         const ListParameters parameters(req.params.begin(), req.params.end());
@@ -95,7 +92,7 @@ private:
 
     // IDs are read as numbers ("007" is 7); one beyond any ID is not found.
     // Pages from 1; a page past the game's history is its end page.
-    HttpAnswer history(const std::string &idText, const httplib::Request &req)
+    HttpAnswer history(const std::string &idText, const HttpRequest &req)
     {
         if (!AllDigits(idText))
             return HttpErrorAnswer(400);
@@ -118,7 +115,7 @@ private:
     }
 
     // Read after the answer was made, so never older than what it shows.
-    HttpAnswer cacheable(HttpAnswer answer, bool fullPage, const httplib::Request &req) const
+    HttpAnswer cacheable(HttpAnswer answer, bool fullPage, const HttpRequest &req) const
     {
         AnswerConditionally(answer, req, lastChange(), CacheControl(fullPage, m_maxAge));
         return answer;
@@ -138,7 +135,7 @@ private:
         return latest;
     }
 
-    HttpAnswer search(const std::string &query, const httplib::Request &req)
+    HttpAnswer search(const std::string &query, const HttpRequest &req)
     {
         std::vector<std::string> words;
         size_t at = 0;
@@ -161,7 +158,7 @@ private:
 } // namespace
 
 int RunServe(const std::string &archive, const std::string &address, int port,
-    const std::string &logFile, int64_t maxAge)
+    const std::string &logFile, int64_t maxAge, size_t perAddress)
 {
     std::FILE *log = nullptr;
     if (!logFile.empty() && !(log = std::fopen(logFile.c_str(), "a"))) {
@@ -176,9 +173,10 @@ int RunServe(const std::string &archive, const std::string &address, int port,
         return 2;
     }
     Service service(*reader, archive, maxAge, log);
-    httplib::Server server;
-    server.new_task_queue = [] { return new httplib::ThreadPool(Threads); };
-    server.Get(".*",
-        [&](const httplib::Request &req, httplib::Response &res) { service.handle(req, res); });
-    return ListenOn(server, address, port, "plotwise-archive") ? 0 : 1;
+    HttpServerLimits limits;
+    limits.perAddress = perAddress;
+    return ServeHttp(address, port, limits, [&](const HttpRequest &req) { return service.handle(req); },
+               "plotwise-archive")
+        ? 0
+        : 1;
 }

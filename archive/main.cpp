@@ -13,12 +13,16 @@
 
 namespace {
 
+// Enough for a cache in front, or a club behind one address; a host that
+// opens hundreds leaves room for the others.
+constexpr int DefaultPerAddress = 256;
+
 void Usage(std::FILE *to)
 {
     std::fprintf(to,
         "usage: plotwise-archive import ARCHIVE SNAPSHOT...\n"
         "       plotwise-archive serve ARCHIVE [--listen ADDRESS] [--port N] [--log FILE]\n"
-        "                              [--max-age SECONDS]\n"
+        "                              [--max-age SECONDS] [--per-address N]\n"
         "       plotwise-archive info ARCHIVE\n"
         "       plotwise-archive copy ARCHIVE DEST\n"
         "       plotwise-archive top ARCHIVE [--day DAY] [--count N] [--year Y]\n"
@@ -37,7 +41,10 @@ void Usage(std::FILE *to)
         "          Answers carry ETag and Last-Modified and are answered 304 to a\n"
         "          matching If-None-Match or If-Modified-Since; caches may keep a full\n"
         "          history page --max-age seconds (default 86400), other answers 300\n"
-        "          seconds.\n"
+        "          seconds. At most --per-address connections from one address\n"
+        "          (default %d, 0: any number), the others closed at once; request\n"
+        "          lines over 8 KB are answered 414, headers over 32 KB 431, a GET\n"
+        "          with a body over 1 KB 413, and the connection closed.\n"
         "  info    prints the snapshots, games, records and bytes on disk.\n"
         "  copy    writes a consistent copy of ARCHIVE to DEST, also while an import\n"
         "          runs: the days committed when it starts, ready to be served\n"
@@ -60,7 +67,7 @@ void Usage(std::FILE *to)
         "          years are the games' latest, values as the snapshot gave them. Exit\n"
         "          status 2: a bad command line, an archive that cannot be read, or no\n"
         "          day imported at or before DAY.\n",
-        int(SampleServiceDefaultPort));
+        int(SampleServiceDefaultPort), DefaultPerAddress);
 }
 
 int BadCommandLine(const char *problem)
@@ -110,6 +117,7 @@ int main(int argc, char *argv[])
         int port = SampleServiceDefaultPort;
         std::string log, address = "127.0.0.1";
         int64_t maxAge = DefaultFullPageMaxAgeSeconds;
+        int perAddress = DefaultPerAddress;
         for (size_t i = 2; i < args.size(); ++i) {
             if (i + 1 >= args.size())
                 return BadCommandLine("serve: an option without its value");
@@ -123,6 +131,10 @@ int main(int argc, char *argv[])
                 const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), maxAge);
                 if (ec != std::errc() || end != value.data() + value.size() || maxAge < 0)
                     return BadCommandLine("serve: --max-age takes a number of seconds");
+            } else if (args[i - 1] == "--per-address") {
+                const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), perAddress);
+                if (ec != std::errc() || end != value.data() + value.size() || perAddress < 0)
+                    return BadCommandLine("serve: --per-address takes a number of connections");
             } else if (args[i - 1] == "--listen") {
                 if (ListenAddressText(value).empty())
                     return BadCommandLine("serve: --listen takes a numeric IPv4 or IPv6 address");
@@ -133,7 +145,7 @@ int main(int argc, char *argv[])
                 return BadCommandLine(("serve: unknown option " + args[i - 1]).c_str());
             }
         }
-        return RunServe(archive, address, port, log, maxAge);
+        return RunServe(archive, address, port, log, maxAge, size_t(perAddress));
     }
     if (command == "top" || command == "movers") {
         ListParameters options;

@@ -124,7 +124,10 @@ std::string CacheControl(bool fullPage, int64_t fullPageMaxAge)
         + ", stale-if-error=" + std::to_string(DefaultFullPageMaxAgeSeconds);
 }
 
-void AnswerConditionally(HttpAnswer &answer, const httplib::Request &req, int64_t lastModified,
+namespace {
+
+template <typename Request>
+void Conditionally(HttpAnswer &answer, const Request &req, int64_t lastModified,
     const std::string &cacheControl)
 {
     const std::string tag = EntityTag(answer.body);
@@ -139,4 +142,18 @@ void AnswerConditionally(HttpAnswer &answer, const httplib::Request &req, int64_
         answer.status = 304;
         answer.body.clear();
     }
+}
+
+} // namespace
+
+void AnswerConditionally(HttpAnswer &answer, const httplib::Request &req, int64_t lastModified,
+    const std::string &cacheControl)
+{
+    Conditionally(answer, req, lastModified, cacheControl);
+}
+
+void AnswerConditionally(HttpAnswer &answer, const HttpRequest &req, int64_t lastModified,
+    const std::string &cacheControl)
+{
+    Conditionally(answer, req, lastModified, cacheControl);
 }

@@ -34,6 +34,7 @@ inline constexpr int64_t DefaultFullPageMaxAgeSeconds = 86400;
 [[nodiscard]] std::string CacheControl(bool fullPage, int64_t fullPageMaxAge);
 
 struct HttpAnswer;
+struct HttpRequest;
 namespace httplib {
 struct Request;
 }
@@ -42,4 +43,6 @@ struct Request;
 // is not empty, Cache-Control; turns it into a 304 without a body when the
 // request's conditions say the client holds it already.
 void AnswerConditionally(HttpAnswer &answer, const httplib::Request &req, int64_t lastModified,
+    const std::string &cacheControl);
+void AnswerConditionally(HttpAnswer &answer, const HttpRequest &req, int64_t lastModified,
     const std::string &cacheControl);

@@ -89,8 +89,23 @@ std::string LogText(std::string_view text)
     return out;
 }
 
-std::string RequestLogLine(const httplib::Request &req)
+namespace {
+
+template <typename Request>
+std::string LogLine(const Request &req)
 {
     return LogText(req.method) + ' ' + LogText(req.target) + '\t'
         + LogText(req.get_header_value("User-Agent")) + '\n';
+}
+
+} // namespace
+
+std::string RequestLogLine(const httplib::Request &req)
+{
+    return LogLine(req);
+}
+
+std::string RequestLogLine(const HttpRequest &req)
+{
+    return LogLine(req);
 }

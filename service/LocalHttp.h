@@ -3,23 +3,12 @@
 // request log, and listening on 127.0.0.1 or another address.
 #pragma once
 
+#include "service/HttpAnswer.h"
+#include "service/HttpRequest.h"
+
 #include <httplib.h>
 #include <string>
 #include <string_view>
-#include <utility>
-#include <vector>
-
-inline constexpr char XmlContentType[] = "text/xml; charset=utf-8";
-
-struct HttpAnswer {
-    int status = 200;
-    std::string body;
-    std::string contentType = XmlContentType;
-    std::vector<std::pair<std::string, std::string>> headers; // more, sent with a 304 too
-};
-
-// A small HTML page naming the status.
-[[nodiscard]] HttpAnswer HttpErrorAnswer(int status);
 
 // Sends the answer with its exact Content-Length and never compressed.
 void SendAnswer(const HttpAnswer &answer, httplib::Response &res);
@@ -45,3 +34,4 @@ inline bool ListenOnLoopback(httplib::Server &server, int port, const char *prog
 
 // "METHOD TARGET<tab>USER-AGENT" and a line end, each part as LogText gives it.
 [[nodiscard]] std::string RequestLogLine(const httplib::Request &req);
+[[nodiscard]] std::string RequestLogLine(const HttpRequest &req);

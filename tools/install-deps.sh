@@ -9,7 +9,7 @@ packages=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-charts-dev qt6-svg-dev
     libgl-dev libqt6opengl6-dev libxkbcommon-dev
-    libpugixml-dev libcpp-httplib-dev libsqlite3-dev
+    libpugixml-dev libcpp-httplib-dev libsqlite3-dev libmicrohttpd-dev
     fonts-dejavu-core fonts-urw-base35 # the second as on most desktops: the editor font test meets it
     xvfb openbox xdotool imagemagick x11-utils # windows looked at under a window manager
     clang libclang-rt-14-dev

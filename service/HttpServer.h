@@ -1,0 +1,34 @@
+// The archive service's HTTP server, built to face many clients and rude
+// ones: a few event-driven threads (epoll) whatever the number of
+// connections, so that slow clients hold up no one; size limits on what a
+// request may send, per-address and total connection limits, an idle
+// time-out. Turns each request into an HttpRequest and sends the
+// HttpAnswer the handler makes of it.
+#pragma once
+
+#include "service/HttpRequest.h"
+
+#include <cstddef>
+#include <functional>
+#include <string>
+
+struct HttpAnswer;
+
+struct HttpServerLimits {
+    unsigned threads = 2;
+    size_t connections = 10000; // in all; more are refused at once
+    size_t perAddress = 0; // connections from one address; 0: any number
+    unsigned idleSeconds = 60; // a connection that sends nothing so long is closed
+    size_t requestLineBytes = 8192; // longer: 414
+    size_t headerBytes = 32768; // more: 431
+    size_t getBodyBytes = 1024; // a GET's body over this is refused unread: 413
+};
+
+using HttpHandler = std::function<HttpAnswer(const HttpRequest &)>;
+
+// Listens on address:port (a numeric IPv4 or IPv6 address; port 0 picks a
+// free port), prints "listening on ADDRESS:PORT" once ready and answers
+// until the process ends. False, with a message on standard error, when it
+// cannot listen.
+bool ServeHttp(const std::string &address, int port, const HttpServerLimits &limits,
+    HttpHandler handler, const char *program);
