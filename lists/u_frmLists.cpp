@@ -108,6 +108,7 @@ void TfrmLists::buildControls()
     for (QDateEdit *picker : { dtpDay1, dtpDay2 }) {
         picker->setCalendarPopup(true);
         picker->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+        picker->setEnabled(false); // until the service says which days it has
     }
     spnTop = named(new QSpinBox, "spnTop");
     spnTop->setRange(1, 1000000);
@@ -252,8 +253,10 @@ bool TfrmLists::readDays()
     }
     const bool first = m_daysOf.isEmpty();
     m_daysOf = m_context.serviceBaseUrl();
-    for (QDateEdit *picker : { dtpDay1, dtpDay2 })
+    for (QDateEdit *picker : { dtpDay1, dtpDay2 }) {
         picker->setDateRange(range->first, range->last);
+        picker->setEnabled(true);
+    }
     if (first) {
         dtpDay1->setDate(range->last.addDays(-30) < range->first ? range->first : range->last.addDays(-30));
         dtpDay2->setDate(range->last);
