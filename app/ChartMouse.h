@@ -3,10 +3,10 @@
 // the zoom; dragging with the right button scrolls, and a right click without
 // a drag opens the menu. The back button returns to the view before the last
 // zoom or scroll. A click on a legend entry hides or shows its line; a
-// Ctrl+click or a double-click shows only that line, or all of them again. A click on a legend entry goes to the legend, which
-// hides or shows the entry's series. Between drags, the read-out follows the
-// pointer, or with Shift held (or "Date cursor" checked in the menu) the
-// date cursor, where a click pins the day or clears the pin.
+// Ctrl+click or a double-click shows only that line, or all of them again.
+// Between drags, the read-out follows the pointer, or with Shift held (or
+// "Date cursor" checked in the menu) the date cursor, where a click pins the
+// day or clears the pin.
 #pragma once
 
 #include <QPoint>
