@@ -274,8 +274,10 @@ ArchiveWriter::ArchiveWriter(Database &db)
     , m_stagedBytes(db.number("SELECT coalesce(sum(length(staged)), 0) FROM days"))
 {
     // Before a fold of its own, a block of each game's, at the archive's
-    // bytes per block: about what the games' last blocks take.
-    const int64_t blocks = db.number("SELECT count(*) FROM blocks");
+    // bytes per block: about what the games' last blocks take. The blocks
+    // are counted from the games rows: counting the blocks' rows reads the
+    // whole archive, from the disk after a while.
+    const int64_t blocks = db.number("SELECT coalesce(sum(blocks), 0) FROM games");
     if (blocks > 0)
         m_foldBytes = (db.number("PRAGMA page_count") - db.number("PRAGMA freelist_count"))
             * m_pageSize / blocks * db.number("SELECT count(*) FROM games");
