@@ -114,9 +114,10 @@ std::unique_ptr<Database> OpenArchive(const std::string &path, ArchiveAccess acc
         }
         if (access == ArchiveAccess::Read)
             return db;
-        // Folding rewrites the games' last blocks; the pages they free are
-        // given back at the end of an import (ArchiveWriter::finish). Set
-        // before anything else writes the new file's header.
+        // Folding frees the staged days' pages and rewrites the games' open
+        // blocks; the pages freed are given back at the end of an import
+        // (ArchiveWriter::finish). Set before anything else writes the new
+        // file's header.
         if (fresh)
             db->exec("PRAGMA auto_vacuum=INCREMENTAL");
         // A checkpoint every 16,384 pages of log (64 MB) rather than every

@@ -13,7 +13,9 @@ CREATE TABLE games(game INTEGER PRIMARY KEY, name TEXT NOT NULL, year INTEGER NO
     name_day INTEGER NOT NULL, blocks INTEGER NOT NULL, records INTEGER NOT NULL,
     first_day INTEGER NOT NULL, last_day INTEGER NOT NULL);
 CREATE TABLE blocks(game INTEGER NOT NULL, first_day INTEGER NOT NULL,
-    last_day INTEGER NOT NULL, data BLOB NOT NULL, PRIMARY KEY(game, first_day)) WITHOUT ROWID;
+    last_day INTEGER NOT NULL, data BLOB NOT NULL);
+CREATE UNIQUE INDEX blocks_by_game ON blocks(game, first_day);
+CREATE TABLE open_blocks(game INTEGER PRIMARY KEY, data BLOB NOT NULL);
 CREATE TABLE state(key TEXT PRIMARY KEY, value INTEGER NOT NULL);
 INSERT INTO state VALUES('generation', 0);
 )";

@@ -23,7 +23,7 @@
 
 // PRAGMA application_id ("PlWA") and PRAGMA user_version of an archive.
 inline constexpr int ArchiveApplicationId = 0x506C5741;
-inline constexpr int ArchiveLayout = 2;
+inline constexpr int ArchiveLayout = 3;
 // The tables of a new archive.
 extern const char ArchiveSchema[];
 
@@ -33,7 +33,9 @@ extern const char ArchiveSchema[];
 inline constexpr char GenerationQuery[] = "SELECT value FROM state WHERE key = 'generation'";
 void CountGenerationUp(Database &db);
 
-// Records a block holds; every block of a game but its last is full.
+// Records a block holds; every block of a game but its last is full. The
+// full ones are rows of the blocks table, the last when it is not full the
+// game's row of open_blocks.
 inline constexpr int BlockRecords = 100;
 // So page n of a game's history is its block n, while no staged day falls
 // among its folded ones.

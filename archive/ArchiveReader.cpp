@@ -36,10 +36,32 @@ public:
         , block(db->handle(),
               "SELECT data FROM blocks WHERE game = ? ORDER BY first_day LIMIT 1 OFFSET ?")
         , blocks(db->handle(), "SELECT data FROM blocks WHERE game = ? ORDER BY first_day")
+        , layout(db->handle(), "PRAGMA user_version")
     {
         // A list looks up a block per game it shows: 8 MB keeps the inner
         // pages of the blocks and the games' rows at hand (2 MB did not).
         db->exec("PRAGMA cache_size=-8000");
+    }
+
+    // Read in each transaction: an import may upgrade the archive meanwhile.
+    int64_t currentLayout()
+    {
+        layout.step();
+        const int64_t value = layout.integer(0);
+        layout.reset();
+        return value;
+    }
+
+    // Appends the game's open block, where the archive keeps them apart.
+    void readOpenBlock(uint32_t game, std::vector<Record> &records)
+    {
+        if (!openBlock)
+            openBlock.emplace(db->handle(), "SELECT data FROM open_blocks WHERE game = ?");
+        openBlock->bind(1, game);
+        if (openBlock->step()) {
+            ReadBlock(openBlock->blob(0), records);
+            openBlock->reset();
+        }
     }
 
     int64_t currentGeneration()
@@ -51,9 +73,10 @@ public:
     }
 
     std::unique_ptr<Database> db;
-    Statement generation, game, block, blocks;
+    Statement generation, game, block, blocks, layout;
     std::optional<Statement> dayRanks; // made where the archive has a day index
     std::optional<Statement> blockOfDay; // made by the first list that needs it
+    std::optional<Statement> openBlock; // made where it keeps open blocks apart
 
 };
 
@@ -149,6 +172,9 @@ std::optional<ArchiveReader::HistoryPage> ArchiveReader::page(uint32_t game, int
         result.title = { std::string(latest->name), latest->year };
     }
 
+    // Up to layout 2 the blocks table holds a game's last block too.
+    const bool openApart = connection->currentLayout() >= 3;
+    const int64_t tableBlocks = openApart ? blockRecords / BlockRecords : blockCount;
     const int64_t total = blockRecords + int64_t(fresh.size());
     const int64_t first = page >= 1 && page <= total / PageRecords + 1 ? (page - 1) * PageRecords : -1;
     if (first < 0) {
@@ -156,12 +182,14 @@ std::optional<ArchiveReader::HistoryPage> ArchiveReader::page(uint32_t game, int
     } else if (StagedAfterBlocks(staged->days, known ? std::optional(lastDay) : std::nullopt)) {
         // The blocks, then the staged days after them: page n starts in block n.
         const int64_t index = page - 1;
-        if (index < blockCount) {
+        if (index < tableBlocks) {
             connection->block.bind(1, game).bind(2, index);
             if (connection->block.step()) {
                 ReadBlock(connection->block.blob(0), result.records);
                 connection->block.reset();
             }
+        } else if (index < blockCount) {
+            connection->readOpenBlock(game, result.records);
         }
         const int64_t from = first + int64_t(result.records.size()) - blockRecords;
         for (int64_t i = std::max<int64_t>(from, 0);
@@ -173,6 +201,8 @@ std::optional<ArchiveReader::HistoryPage> ArchiveReader::page(uint32_t game, int
         connection->blocks.bind(1, game);
         while (connection->blocks.step())
             ReadBlock(connection->blocks.blob(0), all);
+        if (openApart && tableBlocks < blockCount)
+            connection->readOpenBlock(game, all);
         MergeStaged(all, fresh, staged->days);
         if (first < int64_t(all.size()))
             result.records.assign(all.begin() + first,
@@ -392,7 +422,8 @@ std::vector<DayRank> ArchiveReader::dayRanking(int32_t day, size_t limit)
 }
 
 // A day staged stands for the day whatever the blocks hold; a folded day's
-// record is in the game's last block that starts on or before it.
+// record is in the game's last block that starts on or before it, full or
+// open.
 std::vector<Record> ArchiveReader::dayRecords(int32_t day, std::span<const uint32_t> games)
 {
     auto connection = borrow();
@@ -420,7 +451,14 @@ std::vector<Record> ArchiveReader::dayRecords(int32_t day, std::span<const uint3
                 "SELECT data FROM blocks WHERE game = ? AND first_day <= ? "
                 "ORDER BY first_day DESC LIMIT 1");
         Statement &block = *connection->blockOfDay;
+        // From layout 3 a day after a game's full blocks is in its open block.
+        const bool openApart = connection->currentLayout() >= 3;
         std::vector<Record> held;
+        const auto find = [&]() -> const Record * {
+            const auto found = std::lower_bound(held.begin(), held.end(), day,
+                [](const Record &r, int32_t d) { return r.day < d; });
+            return found == held.end() || found->day != day ? nullptr : &*found;
+        };
         for (const uint32_t game : games) {
             held.clear();
             block.bind(1, game).bind(2, day);
@@ -428,9 +466,13 @@ std::vector<Record> ArchiveReader::dayRecords(int32_t day, std::span<const uint3
                 ReadBlock(block.blob(0), held);
                 block.reset();
             }
-            const auto found = std::lower_bound(held.begin(), held.end(), day,
-                [](const Record &r, int32_t d) { return r.day < d; });
-            if (found == held.end() || found->day != day)
+            const Record *found = find();
+            if (!found && openApart) {
+                held.clear();
+                connection->readOpenBlock(game, held);
+                found = find();
+            }
+            if (!found)
                 throw missing(game);
             records.push_back(*found);
         }

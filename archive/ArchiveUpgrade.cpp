@@ -3,6 +3,7 @@
 #include "archive/ArchiveFormat.h"
 
 #include <algorithm>
+#include <string>
 
 namespace {
 
@@ -54,11 +55,12 @@ std::map<int32_t, uint32_t> DeepestFromRecords(Database &db)
     return deepest;
 }
 
-void UpgradeArchive(Database &db)
+namespace {
+
+// Layout 1 to 2: the days' deepest ranks and the day index, from the days
+// the archive holds.
+void AddDayIndex(Database &db)
 {
-    Transaction transaction(db, "BEGIN IMMEDIATE");
-    if (db.number("PRAGMA user_version") != 1)
-        return;
     db.exec("ALTER TABLE days ADD COLUMN deepest INTEGER NOT NULL DEFAULT 0;"
             " CREATE TABLE day_ranks(day INTEGER PRIMARY KEY, data BLOB NOT NULL)");
     std::vector<int32_t> days;
@@ -85,6 +87,44 @@ void UpgradeArchive(Database &db)
             putDeepest.reset();
         }
     }
+}
+
+// Layout 2 to 3: each game's last block, when not full, moves to
+// open_blocks; the full ones go to a blocks table in the order written.
+void KeepOpenBlocksApart(Database &db)
+{
+    const std::string full = std::to_string(BlockRecords);
+    // A game's last block is open when its records do not fill it.
+    const std::string open = "g.records % " + full
+        + " != 0 AND b.first_day = (SELECT max(first_day) FROM blocks_before WHERE game = b.game)";
+    db.exec("ALTER TABLE blocks RENAME TO blocks_before;"
+            " CREATE TABLE blocks(game INTEGER NOT NULL, first_day INTEGER NOT NULL,"
+            " last_day INTEGER NOT NULL, data BLOB NOT NULL);"
+            " CREATE TABLE open_blocks(game INTEGER PRIMARY KEY, data BLOB NOT NULL)");
+    db.exec(("INSERT INTO open_blocks SELECT b.game, b.data FROM blocks_before b"
+             " JOIN games g ON g.game = b.game WHERE " + open + " ORDER BY b.game")
+                .c_str());
+    db.exec(("INSERT INTO blocks(game, first_day, last_day, data) SELECT b.game, b.first_day,"
+             " b.last_day, b.data FROM blocks_before b JOIN games g ON g.game = b.game"
+             " WHERE NOT (" + open + ") ORDER BY b.game, b.first_day")
+                .c_str());
+    // Made after the rows went in: one sort instead of an insert a row.
+    db.exec("DROP TABLE blocks_before;"
+            " CREATE UNIQUE INDEX blocks_by_game ON blocks(game, first_day)");
+}
+
+} // namespace
+
+void UpgradeArchive(Database &db)
+{
+    Transaction transaction(db, "BEGIN IMMEDIATE");
+    const int64_t layout = db.number("PRAGMA user_version");
+    if (layout >= ArchiveLayout)
+        return;
+    if (layout < 2)
+        AddDayIndex(db);
+    if (layout < 3)
+        KeepOpenBlocksApart(db);
     db.exec(("PRAGMA user_version=" + std::to_string(ArchiveLayout)).c_str());
     CountGenerationUp(db);
     transaction.commit();

@@ -1,6 +1,6 @@
 // Archives of an earlier layout: the day index worked out from the records
-// themselves, for a reader of a layout-1 archive and for the upgrade an
-// import makes to it.
+// themselves, for a reader of a layout-1 archive, and the upgrade an import
+// makes to an archive of layout 1 or 2.
 #pragma once
 
 #include "archive/DayIndex.h"
@@ -18,7 +18,9 @@
 // Each day's deepest rank, from the records, in one pass.
 [[nodiscard]] std::map<int32_t, uint32_t> DeepestFromRecords(Database &db);
 
-// Brings an archive of layout 1 to the current layout in one transaction:
-// the days' deepest ranks and the day index built from the days it holds.
-// An archive of the current layout is left as it is.
+// Brings an archive of an earlier layout to the current one in one
+// transaction: from layout 1, the days' deepest ranks and the day index
+// built from the days it holds; from layouts 1 and 2, the games' open blocks
+// moved apart from the full ones. An archive of the current layout is left
+// as it is.
 void UpgradeArchive(Database &db);

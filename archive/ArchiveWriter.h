@@ -39,14 +39,14 @@ public:
 
     // Days staged and not yet folded into blocks.
     [[nodiscard]] int64_t stagedDays();
-    // Staged days to gather before the next fold. A fold rewrites the page
-    // of every game's last block, so its cost grows with the blocks until
-    // each game's last block has a page of its own; folding less often as
-    // the blocks grow keeps the cost of a day flat. Bounded: the service
-    // holds the staged days in memory (about 1.5 MB a day of 20,000 games).
+    // Staged days to gather before the next fold. A fold writes every
+    // game's open block anew, a cost per fold that grows with the games;
+    // folding less often as the archive grows keeps a day's share of it
+    // small. Bounded: the service holds the staged days in memory (about
+    // 1.5 MB a day of 20,000 games).
     [[nodiscard]] int64_t foldEvery();
     static constexpr int64_t MinFoldEvery = 32, MaxFoldEvery = 128;
-    // About the bytes a fold's log would take: it writes the games' last
+    // About the bytes a fold's log would take: it writes the games' open
     // blocks again, as the last fold did, and the staged records.
     [[nodiscard]] int64_t foldBytes() const;
     void compact();

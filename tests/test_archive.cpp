@@ -482,7 +482,7 @@ void TestArchive::refusedArchive_data()
     const QStringList all = { "import", "info", "serve", "top", "movers" };
     QTest::newRow("a text file") << "text" << all << "a.pwa: not a plotwise-archive archive (left as it is)";
     QTest::newRow("another SQLite database") << "sqlite" << all << "not a plotwise-archive archive";
-    QTest::newRow("a later layout") << "later" << all << "made by a later plotwise-archive (layout 3";
+    QTest::newRow("a later layout") << "later" << all << "made by a later plotwise-archive (layout 4";
     QTest::newRow("a folder") << "folder" << all << "a.pwa";
     // An import makes an empty file an archive; read, it is none.
     QTest::newRow("an empty file, read") << "empty" << QStringList { "info", "serve" }
@@ -510,7 +510,7 @@ void TestArchive::refusedArchive()
     } else {
         QCOMPARE(Archive({ "import", archive, snapshot }).status, 0);
         Database db(archive.toStdString(), SQLITE_OPEN_READWRITE);
-        db.exec("PRAGMA user_version = 3");
+        db.exec("PRAGMA user_version = 4");
     }
     const QByteArray before = ReadAll(archive);
     for (const QString &command : commands) {

@@ -15,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <map>
+
 #include <sqlite3.h>
 
 namespace {
@@ -116,6 +118,8 @@ private slots:
     void packedBlockBytes();
     void packedDayBytes();
     void gamesCountedAlike();
+    void openBlocksApart_data();
+    void openBlocksApart();
 };
 
 // Each archive was made by the importer of layout 1 and is read through a
@@ -248,6 +252,125 @@ void TestArchiveFormat::gamesCountedAlike()
     ArchiveReader reader(archive.toStdString());
     QCOMPARE(reader.readInfo().games, 11);
     QCOMPARE(summary, 11);
+}
+
+// Imports of one game's days, folded as a row says, then checked against the
+// block invariants: every row of blocks holds exactly BlockRecords records,
+// a game's row of open_blocks 1 to BlockRecords - 1 and only when its
+// records do not fill its blocks, and the pages give the history.
+using Imports = QList<QList<int>>; // runs of days (from 0), each folded after it
+Q_DECLARE_METATYPE(Imports)
+
+void TestArchiveFormat::openBlocksApart_data()
+{
+    QTest::addColumn<Imports>("imports"); // a day of -1 - d: day d again without the game
+    QTest::addColumn<int>("fullBlocks");
+    QTest::addColumn<int>("openRecords");
+
+    const auto days = [](int from, int to) {
+        QList<int> run;
+        for (int d = from; d < to; ++d)
+            run << d;
+        return run;
+    };
+    QTest::newRow("99 days: an open block only") << Imports { days(0, 99) } << 0 << 99;
+    QTest::newRow("100 days: a full block, none open") << Imports { days(0, 100) } << 1 << 0;
+    QTest::newRow("250 days folded in pieces: full blocks and an open one")
+        << Imports { days(0, 40), days(40, 130), days(130, 199), days(199, 250) } << 2 << 50;
+    QTest::newRow("a day replaced inside a full block")
+        << Imports { days(0, 250), { 150 } } << 2 << 50;
+    QTest::newRow("a day replaced inside the open block")
+        << Imports { days(0, 250), { 230 } } << 2 << 50;
+    QTest::newRow("a day dropped from full blocks: the last one opens")
+        << Imports { days(0, 200), { -1 - 20 } } << 1 << 99;
+    QTest::newRow("a day dropped from the open block, then one more day")
+        << Imports { days(0, 150), { -1 - 120 }, days(150, 151) } << 1 << 50;
+    QTest::newRow("an earlier day imported later: the blocks written again")
+        << Imports { days(1, 101), { 0 } } << 1 << 1;
+}
+
+void TestArchiveFormat::openBlocksApart()
+{
+    QFETCH(Imports, imports);
+    QFETCH(int, fullBlocks);
+    QFETCH(int, openRecords);
+    QTemporaryDir temp;
+    const std::string archive = temp.filePath(QStringLiteral("a.archive")).toStdString();
+    std::map<int32_t, Record> expected;
+    {
+        const auto db = OpenArchive(archive, ArchiveAccess::Import);
+        ArchiveWriter writer(*db);
+        for (const QList<int> &run : imports) {
+            for (const int d : run) {
+                const int32_t day = 17086 + (d < 0 ? -1 - d : d);
+                // Game 13's rank says which import wrote it; game 14 holds each day.
+                const std::string rank = std::to_string(1 + d + 1000 * expected.count(day));
+                std::string csv = "ID,Name,Year,Rank,Average,Bayes average,Users rated\n"
+                                  "14,Other,2001,1,7.5,6.5,10\n";
+                if (d >= 0)
+                    csv += "13,Alpha,2001," + rank + ",7.25,5.61,120\n";
+                const Snapshot snapshot = ReadSnapshot(csv);
+                QVERIFY(writer.putDay(day, IsoDay(day) + ".csv", PackSnapshot(snapshot))
+                    != ArchiveWriter::Outcome::Unchanged);
+                expected.erase(day);
+                for (const SnapshotRow &row : snapshot.rows) {
+                    if (row.game == 13) {
+                        expected[day] = row.record;
+                        expected[day].day = day;
+                    }
+                }
+            }
+            writer.compact();
+        }
+        writer.finish();
+    }
+
+    Database db(archive, SQLITE_OPEN_READONLY);
+    {
+        Statement rows(db.handle(), "SELECT data FROM blocks");
+        while (rows.step()) {
+            std::vector<Record> records;
+            QVERIFY(UnpackBlock(rows.blob(0), records));
+            QCOMPARE(records.size(), size_t(BlockRecords));
+        }
+        Statement open(db.handle(), "SELECT data FROM open_blocks");
+        while (open.step()) {
+            std::vector<Record> records;
+            QVERIFY(UnpackBlock(open.blob(0), records));
+            QVERIFY(!records.empty() && records.size() < size_t(BlockRecords));
+        }
+    }
+    QCOMPARE(db.number("SELECT count(*) FROM blocks WHERE game = 13"), fullBlocks);
+    std::vector<Record> open;
+    {
+        Statement read(db.handle(), "SELECT data FROM open_blocks WHERE game = 13");
+        if (read.step())
+            QVERIFY(UnpackBlock(read.blob(0), open));
+    }
+    QCOMPARE(int(open.size()), openRecords);
+    // The games rows agree with their blocks, the open one counted.
+    QCOMPARE(db.number("SELECT count(*) FROM games WHERE blocks != (SELECT count(*) FROM blocks b"
+                       " WHERE b.game = games.game) + (SELECT count(*) FROM open_blocks o"
+                       " WHERE o.game = games.game) OR blocks != (records + 99) / 100"),
+        0);
+
+    std::vector<Record> history;
+    ArchiveReader reader(archive);
+    for (int64_t page = 1;; ++page) {
+        const auto read = reader.page(13, page);
+        QVERIFY(read);
+        if (read->records.empty())
+            break;
+        history.insert(history.end(), read->records.begin(), read->records.end());
+    }
+    std::vector<Record> want;
+    for (const auto &[day, record] : expected)
+        want.push_back(record);
+    QVERIFY(history == want);
+    // A day's record as the lists read it: in a full block or the open one.
+    const uint32_t game = 13;
+    for (const auto &[day, record] : expected)
+        QVERIFY(reader.dayRecords(day, std::span(&game, 1)) == std::vector<Record> { record });
 }
 
 QTEST_GUILESS_MAIN(TestArchiveFormat)
