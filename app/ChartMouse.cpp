@@ -1,10 +1,10 @@
 #include "app/ChartMouse.h"
 
+#include "app/ChartLegend.h"
 #include "app/PlotChart.h"
 
 #include <QChart>
 #include <QCursor>
-#include <QLegend>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QRubberBand>
@@ -47,7 +47,7 @@ ChartMouse::ChartMouse(PlotChart &chart) : m_chart(chart)
 
 bool ChartMouse::onLegend(QPoint pos) const
 {
-    const QLegend *legend = m_chart.chart()->legend();
+    const ChartLegend *legend = m_chart.legend();
     return legend->isVisible() && legend->sceneBoundingRect().contains(m_chart.mapToScene(pos));
 }
 

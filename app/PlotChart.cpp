@@ -1,5 +1,6 @@
 #include "app/PlotChart.h"
 
+#include "app/ChartLegend.h"
 #include "app/ChartMouse.h"
 #include "app/ChartOutput.h"
 #include "plot/LineThinning.h"
@@ -9,7 +10,6 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLegend>
-#include <QLegendMarker>
 #include <QLineSeries>
 #include <QPainter>
 #include <QTimer>
@@ -24,11 +24,11 @@ PlotChart::PlotChart(QWidget *parent) : QChartView(new QChart, parent)
     c->setBackgroundRoundness(0);
     c->setPlotAreaBackgroundVisible(false);
     c->setAnimationOptions(QChart::NoAnimation);
-    // Below the plot, the plot keeps the chart's width; names too long for
-    // the row are shortened, with the whole name as the entry's tooltip.
-    c->legend()->setAlignment(Qt::AlignBottom);
-    c->legend()->setShowToolTips(true);
-    c->legend()->setVisible(true);
+    // Qt Charts' legend puts every entry in one row, shortening the names to
+    // a few letters once there are more than a handful: the chart draws its
+    // own (ChartLegend), in the font the theme gives legends.
+    c->legend()->setVisible(false);
+    m_legend = new ChartLegend(c->legend()->font(), c);
 
     placeAxes();
 
@@ -36,6 +36,7 @@ PlotChart::PlotChart(QWidget *parent) : QChartView(new QChart, parent)
     setBackgroundBrush(Qt::white);
     setRenderHint(QPainter::Antialiasing);
     m_mouse = std::make_unique<ChartMouse>(*this);
+    connect(m_legend, &ChartLegend::clicked, this, [this](PlotSeries *series) { m_mouse->legendClicked(series); });
 
     connect(m_axisX, &QValueAxis::rangeChanged, this, &PlotChart::bottomRangeChanged);
     connect(c, &QChart::plotAreaChanged, this, [this] {
@@ -116,8 +117,6 @@ void PlotChart::placeLine(PlotSeries *series)
     series->m_line = new QLineSeries;
     chart()->addSeries(series->m_line);
     series->applyStyle(); // after addSeries, which gives the series the theme's look
-    for (QLegendMarker *marker : chart()->legend()->markers(series->m_line))
-        connect(marker, &QLegendMarker::clicked, series, [this, series] { m_mouse->legendClicked(series); });
     series->m_line->attachAxis(m_axisX);
     series->m_line->attachAxis(m_axisY[axisIndex(series->m_axis)]);
 }
@@ -257,6 +256,8 @@ void PlotChart::flush()
     // Charts lays the chart out: that is done first, so the lines are thinned
     // for the plot area they are drawn in, and once.
     layOutChart();
+    if (layOutLegend())
+        layOutChart();
     if (updateDateTicks())
         layOutChart(); // the labels' room below the plot may have changed
     for (int i = 0; i < 2; ++i)
@@ -290,16 +291,6 @@ void PlotChart::paintEvent(QPaintEvent *event)
         m_cursor.paint(painter);
         m_readout.paint(painter);
     }
-}
-
-void PlotChart::setLegendVisible(bool visible)
-{
-    chart()->legend()->setVisible(visible);
-}
-
-bool PlotChart::legendVisible() const
-{
-    return chart()->legend()->isVisible();
 }
 
 void PlotChart::clearSeriesList()
@@ -349,8 +340,7 @@ void PlotChart::printTo(QPrinter &printer)
 
 void PlotChart::resizeEvent(QResizeEvent *event)
 {
-    // Margins in percent of the chart's size: top 1, left 1, right 0, bottom 0.
-    chart()->setMargins(QMargins(width() / 100, height() / 100, 0, 0));
+    applyMargins();
     QChartView::resizeEvent(event);
 }
 

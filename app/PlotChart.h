@@ -23,7 +23,12 @@ class QAbstractAxis;
 class QCategoryAxis;
 class QMenu;
 class QPrinter;
+class ChartLegend;
 class ChartMouse;
+
+// The share of the chart's height the plot keeps however many lines the
+// legend below it lists.
+inline constexpr double MinPlotHeight = 0.6;
 
 class PlotChart : public QChartView, public PlotView
 {
@@ -74,6 +79,8 @@ public:
 
     void setLegendVisible(bool visible);
     [[nodiscard]] bool legendVisible() const;
+    // The legend below the plot, in rows of columns.
+    [[nodiscard]] ChartLegend *legend() const { return m_legend; }
 
     // Every series leaves the chart and is deleted.
     void clearSeriesList();
@@ -149,6 +156,8 @@ private:
     // Gives the series its Qt line, legend entry and axes.
     void placeLine(PlotSeries *series);
     void removeLine(PlotSeries *series);
+    // The series' colour, name or shown state changed.
+    void legendEntryChanged(const PlotSeries *series);
     void placeOnAxis(PlotSeries *series);
     void fillLine(PlotSeries *series);
     void detach(PlotSeries *series);
@@ -166,6 +175,11 @@ private:
     void applyPendingChanges();
     // Runs Qt Charts' pending layout of axes, legend and plot area.
     void layOutChart();
+    // Lays the legend out below the plot, leaving the plot at least
+    // MinPlotHeight of the chart's height; true when the room it takes changed.
+    bool layOutLegend();
+    // The chart's margins: a little above and to the left, the legend's room below.
+    void applyMargins();
     // The same, then the scene's pending updates, which draw the view.
     void layOutNow();
     void rescale();
@@ -200,6 +214,8 @@ private:
     [[nodiscard]] AxisRanges axisRanges() const;
     std::vector<AxisRanges> m_views; // the zoom history, the last view left at the back
     std::unique_ptr<ChartMouse> m_mouse;
+    ChartLegend *m_legend = nullptr; // a child of the chart
+    double m_legendRoom = 0; // below the plot
     HoverReadout m_readout{*this};
     ChartCursor m_cursor{*this};
 };

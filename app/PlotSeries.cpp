@@ -3,8 +3,6 @@
 #include "app/PlotChart.h"
 
 #include <QChart>
-#include <QLegend>
-#include <QLegendMarker>
 #include <QLineSeries>
 #include <algorithm>
 #include <iterator>
@@ -18,9 +16,6 @@ static const QColor Palette[] = {
     QColor(0xe3, 0x77, 0xc2), QColor(0x7f, 0x7f, 0x7f), QColor(0xbc, 0xbd, 0x22),
     QColor(0x17, 0xbe, 0xcf), QColor(0x00, 0x00, 0x80), QColor(0x80, 0x00, 0x00),
 };
-
-// A hidden series' legend entry.
-static const QColor HiddenGrey(170, 170, 170);
 
 QColor ColorFromValue(ColorValue value)
 {
@@ -119,20 +114,14 @@ void PlotSeries::applyStyle()
 {
     if (!m_line)
         return;
-    // The legend draws its labels (and a shortened label's tooltip) as rich text.
-    m_line->setName(QStringLiteral("<qt>") + m_title.toHtmlEscaped() + QStringLiteral("</qt>"));
+    m_line->setName(m_title);
     QPen pen(m_color);
     pen.setWidth(m_lineWidth);
     m_line->setPen(pen);
     m_line->setPointLabelsFormat(QStringLiteral("@yPoint"));
     m_line->setPointLabelsVisible(m_marksVisible);
-    // Hiding a line hides its legend entry too; the entry stays, greyed, so
-    // that a click shows the line again.
+    // A hidden line's legend entry stays, greyed, so that a click shows the
+    // line again.
     m_line->setVisible(m_shown);
-    for (QLegendMarker *marker : m_chart->chart()->legend()->markers(m_line)) {
-        marker->setVisible(true);
-        marker->setLabelBrush(m_shown ? QBrush(Qt::black) : QBrush(HiddenGrey));
-        marker->setBrush(m_shown ? m_color : HiddenGrey);
-        marker->setPen(m_shown ? QPen(m_color) : QPen(HiddenGrey));
-    }
+    m_chart->legendEntryChanged(this);
 }

@@ -1,5 +1,6 @@
 // The labels of the chart's axes and legend without a chart: which values a
-// logarithmic axis labels.
+// logarithmic axis labels, and the rows and columns of the legend.
+#include "app/LegendGrid.h"
 #include "app/LogTicks.h"
 
 #include <QtTest>
@@ -10,6 +11,8 @@ class TestChartLabels : public QObject
 private slots:
     void logAxisLabels_data();
     void logAxisLabels();
+    void legendGrid_data();
+    void legendGrid();
 };
 
 void TestChartLabels::logAxisLabels_data()
@@ -51,6 +54,46 @@ void TestChartLabels::logAxisLabels()
         QCOMPARE(tick.value, tick.label.toDouble());
     }
     QCOMPARE(written, labels);
+}
+
+using Widths = QList<int>;
+
+void TestChartLabels::legendGrid_data()
+{
+    // Entries take 30 pixels beside their names.
+    QTest::addColumn<Widths>("names");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("maxRows");
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<Widths>("room"); // for the names of each column
+    QTest::newRow("four in one row") << Widths{60, 80, 70, 90} << 600 << 3 << 4 << 1 << Widths{60, 80, 70, 90};
+    QTest::newRow("six in two rows of three") << Widths(6, 100) << 400 << 3 << 3 << 2 << Widths(3, 100);
+    QTest::newRow("thirteen in four columns") << Widths(13, 100) << 560 << 5 << 4 << 4 << Widths(4, 100);
+    Widths twenty(20, 100);
+    twenty[0] = twenty[6] = 300;
+    QTest::newRow("twenty in four rows, the long names shortened")
+        << twenty << 700 << 4 << 5 << 4 << Widths{125, 125, 100, 100, 100};
+    QTest::newRow("twenty in four rows, every name shortened")
+        << twenty << 560 << 4 << 5 << 4 << Widths(5, 82);
+    QTest::newRow("a name wider than the chart") << Widths{1000} << 400 << 3 << 1 << 1 << Widths{370};
+}
+
+void TestChartLabels::legendGrid()
+{
+    QFETCH(Widths, names);
+    QFETCH(int, width);
+    QFETCH(int, maxRows);
+    QFETCH(int, columns);
+    QFETCH(int, rows);
+    QFETCH(Widths, room);
+    const LegendGrid grid = ChooseLegendGrid(std::vector<double>(names.begin(), names.end()), 30, width, maxRows);
+    QCOMPARE(grid.columns, columns);
+    QCOMPARE(grid.rows, rows);
+    Widths rounded;
+    for (double w : grid.textWidths)
+        rounded << int(std::lround(w));
+    QCOMPARE(rounded, room);
 }
 
 QTEST_MAIN(TestChartLabels)

@@ -1,7 +1,9 @@
 // Reading the chart in the main window, driven with the mouse and keys after
 // a Load of sample data: the read-out under the pointer, the date ticks of
 // three spans, a legend click hiding a series, Ctrl+click and double-click
-// showing one line alone, Copy, and the date cursor with a day pinned.
+// showing one line alone, Copy, the date cursor with a day pinned, and the
+// legend of many lines.
+#include "app/ChartLegend.h"
 #include "app/ChartOutput.h"
 #include "app/PlotChart.h"
 #include "service/u_Function.h"
@@ -13,6 +15,9 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QGraphicsScene>
+#include <QGraphicsSimpleTextItem>
+#include <QGraphicsTextItem>
 #include <QLegend>
 #include <QLineSeries>
 #include <QMenu>
@@ -37,6 +42,42 @@ bool containsColor(const QImage &image, const QRect &area, const QColor &color)
     return findColor(image, area, color).has_value();
 }
 
+// The name each series' legend entry shows, found among the texts the
+// chart's scene draws: the whole title, or the longest start of it that is
+// drawn shortened ("Sample Ga..."); empty when none is.
+QStringList legendNames(const PlotChart &chart)
+{
+    QStringList drawn;
+    for (QGraphicsItem *item : chart.scene()->items()) {
+        if (!item->isVisible())
+            continue;
+        if (const auto *text = dynamic_cast<QGraphicsSimpleTextItem *>(item))
+            drawn << text->text();
+        else if (const auto *rich = dynamic_cast<QGraphicsTextItem *>(item))
+            drawn << rich->toPlainText();
+    }
+    QStringList names;
+    for (const PlotSeries *series : chart.series()) {
+        QString best;
+        for (QString text : std::as_const(drawn)) {
+            if (text != series->title()) {
+                if (text.endsWith(QChar(0x2026)))
+                    text.chop(1);
+                else if (text.endsWith(QLatin1String("...")))
+                    text.chop(3);
+                else
+                    continue;
+                if (!series->title().startsWith(text))
+                    continue;
+            }
+            if (text.size() > best.size())
+                best = text;
+        }
+        names << best;
+    }
+    return names;
+}
+
 } // namespace
 
 class TestChartWindow : public QObject
@@ -53,6 +94,8 @@ private slots:
     void ctrlClickOrDoubleClickShowsOnlyThatLine();
     void copyPutsTheChartOnTheClipboard();
     void dateCursorListsEveryGameAtTheDay();
+    void legendKeepsManyNamesReadable_data();
+    void legendKeepsManyNamesReadable();
 
 private:
     // Loads the games' "average" over the whole history, or from..to, in a
@@ -170,7 +213,7 @@ void TestChartWindow::legendClickHidesASeries()
     const QColor secondColor = second->color();
 
     // A click on the second entry's coloured mark.
-    const QRect legend = chart.mapFromScene(chart.chart()->legend()->sceneBoundingRect()).boundingRect();
+    const QRect legend = chart.mapFromScene(chart.legend()->sceneBoundingRect()).boundingRect();
     const std::optional<QPoint> mark = findColor(chart.viewport()->grab().toImage(), legend, secondColor);
     QVERIFY(mark);
     QTest::mouseClick(chart.viewport(), Qt::LeftButton, {}, *mark);
@@ -207,7 +250,7 @@ void TestChartWindow::ctrlClickOrDoubleClickShowsOnlyThatLine()
     QFETCH(bool, doubleClick);
     TfrmMain &w = load(QStringLiteral("1001, 1002, 1003"), {}, {}, 650);
     PlotChart &chart = *w.chaMain;
-    const QRect legend = chart.mapFromScene(chart.chart()->legend()->sceneBoundingRect()).boundingRect();
+    const QRect legend = chart.mapFromScene(chart.legend()->sceneBoundingRect()).boundingRect();
     const std::optional<QPoint> mark
         = findColor(chart.viewport()->grab().toImage(), legend, chart.series().at(1)->color());
     QVERIFY(mark);
@@ -238,6 +281,48 @@ void TestChartWindow::ctrlClickOrDoubleClickShowsOnlyThatLine()
     QCOMPARE(shown(), QList<bool>({true, false, true}));
     isolate();
     QCOMPARE(shown(), QList<bool>({false, true, false}));
+}
+
+void TestChartWindow::legendKeepsManyNamesReadable_data()
+{
+    QTest::addColumn<int>("lines");
+    QTest::newRow("13 lines") << 13;
+    QTest::newRow("20 lines") << 20;
+}
+
+void TestChartWindow::legendKeepsManyNamesReadable()
+{
+    QFETCH(int, lines);
+    // Names of the lengths games have, in a window of the layout's size.
+    const QStringList names{
+        "Café <Cartographers>", "Sample Game 29", "Lanterns over Lindqvist", "Sample Game 19",
+        "Ports, Pirates & Plunder", "Tea, \"Toast\", and Trains", "Finished Title",
+        "The Harbour & Hinterland Expansion", "Sample Game 4", "Crossroads of the Salt Road"};
+    MainWindowFixture::Setup setup;
+    m_window = std::make_unique<MainWindowFixture>(setup);
+    TfrmMain &w = m_window->window();
+    PlotChart &chart = *w.chaMain;
+    for (int i = 0; i < lines; ++i) {
+        PlotSeries *series = chart.createSeries(&w);
+        series->setTitle(names[i % names.size()] + (i < names.size() ? QString() : QStringLiteral(" II")));
+        series->addPoint(40000, i + 1);
+        series->addPoint(40100, i + 2);
+        chart.attachSeries(series);
+    }
+    chart.setLegendVisible(true);
+    chart.repaintNow();
+
+    // Every entry shows its whole name, or at least its first ten letters.
+    const QStringList shown = legendNames(chart);
+    QCOMPARE(shown.size(), lines);
+    for (int i = 0; i < lines; ++i) {
+        const QString &title = chart.series().at(i)->title();
+        QVERIFY2(shown[i] == title || shown[i].size() >= 10, qPrintable(title + QStringLiteral(": ") + shown[i]));
+    }
+    // The plot keeps 70% of the chart's width and 60% of its height.
+    const QRectF plot = chart.chart()->plotArea();
+    QVERIFY2(plot.width() >= 0.7 * chart.width(), qPrintable(QString::number(plot.width())));
+    QVERIFY2(plot.height() >= 0.6 * chart.height(), qPrintable(QString::number(plot.height())));
 }
 
 void TestChartWindow::copyPutsTheChartOnTheClipboard()
