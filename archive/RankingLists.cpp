@@ -121,9 +121,16 @@ std::string MoversList(ListSource &source, const MoversQuery &query)
     };
     takeTop(fromRanking, &Mover::topFrom);
     takeTop(toRanking, &Mover::topTo);
+    // Each day's whole ranking is looked through for the few chosen games: a
+    // bit per low 16 bits of an ID passes over nearly every other game at once.
+    std::vector<bool> maybeChosen(1 << 16);
+    for (const Mover &m : movers)
+        maybeChosen[m.game & 0xFFFF] = true;
     const auto takeRanks = [&](const std::vector<DayRank> &ranking,
                                std::optional<uint32_t> Mover::*rank) {
         for (const DayRank &ranked : ranking) {
+            if (!maybeChosen[ranked.game & 0xFFFF])
+                continue;
             if (const auto at = where.find(ranked.game); at != where.end())
                 movers[at->second].*rank = ranked.rank;
         }
