@@ -18,6 +18,7 @@ packages=(
 )
 if [ "${1:-}" = "--bench" ]; then
     packages+=(python3 python3-pandas) # bench_archive's pandas and csv peers
+    packages+=(wrk) # bench/serve_load.sh
 fi
 
 missing=()
