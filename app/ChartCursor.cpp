@@ -42,7 +42,7 @@ bool ChartCursor::track(QPoint pos)
     m_day = day;
     m_visible = true;
     lay();
-    m_view.surface()->update(before.united(area()));
+    m_view.overlayChanged(before.united(area()));
     return true;
 }
 
@@ -51,7 +51,7 @@ void ChartCursor::clear()
     if (!m_visible)
         return;
     m_visible = false;
-    m_view.surface()->update(area());
+    m_view.overlayChanged(area());
 }
 
 void ChartCursor::refresh()
@@ -73,7 +73,7 @@ void ChartCursor::click()
     else
         m_pinned = m_day;
     lay();
-    m_view.surface()->update(before.united(area()));
+    m_view.overlayChanged(before.united(area()));
 }
 
 bool ChartCursor::unpin()
@@ -87,7 +87,7 @@ bool ChartCursor::unpin()
     const QRegion before = area();
     m_pinned.reset();
     lay();
-    m_view.surface()->update(before.united(area()));
+    m_view.overlayChanged(before.united(area()));
     return true;
 }
 

@@ -5,6 +5,7 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <QRegion>
 #include <QWidget>
 
 // The pointer reaches points this many pixels to either side along the date axis.
@@ -66,7 +67,7 @@ void HoverReadout::show(QPointF at, const QColor &color, const QString &text)
     m_at = at;
     m_color = color;
     m_text = text;
-    m_view.surface()->update(before.united(area()));
+    m_view.overlayChanged(before.united(area()));
 }
 
 void HoverReadout::clear()
@@ -74,7 +75,7 @@ void HoverReadout::clear()
     if (!m_visible)
         return;
     m_visible = false;
-    m_view.surface()->update(area());
+    m_view.overlayChanged(area());
 }
 
 QRect HoverReadout::boxRect() const

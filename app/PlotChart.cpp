@@ -8,9 +8,11 @@
 #include <QCategoryAxis>
 #include <QChart>
 #include <QCoreApplication>
+#include <QGraphicsScene>
 #include <QKeyEvent>
 #include <QLegend>
 #include <QLineSeries>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QTimer>
 #include <algorithm>
@@ -38,6 +40,7 @@ PlotChart::PlotChart(QWidget *parent) : QChartView(new QChart, parent)
     m_mouse = std::make_unique<ChartMouse>(*this);
     connect(m_legend, &ChartLegend::clicked, this, [this](PlotSeries *series) { m_mouse->legendClicked(series); });
 
+    connect(scene(), &QGraphicsScene::changed, this, [this] { m_drawingValid = false; });
     connect(m_axisX, &QValueAxis::rangeChanged, this, &PlotChart::bottomRangeChanged);
     connect(c, &QChart::plotAreaChanged, this, [this] {
         if (!m_filling)
@@ -281,9 +284,31 @@ void PlotChart::layOutNow()
     QCoreApplication::sendPostedEvents(scene());
 }
 
+void PlotChart::overlayChanged(const QRegion &region)
+{
+    m_overlayDirty += region;
+    viewport()->update(region);
+}
+
 void PlotChart::paintEvent(QPaintEvent *event)
 {
-    QChartView::paintEvent(event);
+    const QRegion overlay = std::exchange(m_overlayDirty, QRegion());
+    if (event->region().subtracted(overlay).isEmpty()) {
+        if (!m_drawingValid || m_drawing.deviceIndependentSize() != QSizeF(viewport()->size())) {
+            const qreal ratio = viewport()->devicePixelRatioF();
+            m_drawing = QPixmap(viewport()->size() * ratio);
+            m_drawing.setDevicePixelRatio(ratio);
+            QPainter painter(&m_drawing);
+            painter.setRenderHints(renderHints());
+            render(&painter, QRectF(), viewport()->rect(), Qt::IgnoreAspectRatio);
+            m_drawingValid = true;
+        }
+        QPainter painter(viewport());
+        painter.drawPixmap(0, 0, m_drawing);
+    } else {
+        m_drawingValid = false;
+        QChartView::paintEvent(event);
+    }
     m_drawn = true;
     // Over the view only: images of the chart are made from its scene.
     if (m_readout.visible() || m_cursor.visible()) {
@@ -340,6 +365,7 @@ void PlotChart::printTo(QPrinter &printer)
 
 void PlotChart::resizeEvent(QResizeEvent *event)
 {
+    m_drawingValid = false;
     applyMargins();
     QChartView::resizeEvent(event);
 }

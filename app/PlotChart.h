@@ -14,6 +14,8 @@
 #include <QChartView>
 #include <QDateTime>
 #include <QList>
+#include <QPixmap>
+#include <QRegion>
 #include <QString>
 #include <memory>
 #include <utility>
@@ -145,6 +147,7 @@ private:
     friend class ChartMouse;
     // PlotView, for the read-out.
     [[nodiscard]] QWidget *surface() const override { return viewport(); }
+    void overlayChanged(const QRegion &region) override;
     [[nodiscard]] QPointF toChart(QPoint pos) const override;
     [[nodiscard]] QPoint fromChart(QPointF at) const override;
     [[nodiscard]] QRectF plotArea() const override;
@@ -216,6 +219,13 @@ private:
     std::unique_ptr<ChartMouse> m_mouse;
     ChartLegend *m_legend = nullptr; // a child of the chart
     double m_legendRoom = 0; // below the plot
+    // The view as the chart last drew it whole, without the overlays: while
+    // only an overlay moves, what it uncovers is copied from here instead of
+    // every line under it being drawn again. Any change of the scene, of the
+    // view's size or a repaint of more than the overlays asked for drops it.
+    QPixmap m_drawing;
+    bool m_drawingValid = false;
+    QRegion m_overlayDirty;    // asked for by the overlays since the last paint
     HoverReadout m_readout{*this};
     ChartCursor m_cursor{*this};
 };

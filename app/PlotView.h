@@ -12,6 +12,7 @@
 #include <QRectF>
 #include <QtGlobal>
 
+class QRegion;
 class QWidget;
 
 class PlotView
@@ -20,6 +21,9 @@ public:
     [[nodiscard]] virtual const QList<PlotSeries *> &series() const = 0;
     // The widget an overlay is painted on, whose pixels are the positions below.
     [[nodiscard]] virtual QWidget *surface() const = 0;
+    // The overlay's pixels in the region changed: only they are painted anew,
+    // over the chart as last drawn.
+    virtual void overlayChanged(const QRegion &region) = 0;
     // A pixel of the surface in the chart's coordinates, and back.
     [[nodiscard]] virtual QPointF toChart(QPoint pos) const = 0;
     [[nodiscard]] virtual QPoint fromChart(QPointF at) const = 0;

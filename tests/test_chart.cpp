@@ -11,6 +11,7 @@
 
 #include <QCategoryAxis>
 #include <QFile>
+#include <QGraphicsRectItem>
 #include <QGraphicsScene>
 #include <QLegend>
 #include <QLineSeries>
@@ -126,6 +127,16 @@ bool drawsEveryColumnsExtremes(const PlotChart &chart, const PlotSeries &series)
         && isDrawn(QPointF(double(PlotChart::dayToMSecs(last.day)), last.y));
 }
 
+// Counts how often the view draws it: spread over the whole scene, it is
+// drawn at every repaint of the chart's pixels, as a line is.
+class PaintCounter : public QGraphicsRectItem
+{
+public:
+    using QGraphicsRectItem::QGraphicsRectItem;
+    void paint(QPainter *, const QStyleOptionGraphicsItem *, QWidget *) override { ++paints; }
+    int paints = 0;
+};
+
 } // namespace
 
 class TestChart : public QObject
@@ -159,6 +170,8 @@ private slots:
     void aSaveThatFailsHalfWayKeepsTheOldImage();
     void dateLabelsShowOnAChartShownBeforeItHadSeries();
     void printToTitlesTheJob();
+    void dateCursorMovesDrawNoLineAgain_data();
+    void dateCursorMovesDrawNoLineAgain();
 };
 
 void TestChart::pointsKeepAscendingDaysNewAfterEqual()
@@ -866,4 +879,57 @@ void TestChart::printToTitlesTheJob()
 }
 
 QTEST_MAIN(TestChart)
+void TestChart::dateCursorMovesDrawNoLineAgain_data()
+{
+    QTest::addColumn<QString>("between");
+    QTest::addColumn<bool>("drawn");
+    QTest::newRow("nothing") << QString() << false;
+    QTest::newRow("the scene") << QStringLiteral("scene") << true;
+    QTest::newRow("a line hidden") << QStringLiteral("hide") << true;
+    QTest::newRow("an axis inverted") << QStringLiteral("invert") << true;
+    QTest::newRow("the size") << QStringLiteral("resize") << true;
+}
+
+void TestChart::dateCursorMovesDrawNoLineAgain()
+{
+    QFETCH(QString, between);
+    QFETCH(bool, drawn);
+    PlotChart chart;
+    chart.resize(600, 400);
+    chart.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&chart));
+    PlotSeries *s = seriesWith(chart, &chart, {1, 5, 2, 8, 3, 9, 4, 7, 6, 10});
+    chart.attachSeries(s);
+    chart.attachSeries(seriesWith(chart, &chart, {3, 3, 4, 4, 5, 5, 6, 6, 7, 7}));
+    auto *counter = new PaintCounter(chart.scene()->sceneRect());
+    chart.scene()->addItem(counter);
+    chart.repaintNow();
+    const QRectF area = chart.chart()->plotArea();
+    const auto move = [&](double share) {
+        const QPoint pos = chart.mapFromScene(chart.chart()->mapToScene(
+            QPointF(area.left() + area.width() * share, area.center().y())));
+        QMouseEvent event(QEvent::MouseMove, pos, chart.viewport()->mapToGlobal(pos), Qt::NoButton,
+                          Qt::NoButton, Qt::ShiftModifier);
+        QCoreApplication::sendEvent(chart.viewport(), &event);
+        QCoreApplication::processEvents();
+    };
+    move(0.2);
+    QVERIFY(chart.dateCursor().visible());
+    if (between == u"scene")
+        counter->setBrush(Qt::red);
+    else if (between == u"hide")
+        s->setShown(false);
+    else if (between == u"invert")
+        chart.setAxisInverted(VertAxis::Left, true);
+    else if (between == u"resize")
+        chart.resize(620, 400);
+    QCoreApplication::processEvents();
+    counter->paints = 0;
+    for (const double share : {0.3, 0.5, 0.7})
+        move(share);
+    QVERIFY(chart.dateCursor().visible());
+    // Drawn anew once the chart changed, else copied from the last drawing.
+    QCOMPARE(counter->paints > 0, drawn);
+}
+
 #include "test_chart.moc"
