@@ -1,5 +1,6 @@
 // The ranking lists read from an archive: the day index for the rankings,
-// and titles and records only for the games a list shows.
+// and titles and records only for the games a list shows, all in one read
+// transaction, so a list made while an import commits is of one state.
 #pragma once
 
 #include "archive/ArchiveReader.h"
@@ -10,6 +11,7 @@ class ArchiveListSource : public ListSource
 public:
     explicit ArchiveListSource(ArchiveReader &reader)
         : m_reader(reader)
+        , m_snapshot(reader)
     {
     }
 
@@ -33,4 +35,5 @@ public:
 
 private:
     ArchiveReader &m_reader;
+    ArchiveReader::Snapshot m_snapshot; // used on the thread that made it
 };

@@ -7,7 +7,10 @@
 
 #include <QString>
 
+#include <sqlite3.h>
+
 #include <algorithm>
+#include <exception>
 #include <map>
 
 struct ArchiveReader::Staged : StagedDays {
@@ -80,6 +83,53 @@ public:
 
 };
 
+// A connection for one call: owned when borrowed from the idle ones, or the
+// open snapshot's, which stays with the snapshot.
+class ArchiveReader::Lease
+{
+public:
+    Lease(std::unique_ptr<Connection> owned, Connection *shared)
+        : m_owned(std::move(owned))
+        , m_connection(m_owned ? m_owned.get() : shared)
+    {
+    }
+    Connection *operator->() const { return m_connection; }
+    Connection &operator*() const { return *m_connection; }
+    std::unique_ptr<Connection> release() { return std::move(m_owned); }
+
+private:
+    std::unique_ptr<Connection> m_owned;
+    Connection *m_connection;
+};
+
+thread_local ArchiveReader::Snapshot *ArchiveReader::s_open = nullptr;
+
+ArchiveReader::Snapshot::Snapshot(ArchiveReader &reader)
+    : m_reader(reader)
+    , m_exceptions(std::uncaught_exceptions())
+{
+    for (Snapshot *open = s_open; open; open = open->m_outer) {
+        if (&open->m_reader == &reader)
+            return;
+    }
+    m_connection = reader.borrow().release();
+    m_connection->db->exec("BEGIN");
+    m_outer = s_open;
+    s_open = this;
+}
+
+// A read transaction has nothing to keep: it ends by rolling back. After a
+// failure the connection is dropped, as a call drops its own.
+ArchiveReader::Snapshot::~Snapshot()
+{
+    if (!m_connection)
+        return;
+    s_open = m_outer;
+    sqlite3_exec(m_connection->db->handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    if (std::uncaught_exceptions() == m_exceptions)
+        m_reader.giveBack(std::move(m_connection));
+}
+
 std::string FoldedForSearch(std::string_view text)
 {
     return QString::fromUtf8(text.data(), qsizetype(text.size())).toCaseFolded().toStdString();
@@ -93,17 +143,27 @@ ArchiveReader::ArchiveReader(std::string path)
 
 ArchiveReader::~ArchiveReader() = default;
 
-std::unique_ptr<ArchiveReader::Connection> ArchiveReader::borrow()
+ArchiveReader::Lease ArchiveReader::borrow()
 {
+    for (Snapshot *open = s_open; open; open = open->m_outer) {
+        if (&open->m_reader == this)
+            return Lease(nullptr, open->m_connection.get());
+    }
     {
         const std::lock_guard lock(m_mutex);
         if (!m_idle.empty()) {
             auto connection = std::move(m_idle.back());
             m_idle.pop_back();
-            return connection;
+            return Lease(std::move(connection), nullptr);
         }
     }
-    return std::make_unique<Connection>(m_path);
+    return Lease(std::make_unique<Connection>(m_path), nullptr);
+}
+
+void ArchiveReader::giveBack(Lease connection)
+{
+    if (auto owned = connection.release())
+        giveBack(std::move(owned));
 }
 
 void ArchiveReader::giveBack(std::unique_ptr<Connection> connection)

@@ -1,6 +1,7 @@
 // Reads an archive for the service, from any number of threads at once and
 // while an import writes to it: every call reads in one transaction, so it
-// sees whole days only, and the next call sees what was committed since.
+// sees whole days only, and the next call sees what was committed since;
+// calls made while a Snapshot is open on their thread share its transaction.
 #pragma once
 
 #include "archive/ArchiveFormat.h"
@@ -23,6 +24,8 @@ public:
     // Opens the archive once to check it; throws ArchiveError.
     explicit ArchiveReader(std::string path);
     ~ArchiveReader();
+
+    class Snapshot;
 
     struct HistoryPage {
         GameTitle title; // the latest
@@ -66,8 +69,11 @@ private:
     struct Names; // every game's latest name, per generation
     struct HeldDays; // the day summaries, per generation
     class Connection;
+    class Lease;
 
-    std::unique_ptr<Connection> borrow();
+    // This thread's snapshot's connection while one is open, else an idle one.
+    Lease borrow();
+    void giveBack(Lease connection);
     void giveBack(std::unique_ptr<Connection> connection);
     // The staged days of the connection's open transaction.
     std::shared_ptr<const Staged> stagedFor(Connection &connection, int64_t generation);
@@ -84,6 +90,26 @@ private:
     std::shared_ptr<const Staged> m_staged;
     std::shared_ptr<const Names> m_names;
     std::shared_ptr<const HeldDays> m_days;
+    static thread_local Snapshot *s_open; // innermost on this thread, any reader's
+};
+
+// One read transaction for several calls on this thread, so that what they
+// read together is one state of the archive whatever an import commits
+// meanwhile. Inside another of the same reader's it adds nothing.
+class ArchiveReader::Snapshot
+{
+public:
+    explicit Snapshot(ArchiveReader &reader);
+    ~Snapshot();
+    Snapshot(const Snapshot &) = delete;
+    Snapshot &operator=(const Snapshot &) = delete;
+
+private:
+    friend class ArchiveReader;
+    ArchiveReader &m_reader;
+    std::unique_ptr<Connection> m_connection; // null inside another
+    Snapshot *m_outer = nullptr;
+    int m_exceptions = 0;
 };
 
 // A name folded for matching: case folded as Unicode does, UTF-8.

@@ -163,7 +163,10 @@ int64_t Database::number(const char *sql)
 Transaction::Transaction(Database &db, const char *begin)
     : m_db(db)
 {
+    if (sqlite3_get_autocommit(m_db.handle()) == 0)
+        return;
     m_db.exec(begin);
+    m_open = true;
 }
 
 Transaction::~Transaction()
@@ -174,6 +177,8 @@ Transaction::~Transaction()
 
 void Transaction::commit()
 {
+    if (!m_open)
+        return;
     m_db.exec("COMMIT");
     m_open = false;
 }

@@ -82,7 +82,9 @@ private:
     sqlite3 *m_db = nullptr;
 };
 
-// Rolls back the transaction it began unless commit() was called.
+// Rolls back the transaction it began unless commit() was called. Inside a
+// transaction already open on the connection it begins nothing and leaves
+// the end, commit or rollback, to whoever opened it.
 class Transaction
 {
 public:
@@ -92,7 +94,7 @@ public:
 
 private:
     Database &m_db;
-    bool m_open = true;
+    bool m_open = false;
 };
 
 [[noreturn]] void ThrowSqlite(sqlite3 *db, std::string_view what);

@@ -2,6 +2,7 @@
 // through the program (exit status and message), the service's answers to
 // bad requests and rude clients, the round trip from generated snapshots to
 // Plotwise's CSV, and what interruptions and concurrent use leave behind.
+#include "archive/ArchiveListSource.h"
 #include "archive/ArchiveReader.h"
 #include "archive/Days.h"
 #include "archive/SnapshotReader.h"
@@ -215,6 +216,8 @@ private slots:
     void killedImportLeavesWholeDays();
     void infoListsShallowDays();
     void serviceShowsANewDayOnTheNextRequest();
+    void listReadsOneStateOfTheArchive_data();
+    void listReadsOneStateOfTheArchive();
     void cacheHeaders_data();
     void cacheHeaders();
     void conditionalRequests_data();
@@ -1123,6 +1126,57 @@ void TestArchive::serviceShowsANewDayOnTheNextRequest()
     QVERIFY(answer.headers["etag"] != before.headers["etag"]);
     QCOMPARE(answer.body.count("<ratings "), 2);
     QVERIFY(answer.body.contains("<ratings date=\"20161013\">\n        <usersrated>130</usersrated>"));
+}
+
+// What a list reads of the archive, each part by its own call.
+QString ListReads(ListSource &source)
+{
+    QString text;
+    for (const DaySummary &d : source.days()) {
+        const auto ranks = source.ranking(d.day, 0);
+        std::vector<uint32_t> games;
+        for (const DayRank &r : ranks)
+            games.push_back(r.game);
+        const auto titles = source.titles(games);
+        const auto records = source.records(d.day, games);
+        text += QString::number(d.day) + u':';
+        for (size_t i = 0; i < games.size(); ++i)
+            text += QString(" %1 %2 %3").arg(games[i]).arg(QString::fromStdString(titles[i].name)).arg(records[i].rank);
+        text += u'\n';
+    }
+    return text;
+}
+
+// An import committed between a list's reads does not show in that list.
+void TestArchive::listReadsOneStateOfTheArchive_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QByteArray>("rows");
+
+    QTest::newRow("a day added") << "2016-10-13.csv" << Header + "13,Alpha,2001,2,7.5,5.7,130\n";
+    QTest::newRow("a day replaced") << "2016-10-12.csv" << Header + "13,Alpha Two,2001,5,7.5,5.7,130\n";
+}
+
+void TestArchive::listReadsOneStateOfTheArchive()
+{
+    QFETCH(QString, file);
+    QFETCH(QByteArray, rows);
+    QTemporaryDir dir;
+    const QString archive = dir.filePath("a.pwa");
+    WriteFile(dir.filePath("2016-10-12.csv"), Header + Alpha);
+    QCOMPARE(Archive({ "import", archive, dir.filePath("2016-10-12.csv") }).status, 0);
+    ArchiveReader reader(archive.toStdString());
+    QString before;
+    {
+        ArchiveListSource source(reader);
+        before = ListReads(source);
+        QTemporaryDir other;
+        WriteFile(other.filePath(file), rows);
+        QCOMPARE(Archive({ "import", archive, other.filePath(file) }).status, 0);
+        QCOMPARE(ListReads(source), before);
+    }
+    ArchiveListSource after(reader);
+    QVERIFY(ListReads(after) != before);
 }
 
 // An archive of game 13 over 101 days: page 1 full, page 2 its last page
