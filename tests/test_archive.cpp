@@ -39,28 +39,9 @@ using Runs = QList<Files>; // one import run each
 const QByteArray Header = "ID,Name,Year,Rank,Average,Bayes average,Users rated\n";
 const QByteArray Alpha = "13,Alpha,2001,3,7.25,5.61,120\n";
 
-struct RunResult {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
 RunResult Run(const QString &program, const QStringList &args, const QString &workDir = {})
 {
-    QProcess process;
-    if (!workDir.isEmpty())
-        process.setWorkingDirectory(workDir);
-    process.start(program, args);
-    RunResult result;
-    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) {
-        process.kill();
-        result.err = QStringLiteral("did not end normally");
-        return result;
-    }
-    result.status = process.exitCode();
-    result.out = QString::fromUtf8(process.readAllStandardOutput());
-    result.err = QString::fromUtf8(process.readAllStandardError());
-    return result;
+    return RunProgram(program, args, workDir);
 }
 
 RunResult Archive(const QStringList &args)

@@ -4,6 +4,7 @@
 #include "archive/Days.h"
 #include "support/ArchiveService.h"
 #include "support/RawGet.h"
+#include "support/TestSupport.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -16,26 +17,9 @@
 
 namespace {
 
-struct RunResult {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
 RunResult Archive(const QStringList &args)
 {
-    QProcess process;
-    process.start(qEnvironmentVariable("PLOTWISE_ARCHIVE"), args);
-    RunResult result;
-    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) {
-        process.kill();
-        result.err = QStringLiteral("did not end normally");
-        return result;
-    }
-    result.status = process.exitCode();
-    result.out = QString::fromUtf8(process.readAllStandardOutput());
-    result.err = QString::fromUtf8(process.readAllStandardError());
-    return result;
+    return RunProgram(qEnvironmentVariable("PLOTWISE_ARCHIVE"), args);
 }
 
 QByteArray ReadAll(const QString &path)

@@ -5,6 +5,7 @@
 // pages expire without the test waiting for them.
 #include "support/ArchiveService.h"
 #include "support/RawGet.h"
+#include "support/TestSupport.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -32,25 +33,9 @@ bool WriteFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-struct RunResult {
-    int status = -1;
-    QString err;
-};
-
 RunResult Run(const QString &program, const QStringList &args, const QString &workDir = {})
 {
-    QProcess process;
-    process.setWorkingDirectory(workDir);
-    process.start(program, args);
-    RunResult result;
-    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) {
-        process.kill();
-        result.err = QStringLiteral("did not end normally");
-        return result;
-    }
-    result.status = process.exitCode();
-    result.err = QString::fromUtf8(process.readAllStandardError());
-    return result;
+    return RunProgram(program, args, workDir);
 }
 
 QString Nginx()

@@ -1,8 +1,27 @@
 #include "support/TestSupport.h"
 
+#include <QProcess>
 #include <QtGlobal>
 
 #include <csignal>
+
+RunResult RunProgram(const QString &program, const QStringList &args, const QString &workDir)
+{
+    QProcess process;
+    if (!workDir.isEmpty())
+        process.setWorkingDirectory(workDir);
+    process.start(program, args);
+    RunResult result;
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) {
+        process.kill();
+        result.err = QStringLiteral("did not end normally");
+        return result;
+    }
+    result.status = process.exitCode();
+    result.out = QString::fromUtf8(process.readAllStandardOutput());
+    result.err = QString::fromUtf8(process.readAllStandardError());
+    return result;
+}
 
 QString TestDataDir()
 {

@@ -8,6 +8,17 @@
 
 #include <sys/resource.h>
 
+// How a program run by a test ended: its exit status (-1 when it did not end
+// normally within two minutes) and what it wrote.
+struct RunResult {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+[[nodiscard]] RunResult RunProgram(const QString &program, const QStringList &args,
+                                   const QString &workDir = {});
+
 // tests/data folder.
 [[nodiscard]] QString TestDataDir();
 
