@@ -21,7 +21,7 @@
 
 namespace {
 
-struct RunResult {
+struct RunLines {
     int status = -1;
     QStringList out; // lines of standard output
     QStringList err; // lines of standard error
@@ -71,7 +71,7 @@ public:
     QString cache(const QString &baseUrl) const { return CacheFolder(m_dir.path(), baseUrl); }
     QString work(const QString &name) const { return m_dir.filePath(QStringLiteral("work/") + name); }
 
-    RunResult run(const QStringList &arguments) const
+    RunLines run(const QStringList &arguments) const
     {
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -80,7 +80,7 @@ public:
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(work(QString()));
         process.start(program(), arguments);
-        RunResult result;
+        RunLines result;
         if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) {
             process.kill();
             result.err << QStringLiteral("program did not end normally");
@@ -160,7 +160,7 @@ void TestHeadless::runWritesCsvRowsAndInfoLines()
                                "12,average,2020/01/02,2020/12/31,RD,,\r\n"
                                "\r\n"
                                "\"11,12\",average,,,S,,#0000ff\r\n");
-    const RunResult result = folder.run(QStringList{"--run", "s.txt", "--csv", "out.csv", "--info"}
+    const RunLines result = folder.run(QStringList{"--run", "s.txt", "--csv", "out.csv", "--info"}
                                         + serviceArgs());
     QCOMPARE(result.err, QStringList());
     QCOMPARE(result.status, 0);
@@ -323,7 +323,7 @@ void TestHeadless::tailRefresh()
     if (serviceGone)
         service.stop();
 
-    const RunResult second = folder.run(run);
+    const RunLines second = folder.run(run);
     QCOMPARE(second.status, serviceGone ? 1 : 0);
     if (serviceGone)
         QCOMPARE(second.err,
@@ -364,7 +364,7 @@ void TestHeadless::imageFormats()
 {
     QFETCH(QString, file);
     const ProgramFolder folder("\"11 12\"," + Node.toUtf8() + ",,,,,\n");
-    const RunResult result = folder.run(QStringList{"--run", "s.txt", "--save", file, "--size", "320x200"}
+    const RunLines result = folder.run(QStringList{"--run", "s.txt", "--save", file, "--size", "320x200"}
                                         + serviceArgs());
     QCOMPARE(result.err, QStringList());
     QCOMPARE(result.status, 0);
@@ -440,7 +440,7 @@ void TestHeadless::problems()
     const ProgramFolder folder(script, withNodes);
     if (!args.contains("--service"))
         args += serviceArgs();
-    const RunResult result = folder.run(QStringList{"--run", "s.txt", "--csv", "out.csv"} + args);
+    const RunLines result = folder.run(QStringList{"--run", "s.txt", "--csv", "out.csv"} + args);
     QCOMPARE(result.status, 1);
     QCOMPARE(result.out, QStringList());
     QCOMPARE(result.err.size(), messages.size());
@@ -497,7 +497,7 @@ void TestHeadless::statuses()
     QFETCH(QString, errStart);
     QFETCH(bool, withNodes);
     const ProgramFolder folder(script, withNodes);
-    const RunResult result = folder.run(args);
+    const RunLines result = folder.run(args);
     QTEST(result.status, "status");
     QTEST(args.constFirst() == "--help" ? result.out.mid(0, 1) : result.out, "out");
     QCOMPARE(result.err.value(0).left(errStart.size()), errStart);
