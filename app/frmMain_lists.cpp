@@ -9,18 +9,12 @@
 #include <QDateEdit>
 #include <QPlainTextEdit>
 
-ListsContext TfrmMain::listsContext()
-{
-    return { m_context.dialogs, m_context.cacheRoot, [this] { return serviceBaseUrl(); },
-        m_downloader.get() };
-}
-
 void TfrmMain::btnListsClick()
 {
     if (isBusy())
         return;
     if (!m_frmLists)
-        m_frmLists = new TfrmLists(listsContext(), this);
+        m_frmLists = new TfrmLists(serviceWindowContext(), this);
     m_context.dialogs->showModal(m_frmLists);
     const QStringList ids = m_frmLists->SelectedIDs;
     if (ids.isEmpty())

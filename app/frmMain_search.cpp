@@ -1,5 +1,6 @@
-// The main window's side of the game search: showing the search window and
-// adding the chosen game ID to the game box.
+// The main window's side of the game search: what the windows that ask the
+// service use of it, showing the search window and adding the chosen game ID
+// to the game box.
 #include "app/u_frmMain.h"
 
 #include "search/AppendGameId.h"
@@ -8,10 +9,15 @@
 
 #include <QPlainTextEdit>
 
-SearchContext TfrmMain::searchContext()
+ServiceWindowContext TfrmMain::serviceWindowContext()
 {
     return { m_context.dialogs, m_context.cacheRoot, [this] { return serviceBaseUrl(); },
-        m_downloader.get(), &XMLDocument };
+        m_downloader.get() };
+}
+
+SearchContext TfrmMain::searchContext()
+{
+    return { serviceWindowContext(), &XMLDocument };
 }
 
 void TfrmMain::btnSearchClick()

@@ -36,9 +36,9 @@ class TKeyCueFix;
 class TfrmScript;
 class TfrmSearch;
 class TfrmLists;
-struct ListsContext;
 struct ScriptEditorContext;
 struct SearchContext;
+struct ServiceWindowContext;
 
 class TfrmMain : public QMainWindow
 {
@@ -52,7 +52,7 @@ public:
     void setWindows(TfrmScript *script, TfrmSearch *search);
     [[nodiscard]] ScriptEditorContext scriptEditorContext();
     [[nodiscard]] SearchContext searchContext();
-    [[nodiscard]] ListsContext listsContext();
+    [[nodiscard]] ServiceWindowContext serviceWindowContext();
 
     // Controls, named as in the layout; other subsystems read and set them.
     QFrame *pnlLeft = nullptr;

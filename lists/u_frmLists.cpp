@@ -1,9 +1,7 @@
 #include "lists/u_frmLists.h"
 
-#include "service/CachePaths.h"
 #include "service/Downloader.h"
 #include "ui/HandlerGuard.h"
-#include "ui/InterfaceFont.h"
 #include "ui/WindowFrame.h"
 
 #include <QComboBox>
@@ -24,13 +22,6 @@
 #include <tuple>
 
 namespace {
-
-template <typename Widget>
-Widget *named(Widget *widget, const char *name)
-{
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
 
 enum Column { RankFrom, RankTo, Change, Name, Year, Columns };
 
@@ -76,48 +67,41 @@ QString ChangeText(const ListRow &row)
 
 } // namespace
 
-TfrmLists::TfrmLists(ListsContext context, QWidget *parent)
-    : QDialog(parent)
-    , m_context(std::move(context))
+TfrmLists::TfrmLists(ServiceWindowContext context, QWidget *parent)
+    : ServiceWindow(std::move(context), "frmLists", QStringLiteral("Ranking lists"), parent)
 {
-    setObjectName(QStringLiteral("frmLists"));
-    setWindowTitle(QStringLiteral("Ranking lists"));
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    setWindowFlag(Qt::WindowMaximizeButtonHint, true);
-    setSizeGripEnabled(true);
-    setFont(InterfaceFont(font()));
     buildControls();
     SetOuterSize(this, QSize(700, 500), {}, true);
+    m_fetchControls = { btnList, btnAdd, btnChart };
 
     Dialogs *dialogs = m_context.dialogs;
     connect(btnList, &QPushButton::clicked, this, Guarded(dialogs, this, [this] { btnListClick(); }));
     connect(btnAdd, &QPushButton::clicked, this, Guarded(dialogs, this, [this] { btnAddClick(); }));
     connect(btnChart, &QPushButton::clicked, this, Guarded(dialogs, this, [this] { btnChartClick(); }));
-    connect(btnClose, &QPushButton::clicked, this, [this] { reject(); });
     connect(cboKind, &QComboBox::currentIndexChanged, this, [this] { cboKindChange(); });
 }
 
 void TfrmLists::buildControls()
 {
-    cboKind = named(new QComboBox, "cboKind");
+    cboKind = Named(new QComboBox, "cboKind");
     cboKind->addItems({ QStringLiteral("Top of a day"), QStringLiteral("Movers between two days") });
-    labDay1 = named(new QLabel(QStringLiteral("From")), "labDay1");
-    labDay2 = named(new QLabel(QStringLiteral("To")), "labDay2");
-    dtpDay1 = named(new QDateEdit, "dtpDay1");
-    dtpDay2 = named(new QDateEdit, "dtpDay2");
+    labDay1 = Named(new QLabel(QStringLiteral("From")), "labDay1");
+    labDay2 = Named(new QLabel(QStringLiteral("To")), "labDay2");
+    dtpDay1 = Named(new QDateEdit, "dtpDay1");
+    dtpDay2 = Named(new QDateEdit, "dtpDay2");
     for (QDateEdit *picker : { dtpDay1, dtpDay2 }) {
         picker->setCalendarPopup(true);
         picker->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
         picker->setEnabled(false); // until the service says which days it has
     }
-    spnTop = named(new QSpinBox, "spnTop");
+    spnTop = Named(new QSpinBox, "spnTop");
     spnTop->setRange(1, 1000000);
     spnTop->setValue(100);
-    edtYear = named(new QLineEdit, "edtYear");
+    edtYear = Named(new QLineEdit, "edtYear");
     edtYear->setPlaceholderText(QStringLiteral("any"));
     edtYear->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("-?[0-9]{0,9}")), edtYear));
     edtYear->setFixedWidth(edtYear->fontMetrics().horizontalAdvance(QStringLiteral("-00000")) + 12);
-    btnList = named(new QPushButton(QStringLiteral("List")), "btnList");
+    btnList = Named(new QPushButton(QStringLiteral("List")), "btnList");
     btnList->setDefault(true);
 
     auto *controls = new QHBoxLayout;
@@ -133,7 +117,7 @@ void TfrmLists::buildControls()
     controls->addStretch(1);
     controls->addWidget(btnList);
 
-    tblList = named(new QTableWidget(0, Columns), "tblList");
+    tblList = Named(new QTableWidget(0, Columns), "tblList");
     tblList->setHorizontalHeaderLabels({ QStringLiteral("Rank from"), QStringLiteral("Rank"),
         QStringLiteral("Change"), QStringLiteral("Name"), QStringLiteral("Year") });
     tblList->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -147,11 +131,8 @@ void TfrmLists::buildControls()
     tblList->horizontalHeader()->setSectionResizeMode(Name, QHeaderView::Stretch);
     tblList->setSortingEnabled(true);
 
-    labStatus = named(new QLabel, "labStatus");
-    labStatus->setWordWrap(true);
-    btnAdd = named(new QPushButton(QStringLiteral("Add")), "btnAdd");
-    btnChart = named(new QPushButton(QStringLiteral("Chart")), "btnChart");
-    btnClose = named(new QPushButton(QStringLiteral("Close")), "btnClose");
+    btnAdd = Named(new QPushButton(QStringLiteral("Add")), "btnAdd");
+    btnChart = Named(new QPushButton(QStringLiteral("Chart")), "btnChart");
     // Enter lists, whichever button was pressed last.
     for (QPushButton *button : { btnAdd, btnChart, btnClose })
         button->setAutoDefault(false);
@@ -195,13 +176,6 @@ void TfrmLists::showEvent(QShowEvent *event)
         QTimer::singleShot(0, this, [this] { RunGuarded(m_context.dialogs, this, [this] { readDays(); }); });
 }
 
-void TfrmLists::setFetching(bool fetching)
-{
-    m_fetching = fetching;
-    for (QWidget *control : std::initializer_list<QWidget *> { btnList, btnAdd, btnChart })
-        control->setEnabled(!fetching);
-}
-
 void TfrmLists::setStatusText(const QString &text)
 {
     labStatus->setText(text);
@@ -209,9 +183,7 @@ void TfrmLists::setStatusText(const QString &text)
 
 std::optional<QByteArray> TfrmLists::fetch(const QString &url, const QString &fileName)
 {
-    const QString folder = CacheFolder(m_context.cacheRoot, m_context.serviceBaseUrl());
-    EnsureCacheFolder(folder);
-    const QString file = folder + fileName;
+    const QString file = cacheFolder() + fileName;
     bool stored = false;
     {
         setFetching(true);
@@ -241,7 +213,7 @@ std::optional<QByteArray> TfrmLists::fetch(const QString &url, const QString &fi
 
 bool TfrmLists::readDays()
 {
-    if (m_fetching)
+    if (isFetching())
         return false;
     const auto text = fetch(ListDaysUrl(m_context.serviceBaseUrl()), QStringLiteral("lists-days.csv"));
     if (!text)
@@ -266,7 +238,7 @@ bool TfrmLists::readDays()
 
 void TfrmLists::btnListClick()
 {
-    if (m_fetching)
+    if (isFetching())
         return;
     if (m_daysOf != m_context.serviceBaseUrl() && !readDays())
         return;
@@ -342,7 +314,7 @@ bool TfrmLists::chooseSelected()
 
 void TfrmLists::btnAddClick()
 {
-    if (m_fetching || !chooseSelected())
+    if (isFetching() || !chooseSelected())
         return;
     ChartRequested = false;
     accept();
@@ -350,7 +322,7 @@ void TfrmLists::btnAddClick()
 
 void TfrmLists::btnChartClick()
 {
-    if (m_fetching || !chooseSelected())
+    if (isFetching() || !chooseSelected())
         return;
     ChartRequested = true;
     const bool movers = !tblList->isColumnHidden(RankFrom);
@@ -363,7 +335,5 @@ void TfrmLists::reject()
 {
     SelectedIDs.clear();
     ChartRequested = false;
-    if (m_fetching)
-        m_context.downloader->abort();
-    QDialog::reject();
+    ServiceWindow::reject();
 }

@@ -4,14 +4,11 @@
 #pragma once
 
 #include "lists/ListsAnswer.h"
+#include "ui/ServiceWindow.h"
 
 #include <QDate>
-#include <QDialog>
 #include <QStringList>
-#include <functional>
 
-class Dialogs;
-class Downloader;
 class QComboBox;
 class QDateEdit;
 class QLabel;
@@ -20,19 +17,11 @@ class QPushButton;
 class QSpinBox;
 class QTableWidget;
 
-// What the Lists window uses of the main window.
-struct ListsContext {
-    Dialogs *dialogs = nullptr;
-    QString cacheRoot; // the cache folder is below it
-    std::function<QString()> serviceBaseUrl; // read at every request
-    Downloader *downloader = nullptr;
-};
-
-class TfrmLists : public QDialog
+class TfrmLists : public ServiceWindow
 {
     Q_OBJECT
 public:
-    explicit TfrmLists(ListsContext context, QWidget *parent = nullptr);
+    explicit TfrmLists(ServiceWindowContext context, QWidget *parent = nullptr);
 
     enum Kind { Top, Movers };
     QComboBox *cboKind = nullptr;
@@ -44,10 +33,8 @@ public:
     QLineEdit *edtYear = nullptr;
     QPushButton *btnList = nullptr;
     QTableWidget *tblList = nullptr;
-    QLabel *labStatus = nullptr;
     QPushButton *btnAdd = nullptr;
     QPushButton *btnChart = nullptr;
-    QPushButton *btnClose = nullptr;
 
     // What this showing ended with: the chosen IDs (Add or Chart), and for
     // Chart of a movers list the two days it spans.
@@ -60,7 +47,6 @@ public:
     void btnChartClick();
     void cboKindChange();
 
-    [[nodiscard]] bool isFetching() const { return m_fetching; }
     void reject() override;
 
 protected:
@@ -73,11 +59,8 @@ private:
     void showRows(const QList<ListRow> &rows, Kind kind);
     void showColumnsFor(Kind kind);
     bool chooseSelected();
-    void setFetching(bool fetching);
     void setStatusText(const QString &text);
 
-    ListsContext m_context;
-    bool m_fetching = false;
     QString m_daysOf; // the service whose days the pickers hold
     QDate m_listFrom, m_listTo; // the days of the list shown
 };

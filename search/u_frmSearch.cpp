@@ -7,7 +7,6 @@
 #include "service/Downloader.h"
 #include "ui/Dialogs.h"
 #include "ui/HandlerGuard.h"
-#include "ui/InterfaceFont.h"
 #include "ui/WindowFrame.h"
 
 #include <QEvent>
@@ -20,34 +19,19 @@
 #include <QScopeGuard>
 #include <QVBoxLayout>
 
-// Gives the widget its control name, by which tests and the code find it.
-template <typename Widget>
-static Widget *named(Widget *widget, const char *name)
-{
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
-
 TfrmSearch::TfrmSearch(SearchContext context, QWidget *parent)
-    : QDialog(parent)
-    , m_context(std::move(context))
+    : ServiceWindow(context, "frmSearch", QStringLiteral("Search"), parent)
+    , m_document(context.document)
 {
-    setObjectName(QStringLiteral("frmSearch"));
-    setWindowTitle(QStringLiteral("Search"));
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    setWindowFlag(Qt::WindowMaximizeButtonHint, true);
-    setSizeGripEnabled(true);
-    setFont(InterfaceFont(font()));
     buildControls();
     SetOuterSize(this, QSize(517, 311), {}, true);
+    m_fetchControls = { btnSearch, btnSelect };
 
     Dialogs *dialogs = m_context.dialogs;
     connect(btnSearch, &QPushButton::clicked, this,
             Guarded(dialogs, this, [this] { btnSearchClick(); }));
     connect(btnSelect, &QPushButton::clicked, this,
             Guarded(dialogs, this, [this] { btnSelectClick(); }));
-    connect(btnClose, &QPushButton::clicked, this,
-            Guarded(dialogs, this, [this] { btnCloseClick(); }));
     edtSearch->installEventFilter(this);
     lboResult->viewport()->installEventFilter(this);
 }
@@ -55,14 +39,12 @@ TfrmSearch::TfrmSearch(SearchContext context, QWidget *parent)
 void TfrmSearch::buildControls()
 {
     // Left: the search box in a strip 38 high, the result list below it.
-    edtSearch = named(new QLineEdit, "edtSearch");
-    lboResult = named(new QListWidget, "lboResult");
+    edtSearch = Named(new QLineEdit, "edtSearch");
+    lboResult = Named(new QListWidget, "lboResult");
     lboResult->setSelectionMode(QAbstractItemView::SingleSelection);
-    labStatus = named(new QLabel, "labStatus");
-    labStatus->setWordWrap(true);
     labStatus->hide();
 
-    auto *pnlTop = named(new QWidget, "pnlTop");
+    auto *pnlTop = Named(new QWidget, "pnlTop");
     pnlTop->setFixedHeight(38);
     auto *topLayout = new QHBoxLayout(pnlTop);
     topLayout->setContentsMargins(8, 8, 8, 6);
@@ -81,13 +63,12 @@ void TfrmSearch::buildControls()
 
     // Right: a panel 88 wide with Search and Select at the top and Close in a
     // strip 36 high at the bottom.
-    pnlRight = named(new QFrame, "pnlRight");
+    pnlRight = Named(new QFrame, "pnlRight");
     pnlRight->setFixedWidth(88);
-    btnSearch = named(new QPushButton(QStringLiteral("Search")), "btnSearch");
-    btnSelect = named(new QPushButton(QStringLiteral("Select")), "btnSelect");
-    btnClose = named(new QPushButton(QStringLiteral("Close")), "btnClose");
+    btnSearch = Named(new QPushButton(QStringLiteral("Search")), "btnSearch");
+    btnSelect = Named(new QPushButton(QStringLiteral("Select")), "btnSelect");
     btnSearch->setDefault(true);
-    auto *pnlRightBottom = named(new QWidget, "pnlRightBottom");
+    auto *pnlRightBottom = Named(new QWidget, "pnlRightBottom");
     pnlRightBottom->setFixedHeight(36);
     auto *bottomLayout = new QVBoxLayout(pnlRightBottom);
     bottomLayout->setContentsMargins(0, 0, 0, 8);
@@ -129,13 +110,6 @@ bool TfrmSearch::eventFilter(QObject *watched, QEvent *event)
     return QDialog::eventFilter(watched, event);
 }
 
-void TfrmSearch::setSearching(bool searching)
-{
-    m_searching = searching;
-    btnSearch->setEnabled(!searching);
-    btnSelect->setEnabled(!searching);
-}
-
 void TfrmSearch::setStatusText(const QString &text)
 {
     labStatus->setText(text);
@@ -144,14 +118,13 @@ void TfrmSearch::setStatusText(const QString &text)
 
 void TfrmSearch::btnSearchClick()
 {
-    if (m_searching)
+    if (isFetching())
         return;
     ResultIDs.clear();
     lboResult->clear();
     setStatusText({});
 
-    const QString cacheFolder = CacheFolder(m_context.cacheRoot, m_context.serviceBaseUrl());
-    EnsureCacheFolder(cacheFolder);
+    const QString folder = cacheFolder();
     const QString url = SearchUrl(m_context.serviceBaseUrl(), edtSearch->text());
 
     // The download keeps the window responsive; meanwhile Search and Select
@@ -159,13 +132,13 @@ void TfrmSearch::btnSearchClick()
     // afresh into the one result file, which is not prepared.
     FetchResult result;
     {
-        setSearching(true);
+        setFetching(true);
         setStatusText(QStringLiteral("Searching..."));
         const auto done = qScopeGuard([this] {
-            setSearching(false);
+            setFetching(false);
             setStatusText({});
         });
-        result = LoadCachedPage(*m_context.document, SearchFile(cacheFolder), url,
+        result = LoadCachedPage(*m_document, SearchFile(folder), url,
             CachedCopy::FetchAgain, Preparation::Never,
             [this](const QString &pageUrl, const QString &fileName, bool prepare) {
                 return DownloadPage(*m_context.downloader, pageUrl, fileName, prepare);
@@ -178,7 +151,7 @@ void TfrmSearch::btnSearchClick()
         return;
     }
 
-    WalkSearchAnswer(*m_context.document, [this](const SearchHit &hit) {
+    WalkSearchAnswer(*m_document, [this](const SearchHit &hit) {
         ResultIDs << hit.id;
         lboResult->addItem(hit.line);
     });
@@ -189,7 +162,7 @@ void TfrmSearch::btnSearchClick()
 
 void TfrmSearch::btnSelectClick()
 {
-    if (m_searching)
+    if (isFetching())
         return;
     const QList<QListWidgetItem *> selected = lboResult->selectedItems();
     if (selected.isEmpty()) {
@@ -210,15 +183,8 @@ void TfrmSearch::edtSearchDblClick()
     edtSearch->clear();
 }
 
-void TfrmSearch::btnCloseClick()
-{
-    reject();
-}
-
 void TfrmSearch::reject()
 {
     SelectedID.clear();
-    if (m_searching)
-        m_context.downloader->abort();
-    QDialog::reject();
+    ServiceWindow::reject();
 }

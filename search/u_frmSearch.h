@@ -3,15 +3,12 @@
 // the whole run and keeps its text, results and selection between showings.
 #pragma once
 
-#include <QDialog>
+#include "ui/ServiceWindow.h"
+
 #include <QString>
 #include <QStringList>
-#include <functional>
 
-class Dialogs;
-class Downloader;
 class QFrame;
-class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
@@ -19,15 +16,11 @@ class XmlDocument;
 
 // What the search window uses of the main window: downloads, the cache
 // folder and the XML document are shared with it.
-struct SearchContext {
-    Dialogs *dialogs = nullptr;
-    QString cacheRoot; // the cache folder is below it
-    std::function<QString()> serviceBaseUrl; // read at every search
-    Downloader *downloader = nullptr;
+struct SearchContext : ServiceWindowContext {
     XmlDocument *document = nullptr;
 };
 
-class TfrmSearch : public QDialog
+class TfrmSearch : public ServiceWindow
 {
     Q_OBJECT
 public:
@@ -36,11 +29,10 @@ public:
     QFrame *pnlRight = nullptr;
     QPushButton *btnSearch = nullptr;
     QPushButton *btnSelect = nullptr;
-    QPushButton *btnClose = nullptr;
     QLineEdit *edtSearch = nullptr;
     QListWidget *lboResult = nullptr;
-    // Says that a search is running or why it failed; hidden when empty.
-    QLabel *labStatus = nullptr;
+    // labStatus says that a search is running or why it failed; hidden when
+    // empty.
 
     // Game IDs in step with the lines of lboResult.
     QStringList ResultIDs;
@@ -51,9 +43,6 @@ public:
     void btnSelectClick();
     void lboResultDblClick();
     void edtSearchDblClick();
-    void btnCloseClick();
-
-    [[nodiscard]] bool isSearching() const { return m_searching; }
 
     // Esc, the Close button and the close box end here: nothing is chosen in
     // this showing, and a running search is stopped.
@@ -64,9 +53,7 @@ protected:
 
 private:
     void buildControls();
-    void setSearching(bool searching);
     void setStatusText(const QString &text);
 
-    SearchContext m_context;
-    bool m_searching = false;
+    XmlDocument *m_document;
 };

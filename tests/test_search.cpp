@@ -472,7 +472,7 @@ void TestSearch::searchRunsWithoutFreezing()
     w.main().btnSearch->click();
     QVERIFY(!searchEnabled && !selectEnabled);
     QCOMPARE(status, QStringLiteral("Searching..."));
-    QVERIFY(!w.frmSearch->isSearching());
+    QVERIFY(!w.frmSearch->isFetching());
     QCOMPARE(w.frmSearch->lboResult->count(), 0);
     QCOMPARE(w.main().edtGame->toPlainText(), QString());
     QVERIFY(w.frmSearch->btnSearch->isEnabled());
