@@ -12,6 +12,7 @@
 // the import's time over 128 days around the 100th and the 500th and over
 // the last 128 (the last fold and the checkpoint at the end counted to them).
 #include "BenchProcess.h"
+#include "BenchRun.h"
 #include "archive/ArchiveReader.h"
 #include "archive/Sqlite.h"
 
@@ -19,15 +20,12 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <random>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -69,29 +67,13 @@ uintmax_t WarmFiles(const fs::path &folder, size_t *files)
     return bytes;
 }
 
-int NumberOption(int argc, char **argv, int &i)
-{
-    int value = 0;
-    const char *text = i + 1 < argc ? argv[++i] : "";
-    const auto [end, ec] = std::from_chars(text, text + std::strlen(text), value);
-    if (ec != std::errc() || *end || value < 1) {
-        std::fprintf(stderr, "bench_archive: %s takes a positive number\n", argv[i - 1]);
-        std::exit(2);
-    }
-    return value;
-}
-
 // Generates days + 1 daily snapshots of games into snapshots, unless there
 // already, and moves the last day aside into extra: the day added afterwards.
 bool Generate(const fs::path &snapshots, const fs::path &extra, int days, int games)
 {
     if (fs::exists(snapshots))
         return true;
-    std::printf("generating %d days of %d games in %s ...\n", days + 1, games, snapshots.c_str());
-    std::fflush(stdout);
-    if (!RunChild({ PLOTWISE_SAMPLE_SNAPSHOTS_PATH, "--days", std::to_string(days + 1), "--games",
-             std::to_string(games), snapshots.string() })
-             .ok)
+    if (!GenerateSnapshots(snapshots, days + 1, games))
         return false;
     std::vector<fs::path> files;
     for (const auto &entry : fs::directory_iterator(snapshots))
@@ -202,35 +184,16 @@ int main(int argc, char **argv)
     int days = 100, games = 30000, requests = 5000, longDays = 0, longGames = 3000;
     bool peers = true, csvPeer = true;
     std::string keep;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg(argv[i]);
-        if (arg == "--days")
-            days = NumberOption(argc, argv, i);
-        else if (arg == "--games")
-            games = NumberOption(argc, argv, i);
-        else if (arg == "--requests")
-            requests = NumberOption(argc, argv, i);
-        else if (arg == "--long-days")
-            longDays = NumberOption(argc, argv, i);
-        else if (arg == "--long-games")
-            longGames = NumberOption(argc, argv, i);
-        else if (arg == "--no-peers")
-            peers = false;
-        else if (arg == "--no-csv-peer")
-            csvPeer = false;
-        else if (arg == "--keep" && i + 1 < argc)
-            keep = argv[++i];
-        else {
-            std::fprintf(stderr, "usage: bench_archive [--days N] [--games N] [--requests N]"
-                                 " [--long-days N] [--long-games N] [--keep DIR] [--no-peers]"
-                                 " [--no-csv-peer]\n");
-            return 2;
-        }
+    if (!ReadOptions("bench_archive", argc, argv,
+            { { "--days", &days }, { "--games", &games }, { "--requests", &requests },
+                { "--long-days", &longDays }, { "--long-games", &longGames } },
+            { { "--no-peers", &peers }, { "--no-csv-peer", &csvPeer } }, &keep)) {
+        std::fprintf(stderr, "usage: bench_archive [--days N] [--games N] [--requests N]"
+                             " [--long-days N] [--long-games N] [--keep DIR] [--no-peers]"
+                             " [--no-csv-peer]\n");
+        return 2;
     }
-    const fs::path work = keep.empty()
-        ? fs::temp_directory_path() / ("bench_archive_" + std::to_string(getpid()))
-        : fs::path(keep);
-    fs::create_directories(work);
+    const fs::path work = WorkFolder("bench_archive", keep);
     const fs::path snapshots = work / "snapshots", extra = work / "next-day";
 
     if (!Generate(snapshots, extra, days, games))

@@ -8,6 +8,7 @@
 // With --keep, what DIR already holds is used as it is: snapshots/ (else
 // generated), archive.pwa (else imported), peer_pandas.py.db (else built).
 #include "BenchProcess.h"
+#include "BenchRun.h"
 #include "archive/ArchiveReader.h"
 #include "archive/Days.h"
 #include "archive/Sqlite.h"
@@ -16,12 +17,10 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -29,7 +28,6 @@
 #include <set>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -66,18 +64,6 @@ struct Question {
 
 const char *const KindNames[] = { "top 100 of a day", "top 100 of a year", "movers, top 100",
     "movers, top 1000" };
-
-int NumberOption(int argc, char **argv, int &i)
-{
-    int value = 0;
-    const char *text = i + 1 < argc ? argv[++i] : "";
-    const auto [end, ec] = std::from_chars(text, text + std::strlen(text), value);
-    if (ec != std::errc() || *end || value < 1) {
-        std::fprintf(stderr, "bench_lists: %s takes a positive number\n", argv[i - 1]);
-        std::exit(2);
-    }
-    return value;
-}
 
 // The fields of a CSV line, quotes undone.
 std::vector<std::string> CsvFields(std::string_view line)
@@ -179,14 +165,8 @@ std::vector<Question> Questions(const std::vector<int32_t> &days, int perKind, u
 bool Prepare(const fs::path &work, int days, int games, bool peer, std::string *peerDatabase)
 {
     const fs::path snapshots = work / "snapshots";
-    if (!fs::exists(snapshots)) {
-        std::printf("generating %d days of %d games in %s ...\n", days, games, snapshots.c_str());
-        std::fflush(stdout);
-        if (!RunChild({ PLOTWISE_SAMPLE_SNAPSHOTS_PATH, "--days", std::to_string(days), "--games",
-                 std::to_string(games), snapshots.string() })
-                 .ok)
-            return false;
-    }
+    if (!fs::exists(snapshots) && !GenerateSnapshots(snapshots, days, games))
+        return false;
     const std::string archive = (work / "archive.pwa").string();
     if (!fs::exists(archive)) {
         const Outcome import = RunChild({ PLOTWISE_ARCHIVE_PATH, "import", archive, snapshots.string() });
@@ -255,30 +235,15 @@ int main(int argc, char **argv)
     int days = 1458, games = 20000, requests = 250, peerQueries = 40;
     bool peer = true;
     std::string keep;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg(argv[i]);
-        if (arg == "--days")
-            days = NumberOption(argc, argv, i);
-        else if (arg == "--games")
-            games = NumberOption(argc, argv, i);
-        else if (arg == "--requests")
-            requests = NumberOption(argc, argv, i);
-        else if (arg == "--peer-queries")
-            peerQueries = NumberOption(argc, argv, i);
-        else if (arg == "--no-peer")
-            peer = false;
-        else if (arg == "--keep" && i + 1 < argc)
-            keep = argv[++i];
-        else {
-            std::fprintf(stderr, "usage: bench_lists [--days N] [--games N] [--requests N]"
-                                 " [--peer-queries N] [--keep DIR] [--no-peer]\n");
-            return 2;
-        }
+    if (!ReadOptions("bench_lists", argc, argv,
+            { { "--days", &days }, { "--games", &games }, { "--requests", &requests },
+                { "--peer-queries", &peerQueries } },
+            { { "--no-peer", &peer } }, &keep)) {
+        std::fprintf(stderr, "usage: bench_lists [--days N] [--games N] [--requests N]"
+                             " [--peer-queries N] [--keep DIR] [--no-peer]\n");
+        return 2;
     }
-    const fs::path work = keep.empty()
-        ? fs::temp_directory_path() / ("bench_lists_" + std::to_string(getpid()))
-        : fs::path(keep);
-    fs::create_directories(work);
+    const fs::path work = WorkFolder("bench_lists", keep);
     std::string peerDatabase;
     if (!Prepare(work, days, games, peer, &peerDatabase)) {
         std::fprintf(stderr, "bench_lists: making the archive or the peer's table failed\n");
