@@ -121,17 +121,30 @@ private:
     QString m_date;
 };
 
+// The "boardgame" element at node or the first among its next siblings;
+// null when there is none.
+XmlNode NextGame(XmlNode node)
+{
+    while (!node.isNull() && !node.hasName("boardgame"))
+        node = node.nextSibling();
+    return node;
+}
+
+// The page's first "boardgame" element under its top element, or null.
+XmlNode FirstGame(const XmlDocument &document)
+{
+    const std::vector<XmlNode> top = document.children();
+    return top.empty() ? XmlNode() : NextGame(top.front().firstChild());
+}
+
 } // namespace
 
 bool WalkHistoryPage(const XmlDocument &document, const NodeName &node, HistoryPageVisitor &visitor)
 {
-    const std::vector<XmlNode> top = document.children();
-    if (top.empty())
-        return false;
     Walker walker(node, visitor);
     bool hasStatistics = false;
-    for (XmlNode game = top.front().firstChild(); !game.isNull(); game = game.nextSibling()) {
-        if (game.hasName("boardgame") && walker.walkGame(game))
+    for (XmlNode game = FirstGame(document); !game.isNull(); game = NextGame(game.nextSibling())) {
+        if (walker.walkGame(game))
             hasStatistics = true;
     }
     return hasStatistics;
@@ -139,12 +152,7 @@ bool WalkHistoryPage(const XmlDocument &document, const NodeName &node, HistoryP
 
 bool PageHasStatistics(const XmlDocument &document)
 {
-    const std::vector<XmlNode> top = document.children();
-    if (top.empty())
-        return false;
-    for (XmlNode game = top.front().firstChild(); !game.isNull(); game = game.nextSibling()) {
-        if (!game.hasName("boardgame"))
-            continue;
+    for (XmlNode game = FirstGame(document); !game.isNull(); game = NextGame(game.nextSibling())) {
         for (XmlNode child = game.firstChild(); !child.isNull(); child = child.nextSibling()) {
             if (child.hasName("statistics"))
                 return true;
@@ -155,12 +163,5 @@ bool PageHasStatistics(const XmlDocument &document)
 
 bool PageHoldsGame(const XmlDocument &document)
 {
-    const std::vector<XmlNode> top = document.children();
-    if (top.empty())
-        return false;
-    for (XmlNode game = top.front().firstChild(); !game.isNull(); game = game.nextSibling()) {
-        if (game.hasName("boardgame"))
-            return true;
-    }
-    return false;
+    return !FirstGame(document).isNull();
 }
