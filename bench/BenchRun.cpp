@@ -1,11 +1,11 @@
 #include "BenchRun.h"
 
 #include "BenchProcess.h"
+#include "tools/PositiveOption.h"
 
-#include <charconv>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <optional>
 #include <string_view>
 #include <unistd.h>
 
@@ -21,12 +21,12 @@ bool ReadOptions(const char *program, int argc, char **argv,
         for (const NumberOption &option : numbers) {
             if (arg != option.name)
                 continue;
-            const char *text = i + 1 < argc ? argv[++i] : "";
-            const auto [end, ec] = std::from_chars(text, text + std::strlen(text), *option.value);
-            if (ec != std::errc() || *end || *option.value < 1) {
+            const std::optional<int> value = PositiveNumber(i + 1 < argc ? argv[++i] : "");
+            if (!value) {
                 std::fprintf(stderr, "%s: %s takes a positive number\n", program, option.name);
                 std::exit(2);
             }
+            *option.value = *value;
             known = true;
         }
         for (const OffSwitch &option : switches) {
