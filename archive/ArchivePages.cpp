@@ -2,7 +2,15 @@
 
 #include "archive/Days.h"
 
+#include <charconv>
+
 namespace {
+
+void AppendWhole(std::string &out, int64_t value)
+{
+    char text[24];
+    out.append(text, size_t(std::to_chars(text, text + sizeof text, value).ptr - text));
+}
 
 const char XmlDeclaration[] = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n";
 
@@ -35,24 +43,36 @@ std::string XmlEscaped(std::string_view text)
     return out;
 }
 
+// Written piece by piece into one string sized for it: a page is a hundred
+// records, made anew for every request the service answers.
 std::string HistoryPageXml(uint32_t game, int64_t page, const ArchiveReader::HistoryPage &history)
 {
     std::string out;
-    out.reserve(512 + history.records.size() * 420);
+    out.reserve(512 + history.title.name.size() + history.records.size() * 300);
     out += XmlDeclaration;
     out += "<boardgames>\n";
     AppendGameHeader(out, game, history.title);
     if (!history.records.empty()) {
-        out += "    <statistics page=\"" + std::to_string(page) + "\">\n";
+        out += "    <statistics page=\"";
+        AppendWhole(out, page);
+        out += "\">\n";
         for (const Record &r : history.records) {
-            const std::string bayes = DecimalText(r.bayesAverage);
-            out += "      <ratings date=\"" + CompactDay(r.day) + "\">\n        <usersrated>"
-                + std::to_string(r.usersRated) + "</usersrated>\n        <average>"
-                + DecimalText(r.average) + "</average>\n        <bayesaverage>" + bayes
-                + "</bayesaverage>\n        <ranks>\n          <rank type=\"subtype\" id=\"1\""
-                  " name=\"boardgame\" friendlyname=\"Board Game Rank\" value=\""
-                + std::to_string(r.rank) + "\" bayesaverage=\"" + bayes
-                + "\"/>\n        </ranks>\n      </ratings>\n";
+            out += "      <ratings date=\"";
+            AppendCompactDay(out, r.day);
+            out += "\">\n        <usersrated>";
+            AppendWhole(out, r.usersRated);
+            out += "</usersrated>\n        <average>";
+            AppendDecimal(out, r.average);
+            out += "</average>\n        <bayesaverage>";
+            const size_t bayes = out.size();
+            AppendDecimal(out, r.bayesAverage);
+            const size_t bayesSize = out.size() - bayes;
+            out += "</bayesaverage>\n        <ranks>\n          <rank type=\"subtype\" id=\"1\""
+                   " name=\"boardgame\" friendlyname=\"Board Game Rank\" value=\"";
+            AppendWhole(out, r.rank);
+            out += "\" bayesaverage=\"";
+            out.append(out, bayes, bayesSize);
+            out += "\"/>\n        </ranks>\n      </ratings>\n";
         }
         out += "    </statistics>\n";
     }

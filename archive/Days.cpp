@@ -67,8 +67,23 @@ std::string IsoDay(int32_t day)
 
 std::string CompactDay(int32_t day)
 {
-    const CivilDate d = DateOfDay(day);
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d%02d%02d", d.year, d.month, d.day);
+    std::string text;
+    AppendCompactDay(text, day);
     return text;
+}
+
+// Every record of a history page writes its day: digits by hand, not printf.
+void AppendCompactDay(std::string &out, int32_t day)
+{
+    const CivilDate d = DateOfDay(day);
+    if (d.year < 0 || d.year > 9999) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%04d%02d%02d", d.year, d.month, d.day);
+        out += text;
+        return;
+    }
+    const char text[8] = { char('0' + d.year / 1000), char('0' + d.year / 100 % 10), char('0' + d.year / 10 % 10),
+        char('0' + d.year % 10), char('0' + d.month / 10), char('0' + d.month % 10), char('0' + d.day / 10),
+        char('0' + d.day % 10) };
+    out.append(text, sizeof text);
 }

@@ -24,3 +24,4 @@ struct CivilDate {
 
 [[nodiscard]] std::string IsoDay(int32_t day); // "2016-10-12"
 [[nodiscard]] std::string CompactDay(int32_t day); // "20161012"
+void AppendCompactDay(std::string &out, int32_t day); // CompactDay's text onto out

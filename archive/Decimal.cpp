@@ -47,17 +47,28 @@ std::optional<Decimal> ParseDecimal(std::string_view text)
 
 std::string DecimalText(Decimal value)
 {
+    std::string text;
+    AppendDecimal(text, value);
+    return text;
+}
+
+// Written from the end of a buffer: each record of a history page has two.
+void AppendDecimal(std::string &out, Decimal value)
+{
     const bool negative = value.mantissa < 0;
     // The magnitude as unsigned, so that no mantissa overflows when negated.
     uint64_t magnitude = negative ? 0 - uint64_t(value.mantissa) : uint64_t(value.mantissa);
-    std::string digits;
+    char text[48]; // a sign, 20 digits or MaxDigits and a leading 0, a point
+    char *at = text + sizeof text;
+    int written = 0;
     do {
-        digits.insert(digits.begin(), char('0' + magnitude % 10));
+        if (value.digits > 0 && written == value.digits)
+            *--at = '.';
+        *--at = char('0' + magnitude % 10);
         magnitude /= 10;
-    } while (magnitude > 0);
-    if (digits.size() <= value.digits)
-        digits.insert(0, value.digits + 1 - digits.size(), '0');
-    if (value.digits > 0)
-        digits.insert(digits.size() - value.digits, 1, '.');
-    return negative ? '-' + digits : digits;
+        ++written;
+    } while (magnitude > 0 || written <= value.digits);
+    if (negative)
+        *--at = '-';
+    out.append(at, size_t(text + sizeof text - at));
 }

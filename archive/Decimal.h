@@ -23,6 +23,7 @@ struct Decimal {
 
 // The text the decimal was read from.
 [[nodiscard]] std::string DecimalText(Decimal value);
+void AppendDecimal(std::string &out, Decimal value); // DecimalText's text onto out
 
 // Non-negative whole number of at most 18 digits, nothing around it.
 [[nodiscard]] std::optional<uint64_t> ParseWhole(std::string_view text);

@@ -46,9 +46,10 @@ MHD_Result AddValue(void *into, MHD_ValueKind, const char *key, const char *valu
     return MHD_YES;
 }
 
-MHD_Result Send(MHD_Connection *connection, const HttpAnswer &answer, bool close)
+// The body moves to the response, which frees it once sent.
+MHD_Result Send(MHD_Connection *connection, HttpAnswer answer, bool close)
 {
-    auto *body = new std::string(answer.body);
+    auto *body = new std::string(std::move(answer.body));
     MHD_Response *response = MHD_create_response_from_buffer_with_free_callback_cls(body->size(),
         body->data(), [](void *text) { delete static_cast<std::string *>(text); }, body);
     if (!response) {

@@ -5,6 +5,7 @@
 #include "archive/ArchiveReader.h"
 #include "archive/ArchiveWriter.h"
 #include "archive/Days.h"
+#include "archive/Decimal.h"
 #include "archive/ArchiveFormat.h"
 #include "archive/Sqlite.h"
 #include "support/TestSupport.h"
@@ -120,6 +121,8 @@ private slots:
     void gamesCountedAlike();
     void openBlocksApart_data();
     void openBlocksApart();
+    void numbersAsWritten_data();
+    void numbersAsWritten();
 };
 
 // Each archive was made by the importer of layout 1 and is read through a
@@ -371,6 +374,33 @@ void TestArchiveFormat::openBlocksApart()
     const uint32_t game = 13;
     for (const auto &[day, record] : expected)
         QVERIFY(reader.dayRecords(day, std::span(&game, 1)) == std::vector<Record> { record });
+}
+
+// Decimals give back the text they were read from and days their compact
+// date, at the edges too: pages write both for every record.
+void TestArchiveFormat::numbersAsWritten_data()
+{
+    QTest::addColumn<QByteArray>("decimal");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("trailing zero kept") << QByteArray("7.10") << QByteArray("7.10");
+    QTest::newRow("below one") << QByteArray("0.05") << QByteArray("0.05");
+    QTest::newRow("negative below one") << QByteArray("-0.5") << QByteArray("-0.5");
+    QTest::newRow("whole") << QByteArray("120") << QByteArray("120");
+    QTest::newRow("zero, signed") << QByteArray("-0.0") << QByteArray("0.0");
+    QTest::newRow("eighteen digits") << QByteArray("-123456789012345678") << QByteArray("-123456789012345678");
+    QTest::newRow("all fraction") << QByteArray("0.000000000000001") << QByteArray("0.000000000000001");
+}
+
+void TestArchiveFormat::numbersAsWritten()
+{
+    QFETCH(QByteArray, decimal);
+    QFETCH(QByteArray, expected);
+    const auto parsed = ParseDecimal(decimal.toStdString());
+    QVERIFY(parsed);
+    QCOMPARE(QByteArray::fromStdString(DecimalText(*parsed)), expected);
+    QCOMPARE(CompactDay(0), std::string("19700101"));
+    QCOMPARE(CompactDay(*LeadingIsoDay("0001-03-01")), std::string("00010301"));
+    QCOMPARE(CompactDay(*LeadingIsoDay("2024-02-29")), std::string("20240229"));
 }
 
 QTEST_GUILESS_MAIN(TestArchiveFormat)
