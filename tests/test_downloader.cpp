@@ -3,122 +3,34 @@
 // no temporary file, no old copy) and says why.
 #include "service/Downloader.h"
 #include "service/PlotwiseError.h"
-#include "service/RetryAfter.h"
+#include "support/DownloaderTests.h"
 #include "support/SampleService.h"
 
 #include <QDir>
-
-#include <functional>
 #include <QElapsedTimer>
-#include <QLocale>
-#include <QTcpServer>
-#include <QTcpSocket>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
-#include <functional>
+#include <memory>
 
 using Failure = Downloader::Failure;
-
-namespace {
-
-const QString Agent = QStringLiteral("plotwise-agent-check");
-const QString Page1 = QStringLiteral("/xmlapi/boardgame/1001?historical=1&page=1");
-
-// Short limits so that time-outs and retries take moments, with room for a
-// busy machine on the answers that should arrive.
-Downloader::Limits TestLimits()
-{
-    Downloader::Limits limits;
-    limits.idleTimeoutMs = 1500;
-    limits.totalTimeoutMs = 8000;
-    limits.maxAttempts = 2;
-    limits.firstRetryWaitMs = 20;
-    limits.maxRetryWaitMs = 2000;
-    limits.maxBodyBytes = 1024 * 1024;
-    return limits;
-}
-
-QByteArray ReadAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void WriteOld(const QString &path)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("an old copy");
-}
-
-QStringList FilesIn(const QString &dir)
-{
-    return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
-}
-
-// Answers the requests on 127.0.0.1 as answerFor says, given how many
-// requests came before on the same connection; an empty answer closes the
-// connection without answering. Counts connections and requests.
-class ScriptedServer : public QTcpServer
-{
-public:
-    explicit ScriptedServer(std::function<QByteArray(int)> answerFor)
-        : m_answerFor(std::move(answerFor))
-    {
-        connect(this, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket *socket = nextPendingConnection()) {
-                ++connections;
-                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-                    m_pending[socket] += socket->readAll();
-                    while (m_pending[socket].contains("\r\n\r\n")) {
-                        m_pending[socket].remove(0, m_pending[socket].indexOf("\r\n\r\n") + 4);
-                        ++requests;
-                        const QByteArray answer = m_answerFor(m_answered[socket]++);
-                        if (answer.isEmpty()) {
-                            socket->abort();
-                            return;
-                        }
-                        socket->write(answer);
-                    }
-                });
-            }
-        });
-    }
-    int connections = 0;
-    int requests = 0;
-
-private:
-    std::function<QByteArray(int)> m_answerFor;
-    QHash<QTcpSocket *, QByteArray> m_pending;
-    QHash<QTcpSocket *, int> m_answered;
-};
-
-} // namespace
+using namespace DownloaderTests;
 
 class DownloaderTest : public QObject
 {
     Q_OBJECT
-
 private slots:
     void initTestCase();
     void outcomes_data();
     void outcomes();
-    void unreachableService_data();
-    void unreachableService();
     void loopbackBypassesProxy();
-    void redirectsRefused_data();
-    void redirectsRefused();
-    void keptConnectionClosed_data();
-    void keptConnectionClosed();
     void retryAfterIsHonoured();
     void fileErrors_data();
     void fileErrors();
     void endedFromOutside_data();
     void endedFromOutside();
-    void retryAfterHeader_data();
-    void retryAfterHeader();
     void notModified_data();
     void notModified();
 
@@ -237,119 +149,6 @@ void DownloaderTest::outcomes()
         stored ? QStringList { QStringLiteral("1001_1.xml") } : QStringList {});
     if (stored && fault != u"*=notxml")
         QCOMPARE(ReadAll(page), ReadAll(m_data.filePath(QStringLiteral("boardgame/1001/1.xml"))));
-}
-
-void DownloaderTest::unreachableService_data()
-{
-    QTest::addColumn<bool>("keepAlive"); // Limits::keepAliveLoopback
-    QTest::newRow("keep-alive") << true;
-    QTest::newRow("Qt Network") << false;
-}
-
-void DownloaderTest::unreachableService()
-{
-    QFETCH(bool, keepAlive);
-    // A port that was free a moment ago: nothing listens there.
-    QTcpServer probe;
-    QVERIFY(probe.listen(QHostAddress::LocalHost));
-    const quint16 port = probe.serverPort();
-    probe.close();
-
-    QTemporaryDir cache;
-    const QString page = cache.filePath(QStringLiteral("1001_1.xml"));
-    WriteOld(page);
-    Downloader::Limits limits = TestLimits();
-    limits.keepAliveLoopback = keepAlive;
-    Downloader downloader(Agent, limits);
-    QVERIFY(
-        !downloader.DownloadFile(QStringLiteral("http://127.0.0.1:%1").arg(port) + Page1, page));
-    QCOMPARE(downloader.lastFailure(), Failure::Unreachable);
-    QCOMPARE(downloader.lastError(), QStringLiteral("connection refused"));
-    QCOMPARE(FilesIn(cache.path()), QStringList {});
-}
-
-void DownloaderTest::redirectsRefused_data()
-{
-    QTest::addColumn<bool>("keepAlive"); // Limits::keepAliveLoopback
-    QTest::addColumn<QByteArray>("location");
-    QTest::addColumn<int>("requests"); // at most (Qt Network sends some twice)
-
-    for (const bool keepAlive : { true, false }) {
-        const auto row = [keepAlive](const char *name) -> QTestData & {
-            return QTest::addRow("%s, %s", keepAlive ? "keep-alive" : "Qt Network", name)
-                << keepAlive;
-        };
-        // Qt Network's bound of 50 redirects holds for both.
-        row("redirected without end") << QByteArray("/again") << 102;
-        // A service never makes the downloader read a file of this machine.
-        row("redirected to a local file") << QByteArray("file:///etc/hostname") << 1;
-    }
-}
-
-void DownloaderTest::redirectsRefused()
-{
-    QFETCH(bool, keepAlive);
-    QFETCH(QByteArray, location);
-    QFETCH(int, requests);
-
-    ScriptedServer server([&location](int) {
-        return "HTTP/1.1 302 Found\r\nLocation: " + location + "\r\nContent-Length: 0\r\n\r\n";
-    });
-    QVERIFY(server.listen(QHostAddress::LocalHost));
-    QTemporaryDir cache;
-    const QString page = cache.filePath(QStringLiteral("1001_1.xml"));
-    Downloader::Limits limits = TestLimits();
-    limits.keepAliveLoopback = keepAlive;
-    Downloader downloader(Agent, limits);
-    QVERIFY(!downloader.DownloadFile(
-        QStringLiteral("http://127.0.0.1:%1").arg(server.serverPort()) + Page1, page));
-    QCOMPARE(downloader.lastFailure(), Failure::HttpStatus);
-    QCOMPARE(downloader.lastError(), QStringLiteral("HTTP 302"));
-    QVERIFY2(server.requests >= 1 && server.requests <= requests,
-        qPrintable(QString::number(server.requests)));
-    QCOMPARE(FilesIn(cache.path()), QStringList {});
-}
-
-void DownloaderTest::keptConnectionClosed_data()
-{
-    QTest::addColumn<int>("answered"); // requests answered on each connection
-    QTest::addColumn<bool>("stored"); // the second download
-    QTest::addColumn<int>("requests");
-
-    // The service closed the kept connection as the next request went out:
-    // it is sent once more, on a new connection.
-    QTest::newRow("closed after one answer") << 1 << true << 3;
-    // Sent once more only: a service that never answers is a failure.
-    QTest::newRow("never answers") << 0 << false << 2;
-}
-
-void DownloaderTest::keptConnectionClosed()
-{
-    QFETCH(int, answered);
-    QFETCH(bool, stored);
-    QFETCH(int, requests);
-
-    const QByteArray body = "<boardgames/>";
-    ScriptedServer server([&](int before) {
-        return before < answered ? "HTTP/1.1 200 OK\r\nContent-Length: "
-                + QByteArray::number(body.size()) + "\r\n\r\n" + body
-                                 : QByteArray();
-    });
-    QVERIFY(server.listen(QHostAddress::LocalHost));
-    QTemporaryDir cache;
-    Downloader::Limits limits = TestLimits();
-    limits.maxAttempts = 1;
-    Downloader downloader(Agent, limits);
-    const QString url = QStringLiteral("http://127.0.0.1:%1").arg(server.serverPort()) + Page1;
-    if (answered > 0)
-        QVERIFY(downloader.DownloadFile(url, cache.filePath(QStringLiteral("first.xml"))));
-    const QString page = cache.filePath(QStringLiteral("1001_1.xml"));
-    QCOMPARE(downloader.DownloadFile(url, page), stored);
-    QCOMPARE(ReadAll(page), stored ? body : QByteArray());
-    if (!stored)
-        QCOMPARE(downloader.lastError(), QStringLiteral("connection closed without an answer"));
-    QCOMPARE(server.requests, requests);
-    QCOMPARE(server.connections, 2);
 }
 
 void DownloaderTest::loopbackBypassesProxy()
@@ -477,41 +276,6 @@ void DownloaderTest::endedFromOutside()
         QVERIFY2(plain.start(), qPrintable(plain.errorString()));
         QVERIFY(downloader->DownloadFile(plain.baseUrl() + Page1, page));
     }
-}
-
-void DownloaderTest::retryAfterHeader_data()
-{
-    QTest::addColumn<QByteArray>("value");
-    QTest::addColumn<qint64>("expectedMs"); // -1: not understood
-
-    QTest::newRow("seconds") << QByteArray("3") << qint64(3000);
-    QTest::newRow("seconds with blanks") << QByteArray(" 7 ") << qint64(7000);
-    QTest::newRow("zero") << QByteArray("0") << qint64(0);
-    QTest::newRow("negative") << QByteArray("-5") << qint64(-1);
-    QTest::newRow("fraction") << QByteArray("1.5") << qint64(-1);
-    QTest::newRow("word") << QByteArray("soon") << qint64(-1);
-    QTest::newRow("empty") << QByteArray() << qint64(-1);
-    QTest::newRow("absurd count") << QByteArray("99999999999999999999")
-                                  << qint64(1'000'000'000'000);
-    QTest::newRow("IMF date") << QByteArray("Wed, 21 Oct 2015 07:28:10 GMT") << qint64(10000);
-    QTest::newRow("RFC 850 date") << QByteArray("Wednesday, 21-Oct-15 07:28:10 GMT")
-                                  << qint64(10000);
-    QTest::newRow("asctime date") << QByteArray("Wed Oct 21 07:28:10 2015") << qint64(10000);
-    QTest::newRow("date already past") << QByteArray("Wed, 21 Oct 2015 07:27:00 GMT") << qint64(0);
-    QTest::newRow("date in another zone")
-        << QByteArray("Wed, 21 Oct 2015 07:28:10 UTC") << qint64(-1);
-}
-
-void DownloaderTest::retryAfterHeader()
-{
-    QFETCH(QByteArray, value);
-    QFETCH(qint64, expectedMs);
-
-    // Day and month names are English whatever the user's locale.
-    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale::c()); });
-    const QDateTime now(QDate(2015, 10, 21), QTime(7, 28), QTimeZone::utc());
-    QCOMPARE(RetryAfterMs(value, now).value_or(-1), expectedMs);
 }
 
 void DownloaderTest::notModified_data()
