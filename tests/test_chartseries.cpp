@@ -1,6 +1,7 @@
 // The chart's series: point order, days as local calendar days, the palette
-// rule, clearing, names in the legend, points added at once, and dense lines
-// thinned where drawn. Run under several time zones.
+// rule, clearing, names in the legend, points added at once, a held chart
+// catching up in one go, and dense lines thinned where drawn. Run under
+// several time zones.
 #include "app/ChartLegend.h"
 #include "app/ChartOutput.h"
 #include "app/PlotChart.h"
@@ -14,6 +15,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTextDocumentFragment>
+#include <QValueAxis>
 #include <QtTest>
 #include <ctime>
 #include <map>
@@ -76,6 +78,7 @@ private slots:
     void legendShowsNamesAsWritten_data();
     void legendShowsNamesAsWritten();
     void pointsAddedToAnAttachedSeriesReachTheChartInOneCall();
+    void heldChartCatchesUpInOneGo();
     void denseLinesAreThinnedOnlyWhereDrawn();
 };
 
@@ -278,6 +281,61 @@ void TestChartSeries::pointsAddedToAnAttachedSeriesReachTheChartInOneCall()
     QCOMPARE(replaced.size(), 1);
     QCOMPARE(added.size(), 0);
     QCOMPARE(chart.bottomMax().date(), DaysToDate(45500));
+}
+
+void TestChartSeries::heldChartCatchesUpInOneGo()
+{
+    PlotChart chart;
+    QObject owner;
+    const auto attach = [&](std::initializer_list<double> values) {
+        PlotSeries *s = chart.createSeries(&owner);
+        int day = 40000;
+        for (double v : values)
+            s->addPoint(day++, v);
+        chart.attachSeries(s);
+        return s;
+    };
+    // Idle passes leave a held chart alone; holds nest. A series attached
+    // meanwhile gets its line and legend entry only then: each entry added
+    // lays the whole legend out again.
+    const auto entries = [&] { return chart.chart()->legend()->markers().size(); };
+    chart.hold();
+    chart.hold();
+    PlotSeries *a = attach({ 5, 6, 7 });
+    PlotSeries *gone = attach({ 8 });
+    delete gone;
+    QCoreApplication::processEvents();
+    QCOMPARE(chart.seriesCount(), 1);
+    QVERIFY(!a->lineSeries());
+    chart.release();
+    QCoreApplication::processEvents();
+    QVERIFY(!a->lineSeries());
+    QCOMPARE(entries(), 0);
+
+    // A flush brings it up to date while the hold goes on, with what was
+    // changed while it waited.
+    a->setAxis(VertAxis::Right);
+    a->setColor(Qt::red);
+    chart.flush();
+    QCOMPARE(a->lineSeries()->count(), 3);
+    QCOMPARE(entries(), 1);
+    QVERIFY(a->lineSeries()->attachedAxes().contains(chart.verticalAxis(VertAxis::Right)));
+    QCOMPARE(a->lineSeries()->color(), QColor(Qt::red));
+    PlotSeries *b = attach({ 1, 2 });
+    QCoreApplication::processEvents();
+    QVERIFY(!b->lineSeries());
+
+    // The end of the last hold applies everything, scales included.
+    chart.release();
+    QCOMPARE(b->lineSeries()->count(), 2);
+    QCOMPARE(entries(), 2);
+    const auto *left = static_cast<QValueAxis *>(chart.verticalAxis(VertAxis::Left));
+    QVERIFY(left->min() <= 1 && left->max() >= 2);
+
+    // Without a hold the next idle pass does it, as before.
+    PlotSeries *c = attach({ 9 });
+    QCoreApplication::processEvents();
+    QCOMPARE(c->lineSeries()->count(), 1);
 }
 
 void TestChartSeries::denseLinesAreThinnedOnlyWhereDrawn()

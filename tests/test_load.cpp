@@ -1,15 +1,14 @@
 // Load through the main window against pages served by the sample service:
 // the game list, series set-up and finish, the legend, the info lines, the
-// cache, rejected pages, the busy state, Stop and closing during a Load. Run
-// under several time zones. The page loop's own rules (paging, failures, the
-// cache, locales) are tested without a window in test_history.
+// cache and rejected pages. Run under several time zones. The busy state,
+// Stop and closing during a Load are in test_loadstop; the page loop's own
+// rules (paging, failures, the cache, locales) are tested without a window
+// in test_history.
 #include "app/PlotChart.h"
 #include "service/CachePaths.h"
-#include "service/Downloader.h"
 #include "service/u_Function.h"
+#include "support/LoadTestCase.h"
 #include "support/MainWindowFixture.h"
-#include "support/SampleService.h"
-#include "support/TestSupport.h"
 #include "ui/RadioGroup.h"
 
 #include <QCheckBox>
@@ -17,69 +16,13 @@
 #include <QDateEdit>
 #include <QDir>
 #include <QLabel>
-#include <QLegend>
 #include <QLineSeries>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
-#include <QValueAxis>
 #include <QtTest>
 
 namespace {
-
-// One record a page: page n is dated 2009-01-0n and holds "average" and a
-// ranked "rank" element with the given values.
-QByteArray recordPage(const QByteArray &names, int day, const QByteArray &average, int rank)
-{
-    const QByteArray date = "200901" + QByteArray::number(day).rightJustified(2, '0');
-    return HistoryPageXml(names,
-        "<ratings date=\"" + date + "\"><average>" + average
-            + "</average><ranks><rank name=\"boardgame\" value=\"" + QByteArray::number(rank)
-            + "\"/></ranks></ratings>");
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-    file.write(bytes);
-}
-
-// Games 13 (three pages, a primary name with "&"), 822 (two pages), 7 (no
-// names) and 5 (no values) in the sample service's folder layout.
-void writeGames(const QString &dataDir)
-{
-    const auto page = [&](const char *id, const QString &name, const QByteArray &bytes) {
-        writeFile(QDir(dataDir).filePath(
-                      QStringLiteral("boardgame/%1/%2.xml").arg(QLatin1String(id), name)),
-            bytes);
-    };
-    const QByteArray names13 = "<name>Dreizehn</name><name primary=\"true\">A &amp; B</name>";
-    page("13", QStringLiteral("1"), recordPage(names13, 1, "100", 5));
-    page("13", QStringLiteral("2"), recordPage(names13, 2, "90", 7));
-    page("13", QStringLiteral("3"), recordPage(names13, 3, "95.5", 6));
-    page("13", QStringLiteral("end"), HistoryPageXml(names13, "", false));
-    const QByteArray names822 = "<name>Eight</name>";
-    page("822", QStringLiteral("1"), recordPage(names822, 1, "7.5", 40));
-    page("822", QStringLiteral("2"), recordPage(names822, 2, "8", 30));
-    page("822", QStringLiteral("end"), HistoryPageXml(names822, "", false));
-    page("7", QStringLiteral("1"), recordPage("", 1, "1", 1));
-    page("7", QStringLiteral("end"), HistoryPageXml("", "", false));
-    // Game 5 holds records without the plotted values.
-    const QByteArray names5 = "<name>Empty</name>";
-    page("5", QStringLiteral("1"),
-        HistoryPageXml(names5, "<ratings date=\"20090101\"><owned>3</owned></ratings>"));
-    page("5", QStringLiteral("end"), HistoryPageXml(names5, "", false));
-}
-
-QList<double> valuesOf(const PlotSeries *series)
-{
-    QList<double> values;
-    for (const SeriesPoint &p : series->points())
-        values << p.y;
-    return values;
-}
 
 // The calendar days of the points: as the model keeps them, and as the chart
 // draws them in local time.
@@ -101,15 +44,10 @@ QList<QDate> drawnDaysOf(const PlotSeries *series)
 
 } // namespace
 
-class TestLoad : public QObject
+class TestLoad : public LoadTestCase
 {
     Q_OBJECT
-
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-
     void noNodeNameChangesNothing();
     void gameList_data();
     void gameList();
@@ -119,88 +57,8 @@ private slots:
     void fixedColourWhenAutoColourIsOff();
     void valuesOutsideTheRange();
     void rejectedPageEndsTheLoadAndIsFetchedAgain();
-    void busyRefusesNestedCommands();
-    void stopBetweenPages();
-    void stopDuringDownload();
-    void closingDuringLoadStopsAndCloses();
     void infoBoxAndDateBox();
-    void heldChartCatchesUpInOneGo();
-
-private:
-    void startService(const QStringList &serviceArgs = {});
-    MainWindowFixture &openWindow(const QString &baseUrl);
-    void load(const QString &node, const QString &games);
-    // Runs fn once, when the status bar first shows text.
-    void onStatus(const QString &text, std::function<void()> fn);
-
-    QTemporaryDir m_data;
-    std::unique_ptr<SampleService> m_service;
-    std::unique_ptr<MainWindowFixture> m_window;
-    QList<QMetaObject::Connection> m_connections;
 };
-
-void TestLoad::initTestCase()
-{
-    writeGames(m_data.path());
-}
-
-void TestLoad::init()
-{
-    startService();
-}
-
-void TestLoad::startService(const QStringList &serviceArgs)
-{
-    m_service.reset();
-    SampleService::Options options;
-    options.dataDir = m_data.path();
-    options.serviceArgs = serviceArgs;
-    m_service = std::make_unique<SampleService>(options);
-    QVERIFY2(m_service->start(), qPrintable(m_service->errorString()));
-}
-
-void TestLoad::cleanup()
-{
-    for (const auto &c : std::as_const(m_connections))
-        QObject::disconnect(c);
-    m_connections.clear();
-    m_window.reset();
-    m_service.reset();
-}
-
-MainWindowFixture &TestLoad::openWindow(const QString &baseUrl)
-{
-    MainWindowFixture::Setup setup;
-    setup.nodes = QByteArrayLiteral("average\nranks/rank|name=boardgame\n");
-    setup.serviceOverride = baseUrl;
-    m_window = std::make_unique<MainWindowFixture>(setup);
-    Downloader::Limits limits;
-    limits.maxAttempts = 1;
-    limits.idleTimeoutMs = 5000;
-    limits.totalTimeoutMs = 20000;
-    (*m_window)->downloader().setLimits(limits);
-    return *m_window;
-}
-
-void TestLoad::load(const QString &node, const QString &games)
-{
-    TfrmMain &w = m_window->window();
-    w.cboRank->setCurrentIndex(w.cboRank->findText(node));
-    w.edtGame->setPlainText(games);
-    QTest::mouseClick(w.btnLoad, Qt::LeftButton);
-}
-
-void TestLoad::onStatus(const QString &text, std::function<void()> fn)
-{
-    auto done = std::make_shared<bool>(false);
-    m_connections << connect(m_window->window().stbMain, &QStatusBar::messageChanged, this,
-        [text, fn, done](const QString &shown) {
-            if (*done || shown != text)
-                return;
-            *done = true;
-            fn();
-        });
-}
 
 void TestLoad::noNodeNameChangesNothing()
 {
@@ -379,98 +237,6 @@ void TestLoad::rejectedPageEndsTheLoadAndIsFetchedAgain()
     QCOMPARE(valuesOf(w.chaMain->series().last()), (QList<double> { 100, 90, 95.5 }));
 }
 
-void TestLoad::busyRefusesNestedCommands()
-{
-    TfrmMain &w = openWindow(m_service->baseUrl()).window();
-    QList<QPushButton *> refused { w.btnClearGraph, w.btnSave, w.btnPrint, w.btnClearData,
-        w.btnScript, w.btnSearch, w.btnGeeklist };
-    QList<bool> enabledDuringLoad;
-    QString loadCaption;
-    bool busy = false;
-    onStatus(QStringLiteral("Loading game 13, page 2"), [&] {
-        busy = w.isBusy();
-        for (QPushButton *b : refused)
-            enabledDuringLoad << b->isEnabled();
-        loadCaption = w.btnLoad->text();
-        // The game label's click would empty the game box.
-        QTest::mouseClick(w.labGame, Qt::LeftButton);
-    });
-    load(QStringLiteral("average"), QStringLiteral("13"));
-    QVERIFY(busy);
-    QCOMPARE(enabledDuringLoad, QList<bool>(refused.size(), false));
-    QCOMPARE(loadCaption, QStringLiteral("Stop"));
-    QCOMPARE(w.edtGame->toPlainText(), QStringLiteral("13"));
-    QVERIFY(!w.isBusy());
-    for (QPushButton *b : refused)
-        QVERIFY(b->isEnabled());
-    QCOMPARE(w.btnLoad->text(), QStringLiteral("Load"));
-    QCOMPARE(w.stbMain->currentMessage(), QStringLiteral("Operation complete."));
-
-    // A script holds the busy state across its Loads; the routine still runs.
-    {
-        TfrmMain::BusyHold hold(w);
-        w.cboRank->setCurrentIndex(0);
-        w.edtGame->setPlainText(QStringLiteral("822"));
-        w.runLoad();
-        QVERIFY(w.isBusy());
-        QVERIFY(!w.btnClearGraph->isEnabled());
-        QCOMPARE(w.btnLoad->text(), QStringLiteral("Stop"));
-    }
-    QCOMPARE(w.chaMain->seriesCount(), 2);
-    QVERIFY(w.btnClearGraph->isEnabled());
-}
-
-void TestLoad::stopBetweenPages()
-{
-    TfrmMain &w = openWindow(m_service->baseUrl()).window();
-    onStatus(QStringLiteral("Loading game 13, page 2"),
-        [&] { QTest::mouseClick(w.btnLoad, Qt::LeftButton); });
-    load(QStringLiteral("average"), QStringLiteral("13 822"));
-    // The current game keeps what it read; the rest is skipped.
-    QCOMPARE(SeriesTitles(w.chaMain), QStringList { "A & B" });
-    QCOMPARE(valuesOf(w.chaMain->series()[0]), QList<double> { 100 });
-    QCOMPARE(m_service->requestCount(QStringLiteral("/xmlapi/boardgame/822")), 0);
-    QCOMPARE(w.stbMain->currentMessage(), QStringLiteral("Operation stopped."));
-    QVERIFY(w.btnInfo->isEnabled());
-    QCOMPARE(w.btnLoad->text(), QStringLiteral("Load"));
-    QVERIFY(m_window->dialogs.messages.isEmpty());
-
-    // The next Load starts afresh.
-    load(QStringLiteral("average"), QStringLiteral("822"));
-    QCOMPARE(w.stbMain->currentMessage(), QStringLiteral("Operation complete."));
-    QCOMPARE(w.chaMain->seriesCount(), 2);
-}
-
-void TestLoad::stopDuringDownload()
-{
-    // Page 2 trickles in a byte a second: the Stop breaks the download off.
-    startService({ QStringLiteral("--fail"),
-        QStringLiteral("/xmlapi/boardgame/13?historical=1&page=2=trickle") });
-    TfrmMain &w = openWindow(m_service->baseUrl()).window();
-    onStatus(QStringLiteral("Loading game 13, page 2"), [&] {
-        QTimer::singleShot(300, &w, [&] { QTest::mouseClick(w.btnLoad, Qt::LeftButton); });
-    });
-    load(QStringLiteral("average"), QStringLiteral("13 822"));
-    QCOMPARE(w.stbMain->currentMessage(), QStringLiteral("Operation stopped."));
-    QCOMPARE(SeriesTitles(w.chaMain), QStringList { "A & B" });
-    QVERIFY(m_window->dialogs.messages.isEmpty());
-    QVERIFY(!QFileInfo::exists(HistoryPageFile(m_window->cacheDir(), QStringLiteral("13"), 2)));
-}
-
-void TestLoad::closingDuringLoadStopsAndCloses()
-{
-    TfrmMain &w = openWindow(m_service->baseUrl()).window();
-    bool closedEmitted = false;
-    connect(&w, &TfrmMain::closed, this, [&] { closedEmitted = true; });
-    onStatus(QStringLiteral("Loading game 13, page 2"), [&] { w.close(); });
-    load(QStringLiteral("average"), QStringLiteral("13 822"));
-    // The Load unwinds first, then the window closes as usual.
-    QCOMPARE(w.stbMain->currentMessage(), QStringLiteral("Operation stopped."));
-    QTRY_VERIFY(closedEmitted);
-    QVERIFY(!w.isVisible());
-    QVERIFY(m_window->settingsText().contains("game=13 822"));
-}
-
 void TestLoad::infoBoxAndDateBox()
 {
     TfrmMain &w = openWindow(m_service->baseUrl()).window();
@@ -491,61 +257,6 @@ void TestLoad::infoBoxAndDateBox()
     QVERIFY(w.UseDateRange());
     for (QWidget *c : QList<QWidget *> { w.labDate1, w.dtpDate1, w.labDate2, w.dtpDate2 })
         QVERIFY(c->isEnabled());
-}
-
-void TestLoad::heldChartCatchesUpInOneGo()
-{
-    PlotChart chart;
-    QObject owner;
-    const auto attach = [&](std::initializer_list<double> values) {
-        PlotSeries *s = chart.createSeries(&owner);
-        int day = 40000;
-        for (double v : values)
-            s->addPoint(day++, v);
-        chart.attachSeries(s);
-        return s;
-    };
-    // Idle passes leave a held chart alone; holds nest. A series attached
-    // meanwhile gets its line and legend entry only then: each entry added
-    // lays the whole legend out again.
-    const auto entries = [&] { return chart.chart()->legend()->markers().size(); };
-    chart.hold();
-    chart.hold();
-    PlotSeries *a = attach({ 5, 6, 7 });
-    PlotSeries *gone = attach({ 8 });
-    delete gone;
-    QCoreApplication::processEvents();
-    QCOMPARE(chart.seriesCount(), 1);
-    QVERIFY(!a->lineSeries());
-    chart.release();
-    QCoreApplication::processEvents();
-    QVERIFY(!a->lineSeries());
-    QCOMPARE(entries(), 0);
-
-    // A flush brings it up to date while the hold goes on, with what was
-    // changed while it waited.
-    a->setAxis(VertAxis::Right);
-    a->setColor(Qt::red);
-    chart.flush();
-    QCOMPARE(a->lineSeries()->count(), 3);
-    QCOMPARE(entries(), 1);
-    QVERIFY(a->lineSeries()->attachedAxes().contains(chart.verticalAxis(VertAxis::Right)));
-    QCOMPARE(a->lineSeries()->color(), QColor(Qt::red));
-    PlotSeries *b = attach({ 1, 2 });
-    QCoreApplication::processEvents();
-    QVERIFY(!b->lineSeries());
-
-    // The end of the last hold applies everything, scales included.
-    chart.release();
-    QCOMPARE(b->lineSeries()->count(), 2);
-    QCOMPARE(entries(), 2);
-    const auto *left = static_cast<QValueAxis *>(chart.verticalAxis(VertAxis::Left));
-    QVERIFY(left->min() <= 1 && left->max() >= 2);
-
-    // Without a hold the next idle pass does it, as before.
-    PlotSeries *c = attach({ 9 });
-    QCoreApplication::processEvents();
-    QCOMPARE(c->lineSeries()->count(), 1);
 }
 
 QTEST_MAIN(TestLoad)
