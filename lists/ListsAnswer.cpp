@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include <algorithm>
+
 namespace {
 
 QString Base(const QString &baseUrl)
@@ -110,6 +112,34 @@ std::optional<QList<ListRow>> ReadListAnswer(const QByteArray &csv)
         rows << row;
     }
     return rows;
+}
+
+QString ListSummary(const QList<ListRow> &rows, QDate askedFrom, QDate askedTo)
+{
+    if (rows.isEmpty())
+        return QStringLiteral("No games in this list.");
+    QString text
+        = rows.size() == 1 ? QStringLiteral("1 game") : QStringLiteral("%1 games").arg(rows.size());
+    QStringList statuses;
+    for (const char *status : { "entered", "left", "not listed" }) {
+        const auto count = std::count_if(rows.begin(), rows.end(),
+            [&](const ListRow &row) { return row.status == QLatin1String(status); });
+        if (count > 0)
+            statuses << QStringLiteral("%1 %2").arg(count).arg(QLatin1String(status));
+    }
+    if (!statuses.isEmpty())
+        text += QStringLiteral(": ") + statuses.join(QStringLiteral(", "));
+    text += QLatin1Char('.');
+    // Every row holds the days used; a day without a snapshot stands for the
+    // latest one before it.
+    const auto note = [&text](QDate asked, QDate used) {
+        if (asked.isValid() && used.isValid() && asked != used)
+            text += QStringLiteral(" %1 has no snapshot: the list uses %2.")
+                        .arg(asked.toString(Qt::ISODate), used.toString(Qt::ISODate));
+    };
+    note(askedFrom, rows.first().from);
+    note(askedTo, rows.first().to);
+    return text;
 }
 
 std::optional<ListDayRange> ReadListDays(const QByteArray &text)

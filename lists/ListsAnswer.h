@@ -31,6 +31,11 @@ struct ListRow {
 // when the text is no such list.
 [[nodiscard]] std::optional<QList<ListRow>> ReadListAnswer(const QByteArray &csv);
 
+// The status line under a list: how many games, for movers how many entered,
+// left or were not listed, and the day each asked day stood for when the
+// archive has no snapshot of it. askedFrom is invalid for a top list.
+[[nodiscard]] QString ListSummary(const QList<ListRow> &rows, QDate askedFrom, QDate askedTo);
+
 // The first and last day of a /lists/days answer; nothing when it is none.
 struct ListDayRange {
     QDate first;

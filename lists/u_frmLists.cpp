@@ -1,5 +1,6 @@
 #include "lists/u_frmLists.h"
 
+#include "lists/DayPicker.h"
 #include "service/Downloader.h"
 #include "ui/HandlerGuard.h"
 #include "ui/WindowFrame.h"
@@ -25,14 +26,14 @@ namespace {
 
 enum Column { RankFrom, RankTo, Change, Name, Year, Columns };
 
-// A cell shown as text and sorted by a number; a missing number sorts last,
-// equal numbers in the order the list gave them.
+// A cell shown as text and sorted by a number; a missing number sorts last
+// in either order, equal numbers in the order the list gave them.
 class NumberItem : public QTableWidgetItem
 {
 public:
     NumberItem(const QString &text, std::optional<qint64> key, int order)
         : QTableWidgetItem(text)
-        , m_key(key ? *key : std::numeric_limits<qint64>::max())
+        , m_key(key)
         , m_order(order)
     {
         setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -40,11 +41,18 @@ public:
     bool operator<(const QTableWidgetItem &other) const override
     {
         const auto &that = static_cast<const NumberItem &>(other);
+        if (m_key.has_value() != that.m_key.has_value()) {
+            // The table reverses this for a descending sort, so "last"
+            // depends on the order asked for.
+            const bool descending = tableWidget()
+                && tableWidget()->horizontalHeader()->sortIndicatorOrder() == Qt::DescendingOrder;
+            return m_key.has_value() != descending;
+        }
         return std::tie(m_key, m_order) < std::tie(that.m_key, that.m_order);
     }
 
 private:
-    qint64 m_key;
+    std::optional<qint64> m_key;
     int m_order;
 };
 
@@ -87,8 +95,8 @@ void TfrmLists::buildControls()
     cboKind->addItems({ QStringLiteral("Top of a day"), QStringLiteral("Movers between two days") });
     labDay1 = Named(new QLabel(QStringLiteral("From")), "labDay1");
     labDay2 = Named(new QLabel(QStringLiteral("To")), "labDay2");
-    dtpDay1 = Named(new QDateEdit, "dtpDay1");
-    dtpDay2 = Named(new QDateEdit, "dtpDay2");
+    dtpDay1 = Named(new DayPicker, "dtpDay1");
+    dtpDay2 = Named(new DayPicker, "dtpDay2");
     for (QDateEdit *picker : { dtpDay1, dtpDay2 }) {
         picker->setCalendarPopup(true);
         picker->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
@@ -99,7 +107,8 @@ void TfrmLists::buildControls()
     spnTop->setValue(100);
     edtYear = Named(new QLineEdit, "edtYear");
     edtYear->setPlaceholderText(QStringLiteral("any"));
-    edtYear->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("-?[0-9]{0,9}")), edtYear));
+    edtYear->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("-?[0-9]{1,9}")), edtYear));
     edtYear->setFixedWidth(edtYear->fontMetrics().horizontalAdvance(QStringLiteral("-00000")) + 12);
     btnList = Named(new QPushButton(QStringLiteral("List")), "btnList");
     btnList->setDefault(true);
@@ -242,11 +251,18 @@ void TfrmLists::btnListClick()
         return;
     if (m_daysOf != m_context.serviceBaseUrl() && !readDays())
         return;
+    if (!edtYear->text().isEmpty() && !edtYear->hasAcceptableInput()) {
+        setStatusText(
+            QStringLiteral("Year takes a whole number, such as 2017, or nothing for any year."));
+        return;
+    }
     const Kind kind = cboKind->currentIndex() == Movers ? Movers : Top;
+    // The days asked for, as the pickers may change while the list comes.
+    const QDate from = kind == Top ? QDate() : dtpDay1->date(), to = dtpDay2->date();
     const QString base = m_context.serviceBaseUrl();
     const QString url = kind == Top
-        ? TopListUrl(base, dtpDay2->date(), spnTop->value(), edtYear->text())
-        : MoversListUrl(base, dtpDay1->date(), dtpDay2->date(), spnTop->value(), edtYear->text());
+        ? TopListUrl(base, to, spnTop->value(), edtYear->text())
+        : MoversListUrl(base, from, to, spnTop->value(), edtYear->text());
     const auto csv = fetch(url, QStringLiteral("lists.csv"));
     if (!csv)
         return;
@@ -256,6 +272,7 @@ void TfrmLists::btnListClick()
         return;
     }
     showRows(*rows, kind);
+    setStatusText(ListSummary(*rows, from, to));
 }
 
 void TfrmLists::showRows(const QList<ListRow> &rows, Kind kind)
@@ -294,8 +311,6 @@ void TfrmLists::showRows(const QList<ListRow> &rows, Kind kind)
     tblList->sortByColumn(kind == Top ? RankTo : Change, Qt::AscendingOrder);
     tblList->resizeColumnsToContents();
     tblList->horizontalHeader()->setSectionResizeMode(Name, QHeaderView::Stretch);
-    setStatusText(rows.isEmpty() ? QStringLiteral("No games in this list.")
-                                 : QStringLiteral("%1 games.").arg(rows.size()));
 }
 
 bool TfrmLists::chooseSelected()
