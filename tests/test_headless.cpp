@@ -1,110 +1,34 @@
 // End-to-end runs of the built program's command line against the sample
-// service over the small data set in tests/data/headless. Every test copies
-// the program into a fresh folder, since its settings file and page cache
-// live beside it, and runs it with no display.
+// service over the small data set in tests/data/headless: the CSV, the info
+// lines, the settings, the image formats, problems and exit statuses, and
+// the boxes printed as lines. The page cache across runs is tested in
+// test_headlesscache.
 #include "app/HeadlessDialogs.h"
-#include "service/CachePaths.h"
+#include "support/HeadlessTestCase.h"
 #include "support/SampleService.h"
-#include "support/TestSupport.h"
 
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QProcess>
+#include <QRegularExpression>
 #include <QSet>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QXmlStreamReader>
 
 #include <cstdio>
-#include <memory>
+
+using namespace HeadlessTests;
 
 namespace {
-
-struct RunLines {
-    int status = -1;
-    QStringList out; // lines of standard output
-    QStringList err; // lines of standard error
-};
-
-QStringList lines(const QByteArray &bytes)
-{
-    QStringList result = QString::fromUtf8(bytes).split(QLatin1Char('\n'));
-    if (!result.isEmpty() && result.constLast().isEmpty())
-        result.removeLast();
-    return result;
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-    file.write(bytes);
-}
-
-// A temporary program folder holding a copy of the program, and beside it a
-// working folder that the runs start in, with the sample "nodes.txt" (unless
-// told otherwise), a script "s.txt" and a folder "taken.png" where a file
-// cannot be written.
-class ProgramFolder
-{
-public:
-    explicit ProgramFolder(const QByteArray &script = {}, bool withNodes = true)
-    {
-        QDir(m_dir.path()).mkpath(QStringLiteral("work/taken.png"));
-        QFile::copy(qEnvironmentVariable("PLOTWISE"), program());
-        if (withNodes)
-            QFile::copy(dataDir() + QStringLiteral("/nodes.txt"), work(QStringLiteral("nodes.txt")));
-        writeFile(work(QStringLiteral("s.txt")), script);
-    }
-
-    static QString dataDir() { return TestDataDir() + QStringLiteral("/headless"); }
-    QString program() const { return m_dir.filePath(QStringLiteral("plotwise")); }
-    QString settings() const { return m_dir.filePath(QStringLiteral("plotwise.ini")); }
-    // The page cache of the service at baseUrl, ending in "/".
-    QString cache(const QString &baseUrl) const { return CacheFolder(m_dir.path(), baseUrl); }
-    QString work(const QString &name) const { return m_dir.filePath(QStringLiteral("work/") + name); }
-
-    RunLines run(const QStringList &arguments) const
-    {
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
-            env.remove(QLatin1String(name));
-        process.setProcessEnvironment(env);
-        process.setWorkingDirectory(work(QString()));
-        process.start(program(), arguments);
-        RunLines result;
-        if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) {
-            process.kill();
-            result.err << QStringLiteral("program did not end normally");
-            return result;
-        }
-        result.status = process.exitCode();
-        result.out = lines(process.readAllStandardOutput());
-        result.err = lines(process.readAllStandardError());
-        return result;
-    }
-
-private:
-    QTemporaryDir m_dir;
-};
 
 const QString Node = QStringLiteral("ranks/rank|name=boardgame");
 
 } // namespace
 
-class TestHeadless : public QObject
+class TestHeadless : public HeadlessTestCase
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void dialogsPrintOneLineEach();
     void runWritesCsvRowsAndInfoLines();
     void runStartsFromTheSettingsAndLeavesThemAlone();
@@ -114,23 +38,7 @@ private slots:
     void problems();
     void statuses_data();
     void statuses();
-    void servicesKeepTheirOwnPages();
-    void tailRefresh_data();
-    void tailRefresh();
-
-private:
-    std::unique_ptr<SampleService> m_service;
-    QStringList serviceArgs() const { return {"--service", m_service->baseUrl()}; }
 };
-
-void TestHeadless::initTestCase()
-{
-    QVERIFY(QFileInfo(qEnvironmentVariable("PLOTWISE")).isExecutable());
-    SampleService::Options options;
-    options.dataDir = ProgramFolder::dataDir();
-    m_service = std::make_unique<SampleService>(options);
-    QVERIFY2(m_service->start(), qPrintable(m_service->errorString()));
-}
 
 // Each box is one line; only message and error boxes count as problems.
 void TestHeadless::dialogsPrintOneLineEach()
@@ -214,142 +122,6 @@ void TestHeadless::runStartsFromTheSettingsAndLeavesThemAlone()
     QFile::remove(folder.settings());
     QCOMPARE(folder.run(QStringList{"--run", "s.txt"} + serviceArgs()).status, 0);
     QVERIFY(!QFileInfo::exists(folder.settings()));
-}
-
-// A changed service is never answered from the old service's cached pages,
-// and coming back to the first finds its pages still there.
-void TestHeadless::servicesKeepTheirOwnPages()
-{
-    SampleService::Options options;
-    options.dataDir = ProgramFolder::dataDir();
-    SampleService other(options);
-    QVERIFY2(other.start(), qPrintable(other.errorString()));
-    const ProgramFolder folder("12,average,,,,,\n");
-    const QString page = QStringLiteral("/xmlapi/boardgame/12?historical=1&page=1");
-    const QStringList run { "--run", "s.txt", "--csv", "out.csv", "--service" };
-
-    m_service->clearRequests();
-    QCOMPARE(folder.run(run + QStringList { m_service->baseUrl() }).status, 0);
-    QCOMPARE(m_service->requestCount(page), 1);
-    const QByteArray csv = readAll(folder.work("out.csv"));
-    QCOMPARE(folder.run(run + QStringList { other.baseUrl() }).status, 0);
-    QCOMPARE(other.requestCount(page), 1);
-    QCOMPARE(readAll(folder.work("out.csv")), csv);
-    QCOMPARE(folder.run(run + QStringList { m_service->baseUrl() }).status, 0);
-    QCOMPARE(m_service->requestCount(page), 1);
-    QVERIFY(folder.cache(m_service->baseUrl()) != folder.cache(other.baseUrl()));
-}
-
-void TestHeadless::tailRefresh_data()
-{
-    QTest::addColumn<QByteArray>("settings");
-    QTest::addColumn<int>("ageHours"); // of the cached pages before the second run
-    QTest::addColumn<bool>("serviceGone"); // stopped before the second run
-    QTest::addColumn<QStringList>("requests"); // pages the second run fetched
-    QTest::addColumn<int>("rows"); // points the second run charted
-    QTest::addColumn<bool>("tags"); // the service sends ETag and answers 304
-    QTest::addColumn<bool>("grows"); // by a page before the second run
-    QTest::addColumn<bool>("kept"); // the cached last page with records
-
-    const QStringList none;
-    const QStringList refreshed { "2", "3", "4" };
-    const QByteArray day = "[cache]\nrefresh_hours=24\n";
-    QTest::newRow("no key") << QByteArray() << 48 << false << none << 20 << false << true << true;
-    QTest::newRow("0 hours") << QByteArray("[cache]\nrefresh_hours=0\n") << 48 << false << none << 20 << false << true << true;
-    QTest::newRow("not a number") << QByteArray("[cache]\nrefresh_hours=a day\n") << 48 << false
-                                  << none << 20 << false << true << true;
-    QTest::newRow("negative") << QByteArray("[cache]\nrefresh_hours=-24\n") << 48 << false << none
-                              << 20 << false << true << true;
-    QTest::newRow("younger than the hours") << day << 23 << false << none << 20 << false << true << true;
-    // The last page with records and the end page come again, and the new
-    // pages after them.
-    QTest::newRow("older than the hours") << day << 25 << false << refreshed << 30 << false << true << false;
-    // The refresh fails: the cached pages are read as they are.
-    QTest::newRow("service gone") << day << 48 << true << none << 20 << false << true << true;
-    // A service with tags answers 304 for unchanged pages: the cached pages
-    // are kept, and count as fresh; changed ones come whole.
-    QTest::newRow("tags, unchanged") << day << 25 << false << QStringList { "2", "3" } << 20
-                                     << true << false << true;
-    QTest::newRow("tags, grown") << day << 25 << false << refreshed << 30 << true << true << false;
-}
-
-// Through --run: a second run over aged cache files after the service's
-// history grew by a page.
-void TestHeadless::tailRefresh()
-{
-    QFETCH(QByteArray, settings);
-    QFETCH(int, ageHours);
-    QFETCH(bool, serviceGone);
-    QFETCH(QStringList, requests);
-    QFETCH(int, rows);
-    QFETCH(bool, tags);
-    QFETCH(bool, grows);
-    QFETCH(bool, kept);
-
-    QTemporaryDir data;
-    const QStringList shape { "--games", "1", "--records", "10", "--pages" };
-    QString error;
-    QVERIFY2(SampleService::generateData(data.path(), shape + QStringList { "2" }, &error),
-        qPrintable(error));
-    SampleService::Options options;
-    options.dataDir = data.path();
-    if (tags)
-        options.serviceArgs = { QStringLiteral("--etags") };
-    SampleService service(options);
-    QVERIFY2(service.start(), qPrintable(service.errorString()));
-    const ProgramFolder folder("1001,average,,,,,\n");
-    writeFile(folder.settings(), settings);
-    const QStringList run { "--run", "s.txt", "--csv", "out.csv", "--service", service.baseUrl() };
-    QCOMPARE(folder.run(run).status, 0);
-    QCOMPARE(lines(readAll(folder.work("out.csv"))).size(), 1 + 20);
-
-    // The history grows by a page, and the cache grows old.
-    if (grows)
-        QVERIFY2(SampleService::generateData(data.path(), shape + QStringList { "3" }, &error),
-            qPrintable(error));
-    const QString cache = folder.cache(service.baseUrl());
-    const QDateTime aged = QDateTime::currentDateTimeUtc().addSecs(-3600LL * ageHours);
-    const QStringList pages = QDir(cache).entryList({ "*.xml" }, QDir::Files);
-    QCOMPARE(pages, (QStringList { "1001_1.xml", "1001_2.xml", "1001_3.xml" }));
-    // A mark in the cached last page with records: gone when it is replaced.
-    const QByteArray mark = "<!-- cached copy -->\n";
-    writeFile(cache + pages[1], readAll(cache + pages[1]) + mark);
-    for (const QString &page : pages) {
-        QFile file(cache + page);
-        QVERIFY(file.open(QIODevice::ReadWrite));
-        QVERIFY(file.setFileTime(aged, QFileDevice::FileModificationTime));
-    }
-    service.clearRequests();
-    if (serviceGone)
-        service.stop();
-
-    const RunLines second = folder.run(run);
-    QCOMPARE(second.status, serviceGone ? 1 : 0);
-    if (serviceGone)
-        QCOMPARE(second.err,
-            QStringList { "Not every page could be loaded: Game 1001, page 2: connection refused" });
-    QStringList fetched;
-    for (const SampleService::Request &request : service.requests())
-        fetched << request.target.section(QLatin1Char('='), -1);
-    QCOMPARE(fetched, requests);
-    QCOMPARE(lines(readAll(folder.work("out.csv"))).size(), 1 + rows);
-    // A refreshed page replaced the cached one; nothing is left beside them
-    // but their tags.
-    QStringList expected = pages;
-    if (!requests.isEmpty() && grows)
-        expected << "1001_4.xml";
-    if (tags)
-        for (const QString &page : QStringList(expected))
-            expected << page + ".etag";
-    expected.sort();
-    QCOMPARE(QDir(cache).entryList(QDir::Files | QDir::Hidden), expected);
-    QCOMPARE(readAll(cache + pages[1]).endsWith(mark), kept);
-    if (tags && !grows) {
-        // Kept on a 304, the pages count as fresh: the next run asks nothing.
-        service.clearRequests();
-        QCOMPARE(folder.run(run).status, 0);
-        QCOMPARE(service.requests().size(), 0);
-    }
 }
 
 void TestHeadless::imageFormats_data()
