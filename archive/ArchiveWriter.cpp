@@ -328,6 +328,12 @@ void ArchiveWriter::compact()
 void ArchiveWriter::finish()
 {
     compact();
+    giveBackFreePages();
+    checkpoint();
+}
+
+void ArchiveWriter::giveBackFreePages()
+{
     // A slice at a time: the pages moved pass through the log, which a short
     // disk has emptied between slices.
     constexpr int64_t Slice = 1024;
@@ -339,6 +345,10 @@ void ArchiveWriter::finish()
             break;
         left = now;
     }
+}
+
+void ArchiveWriter::checkpoint()
+{
     m_db.exec("PRAGMA wal_checkpoint(PASSIVE)");
 }
 

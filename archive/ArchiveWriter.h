@@ -52,6 +52,9 @@ public:
     void compact();
     // Folds what is staged and gives the pages freed on the way back to the disk.
     void finish();
+    // finish() in its steps, for an import that times them.
+    void giveBackFreePages();
+    void checkpoint();
 
 private:
     // Has the disk start writing the log while the import goes on, so that

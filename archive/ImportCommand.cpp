@@ -29,8 +29,10 @@ namespace fs = std::filesystem;
 namespace {
 
 // With PLOTWISE_ARCHIVE_TIMES naming a file, the import writes into it the
-// milliseconds since its start after each file and at its end: the cost of a
-// day as the archive grows, for the benchmark.
+// milliseconds since its start after each file ("day"), before and after
+// each fold ("put", "fold"), after the freed pages are given back ("freed")
+// and at its end ("end"): the cost of a day as the archive grows, for the
+// benchmark.
 class DayTimes
 {
 public:
@@ -382,7 +384,9 @@ int RunImport(const std::string &archive, const std::vector<std::string> &snapsh
             // Short of room, the staged days are folded before more come.
             foldBytes = writer.foldBytes() + largestDay;
             if (++staged >= foldEvery || FoldFirst(FreeBytes(archive), largestDay, foldBytes)) {
+                times.mark("put");
                 writer.compact();
+                times.mark("fold");
                 staged = 0;
                 foldEvery = writer.foldEvery();
             }
@@ -412,7 +416,12 @@ int RunImport(const std::string &archive, const std::vector<std::string> &snapsh
         put();
         if (progress)
             std::fputs("\r\033[K", stderr);
-        writer.finish();
+        times.mark("put");
+        writer.compact();
+        times.mark("fold");
+        writer.giveBackFreePages();
+        times.mark("freed");
+        writer.checkpoint();
         times.mark("end");
         const ArchiveTotals totals = ReadTotals(*db);
         std::string summary = Plural(imported, "snapshot") + " imported, "

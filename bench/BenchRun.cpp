@@ -8,6 +8,7 @@
 #include <optional>
 #include <string_view>
 #include <unistd.h>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -31,7 +32,7 @@ bool ReadOptions(const char *program, int argc, char **argv,
         }
         for (const OffSwitch &option : switches) {
             if (arg == option.name) {
-                *option.on = false;
+                *option.on = option.value;
                 known = true;
             }
         }
@@ -54,11 +55,13 @@ fs::path WorkFolder(const char *program, const std::string &keep)
     return work;
 }
 
-bool GenerateSnapshots(const fs::path &folder, int days, int games)
+bool GenerateSnapshots(const fs::path &folder, int days, int games, bool allFromStart)
 {
     std::printf("generating %d days of %d games in %s ...\n", days, games, folder.c_str());
     std::fflush(stdout);
-    return RunChild({ PLOTWISE_SAMPLE_SNAPSHOTS_PATH, "--days", std::to_string(days), "--games",
-                        std::to_string(games), folder.string() })
-        .ok;
+    std::vector<std::string> command { PLOTWISE_SAMPLE_SNAPSHOTS_PATH, "--days", std::to_string(days),
+        "--games", std::to_string(games), folder.string() };
+    if (allFromStart)
+        command.insert(command.end() - 1, "--all-from-start");
+    return RunChild(command).ok;
 }

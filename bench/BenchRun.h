@@ -11,10 +11,11 @@ struct NumberOption {
     const char *name;
     int *value;
 };
-// "--no-peer": clears on.
+// "--no-peer": clears on; with value true ("--all-from-start") sets it.
 struct OffSwitch {
     const char *name;
     bool *on;
+    bool value = false;
 };
 
 // Reads the command line against the two tables, and "--keep DIR" into keep.
@@ -29,5 +30,6 @@ bool ReadOptions(const char *program, int argc, char **argv,
 // the temporary folder named after the program and this process.
 std::filesystem::path WorkFolder(const char *program, const std::string &keep);
 
-// Generates days daily snapshots of games games into folder, saying so first.
-bool GenerateSnapshots(const std::filesystem::path &folder, int days, int games);
+// Generates days daily snapshots of games games into folder, saying so first;
+// allFromStart: every game ranked from the first day.
+bool GenerateSnapshots(const std::filesystem::path &folder, int days, int games, bool allFromStart = false);

@@ -7,7 +7,10 @@
 // With --long-days, one more day also goes into an archive of that many days
 // (3650: ten years) of --long-games games (3000 unless given).
 //   bench_archive [--days N] [--games N] [--requests N] [--long-days N] [--long-games N]
-//                 [--keep DIR] [--no-peers] [--no-csv-peer]
+//                 [--keep DIR] [--no-peers] [--no-csv-peer] [--all-from-start]
+// --all-from-start generates days of all the games from the first day on, as
+// deep at the end as at the start: the cost of a day against the archive's
+// age alone.
 // It also prints what a day costs our import early, midway and at the end:
 // the import's time over 128 days around the 100th and the 500th and over
 // the last 128 (the last fold and the checkpoint at the end counted to them).
@@ -69,11 +72,11 @@ uintmax_t WarmFiles(const fs::path &folder, size_t *files)
 
 // Generates days + 1 daily snapshots of games into snapshots, unless there
 // already, and moves the last day aside into extra: the day added afterwards.
-bool Generate(const fs::path &snapshots, const fs::path &extra, int days, int games)
+bool Generate(const fs::path &snapshots, const fs::path &extra, int days, int games, bool allFromStart = false)
 {
     if (fs::exists(snapshots))
         return true;
-    if (!GenerateSnapshots(snapshots, days + 1, games))
+    if (!GenerateSnapshots(snapshots, days + 1, games, allFromStart))
         return false;
     std::vector<fs::path> files;
     for (const auto &entry : fs::directory_iterator(snapshots))
@@ -97,15 +100,33 @@ void PrintOneMoreDay(const std::string &archive, const fs::path &extra, int days
 
 // The cost of a day in ms around the 100th day put in, the 500th and at the
 // end, from the times the import writes (PLOTWISE_ARCHIVE_TIMES): each over
-// a window of 128 days, as many as the import folds at most at once.
-void PrintDayCosts(const std::string &timesPath)
+// a window of 128 days, as many as the import folds at most at once. Also
+// per 1,000 records (days grow as games join), the folds' share of each
+// window, and the end's parts: the last fold, the freed pages given back and
+// the checkpoint. records: each day's records in the order put in.
+void PrintDayCosts(const std::string &timesPath, const std::vector<int64_t> &records)
 {
     std::vector<double> at; // ms after each day put in; the end last
+    std::vector<double> folds; // ms of folding up to each entry of at
+    double folding = 0, put = 0, lastFold = 0, freed = 0, end = 0;
     std::FILE *file = std::fopen(timesPath.c_str(), "r");
     char what[16];
     double ms = 0;
-    while (file && std::fscanf(file, "%15s %lf", what, &ms) == 2)
-        at.push_back(ms);
+    while (file && std::fscanf(file, "%15s %lf", what, &ms) == 2) {
+        const std::string_view kind(what);
+        if (kind == "put") {
+            put = ms;
+        } else if (kind == "fold") {
+            folding += ms - put;
+            lastFold = ms - put;
+        } else if (kind == "freed") {
+            freed = ms - put - lastFold;
+        } else if (kind == "day" || kind == "end") {
+            at.push_back(ms);
+            folds.push_back(folding);
+            end = ms;
+        }
+    }
     if (file)
         std::fclose(file);
     constexpr int Window = 128;
@@ -114,21 +135,52 @@ void PrintDayCosts(const std::string &timesPath)
         std::printf("cost of a day: too few days to tell (%d)\n", files);
         return;
     }
+    const bool perRecord = records.size() == size_t(files);
     // Days from, to counted from 1; at[i - 1] is the time after day i.
     const auto cost = [&](int from, int to) { return (at[size_t(to - 1)] - at[size_t(from - 1)]) / (to - from); };
-    std::printf("cost of a day:");
-    double first = 0;
+    const auto foldShare = [&](int from, int to) {
+        return (folds[size_t(to - 1)] - folds[size_t(from - 1)]) / (to - from);
+    };
+    // Per 1,000 records of the days put in over the window.
+    const auto perThousand = [&](int from, int to) {
+        int64_t sum = 0;
+        for (int i = from; i < std::min(to, files); ++i)
+            sum += records[size_t(i)];
+        return sum > 0 ? (at[size_t(to - 1)] - at[size_t(from - 1)]) / double(sum) * 1000 : 0.0;
+    };
+    const auto rowsPerDay = [&](int from, int to) {
+        int64_t sum = 0;
+        for (int i = from; i < std::min(to, files); ++i)
+            sum += records[size_t(i)];
+        return double(sum) / std::max(1, std::min(to, files) - from);
+    };
+    std::printf("cost of a day (import time over 128 days):\n");
+    double first = 0, firstPer = 0;
+    const auto print = [&](const char *what, int from, int to) {
+        const double day = cost(from, to);
+        const double per = perRecord ? perThousand(from, to) : 0.0;
+        first = first > 0 ? first : day;
+        firstPer = firstPer > 0 ? firstPer : per;
+        std::printf("  %-12s days %4d-%4d %6.1f ms (%.2fx), of it folding %5.1f ms", what, from, to,
+            day, day / first, foldShare(from, to));
+        if (perRecord)
+            std::printf("; %6.0f rows a day, %.3f ms per 1,000 records (%.2fx)", rowsPerDay(from, to),
+                per, per / firstPer);
+        std::printf("\n");
+    };
     for (const int centre : { 100, 500 }) {
         const int from = std::max(1, centre - Window / 2), to = from + Window;
-        if (to > files)
-            break;
-        const double day = cost(from, to);
-        first = first > 0 ? first : day;
-        std::printf(" day %d %.1f ms (days %d-%d),", centre, day, from, to);
+        if (to <= files)
+            print(("day " + std::to_string(centre)).c_str(), from, to);
     }
-    const double last = cost(files + 1 - Window, files + 1);
-    std::printf(" day %d %.1f ms (days %d-%d and the end); end / day 100 %.2fx (goal <= 1.5x)\n",
-        files, last, files + 1 - Window, files, first > 0 ? last / first : 0.0);
+    print(("day " + std::to_string(files)).c_str(), files + 1 - Window, files + 1);
+    const double endParts = end - at[size_t(files - 1)];
+    std::printf("  the end, %.0f ms after the last day: last fold %.0f ms, freed pages given back %.0f ms,"
+                " checkpoint %.0f ms; the last window without it %.1f ms a day (%.2fx)\n",
+        endParts, lastFold, freed, endParts - lastFold - freed,
+        (at[size_t(files - 1)] - at[size_t(files - Window)]) / (Window - 1),
+        (at[size_t(files - 1)] - at[size_t(files - Window)]) / (Window - 1) / first);
+    std::printf("  end / day 100 %.2fx (goal <= 1.5x)\n", cost(files + 1 - Window, files + 1) / first);
 }
 
 struct Row {
@@ -182,21 +234,23 @@ void PrintDayRankings(const std::string &archive)
 int main(int argc, char **argv)
 {
     int days = 100, games = 30000, requests = 5000, longDays = 0, longGames = 3000;
-    bool peers = true, csvPeer = true;
+    bool peers = true, csvPeer = true, allFromStart = false;
     std::string keep;
     if (!ReadOptions("bench_archive", argc, argv,
             { { "--days", &days }, { "--games", &games }, { "--requests", &requests },
                 { "--long-days", &longDays }, { "--long-games", &longGames } },
-            { { "--no-peers", &peers }, { "--no-csv-peer", &csvPeer } }, &keep)) {
+            { { "--no-peers", &peers }, { "--no-csv-peer", &csvPeer },
+                { "--all-from-start", &allFromStart, true } },
+            &keep)) {
         std::fprintf(stderr, "usage: bench_archive [--days N] [--games N] [--requests N]"
                              " [--long-days N] [--long-games N] [--keep DIR] [--no-peers]"
-                             " [--no-csv-peer]\n");
+                             " [--no-csv-peer] [--all-from-start]\n");
         return 2;
     }
     const fs::path work = WorkFolder("bench_archive", keep);
     const fs::path snapshots = work / "snapshots", extra = work / "next-day";
 
-    if (!Generate(snapshots, extra, days, games))
+    if (!Generate(snapshots, extra, days, games, allFromStart))
         return 1;
     size_t fileCount = 0;
     const uintmax_t csvBytes = WarmFiles(snapshots, &fileCount);
@@ -235,15 +289,23 @@ int main(int argc, char **argv)
         }
     }
 
-    std::printf("\n%zu generated snapshot files of %d days (%d games, rows growing from 3/5 to all"
-                " of them), %.1f MB of CSV, read from the page cache; %lld records\n",
-        fileCount, days, games, double(csvBytes) / 1e6, static_cast<long long>(ours.records));
+    std::printf("\n%zu generated snapshot files of %d days (%d games, %s), %.1f MB of CSV, read from"
+                " the page cache; %lld records\n",
+        fileCount, days, games, allFromStart ? "all of them every day" : "rows growing from 3/5 to all of them",
+        double(csvBytes) / 1e6, static_cast<long long>(ours.records));
     std::printf("import             %10s %10s %12s %13s %8s %9s\n", "time", "CPU time",
         "peak memory", "on disk", "records", "bytes/rec");
     for (const Row &row : rows)
         PrintRow(row);
     std::printf("plotwise-archive: %s", ours.run.out.c_str());
-    PrintDayCosts(timesPath);
+    std::vector<int64_t> dayRecords;
+    {
+        Database db(archive, SQLITE_OPEN_READONLY);
+        Statement select(db.handle(), "SELECT records FROM days ORDER BY day");
+        while (select.step())
+            dayRecords.push_back(select.integer(0));
+    }
+    PrintDayCosts(timesPath, dayRecords);
     if (peers) {
         const Row &pandas = rows[1];
         const Row &csv = csvPeer ? rows[2] : rows[1];

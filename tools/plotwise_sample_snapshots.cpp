@@ -110,7 +110,10 @@ void AppendQuoted(std::string &out, std::string_view text)
     out += '"';
 }
 
-std::vector<Game> MakeGames(int count, int days)
+// allFromStart: every game ranked from the first day, so that every day has
+// as many rows (a benchmark's shape that tells the archive's age apart from
+// the days' growth).
+std::vector<Game> MakeGames(int count, int days, bool allFromStart)
 {
     Rng rng(20161012);
     std::vector<Game> games;
@@ -126,9 +129,10 @@ std::vector<Game> MakeGames(int count, int days)
             g.name = "Sample Game " + std::to_string(i + 1);
             g.year = 1950 + int(rng.next() % 75);
         }
-        // Three in five are ranked from the first day; the rest join evenly.
+        // Three in five are ranked from the first day (all, allFromStart); the
+        // rest join evenly.
         const int joiners = count - count * 3 / 5;
-        g.enterDay = i < count * 3 / 5 ? 0 : (i - count * 3 / 5) * days / (joiners + 1);
+        g.enterDay = allFromStart || i < count * 3 / 5 ? 0 : (i - count * 3 / 5) * days / (joiners + 1);
         g.users = i == 0 ? 70000 : 30 + uint32_t(rng.next() % 20000);
         g.average = 550000 + int64_t(rng.next() % 300000);
         g.bayes = 0;
@@ -257,7 +261,7 @@ void WriteFile(const std::filesystem::path &path, const std::string &bytes)
 [[noreturn]] void Usage(int code)
 {
     std::fprintf(code ? stderr : stdout,
-        "usage: plotwise-sample-snapshots [--days N] [--games N] DIR\n"
+        "usage: plotwise-sample-snapshots [--days N] [--games N] [--all-from-start] DIR\n"
         "  --days N   daily snapshots from 2016-10-12 (default 30; one day is missing\n"
         "             when N >= 10; some days have two or three files, of which\n"
         "             the deepest stands; one day in 53 has only a scrape that\n"
@@ -282,6 +286,7 @@ int PositiveOption(int argc, char **argv, int &i)
 int main(int argc, char **argv)
 {
     int days = 30, count = 300;
+    bool allFromStart = false;
     std::string dir;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg(argv[i]);
@@ -289,6 +294,8 @@ int main(int argc, char **argv)
             days = PositiveOption(argc, argv, i);
         else if (arg == "--games")
             count = PositiveOption(argc, argv, i);
+        else if (arg == "--all-from-start")
+            allFromStart = true;
         else if (arg == "--help")
             Usage(0);
         else if (arg.starts_with('-') || !dir.empty())
@@ -305,7 +312,7 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    std::vector<Game> games = MakeGames(count, days);
+    std::vector<Game> games = MakeGames(count, days, allFromStart);
     std::vector<Game *> ranked;
     Rng rng(4711), trends(19750301);
     const int missingDay = days >= 10 ? days / 2 : -1;
