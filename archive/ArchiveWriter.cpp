@@ -310,12 +310,27 @@ void ArchiveWriter::compact()
         }
     }
     streams.clear();
-    // Day by day: a statement that changes one row needs no statement
-    // journal, which would copy the staged days' pages aside.
-    Statement folded(m_db.handle(), "UPDATE days SET staged = NULL, replaces = 0 WHERE day = ?");
+    // Each folded day's row is written anew without its staged bytes: an
+    // update in place would leave the small row alone on the page that held
+    // the bytes' first part, a page a day. Day by day: a statement that
+    // changes one row needs no statement journal, which would copy the
+    // staged days' pages aside.
+    Statement read(m_db.handle(), "SELECT file, records, skipped, digest, deepest FROM days WHERE day = ?");
+    Statement drop(m_db.handle(), "DELETE FROM days WHERE day = ?");
+    Statement put(m_db.handle(),
+        "INSERT INTO days(day, file, records, skipped, digest, staged, replaces, deepest)"
+        " VALUES(?, ?, ?, ?, ?, NULL, 0, ?)");
     for (const int32_t day : days) {
-        folded.bind(1, day).run();
-        folded.reset();
+        read.bind(1, day);
+        if (!read.step())
+            ThrowDamagedDay(day);
+        put.bind(1, day).bind(2, read.text(0)).bind(3, read.integer(1)).bind(4, read.integer(2));
+        put.bind(5, read.integer(3)).bind(6, read.integer(4));
+        read.reset();
+        drop.bind(1, day).run();
+        drop.reset();
+        put.run();
+        put.reset();
     }
     CountGenerationUp(m_db);
     transaction.commit();

@@ -1,6 +1,7 @@
 // plotwise-archive import: the import rules on small snapshots, bad input
 // and unusable archives met through the program (exit status and message),
-// a full or short disk, importing again, and what a killed import leaves.
+// a full or short disk, importing again, what a killed import leaves, and the
+// room folded days take.
 #include "archive/ArchiveReader.h"
 #include "archive/Days.h"
 #include "archive/Sqlite.h"
@@ -57,6 +58,8 @@ private slots:
     void reimportChangesNothing();
     void killedImportLeavesWholeDays_data();
     void killedImportLeavesWholeDays();
+    void foldedDaysTakeFewPages_data();
+    void foldedDaysTakeFewPages();
     void infoListsShallowDays();
 };
 
@@ -464,6 +467,41 @@ void TestArchiveImport::killedImportLeavesWholeDays()
     QCOMPARE(again.status, 0);
     CheckWholeDays(archive, &kept);
     QCOMPARE(kept, size_t(59));
+}
+
+// Once folded, a day's row is small: the days table takes a page or two for
+// 59 days, not a page per day or two that once held the staged bytes.
+void TestArchiveImport::foldedDaysTakeFewPages_data()
+{
+    QTest::addColumn<int>("together"); // days in the first import, then one at a time
+    QTest::newRow("all days in one import, folded twice") << 59;
+    QTest::newRow("20 days, then a day per import") << 20;
+}
+
+void TestArchiveImport::foldedDaysTakeFewPages()
+{
+    QFETCH(int, together);
+    const QString snapshots = GeneratedSnapshots("large", { "--days", "60", "--games", "3000" });
+    QTemporaryDir dir;
+    const QString archive = dir.filePath("a.pwa");
+    // The files of each day, in name order, after the day.
+    std::vector<QStringList> days;
+    for (const QString &file : QDir(snapshots).entryList({ "*.csv" }, QDir::Files, QDir::Name)) {
+        if (days.empty() || days.back().front() != file.left(10))
+            days.push_back({ file.left(10) });
+        days.back() << snapshots + "/" + file;
+    }
+    QStringList first;
+    for (int i = 0; i < together; ++i)
+        first += days[size_t(i)].mid(1);
+    QCOMPARE(Archive(QStringList { "import", archive } + first).status, 0);
+    for (size_t i = size_t(together); i < days.size(); ++i)
+        QCOMPARE(Archive(QStringList { "import", archive } + days[i].mid(1)).status, 0);
+    Database db(archive.toStdString(), SQLITE_OPEN_READONLY);
+    QCOMPARE(db.number("SELECT count(*) FROM days"), 59);
+    QCOMPARE(db.number("SELECT count(*) FROM days WHERE staged IS NOT NULL"), 0);
+    const int64_t pages = db.number("SELECT count(*) FROM dbstat WHERE name = 'days'");
+    QVERIFY2(pages <= 3, qPrintable(QString::number(pages) + " pages"));
 }
 
 // info names the day whose only file is a scrape that stopped early.
