@@ -10,13 +10,13 @@
 //  - the floor: pugixml alone parsing the same page files and walking them
 //    for the same values;
 //  - peak memory after each step.
+#include "LoadArchiveService.h"
+#include "LoadMeasures.h"
+
 #include "app/PlotChart.h"
 #include "app/u_frmMain.h"
-#include "plot/HistoryLoader.h"
 #include "service/CachePaths.h"
 #include "service/Downloader.h"
-#include "service/FileBytes.h"
-#include "service/XmlDocument.h"
 #include "support/SampleService.h"
 #include "support/ScriptedDialogs.h"
 
@@ -24,22 +24,11 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QMouseEvent>
-#include <QChart>
 #include <QPlainTextEdit>
-#include <QProcess>
+#include <QTemporaryDir>
 #include <algorithm>
-#include <charconv>
 #include <cstdio>
-#include <cstring>
 #include <memory>
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <pugixml.hpp>
-#include <string>
-#include <sys/resource.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
@@ -53,269 +42,10 @@ struct Settings {
     QString node = QStringLiteral("average");
 };
 
-// plotwise-archive serving an archive imported from generated snapshots:
-// `days` daily files in which the first `games` games are ranked every day,
-// so each has days / 100 full pages and an end page.
-class ArchiveService
-{
-public:
-    bool start(const QString &folder, int games, int days)
-    {
-        const QString snapshots = folder + QStringLiteral("/snapshots");
-        const QString archive = folder + QStringLiteral("/archive.sqlite");
-        m_log = folder + QStringLiteral("/requests.log");
-        // Three in five games are ranked from the first day.
-        if (!run(PLOTWISE_SAMPLE_SNAPSHOTS_PATH,
-                { QStringLiteral("--days"), QString::number(days), QStringLiteral("--games"),
-                    QString::number((games * 5 + 2) / 3), snapshots }, { 0 })
-            || !run(PLOTWISE_ARCHIVE_PATH, { QStringLiteral("import"), archive, snapshots }, { 0, 1 }))
-            return false;
-        // The first day's file has the ID first on every line.
-        QFile first(snapshots + QStringLiteral("/2016-10-12.csv"));
-        if (!first.open(QIODevice::ReadOnly))
-            return fail(QStringLiteral("no first snapshot"));
-        first.readLine(); // the header
-        while (m_ids.size() < games && !first.atEnd())
-            m_ids << QString::fromLatin1(first.readLine().split(',').value(0));
-        m_process.start(QStringLiteral(PLOTWISE_ARCHIVE_PATH),
-            { QStringLiteral("serve"), archive, QStringLiteral("--port"), QStringLiteral("0"),
-                QStringLiteral("--log"), m_log });
-        if (!m_process.waitForReadyRead(60000))
-            return fail(QStringLiteral("plotwise-archive serve did not start"));
-        const QByteArray line = m_process.readLine().trimmed();
-        if (!line.startsWith("listening on 127.0.0.1:"))
-            return fail(QString::fromLatin1(line));
-        m_port = quint16(line.mid(line.lastIndexOf(':') + 1).toUInt());
-        return true;
-    }
-    ~ArchiveService()
-    {
-        m_process.terminate();
-        m_process.waitForFinished(5000);
-    }
-    [[nodiscard]] QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
-    [[nodiscard]] quint16 port() const { return m_port; }
-    [[nodiscard]] const QStringList &ids() const { return m_ids; }
-    [[nodiscard]] QString errorString() const { return m_error; }
-    [[nodiscard]] int requestCount(const QString &part) const
-    {
-        QFile log(m_log);
-        if (!log.open(QIODevice::ReadOnly))
-            return 0;
-        return int(QString::fromUtf8(log.readAll()).count(part));
-    }
-
-private:
-    bool run(const char *program, const QStringList &args, const QList<int> &good)
-    {
-        QProcess process;
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.start(QString::fromLocal8Bit(program), args);
-        if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit
-            || !good.contains(process.exitCode()))
-            return fail(QStringLiteral("%1 %2 failed").arg(QString::fromLocal8Bit(program), args.value(0)));
-        return true;
-    }
-    bool fail(const QString &error)
-    {
-        m_error = error;
-        return false;
-    }
-    QProcess m_process;
-    QString m_log;
-    QString m_error;
-    QStringList m_ids;
-    quint16 m_port = 0;
-};
-
-double peakMegabytes()
-{
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_maxrss) / 1024.0; // kilobytes on Linux
-}
-
-// This process's processor time so far (user and system), in seconds: on a
-// busy machine a steadier measure of the program's own work than the clock.
-double cpuSeconds()
-{
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double seconds(const QElapsedTimer &timer)
-{
-    return double(timer.nsecsElapsed()) / 1e9;
-}
-
-// The floor: parse each page file with pugixml and walk it for the same
-// (date, value) pairs: the record's "date" digits and the element's text,
-// read as numbers, in the order the Load reads them.
-long long floorWalk(const QStringList &files, const char *element)
-{
-    long long values = 0;
-    double sum = 0;
-    for (const QString &file : files) {
-        pugi::xml_document doc;
-        if (!doc.load_file(QFile::encodeName(file).constData()))
-            continue;
-        for (pugi::xml_node game : doc.first_child().children("boardgame")) {
-            for (pugi::xml_node record : game.child("statistics").children("ratings")) {
-                const char *date = record.attribute("date").value();
-                int day = 0;
-                if (std::from_chars(date, date + std::strlen(date), day).ec != std::errc())
-                    continue;
-                for (pugi::xml_node e : record.children(element)) {
-                    const char *text = e.child_value();
-                    double v = 0;
-                    const auto [end, ec] = std::from_chars(text, text + std::strlen(text), v);
-                    if (ec == std::errc()) {
-                        sum += v + day;
-                        ++values;
-                    }
-                }
-            }
-        }
-    }
-    return sum > 0 ? values : 0;
-}
-
-// The service's own pace: every target fetched in turn by a blocking HTTP/1.1
-// client on one keep-alive connection (a new one when the service closes it).
-// Pages per second, or 0 when an answer was not a whole status-200 one.
-double keepAlivePagesPerSecond(quint16 port, const QStringList &targets)
-{
-    int sock = -1;
-    const auto connectAgain = [&] {
-        if (sock >= 0)
-            ::close(sock);
-        sock = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address {};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        return ::connect(sock, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
-    };
-    QElapsedTimer timer;
-    timer.start();
-    bool ok = connectAgain();
-    std::string buffer;
-    char chunk[65536];
-    for (const QString &target : targets) {
-        if (!ok)
-            break;
-        const std::string request = "GET " + target.toStdString()
-            + " HTTP/1.1\r\nHost: 127.0.0.1\r\nUser-Agent: bench_load\r\n\r\n";
-        if (::write(sock, request.data(), request.size()) != ssize_t(request.size())) {
-            ok = false;
-            break;
-        }
-        buffer.clear();
-        size_t headerEnd = std::string::npos, length = 0;
-        for (;;) {
-            const ssize_t got = ::read(sock, chunk, sizeof chunk);
-            if (got <= 0)
-                break;
-            buffer.append(chunk, size_t(got));
-            if (headerEnd == std::string::npos && (headerEnd = buffer.find("\r\n\r\n")) != std::string::npos) {
-                const size_t at = buffer.find("Content-Length: ");
-                length = at < headerEnd ? std::stoul(buffer.substr(at + 16)) : 0;
-            }
-            if (headerEnd != std::string::npos && buffer.size() >= headerEnd + 4 + length)
-                break;
-        }
-        ok = headerEnd != std::string::npos && buffer.compare(0, 12, "HTTP/1.1 200") == 0
-            && buffer.size() == headerEnd + 4 + length && length > 0;
-        if (ok && buffer.find("Connection: close") < headerEnd)
-            ok = connectAgain();
-    }
-    const double elapsed = seconds(timer);
-    if (sock >= 0)
-        ::close(sock);
-    return ok ? targets.size() / elapsed : 0;
-}
-
-// The mean time to make a file of a page's size through a temporary file
-// renamed into place, as the cache does, in a new folder.
-double fileMakingMilliseconds(const QString &folder)
-{
-    constexpr int Files = 200;
-    QDir().mkpath(folder);
-    const QByteArray page(30000, 'x');
-    QElapsedTimer timer;
-    timer.start();
-    for (int i = 0; i < Files; ++i) {
-        const QString name = QStringLiteral("%1/%2.xml").arg(folder).arg(i);
-        UnsyncedSaveFile file(name);
-        if (!file.open() || !file.write(page) || !file.commit())
-            return 0;
-    }
-    return double(timer.nsecsElapsed()) / 1e6 / Files;
-}
-
-// Every page file of the games, in Load order: up to and including the page
-// without "statistics".
-QStringList pageFiles(const QString &cacheFolder, const QStringList &ids)
-{
-    QStringList files;
-    for (const QString &id : ids) {
-        for (int page = 1;; ++page) {
-            const QString file = HistoryPageFile(cacheFolder, id, page);
-            if (!QFileInfo::exists(file))
-                break;
-            files << file;
-        }
-    }
-    return files;
-}
-
-// The page loop alone, with hooks that do nothing.
-size_t loopOnly(const QString &cacheFolder, const QString &node, const QStringList &ids)
-{
-    XmlDocument document;
-    LoadHooks hooks;
-    hooks.fetchPage = [](const QString &, const QString &, bool) {
-        return FetchResult { FetchOutcome::Failed, QStringLiteral("not in the cache") };
-    };
-    hooks.showStatus = [](const QString &) {};
-    hooks.readOptions = [] { return SeriesOptions {}; };
-    hooks.stopRequested = [] { return false; };
-    DownloadRun run;
-    HistoryLoader loader(document, cacheFolder, QString(), SplitNodeName(node), hooks, run);
-    size_t points = 0;
-    for (const QString &id : ids)
-        points += loader.loadGame(id, id).points.size();
-    return points;
-}
-
 int intArgument(const QStringList &args, const QString &name, int value)
 {
     const qsizetype at = args.indexOf(name);
     return at >= 0 && at + 1 < args.size() ? args.at(at + 1).toInt() : value;
-}
-
-// A thousand mouse moves across the middle of the plot area, each finding
-// the point under the pointer (or, with Shift held, every game's value at
-// the day under it, for the date cursor): the mean time of one. With paint,
-// each move's repaint of what it changed is timed with it.
-double moveMicroseconds(PlotChart &chart, Qt::KeyboardModifiers modifiers, bool paint = false)
-{
-    const QRectF area = chart.chart()->plotArea();
-    constexpr int Moves = 1000;
-    QElapsedTimer timer;
-    timer.start();
-    for (int i = 0; i < Moves; ++i) {
-        const QPointF inChart(area.left() + area.width() * i / Moves, area.center().y());
-        const QPointF pos = chart.mapFromScene(chart.chart()->mapToScene(inChart));
-        QMouseEvent move(QEvent::MouseMove, pos, chart.viewport()->mapToGlobal(pos), Qt::NoButton,
-                         Qt::NoButton, modifiers);
-        QCoreApplication::sendEvent(chart.viewport(), &move);
-        if (paint)
-            QCoreApplication::processEvents(); // the update the move asked for
-    }
-    return double(timer.nsecsElapsed()) / 1e3 / Moves;
 }
 
 } // namespace
@@ -360,14 +90,14 @@ int main(int argc, char *argv[])
 
     QStringList ids;
     std::unique_ptr<SampleService> sample;
-    std::unique_ptr<ArchiveService> archive;
+    std::unique_ptr<LoadArchiveService> archive;
     if (s.archive) {
         // Each game's history is pages x records days; the archive serves
         // 100 records a page, and the sample service's latency does not apply.
         s.records = 100;
         std::printf("plotwise-archive: games %d x %d days, node \"%s\"\n", s.games,
             s.pages * s.records, qPrintable(s.node));
-        archive = std::make_unique<ArchiveService>();
+        archive = std::make_unique<LoadArchiveService>();
         if (!archive->start(folder.path(), s.games, s.pages * s.records)) {
             std::fprintf(stderr, "plotwise-archive: %s\n", qPrintable(archive->errorString()));
             return 1;
