@@ -180,9 +180,9 @@ void TfrmLists::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
     // The days are asked for once the window shows, so that it never waits
-    // unseen.
-    if (m_daysOf != m_context.serviceBaseUrl())
-        QTimer::singleShot(0, this, [this] { RunGuarded(m_context.dialogs, this, [this] { readDays(); }); });
+    // unseen; at every showing, as days may have been imported meanwhile.
+    QTimer::singleShot(
+        0, this, [this] { RunGuarded(m_context.dialogs, this, [this] { readDays(); }); });
 }
 
 void TfrmLists::setStatusText(const QString &text)
@@ -224,15 +224,19 @@ bool TfrmLists::readDays()
 {
     if (isFetching())
         return false;
+    const QString shown = labStatus->text(); // what the list shown says
     const auto text = fetch(ListDaysUrl(m_context.serviceBaseUrl()), QStringLiteral("lists-days.csv"));
     if (!text)
         return false;
+    setStatusText(shown);
     const auto range = ReadListDays(*text);
     if (!range) {
         setStatusText(QStringLiteral("The archive holds no days."));
         return false;
     }
     const bool first = m_daysOf.isEmpty();
+    // A picker on the last day stays on the last day when days were added.
+    const bool onLast = !first && dtpDay2->date() == dtpDay2->maximumDate();
     m_daysOf = m_context.serviceBaseUrl();
     for (QDateEdit *picker : { dtpDay1, dtpDay2 }) {
         picker->setDateRange(range->first, range->last);
@@ -240,6 +244,8 @@ bool TfrmLists::readDays()
     }
     if (first) {
         dtpDay1->setDate(range->last.addDays(-30) < range->first ? range->first : range->last.addDays(-30));
+        dtpDay2->setDate(range->last);
+    } else if (onLast) {
         dtpDay2->setDate(range->last);
     }
     return true;

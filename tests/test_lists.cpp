@@ -7,6 +7,7 @@
 #include "support/ArchiveService.h"
 #include "support/MainWindowFixture.h"
 #include "support/SampleService.h"
+#include "support/TestSupport.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -192,6 +193,40 @@ private slots:
             shown = picker->date();
         });
         QCOMPARE(shown, day);
+    }
+
+    // A day imported while Plotwise runs can be listed at the window's next
+    // showing, and the picker on the last day moves on to it.
+    void importedDaysReachThePickers()
+    {
+        QTemporaryDir dir;
+        const QString archive = dir.filePath("a.pwa");
+        QString error;
+        QVERIFY2(MakeGeneratedArchive(
+                     archive, dir.filePath("s"), { "--days", "12", "--games", "40" }, &error),
+            qPrintable(error));
+        QVERIFY2(MakeGeneratedArchive(dir.filePath("b.pwa"), dir.filePath("t"),
+                     { "--days", "13", "--games", "40" }, &error),
+            qPrintable(error));
+        ArchiveService service(archive);
+        QVERIFY(service.port() != 0);
+        MainWindowFixture fixture(On(service.baseUrl()));
+        QList<QDate> last;
+        const auto showing = [&](QDialog *dialog) {
+            QCoreApplication::processEvents(); // the days asked for at showing
+            last << static_cast<TfrmLists *>(dialog)->dtpDay2->maximumDate()
+                 << static_cast<TfrmLists *>(dialog)->dtpDay2->date();
+            return QDialog::Rejected;
+        };
+        fixture.dialogs.modalActions.enqueue(showing);
+        fixture.window().btnLists->click();
+        const RunResult import = RunProgram(qEnvironmentVariable("PLOTWISE_ARCHIVE"),
+            { "import", archive, dir.filePath("t/2016-10-24.csv") });
+        QVERIFY2(import.status == 0, qPrintable(import.err));
+        fixture.dialogs.modalActions.enqueue(showing);
+        fixture.window().btnLists->click();
+        const QDate next = LastDay.addDays(1);
+        QCOMPARE(last, QList<QDate>({ LastDay, LastDay, next, next }));
     }
 
     void addFillsGameBoxFromServedList()
