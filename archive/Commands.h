@@ -11,9 +11,10 @@
 int RunImport(const std::string &archive, const std::vector<std::string> &snapshots);
 // maxAge: how long caches may keep a full history page, in seconds.
 // address: the numeric address listened on; perAddress: connections from
-// one address at most (0: any number).
+// one address at most (0: any number); headSeconds: how long a request's
+// head may take to arrive (0: any time).
 int RunServe(const std::string &archive, const std::string &address, int port,
-    const std::string &logFile, int64_t maxAge, size_t perAddress);
+    const std::string &logFile, int64_t maxAge, size_t perAddress, unsigned headSeconds);
 int RunInfo(const std::string &archive);
 // A consistent copy of the archive as its last committed day left it, even
 // while an import writes; written whole and renamed into place.

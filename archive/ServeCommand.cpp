@@ -158,7 +158,7 @@ private:
 } // namespace
 
 int RunServe(const std::string &archive, const std::string &address, int port,
-    const std::string &logFile, int64_t maxAge, size_t perAddress)
+    const std::string &logFile, int64_t maxAge, size_t perAddress, unsigned headSeconds)
 {
     std::FILE *log = nullptr;
     if (!logFile.empty() && !(log = std::fopen(logFile.c_str(), "a"))) {
@@ -175,6 +175,7 @@ int RunServe(const std::string &archive, const std::string &address, int port,
     Service service(*reader, archive, maxAge, log);
     HttpServerLimits limits;
     limits.perAddress = perAddress;
+    limits.headSeconds = headSeconds;
     return ServeHttp(address, port, limits, [&](const HttpRequest &req) { return service.handle(req); },
                "plotwise-archive")
         ? 0

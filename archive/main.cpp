@@ -17,12 +17,17 @@ namespace {
 // opens hundreds leaves room for the others.
 constexpr int DefaultPerAddress = 256;
 
+// Long enough for any client on a slow line to send a request's few
+// hundred bytes; a client trickling its head gets no longer.
+constexpr int DefaultHeadSeconds = 30;
+
 void Usage(std::FILE *to)
 {
     std::fprintf(to,
         "usage: plotwise-archive import ARCHIVE SNAPSHOT...\n"
         "       plotwise-archive serve ARCHIVE [--listen ADDRESS] [--port N] [--log FILE]\n"
         "                              [--max-age SECONDS] [--per-address N]\n"
+        "                              [--head-seconds N]\n"
         "       plotwise-archive info ARCHIVE\n"
         "       plotwise-archive copy ARCHIVE DEST\n"
         "       plotwise-archive top ARCHIVE [--day DAY] [--count N] [--year Y]\n"
@@ -44,7 +49,9 @@ void Usage(std::FILE *to)
         "          seconds. At most --per-address connections from one address\n"
         "          (default %d, 0: any number), the others closed at once; request\n"
         "          lines over 8 KB are answered 414, headers over 32 KB 431, a GET\n"
-        "          with a body over 1 KB 413, and the connection closed.\n"
+        "          with a body over 1 KB 413, and the connection closed; a connection\n"
+        "          that has not sent a request's whole head --head-seconds (default\n"
+        "          30, 0: no bound) after opening or after its last answer is closed.\n"
         "  info    prints the snapshots, games, records and bytes on disk.\n"
         "  copy    writes a consistent copy of ARCHIVE to DEST, also while an import\n"
         "          runs: the days committed when it starts, ready to be served\n"
@@ -118,6 +125,7 @@ int main(int argc, char *argv[])
         std::string log, address = "127.0.0.1";
         int64_t maxAge = DefaultFullPageMaxAgeSeconds;
         int perAddress = DefaultPerAddress;
+        int headSeconds = DefaultHeadSeconds;
         for (size_t i = 2; i < args.size(); ++i) {
             if (i + 1 >= args.size())
                 return BadCommandLine("serve: an option without its value");
@@ -135,6 +143,10 @@ int main(int argc, char *argv[])
                 const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), perAddress);
                 if (ec != std::errc() || end != value.data() + value.size() || perAddress < 0)
                     return BadCommandLine("serve: --per-address takes a number of connections");
+            } else if (args[i - 1] == "--head-seconds") {
+                const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), headSeconds);
+                if (ec != std::errc() || end != value.data() + value.size() || headSeconds < 0)
+                    return BadCommandLine("serve: --head-seconds takes a number of seconds");
             } else if (args[i - 1] == "--listen") {
                 if (ListenAddressText(value).empty())
                     return BadCommandLine("serve: --listen takes a numeric IPv4 or IPv6 address");
@@ -145,7 +157,7 @@ int main(int argc, char *argv[])
                 return BadCommandLine(("serve: unknown option " + args[i - 1]).c_str());
             }
         }
-        return RunServe(archive, address, port, log, maxAge, size_t(perAddress));
+        return RunServe(archive, address, port, log, maxAge, size_t(perAddress), unsigned(headSeconds));
     }
     if (command == "top" || command == "movers") {
         ListParameters options;

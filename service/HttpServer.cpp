@@ -2,22 +2,104 @@
 
 #include "service/HttpAnswer.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <microhttpd.h>
+#include <mutex>
 #include <netinet/in.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
+#include <unordered_map>
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Connections owing a request's head, each with the time it is due by. The
+// library bounds only the silence between reads, so a client sending a
+// byte a second would hold its connection for ever; a watching thread
+// shuts down the socket of one past its time (the one thing another thread
+// may do to a connection the library holds), and the library then closes
+// it. A connection leaves before the library closes its socket, so a
+// descriptor is never shut down after being given to another connection.
+class HeadDeadlines
+{
+public:
+    explicit HeadDeadlines(unsigned seconds)
+        : m_span(std::chrono::seconds(seconds))
+    {
+    }
+
+    void opened(MHD_Connection *connection, int socket)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_due[connection] = { socket, Clock::now() + m_span };
+    }
+    void headRead(MHD_Connection *connection) { due(connection, Clock::time_point::max()); }
+    void answered(MHD_Connection *connection) { due(connection, Clock::now() + m_span); }
+    void closed(MHD_Connection *connection)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_due.erase(connection);
+    }
+
+    [[noreturn]] void watch()
+    {
+        for (;;) {
+            std::this_thread::sleep_for(std::min<Clock::duration>(m_span / 4, std::chrono::seconds(1)));
+            const std::lock_guard lock(m_mutex);
+            const Clock::time_point now = Clock::now();
+            for (auto &[connection, entry] : m_due) {
+                if (entry.due <= now) {
+                    ::shutdown(entry.socket, SHUT_RDWR);
+                    entry.due = Clock::time_point::max();
+                }
+            }
+        }
+    }
+
+private:
+    struct Entry {
+        int socket;
+        Clock::time_point due;
+    };
+
+    void due(MHD_Connection *connection, Clock::time_point when)
+    {
+        const std::lock_guard lock(m_mutex);
+        const auto found = m_due.find(connection);
+        if (found != m_due.end())
+            found->second.due = when;
+    }
+
+    const Clock::duration m_span;
+    std::mutex m_mutex;
+    std::unordered_map<MHD_Connection *, Entry> m_due;
+};
 
 struct Server {
     HttpServerLimits limits;
     HttpHandler handler;
+    std::unique_ptr<HeadDeadlines> deadlines; // none without a bound
 };
+
+void NoteConnection(void *cls, MHD_Connection *connection, void **, MHD_ConnectionNotificationCode toe)
+{
+    HeadDeadlines &deadlines = *static_cast<Server *>(cls)->deadlines;
+    if (toe == MHD_CONNECTION_NOTIFY_CLOSED) {
+        deadlines.closed(connection);
+        return;
+    }
+    if (const MHD_ConnectionInfo *info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD))
+        deadlines.opened(connection, info->connect_fd);
+}
 
 // What MHD keeps of a request between its calls: the target as sent (its
 // parser keeps only the decoded path), and whether its head was let pass.
@@ -32,8 +114,10 @@ void *KeepTarget(void *, const char *uri, MHD_Connection *)
     return new Exchange { uri ? uri : "" };
 }
 
-void Forget(void *, MHD_Connection *, void **context, MHD_RequestTerminationCode)
+void Forget(void *cls, MHD_Connection *connection, void **context, MHD_RequestTerminationCode)
 {
+    if (const auto &deadlines = static_cast<Server *>(cls)->deadlines)
+        deadlines->answered(connection);
     delete static_cast<Exchange *>(*context);
     *context = nullptr;
 }
@@ -88,6 +172,8 @@ MHD_Result Answer(void *cls, MHD_Connection *connection, const char *url, const 
         *bodyBytes = 0;
         return MHD_YES;
     }
+    if (server.deadlines)
+        server.deadlines->headRead(connection);
     if (exchange->target.size() > server.limits.requestLineBytes)
         return Refuse(connection, 414);
     HttpRequest request;
@@ -174,17 +260,20 @@ bool ServeHttp(const std::string &address, int port, const HttpServerLimits &lim
         files.rlim_cur = files.rlim_max;
         ::setrlimit(RLIMIT_NOFILE, &files);
     }
-    static Server server { limits, std::move(handler) };
+    static Server server { limits, std::move(handler),
+        limits.headSeconds ? std::make_unique<HeadDeadlines>(limits.headSeconds) : nullptr };
     // A request's line and headers are read into the connection's own pool:
     // larger ones are answered 414 or 431 by the library itself.
+    const unsigned threads = limits.threads ? limits.threads : std::max(2u, 2 * std::thread::hardware_concurrency());
     const size_t pool = limits.requestLineBytes + limits.headerBytes + 16384;
     MHD_Daemon *daemon = MHD_start_daemon(MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_TURBO, 0, nullptr,
         nullptr, Answer, &server, MHD_OPTION_LISTEN_SOCKET, listener, MHD_OPTION_THREAD_POOL_SIZE,
-        limits.threads, MHD_OPTION_CONNECTION_LIMIT, unsigned(limits.connections),
+        threads, MHD_OPTION_CONNECTION_LIMIT, unsigned(limits.connections),
         MHD_OPTION_PER_IP_CONNECTION_LIMIT, unsigned(limits.perAddress),
         MHD_OPTION_CONNECTION_TIMEOUT, limits.idleSeconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT, pool,
         MHD_OPTION_URI_LOG_CALLBACK, KeepTarget, nullptr, MHD_OPTION_NOTIFY_COMPLETED, Forget,
-        nullptr, MHD_OPTION_END);
+        &server, MHD_OPTION_NOTIFY_CONNECTION, server.deadlines ? NoteConnection : nullptr, &server,
+        MHD_OPTION_END);
     if (!daemon) {
         std::fprintf(stderr, "%s: cannot serve on %s:%d\n", program, shown.c_str(), port);
         ::close(listener);
@@ -193,6 +282,8 @@ bool ServeHttp(const std::string &address, int port, const HttpServerLimits &lim
     std::printf("listening on %s:%d\n", shown.c_str(),
         int(ntohs(reinterpret_cast<sockaddr_in *>(&socketAddress)->sin_port)));
     std::fflush(stdout);
+    if (server.deadlines)
+        server.deadlines->watch(); // until a signal ends the process
     for (;;)
-        ::pause(); // until a signal ends the process
+        ::pause();
 }

@@ -2,7 +2,7 @@
 // ones: a few event-driven threads (epoll) whatever the number of
 // connections, so that slow clients hold up no one; size limits on what a
 // request may send, per-address and total connection limits, an idle
-// time-out. Turns each request into an HttpRequest and sends the
+// time-out and a deadline for a request's head. Turns each request into an HttpRequest and sends the
 // HttpAnswer the handler makes of it.
 #pragma once
 
@@ -15,10 +15,17 @@
 struct HttpAnswer;
 
 struct HttpServerLimits {
-    unsigned threads = 2;
+    // Twice the cores: while one thread waits for the disk (a page of the
+    // archive not in memory) the others keep the cores busy.
+    unsigned threads = 0; // 0: twice the cores
     size_t connections = 10000; // in all; more are refused at once
     size_t perAddress = 0; // connections from one address; 0: any number
     unsigned idleSeconds = 60; // a connection that sends nothing so long is closed
+    // A request's line and headers must all arrive within this of the
+    // connection's opening or its last answer, however steadily they
+    // trickle; so it is also the longest a kept-alive connection waits
+    // between requests. 0: no such bound.
+    unsigned headSeconds = 30;
     size_t requestLineBytes = 8192; // longer: 414
     size_t headerBytes = 32768; // more: 431
     size_t getBodyBytes = 1024; // a GET's body over this is refused unread: 413
