@@ -5,10 +5,13 @@
 
 Opens N slow clients that trickle a request a byte a second and keep doing
 so, then times normal requests meanwhile (p50, p99, worst), and tries the
-other rude kinds once each: a request line of 16 KB, 200,000 headers, a
-100 MB body on a GET, pipelined requests, a client that half-closes after
-sending. With --pid, the service's resident memory before, at the worst
-and after the slow clients left. Loopback only.
+other rude kinds once each: a request line of 16 KB, 36 KB of headers, a
+100 MB body declared on a GET, pipelined requests, a client that
+half-closes after sending. Then 16 clients at once each sending a request
+of 200,000 headers, and 16 each sending a GET with a body of 100 MB, and
+one client that trickles a request with no end (how long until it is
+closed). With --pid, the service's resident memory before, at the worst
+and after each crowd. Loopback only.
 """
 import argparse
 import asyncio
@@ -84,6 +87,73 @@ async def raw(port, data, half_close=False, answers=1):
     return statuses, closed
 
 
+async def oversized(port, head, body_bytes=0):
+    """Sends head (and body_bytes more) as fast as the service takes them;
+    the status it answered, or how the connection ended."""
+    try:
+        reader, writer = await asyncio.open_connection("127.0.0.1", port)
+    except OSError as e:
+        return type(e).__name__
+    try:
+        writer.write(head)
+        await writer.drain()
+        chunk = b"x" * (1 << 20)
+        for _ in range(body_bytes // len(chunk)):
+            writer.write(chunk)
+            await writer.drain()
+        return await asyncio.wait_for(read_answer(reader), 30)
+    except (asyncio.IncompleteReadError, ConnectionError, asyncio.TimeoutError) as e:
+        # The answer may have come before the send failed.
+        try:
+            return await asyncio.wait_for(read_answer(reader), 1)
+        except Exception:
+            return type(e).__name__
+    finally:
+        writer.close()
+
+
+async def crowd(port, pid, what, make):
+    """16 clients at once; the statuses and the memory at most and after."""
+    worst = rss_mb(pid) or 0
+    done = asyncio.Event()
+
+    async def watch():
+        nonlocal worst
+        while not done.is_set():
+            worst = max(worst, rss_mb(pid) or 0)
+            await asyncio.sleep(0.02)
+
+    watcher = asyncio.create_task(watch())
+    statuses = await asyncio.gather(*(make() for _ in range(16)))
+    done.set()
+    await watcher
+    await asyncio.sleep(1)
+    print(f"16 clients each sending {what}: answers {sorted(set(map(str, statuses)))}; "
+          f"memory at most {worst:.0f} MB, after {rss_mb(pid) or 0:.0f} MB")
+
+
+async def endless(port):
+    """A request trickled a byte a second with no end: seconds until closed."""
+    start = time.perf_counter()
+    reader, writer = await asyncio.open_connection("127.0.0.1", port)
+    try:
+        writer.write(b"GET " + TARGET + b" HTTP/1.1\r\nHost: x\r\n")
+        while True:
+            writer.write(b"X")
+            await writer.drain()
+            try:
+                if await asyncio.wait_for(reader.read(1), 1) == b"":
+                    break
+            except asyncio.TimeoutError:
+                pass
+            if time.perf_counter() - start > 120:
+                break
+    except ConnectionError:
+        pass
+    writer.close()
+    return time.perf_counter() - start
+
+
 async def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("port", type=int)
@@ -104,6 +174,12 @@ async def main():
     print("a GET with a body of 100 MB declared:", await raw(port, get + b"Content-Length: 100000000\r\n\r\n" + b"x" * 1000))
     print("three pipelined requests:", await raw(port, (get + b"\r\n") * 3, answers=3))
     print("half-closed after the request:", await raw(port, get + b"Connection: close\r\n\r\n", half_close=True))
+
+    many_headers = get + b"".join(b"X-H%d: v\r\n" % i for i in range(200000)) + b"\r\n"
+    await crowd(port, args.pid, "200,000 headers", lambda: oversized(port, many_headers))
+    await crowd(port, args.pid, "a GET with a body of 100 MB",
+                lambda: oversized(port, get + b"Content-Length: 100000000\r\n\r\n", 100000000))
+    endless_client = asyncio.create_task(endless(port))
 
     stop = asyncio.Event()
     slow = [asyncio.create_task(trickler(port, stop)) for _ in range(args.slow)]
@@ -127,6 +203,7 @@ async def main():
           f"worst {times[-1] * 1000:.1f} ms; memory at most {worst_rss} MB")
     await asyncio.sleep(2)
     print(f"memory after: {rss_mb(args.pid)} MB")
+    print(f"a request trickled with no end: closed after {await endless_client:.0f} s")
 
 
 if __name__ == "__main__":

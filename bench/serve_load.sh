@@ -11,7 +11,7 @@ archive=$1
 build=${2:-build}
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
-trap 'kill $(jobs -p) 2>/dev/null; [ -f "$work/nginx/nginx.pid" ] && kill "$(cat "$work/nginx/nginx.pid")" 2>/dev/null; wait; rm -rf "$work"' EXIT
+trap 'kill $(jobs -p) 2>/dev/null; [ -f "$work/nginx/nginx.pid" ] && kill "$(cat "$work/nginx/nginx.pid" 2>/dev/null)" 2>/dev/null; wait; rm -rf "$work"' EXIT
 ulimit -n "$(ulimit -Hn)"
 seconds=${SECONDS_EACH:-10}
 
@@ -48,7 +48,7 @@ for clients in 50 500; do load "http://127.0.0.1:$service_port" "$clients"; done
 echo "service memory: $(rss "$service_pid")"
 echo "== 1,000 slow clients trickling, normal requests meanwhile"
 python3 "$here/hostile_clients.py" "$service_port" --pid "$service_pid" --slow 1000 --seconds 20 \
-    --target "$(head -1 "$work/pages.txt")" | tail -2
+    --target "$(head -1 "$work/pages.txt")"
 kill "$service_pid"; wait "$service_pid" 2>/dev/null || true
 
 echo "== through nginx (gzip on; wrk asks for no gzip)"
@@ -75,6 +75,30 @@ http {
 CONF
 nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" &
 while [ ! -f "$work/nginx/nginx.pid" ]; do sleep 0.1; done
+# The cache filled first, every page once (8 clients), so that the runs
+# measure a warm cache: pages missing from it wait for the service and for
+# their file to be written, and the requests for a page being fetched wait
+# for the cache lock, which nginx looks at every 500 ms.
+python3 - "$port" "$work/pages.txt" <<'PY'
+import http.client, sys, threading, time
+port, pages = int(sys.argv[1]), open(sys.argv[2]).read().split()
+times = []
+def fetch(part):
+    connection = http.client.HTTPConnection("127.0.0.1", port)
+    for page in part:
+        start = time.perf_counter()
+        connection.request("GET", page)
+        connection.getresponse().read()
+        times.append(time.perf_counter() - start)
+start = time.perf_counter()
+threads = [threading.Thread(target=fetch, args=(pages[i::8],)) for i in range(8)]
+for t in threads: t.start()
+for t in threads: t.join()
+seconds = time.perf_counter() - start
+times.sort()
+print(f"cache filled: {len(times)} pages in {seconds:.1f} s, p50 {times[len(times) // 2] * 1000:.1f} ms, "
+      f"p99 {times[int(len(times) * 0.99)] * 1000:.1f} ms")
+PY
 for clients in 50 500; do load "http://127.0.0.1:$port" "$clients"; done
 # Every page was asked for many times through the cache: how often did the service see each?
 echo "the service was asked $(wc -l < "$work/requests.log") times for $(sort -u "$work/requests.log" | wc -l) distinct pages"
