@@ -190,13 +190,18 @@ void TfrmLists::setStatusText(const QString &text)
     labStatus->setText(text);
 }
 
-std::optional<QByteArray> TfrmLists::fetch(const QString &url, const QString &fileName)
+std::optional<QByteArray> TfrmLists::fetch(
+    const QString &url, const QString &fileName, Fetched what)
 {
     const QString file = cacheFolder() + fileName;
+    const QString failed = what == Fetched::List
+        ? QStringLiteral("The list failed: ")
+        : QStringLiteral("Reading the archive's days failed: ");
     bool stored = false;
     {
         setFetching(true);
-        setStatusText(QStringLiteral("Fetching the list..."));
+        setStatusText(what == Fetched::List ? QStringLiteral("Fetching the list...")
+                                            : QStringLiteral("Reading the archive's days..."));
         const auto done = qScopeGuard([this] { setFetching(false); });
         stored = m_context.downloader->DownloadFile(url, file);
     }
@@ -208,12 +213,12 @@ std::optional<QByteArray> TfrmLists::fetch(const QString &url, const QString &fi
         else if (downloader.lastFailure() == Downloader::Failure::Aborted)
             setStatusText(QStringLiteral("Stopped."));
         else
-            setStatusText(QStringLiteral("The list failed: ") + downloader.lastError());
+            setStatusText(failed + downloader.lastError());
         return std::nullopt;
     }
     QFile in(file);
     if (!in.open(QIODevice::ReadOnly)) {
-        setStatusText(QStringLiteral("The list failed: cannot read ") + file);
+        setStatusText(failed + QStringLiteral("cannot read ") + file);
         return std::nullopt;
     }
     setStatusText({});
@@ -225,7 +230,8 @@ bool TfrmLists::readDays()
     if (isFetching())
         return false;
     const QString shown = labStatus->text(); // what the list shown says
-    const auto text = fetch(ListDaysUrl(m_context.serviceBaseUrl()), QStringLiteral("lists-days.csv"));
+    const auto text = fetch(
+        ListDaysUrl(m_context.serviceBaseUrl()), QStringLiteral("lists-days.csv"), Fetched::Days);
     if (!text)
         return false;
     setStatusText(shown);
@@ -269,7 +275,7 @@ void TfrmLists::btnListClick()
     const QString url = kind == Top
         ? TopListUrl(base, to, spnTop->value(), edtYear->text())
         : MoversListUrl(base, from, to, spnTop->value(), edtYear->text());
-    const auto csv = fetch(url, QStringLiteral("lists.csv"));
+    const auto csv = fetch(url, QStringLiteral("lists.csv"), Fetched::List);
     if (!csv)
         return;
     const auto rows = ReadListAnswer(*csv);
@@ -319,7 +325,7 @@ void TfrmLists::showRows(const QList<ListRow> &rows, Kind kind)
     tblList->horizontalHeader()->setSectionResizeMode(Name, QHeaderView::Stretch);
 }
 
-bool TfrmLists::chooseSelected()
+bool TfrmLists::chooseSelected(const QString &verb)
 {
     SelectedIDs.clear();
     for (int row = 0; row < tblList->rowCount(); ++row) {
@@ -327,7 +333,7 @@ bool TfrmLists::chooseSelected()
             SelectedIDs << tblList->item(row, Name)->data(Qt::UserRole).toString();
     }
     if (SelectedIDs.isEmpty()) {
-        setStatusText(QStringLiteral("Select the games to add first."));
+        setStatusText(QStringLiteral("Select the games to %1 first.").arg(verb));
         return false;
     }
     return true;
@@ -335,7 +341,7 @@ bool TfrmLists::chooseSelected()
 
 void TfrmLists::btnAddClick()
 {
-    if (isFetching() || !chooseSelected())
+    if (isFetching() || !chooseSelected(QStringLiteral("add")))
         return;
     ChartRequested = false;
     accept();
@@ -343,7 +349,7 @@ void TfrmLists::btnAddClick()
 
 void TfrmLists::btnChartClick()
 {
-    if (isFetching() || !chooseSelected())
+    if (isFetching() || !chooseSelected(QStringLiteral("chart")))
         return;
     ChartRequested = true;
     const bool movers = !tblList->isColumnHidden(RankFrom);

@@ -55,10 +55,11 @@ protected:
 private:
     void buildControls();
     bool readDays();
-    std::optional<QByteArray> fetch(const QString &url, const QString &fileName);
+    enum class Fetched { List, Days };
+    std::optional<QByteArray> fetch(const QString &url, const QString &fileName, Fetched what);
     void showRows(const QList<ListRow> &rows, Kind kind);
     void showColumnsFor(Kind kind);
-    bool chooseSelected();
+    bool chooseSelected(const QString &verb);
     void setStatusText(const QString &text);
 
     QString m_daysOf; // the service whose days the pickers hold

@@ -81,18 +81,22 @@ private slots:
         QTest::addColumn<QDate>("to");
         QTest::addColumn<int>("top");
         QTest::addColumn<QString>("year");
+        QTest::addColumn<bool>("chart"); // Chart pressed after List, nothing chosen
         QTest::addColumn<QString>("status");
         QTest::newRow("movers: entries and exits")
-            << int(TfrmLists::Movers) << FirstDay << LastDay << 10 << QString()
+            << int(TfrmLists::Movers) << FirstDay << LastDay << 10 << QString() << false
             << "14 games: 4 entered, 4 left.";
         QTest::newRow("a day without a snapshot")
-            << int(TfrmLists::Top) << QDate() << QDate(2016, 10, 18) << 2 << QString()
+            << int(TfrmLists::Top) << QDate() << QDate(2016, 10, 18) << 2 << QString() << false
             << "2 games. 2016-10-18 has no snapshot: the list uses 2016-10-17.";
         QTest::newRow("one game") << int(TfrmLists::Top) << QDate() << LastDay << 1 << QString()
-                                  << "1 game.";
+                                  << false << "1 game.";
         QTest::newRow("year not a number")
-            << int(TfrmLists::Top) << QDate() << LastDay << 10 << "-"
+            << int(TfrmLists::Top) << QDate() << LastDay << 10 << "-" << false
             << "Year takes a whole number, such as 2017, or nothing for any year.";
+        QTest::newRow("chart with nothing chosen")
+            << int(TfrmLists::Top) << QDate() << LastDay << 10 << QString() << true
+            << "Select the games to chart first.";
     }
 
     void statusSaysWhatTheListHolds()
@@ -102,6 +106,7 @@ private slots:
         QFETCH(QDate, to);
         QFETCH(int, top);
         QFETCH(QString, year);
+        QFETCH(bool, chart);
         QFETCH(QString, status);
         QString shown;
         inListsWindow([&](TfrmLists *lists) {
@@ -112,6 +117,8 @@ private slots:
             lists->spnTop->setValue(top);
             lists->edtYear->setText(year);
             lists->btnList->click();
+            if (chart)
+                lists->btnChart->click();
             shown = lists->labStatus->text();
         });
         QCOMPARE(shown, status);
@@ -227,6 +234,32 @@ private slots:
         fixture.window().btnLists->click();
         const QDate next = LastDay.addDays(1);
         QCOMPARE(last, QList<QDate>({ LastDay, LastDay, next, next }));
+    }
+
+    // The service gone by the window's next showing: the list shown stays,
+    // and the line says that the days could not be read, not that a list failed.
+    void daysUnreadableAtALaterShowing()
+    {
+        auto service = std::make_unique<ArchiveService>(m_dir.filePath("a.pwa"));
+        QVERIFY(service->port() != 0);
+        MainWindowFixture fixture(On(service->baseUrl()));
+        fixture.dialogs.modalActions.enqueue([](QDialog *dialog) {
+            static_cast<TfrmLists *>(dialog)->btnList->click();
+            return QDialog::Rejected;
+        });
+        fixture.window().btnLists->click();
+        service.reset();
+        QString status;
+        int rows = 0;
+        fixture.dialogs.modalActions.enqueue([&](QDialog *dialog) {
+            QCoreApplication::processEvents(); // the days asked for at showing
+            status = static_cast<TfrmLists *>(dialog)->labStatus->text();
+            rows = static_cast<TfrmLists *>(dialog)->tblList->rowCount();
+            return QDialog::Rejected;
+        });
+        fixture.window().btnLists->click();
+        QCOMPARE(status, QStringLiteral("Reading the archive's days failed: connection refused"));
+        QVERIFY(rows > 0); // the list of the first showing
     }
 
     void addFillsGameBoxFromServedList()
