@@ -61,16 +61,18 @@ QString Text(std::optional<qint64> value)
     return value ? QString::number(*value) : QString();
 }
 
-// "▲ 3" climbed, "▼ 3" fell, "0"; without a change the status says why.
+// "▲ 3" climbed, "▼ 3" fell, "0"; ", entered" or ", left" when the game came
+// into or went out of the top N; without a change the status says why.
 QString ChangeText(const ListRow &row)
 {
     if (!row.change)
         return row.status;
-    if (*row.change > 0)
-        return QStringLiteral("\u25B2 %1").arg(*row.change);
-    if (*row.change < 0)
-        return QStringLiteral("\u25BC %1").arg(-*row.change);
-    return QStringLiteral("0");
+    QString text = *row.change > 0 ? QStringLiteral("\u25B2 %1").arg(*row.change)
+        : *row.change < 0          ? QStringLiteral("\u25BC %1").arg(-*row.change)
+                                   : QStringLiteral("0");
+    if (row.status == QLatin1String("entered") || row.status == QLatin1String("left"))
+        text += QStringLiteral(", ") + row.status;
+    return text;
 }
 
 } // namespace
