@@ -264,7 +264,7 @@ bool ServeHttp(const std::string &address, int port, const HttpServerLimits &lim
         limits.headSeconds ? std::make_unique<HeadDeadlines>(limits.headSeconds) : nullptr };
     // A request's line and headers are read into the connection's own pool:
     // larger ones are answered 414 or 431 by the library itself.
-    const unsigned threads = limits.threads ? limits.threads : std::max(2u, 2 * std::thread::hardware_concurrency());
+    const unsigned threads = limits.threads ? limits.threads : std::max(2u, std::thread::hardware_concurrency());
     const size_t pool = limits.requestLineBytes + limits.headerBytes + 16384;
     MHD_Daemon *daemon = MHD_start_daemon(MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_TURBO, 0, nullptr,
         nullptr, Answer, &server, MHD_OPTION_LISTEN_SOCKET, listener, MHD_OPTION_THREAD_POOL_SIZE,
