@@ -181,6 +181,19 @@ void PrintDayCosts(const std::string &timesPath, const std::vector<int64_t> &rec
         (at[size_t(files - 1)] - at[size_t(files - Window)]) / (Window - 1),
         (at[size_t(files - 1)] - at[size_t(files - Window)]) / (Window - 1) / first);
     std::printf("  end / day 100 %.2fx (goal <= 1.5x)\n", cost(files + 1 - Window, files + 1) / first);
+    // The same as an average from the start, the way a whole import is
+    // usually quoted: the time to have put in the first N days, over N (the
+    // last with the import's end).
+    std::printf("cost of a day as the archive grows (import time from the start over the days so far):\n");
+    const double firstAverage = at[99] / 100;
+    std::vector<int> marks { 100 }; // files > 128 here
+    if (files > 500)
+        marks.push_back(500);
+    marks.push_back(files);
+    for (const int days : marks) {
+        const double average = (days == files ? end : at[size_t(days - 1)]) / days;
+        std::printf("  first %4d days %6.1f ms a day (%.2fx)\n", days, average, average / firstAverage);
+    }
 }
 
 struct Row {
