@@ -92,7 +92,11 @@ std::vector<Input> CollectInputs(const std::vector<std::string> &snapshots)
         std::error_code error;
         const fs::path path(argument);
         if (!fs::is_directory(path, error)) {
-            inputs.push_back({ path, {} });
+            // A name that is not there at all, not even as a link, says so
+            // rather than that its name holds no date.
+            std::error_code missing;
+            const bool absent = !fs::exists(fs::symlink_status(path, missing));
+            inputs.push_back({ path, absent ? "no such file or folder" : std::string() });
             continue;
         }
         std::vector<Input> found;

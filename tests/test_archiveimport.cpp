@@ -163,7 +163,8 @@ void TestArchiveImport::importRules()
 // Bad snapshot files, met through the program: one line on standard error
 // each, the exit status, and the good files still imported. A name's last
 // character may make it a folder (/), a link to nothing (@), a link to
-// itself (~) or a named pipe (|); "folder/name" is named by its folder.
+// itself (~), a named pipe (|) or a name never made (!); "folder/name" is
+// named by its folder.
 void TestArchiveImport::refusedInput_data()
 {
     QTest::addColumn<QString>("name");
@@ -218,6 +219,8 @@ void TestArchiveImport::refusedInput_data()
     QTest::newRow("a link to itself, alone in its folder")
         << "links/2016-10-12.csv~" << QByteArray() << 1
         << "links/2016-10-12.csv: cannot read: a link that leads nowhere (Too many levels" << "";
+    QTest::newRow("a name that is not there") << "next-day!" << QByteArray() << 1
+                                              << "next-day: no such file or folder" << "";
     QTest::newRow("a named pipe") << "pipes/2016-10-12.csv|" << QByteArray() << 1
                                   << "2016-10-12.csv: not a regular file (a named pipe)" << "";
 }
@@ -232,15 +235,15 @@ void TestArchiveImport::refusedInput()
     QTemporaryDir dir;
     const QString good = dir.filePath("2016-10-11.csv");
     WriteFile(good, Header + "15,Gamma,1999,1,8,6,500\n");
+    const QChar kind = name.back();
     QString path = dir.filePath(name);
+    if (QStringLiteral("@~|!").contains(kind))
+        path.chop(1);
     QString named = path;
     if (const qsizetype slash = name.indexOf(u'/'); slash > 0 && slash + 1 < name.size()) {
         named = dir.filePath(name.left(slash));
         QDir().mkpath(named);
     }
-    const QChar kind = name.back();
-    if (QStringLiteral("@~|").contains(kind))
-        path.chop(1);
     if (kind == u'/') {
         QDir().mkpath(path);
         WriteFile(path + "notes.txt", "no snapshots here\n");
@@ -250,6 +253,8 @@ void TestArchiveImport::refusedInput()
         QCOMPARE(::symlink(qPrintable(path), qPrintable(path)), 0);
     } else if (kind == u'|') {
         QCOMPARE(::mkfifo(qPrintable(path), 0600), 0);
+    } else if (kind == u'!') {
+        // named on the command line, never made
     } else {
         WriteFile(path, bytes);
     }
