@@ -90,8 +90,10 @@ bool Generate(const fs::path &snapshots, const fs::path &extra, int days, int ga
 // Imports one more day into an archive that holds days days of games games.
 void PrintOneMoreDay(const std::string &archive, const fs::path &extra, int days, int games)
 {
-    const Outcome next = RunChild({ PLOTWISE_ARCHIVE_PATH, "import", archive, extra.string() });
+    const auto before = Count(archive, "SELECT sum(records) FROM days");
+    Outcome next = RunChild({ PLOTWISE_ARCHIVE_PATH, "import", archive, extra.string() });
     const auto records = Count(archive, "SELECT sum(records) FROM days");
+    next.ok = next.ok && records > before; // a day refused is no day put in
     std::printf("one more day into the archive of %d days of %d games (%lld records, %.1f MB):"
                 " %.2f s, CPU %.2f s (goal: at most 1 s), peak %.1f MB%s\n",
         days, games, static_cast<long long>(records), double(BytesOnDisk(archive)) / 1e6,
