@@ -7,15 +7,16 @@
 // With --long-days, one more day also goes into an archive of that many days
 // (3650: ten years) of --long-games games (3000 unless given).
 //   bench_archive [--days N] [--games N] [--requests N] [--long-days N] [--long-games N]
-//                 [--keep DIR] [--no-peers] [--no-csv-peer] [--all-from-start]
+//                 [--runs N] [--keep DIR] [--no-peers] [--no-csv-peer] [--all-from-start]
 // --all-from-start generates days of all the games from the first day on, as
 // deep at the end as at the start: the cost of a day against the archive's
 // age alone.
-// It also prints what a day costs our import early, midway and at the end:
-// the import's time over 128 days around the 100th and the 500th and over
-// the last 128 (the last fold and the checkpoint at the end counted to them).
+// It also prints what a day costs our import early, midway and at the end
+// (ImportDayCosts.h), the median of --runs imports (3 unless given; the
+// table shows the run of the median time).
 #include "BenchProcess.h"
 #include "BenchRun.h"
+#include "ImportDayCosts.h"
 #include "archive/ArchiveReader.h"
 #include "archive/Sqlite.h"
 
@@ -29,6 +30,7 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -100,104 +102,6 @@ void PrintOneMoreDay(const std::string &archive, const fs::path &extra, int days
         next.seconds, next.cpuSeconds, next.peakKiB / 1024.0, next.ok ? "" : " FAILED");
 }
 
-// The cost of a day in ms around the 100th day put in, the 500th and at the
-// end, from the times the import writes (PLOTWISE_ARCHIVE_TIMES): each over
-// a window of 128 days, as many as the import folds at most at once. Also
-// per 1,000 records (days grow as games join), the folds' share of each
-// window, and the end's parts: the last fold, the freed pages given back and
-// the checkpoint. records: each day's records in the order put in.
-void PrintDayCosts(const std::string &timesPath, const std::vector<int64_t> &records)
-{
-    std::vector<double> at; // ms after each day put in; the end last
-    std::vector<double> folds; // ms of folding up to each entry of at
-    double folding = 0, put = 0, lastFold = 0, freed = 0, end = 0;
-    std::FILE *file = std::fopen(timesPath.c_str(), "r");
-    char what[16];
-    double ms = 0;
-    while (file && std::fscanf(file, "%15s %lf", what, &ms) == 2) {
-        const std::string_view kind(what);
-        if (kind == "put") {
-            put = ms;
-        } else if (kind == "fold") {
-            folding += ms - put;
-            lastFold = ms - put;
-        } else if (kind == "freed") {
-            freed = ms - put - lastFold;
-        } else if (kind == "day" || kind == "end") {
-            at.push_back(ms);
-            folds.push_back(folding);
-            end = ms;
-        }
-    }
-    if (file)
-        std::fclose(file);
-    constexpr int Window = 128;
-    const int files = int(at.size()) - 1; // days put in
-    if (files < Window + 1) {
-        std::printf("cost of a day: too few days to tell (%d)\n", files);
-        return;
-    }
-    const bool perRecord = records.size() == size_t(files);
-    // Days from, to counted from 1; at[i - 1] is the time after day i.
-    const auto cost = [&](int from, int to) { return (at[size_t(to - 1)] - at[size_t(from - 1)]) / (to - from); };
-    const auto foldShare = [&](int from, int to) {
-        return (folds[size_t(to - 1)] - folds[size_t(from - 1)]) / (to - from);
-    };
-    // Per 1,000 records of the days put in over the window.
-    const auto perThousand = [&](int from, int to) {
-        int64_t sum = 0;
-        for (int i = from; i < std::min(to, files); ++i)
-            sum += records[size_t(i)];
-        return sum > 0 ? (at[size_t(to - 1)] - at[size_t(from - 1)]) / double(sum) * 1000 : 0.0;
-    };
-    const auto rowsPerDay = [&](int from, int to) {
-        int64_t sum = 0;
-        for (int i = from; i < std::min(to, files); ++i)
-            sum += records[size_t(i)];
-        return double(sum) / std::max(1, std::min(to, files) - from);
-    };
-    std::printf("cost of a day (import time over 128 days):\n");
-    double first = 0, firstPer = 0;
-    const auto print = [&](const char *what, int from, int to) {
-        const double day = cost(from, to);
-        const double per = perRecord ? perThousand(from, to) : 0.0;
-        first = first > 0 ? first : day;
-        firstPer = firstPer > 0 ? firstPer : per;
-        std::printf("  %-12s days %4d-%4d %6.1f ms (%.2fx), of it folding %5.1f ms", what, from, to,
-            day, day / first, foldShare(from, to));
-        if (perRecord)
-            std::printf("; %6.0f rows a day, %.3f ms per 1,000 records (%.2fx)", rowsPerDay(from, to),
-                per, per / firstPer);
-        std::printf("\n");
-    };
-    for (const int centre : { 100, 500 }) {
-        const int from = std::max(1, centre - Window / 2), to = from + Window;
-        if (to <= files)
-            print(("day " + std::to_string(centre)).c_str(), from, to);
-    }
-    print(("day " + std::to_string(files)).c_str(), files + 1 - Window, files + 1);
-    const double endParts = end - at[size_t(files - 1)];
-    std::printf("  the end, %.0f ms after the last day: last fold %.0f ms, freed pages given back %.0f ms,"
-                " checkpoint %.0f ms; the last window without it %.1f ms a day (%.2fx)\n",
-        endParts, lastFold, freed, endParts - lastFold - freed,
-        (at[size_t(files - 1)] - at[size_t(files - Window)]) / (Window - 1),
-        (at[size_t(files - 1)] - at[size_t(files - Window)]) / (Window - 1) / first);
-    std::printf("  end / day 100 %.2fx (goal <= 1.5x)\n", cost(files + 1 - Window, files + 1) / first);
-    // The same as an average from the start, the way a whole import is
-    // usually quoted: the time to have put in the first N days, over N (the
-    // last with the import's end).
-    std::printf("cost of a day as the archive grows (import time from the start over the days so far):\n");
-    const double firstAverage = at[99] / 100;
-    std::vector<int> marks { 100 }; // files > 128 here
-    if (files > 500)
-        marks.push_back(500);
-    marks.push_back(files);
-    for (const int days : marks) {
-        const double average = (days == files ? end : at[size_t(days - 1)]) / days;
-        std::printf("  first %4d days %6.1f ms a day (%.2fx)\n", days, average, average / firstAverage);
-    }
-}
-
 struct Row {
     const char *name;
     Outcome run;
@@ -248,17 +152,17 @@ void PrintDayRankings(const std::string &archive)
 
 int main(int argc, char **argv)
 {
-    int days = 100, games = 30000, requests = 5000, longDays = 0, longGames = 3000;
+    int days = 100, games = 30000, requests = 5000, longDays = 0, longGames = 3000, runs = 3;
     bool peers = true, csvPeer = true, allFromStart = false;
     std::string keep;
     if (!ReadOptions("bench_archive", argc, argv,
             { { "--days", &days }, { "--games", &games }, { "--requests", &requests },
-                { "--long-days", &longDays }, { "--long-games", &longGames } },
+                { "--long-days", &longDays }, { "--long-games", &longGames }, { "--runs", &runs } },
             { { "--no-peers", &peers }, { "--no-csv-peer", &csvPeer },
                 { "--all-from-start", &allFromStart, true } },
             &keep)) {
         std::fprintf(stderr, "usage: bench_archive [--days N] [--games N] [--requests N]"
-                             " [--long-days N] [--long-games N] [--keep DIR] [--no-peers]"
+                             " [--long-days N] [--long-games N] [--runs N] [--keep DIR] [--no-peers]"
                              " [--no-csv-peer] [--all-from-start]\n");
         return 2;
     }
@@ -272,15 +176,27 @@ int main(int argc, char **argv)
 
     std::vector<Row> rows;
     const std::string archive = (work / "archive.pwa").string();
-    fs::remove(archive);
-    const std::string timesPath = (work / "import-times.txt").string();
-    setenv("PLOTWISE_ARCHIVE_TIMES", timesPath.c_str(), 1);
-    Row ours { "plotwise-archive", RunChild({ PLOTWISE_ARCHIVE_PATH, "import", archive, snapshots.string() }) };
-    unsetenv("PLOTWISE_ARCHIVE_TIMES");
-    if (!ours.run.ok) {
-        std::fprintf(stderr, "bench_archive: the import failed\n");
-        return 1;
+    // Each import into a new archive, after the writes of the one before
+    // have reached the disk.
+    std::vector<Outcome> imports;
+    std::vector<ImportDayCosts> costs;
+    for (int run = 0; run < runs; ++run) {
+        for (const char *suffix : { "", "-wal", "-shm" })
+            fs::remove(archive + suffix);
+        ::sync();
+        const std::string timesPath = (work / ("import-times-" + std::to_string(run + 1) + ".txt")).string();
+        setenv("PLOTWISE_ARCHIVE_TIMES", timesPath.c_str(), 1);
+        imports.push_back(RunChild({ PLOTWISE_ARCHIVE_PATH, "import", archive, snapshots.string() }));
+        unsetenv("PLOTWISE_ARCHIVE_TIMES");
+        if (!imports.back().ok) {
+            std::fprintf(stderr, "bench_archive: the import failed\n");
+            return 1;
+        }
+        costs.push_back(ReadImportDayCosts(timesPath));
     }
+    std::vector<Outcome> byTime = imports;
+    std::sort(byTime.begin(), byTime.end(), [](const Outcome &a, const Outcome &b) { return a.seconds < b.seconds; });
+    Row ours { "plotwise-archive", byTime[byTime.size() / 2] };
     ours.bytes = BytesOnDisk(archive);
     ours.records = Count(archive, "SELECT sum(records) FROM days");
     rows.push_back(ours);
@@ -291,6 +207,7 @@ int main(int argc, char **argv)
                 continue;
             const std::string database = (work / (std::string(script) + ".db")).string();
             fs::remove(database);
+            ::sync();
             Row peer { name,
                 RunChild({ "/usr/bin/python3", std::string(PLOTWISE_BENCH_DIR) + "/" + script,
                     snapshots.string(), database }) };
@@ -320,7 +237,13 @@ int main(int argc, char **argv)
         while (select.step())
             dayRecords.push_back(select.integer(0));
     }
-    PrintDayCosts(timesPath, dayRecords);
+    if (runs > 1) {
+        std::printf("plotwise-archive, %d imports:", runs);
+        for (const Outcome &run : imports)
+            std::printf(" %.2f s", run.seconds);
+        std::printf("\n");
+    }
+    PrintDayCosts(costs, dayRecords);
     if (peers) {
         const Row &pandas = rows[1];
         const Row &csv = csvPeer ? rows[2] : rows[1];
