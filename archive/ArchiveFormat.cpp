@@ -180,16 +180,22 @@ void ThrowDamagedDay(int32_t day)
 StagedDays ReadStagedDays(Database &db)
 {
     StagedDays staged;
-    Statement days(db.handle(), "SELECT day, staged FROM days WHERE staged IS NOT NULL ORDER BY day");
-    while (days.step()) {
-        staged.days.push_back(int32_t(days.integer(0)));
-        staged.packed.emplace_back(days.blob(1));
+    {
+        Statement days(db.handle(), "SELECT day FROM days WHERE staged IS NOT NULL ORDER BY day");
+        while (days.step())
+            staged.days.push_back(int32_t(days.integer(0)));
     }
-    // Unpacked once every day's bytes are in place.
-    staged.rows.resize(staged.days.size());
-    for (size_t i = 0; i < staged.days.size(); ++i) {
-        if (!UnpackDay(staged.packed[i], staged.days[i], staged.rows[i]))
-            ThrowDamagedDay(staged.days[i]);
+    // Each day's bytes read straight into the string that keeps them: as a
+    // column, SQLite would first copy a day into a buffer of its own, and
+    // those buffers, a little bigger each day, left the service's heap with
+    // holes of some 20 MB among the days kept.
+    staged.rows.reserve(staged.days.size());
+    for (const int32_t day : staged.days) {
+        BlobReader blob(db.handle(), "days", "staged", day);
+        std::string bytes;
+        bytes.reserve(size_t(blob.size()));
+        blob.read(0, bytes, size_t(blob.size()));
+        staged.rows.emplace_back(std::move(bytes), day);
     }
     return staged;
 }
@@ -220,7 +226,7 @@ int64_t CountGames(Database &db, const StagedDays &staged)
     int64_t games = db.number("SELECT count(*) FROM games");
     std::vector<uint32_t> only;
     Statement known(db.handle(), "SELECT 1 FROM games WHERE game = ?");
-    for (const auto &rows : staged.rows) {
+    for (const StagedDayRows &rows : staged.rows) {
         for (const SnapshotRow &row : rows) {
             known.bind(1, row.game);
             if (!known.step())

@@ -14,6 +14,7 @@
 #include "archive/ByteCodec.h"
 #include "archive/SnapshotReader.h"
 #include "archive/Sqlite.h"
+#include "archive/StagedDayRows.h"
 
 #include <optional>
 #include <span>
@@ -62,11 +63,10 @@ inline constexpr size_t MaxPackedDayRow = 128 + 3 * MaxNameBytes;
 void ReadBlock(std::string_view bytes, std::vector<Record> &records);
 [[noreturn]] void ThrowDamagedDay(int32_t day);
 
-// The staged days of an archive, unpacked, in day order.
+// The staged days of an archive, in day order.
 struct StagedDays {
     std::vector<int32_t> days;
-    std::vector<std::string> packed; // per day: its bytes, which the rows' names point into
-    std::vector<std::vector<SnapshotRow>> rows; // per day, by game ID
+    std::vector<StagedDayRows> rows; // beside days
 };
 // Throws ArchiveError when a day does not read.
 [[nodiscard]] StagedDays ReadStagedDays(Database &db);

@@ -111,13 +111,11 @@ std::optional<ArchiveReader::HistoryPage> ArchiveReader::page(uint32_t game, int
 
     // The game's staged records and its latest staged title.
     std::vector<Record> fresh;
-    const SnapshotRow *latest = nullptr;
-    for (const auto &rows : staged->rows) {
-        const auto found = std::lower_bound(rows.begin(), rows.end(), game,
-            [](const SnapshotRow &row, uint32_t id) { return row.game < id; });
-        if (found != rows.end() && found->game == game) {
+    std::optional<SnapshotRow> latest;
+    for (const StagedDayRows &rows : staged->rows) {
+        if (const auto found = rows.find(game)) {
             fresh.push_back(found->record);
-            latest = &*found;
+            latest = found;
         }
     }
 
@@ -203,7 +201,7 @@ std::shared_ptr<const ArchiveReader::Names> ArchiveReader::namesFor(
     while (games.step())
         latest[uint32_t(games.integer(0))]
             = { { std::string(games.text(1)), int32_t(games.integer(2)) }, int32_t(games.integer(3)) };
-    for (const auto &rows : staged->rows) {
+    for (const StagedDayRows &rows : staged->rows) {
         for (const SnapshotRow &row : rows) {
             auto &entry = latest[row.game];
             if (StagedTitleStands(row.record.day, entry.second))

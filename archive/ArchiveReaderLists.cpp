@@ -39,11 +39,9 @@ void ArchiveReader::forEachTitle(
                 nameDay = int32_t(row.integer(2));
                 row.reset();
             }
-            for (const auto &rows : staged->rows) {
-                const auto found = std::lower_bound(rows.begin(), rows.end(), game,
-                    [](const SnapshotRow &r, uint32_t id) { return r.game < id; });
-                if (found != rows.end() && found->game == game
-                    && StagedTitleStands(found->record.day, nameDay)) {
+            for (const StagedDayRows &rows : staged->rows) {
+                const auto found = rows.find(game);
+                if (found && StagedTitleStands(found->record.day, nameDay)) {
                     title = { std::string(found->name), found->year };
                     nameDay = found->record.day;
                 }
@@ -156,11 +154,10 @@ std::vector<Record> ArchiveReader::dayRecords(int32_t day, std::span<const uint3
     records.reserve(games.size());
     const auto stagedDay = std::lower_bound(staged->days.begin(), staged->days.end(), day);
     if (stagedDay != staged->days.end() && *stagedDay == day) {
-        const auto &rows = staged->rows[size_t(stagedDay - staged->days.begin())];
+        const StagedDayRows &rows = staged->rows[size_t(stagedDay - staged->days.begin())];
         for (const uint32_t game : games) {
-            const auto found = std::lower_bound(rows.begin(), rows.end(), game,
-                [](const SnapshotRow &r, uint32_t id) { return r.game < id; });
-            if (found == rows.end() || found->game != game)
+            const auto found = rows.find(game);
+            if (!found)
                 throw missing(game);
             records.push_back(found->record);
         }
