@@ -177,25 +177,36 @@ void ThrowDamagedDay(int32_t day)
     throw ArchiveError("the archive is damaged: the day " + std::to_string(day) + " does not read");
 }
 
-StagedDays ReadStagedDays(Database &db)
+StagedDays ReadStagedDays(Database &db, const StagedDays *previous)
 {
     StagedDays staged;
     {
-        Statement days(db.handle(), "SELECT day FROM days WHERE staged IS NOT NULL ORDER BY day");
-        while (days.step())
+        Statement days(db.handle(), "SELECT day, digest FROM days WHERE staged IS NOT NULL ORDER BY day");
+        while (days.step()) {
             staged.days.push_back(int32_t(days.integer(0)));
+            staged.digests.push_back(days.integer(1));
+        }
     }
     // Each day's bytes read straight into the string that keeps them: as a
     // column, SQLite would first copy a day into a buffer of its own, and
     // those buffers, a little bigger each day, left the service's heap with
     // holes of some 20 MB among the days kept.
     staged.rows.reserve(staged.days.size());
-    for (const int32_t day : staged.days) {
+    for (size_t i = 0; i < staged.days.size(); ++i) {
+        const int32_t day = staged.days[i];
+        if (previous) {
+            const auto at = std::lower_bound(previous->days.begin(), previous->days.end(), day);
+            const auto index = size_t(at - previous->days.begin());
+            if (at != previous->days.end() && *at == day && previous->digests[index] == staged.digests[i]) {
+                staged.rows.push_back(previous->rows[index]);
+                continue;
+            }
+        }
         BlobReader blob(db.handle(), "days", "staged", day);
         std::string bytes;
         bytes.reserve(size_t(blob.size()));
         blob.read(0, bytes, size_t(blob.size()));
-        staged.rows.emplace_back(std::move(bytes), day);
+        staged.rows.push_back(std::make_shared<const StagedDayRows>(std::move(bytes), day));
     }
     return staged;
 }
@@ -226,8 +237,8 @@ int64_t CountGames(Database &db, const StagedDays &staged)
     int64_t games = db.number("SELECT count(*) FROM games");
     std::vector<uint32_t> only;
     Statement known(db.handle(), "SELECT 1 FROM games WHERE game = ?");
-    for (const StagedDayRows &rows : staged.rows) {
-        for (const SnapshotRow &row : rows) {
+    for (const auto &rows : staged.rows) {
+        for (const SnapshotRow &row : *rows) {
             known.bind(1, row.game);
             if (!known.step())
                 only.push_back(row.game);

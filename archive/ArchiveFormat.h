@@ -16,6 +16,7 @@
 #include "archive/Sqlite.h"
 #include "archive/StagedDayRows.h"
 
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -63,13 +64,17 @@ inline constexpr size_t MaxPackedDayRow = 128 + 3 * MaxNameBytes;
 void ReadBlock(std::string_view bytes, std::vector<Record> &records);
 [[noreturn]] void ThrowDamagedDay(int32_t day);
 
-// The staged days of an archive, in day order.
+// The staged days of an archive, in day order. A day's rows never change
+// once read, so the sets read at two generations may share them.
 struct StagedDays {
     std::vector<int32_t> days;
-    std::vector<StagedDayRows> rows; // beside days
+    std::vector<int64_t> digests; // beside days: the digests of their packed bytes
+    std::vector<std::shared_ptr<const StagedDayRows>> rows; // beside days
 };
-// Throws ArchiveError when a day does not read.
-[[nodiscard]] StagedDays ReadStagedDays(Database &db);
+// Throws ArchiveError when a day does not read. previous: the staged days
+// read before from the same archive; a day with the same digest there
+// shares its rows instead of being read again.
+[[nodiscard]] StagedDays ReadStagedDays(Database &db, const StagedDays *previous = nullptr);
 
 // The merge rule. stagedDays: every staged day of the archive, in order;
 // lastDay: the last day of the game's blocks, nothing without blocks.

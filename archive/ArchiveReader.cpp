@@ -86,13 +86,18 @@ void ArchiveReader::giveBack(std::unique_ptr<Connection> connection)
 std::shared_ptr<const ArchiveReader::Staged> ArchiveReader::stagedFor(
     Connection &connection, int64_t generation)
 {
+    std::shared_ptr<const Staged> previous;
     {
         const std::lock_guard lock(m_mutex);
         if (m_staged && m_staged->generation == generation)
             return m_staged;
+        previous = m_staged;
     }
+    // An import changes a day or two a generation: the days whose digest
+    // stands are taken from the set held, of whichever generation, rather
+    // than read again.
     auto staged = std::make_shared<Staged>();
-    static_cast<StagedDays &>(*staged) = ReadStagedDays(*connection.db);
+    static_cast<StagedDays &>(*staged) = ReadStagedDays(*connection.db, previous.get());
     staged->generation = generation;
     const std::lock_guard lock(m_mutex);
     if (!m_staged || m_staged->generation < generation)
@@ -112,8 +117,8 @@ std::optional<ArchiveReader::HistoryPage> ArchiveReader::page(uint32_t game, int
     // The game's staged records and its latest staged title.
     std::vector<Record> fresh;
     std::optional<SnapshotRow> latest;
-    for (const StagedDayRows &rows : staged->rows) {
-        if (const auto found = rows.find(game)) {
+    for (const auto &rows : staged->rows) {
+        if (const auto found = rows->find(game)) {
             fresh.push_back(found->record);
             latest = found;
         }
@@ -201,8 +206,8 @@ std::shared_ptr<const ArchiveReader::Names> ArchiveReader::namesFor(
     while (games.step())
         latest[uint32_t(games.integer(0))]
             = { { std::string(games.text(1)), int32_t(games.integer(2)) }, int32_t(games.integer(3)) };
-    for (const StagedDayRows &rows : staged->rows) {
-        for (const SnapshotRow &row : rows) {
+    for (const auto &rows : staged->rows) {
+        for (const SnapshotRow &row : *rows) {
             auto &entry = latest[row.game];
             if (StagedTitleStands(row.record.day, entry.second))
                 entry = { { std::string(row.name), row.year }, row.record.day };

@@ -39,8 +39,8 @@ void ArchiveReader::forEachTitle(
                 nameDay = int32_t(row.integer(2));
                 row.reset();
             }
-            for (const StagedDayRows &rows : staged->rows) {
-                const auto found = rows.find(game);
+            for (const auto &rows : staged->rows) {
+                const auto found = rows->find(game);
                 if (found && StagedTitleStands(found->record.day, nameDay)) {
                     title = { std::string(found->name), found->year };
                     nameDay = found->record.day;
@@ -154,7 +154,7 @@ std::vector<Record> ArchiveReader::dayRecords(int32_t day, std::span<const uint3
     records.reserve(games.size());
     const auto stagedDay = std::lower_bound(staged->days.begin(), staged->days.end(), day);
     if (stagedDay != staged->days.end() && *stagedDay == day) {
-        const StagedDayRows &rows = staged->rows[size_t(stagedDay - staged->days.begin())];
+        const StagedDayRows &rows = *staged->rows[size_t(stagedDay - staged->days.begin())];
         for (const uint32_t game : games) {
             const auto found = rows.find(game);
             if (!found)

@@ -28,7 +28,7 @@ void ForEachRecord(Database &db, int32_t from, int32_t to,
     for (size_t i = 0; i < staged.days.size(); ++i) {
         if (staged.days[i] < from || staged.days[i] > to)
             continue;
-        for (const SnapshotRow &row : staged.rows[i])
+        for (const SnapshotRow &row : *staged.rows[i])
             f(row.game, row.record);
     }
 }

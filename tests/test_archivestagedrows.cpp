@@ -1,10 +1,15 @@
 // A staged day as readers hold it, packed and indexed: every look-up and
-// walk must give the rows unpacking the whole day gives, and a damaged day
-// must be refused when it is read, as before.
+// walk must give the rows unpacking the whole day gives, a damaged day must
+// be refused when it is read, as before, and a reader kept open across
+// imports must answer as a new one, though it reads only the days changed.
+#include "archive/ArchiveFile.h"
 #include "archive/ArchiveFormat.h"
 #include "archive/ArchiveReader.h"
+#include "archive/ArchiveWriter.h"
+#include "archive/Days.h"
 #include "archive/Sqlite.h"
 #include "archive/StagedDayRows.h"
+#include "support/ArchiveTests.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
@@ -13,6 +18,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -70,9 +76,61 @@ std::string DamagedMessage()
     return "the archive is damaged: the day " + std::to_string(Day) + " does not read";
 }
 
+// A step of an import into an archive: a day (from 0) put in as the given
+// version of its content, or the staged days folded.
+struct Step {
+    int day = -1; // -1: fold
+    int version = 0;
+};
+using Steps = QList<Step>;
+
+constexpr Step Fold;
+
+// Game 13's rank and name tell the day and version; game 14 holds each day
+// alike; game 500 only the days of version 1 and up.
+std::string DayCsv(int day, int version)
+{
+    std::string csv = "ID,Name,Year,Rank,Average,Bayes average,Users rated\n"
+                      "13,Alpha v"
+        + std::to_string(version) + ",2001," + std::to_string(1 + day + 100 * version)
+        + ",7.25,5.61,120\n14,Other,2001,1,7.5,6.5,10\n";
+    if (version > 0)
+        csv += "500,Newcomer v" + std::to_string(version) + ",2019,90,6.5,5.5,40\n";
+    return csv;
+}
+
+void Take(ArchiveWriter &writer, const Step &step)
+{
+    if (step.day < 0) {
+        writer.compact();
+        return;
+    }
+    const int32_t day = Day + step.day;
+    std::string csv = DayCsv(step.day, step.version);
+    (void)writer.putDay(day, IsoDay(day) + ".csv", PackSnapshot(ReadSnapshot(csv)));
+}
+
+// What a reader answers for the games and names the steps touch.
+QStringList Answers(ArchiveReader &reader)
+{
+    QStringList answers;
+    for (const uint32_t game : { 13u, 14u, 500u }) {
+        QString title;
+        answers << QString::number(game) + ": " + History(reader, game, &title).join(u' ') + " title "
+                + title;
+    }
+    for (const char *word : { "alpha", "newcomer" }) {
+        for (const ArchiveReader::Match &match : reader.search({ word }))
+            answers << QString::number(match.game) + " found as "
+                    + QString::fromStdString(match.title.name);
+    }
+    return answers;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Rows)
+Q_DECLARE_METATYPE(Steps)
 
 class TestArchiveStagedRows : public QObject
 {
@@ -84,6 +142,8 @@ private slots:
     void damagedDayRefused();
     void readerRefusesDamagedDay_data();
     void readerRefusesDamagedDay();
+    void keptReaderFollowsImports_data();
+    void keptReaderFollowsImports();
 };
 
 void TestArchiveStagedRows::rowsAsUnpacked_data()
@@ -200,6 +260,56 @@ void TestArchiveStagedRows::readerRefusesDamagedDay()
         QCOMPARE(std::string(e.what()),
             "the archive is damaged: the day " + std::to_string(day) + " does not read");
     }
+}
+
+// Days 0 to 4 folded and 5 to 7 staged, read by a reader kept open; then
+// the steps, and the same reader read again. The staged days read again
+// beside the ones read before: only the new days and the changed ones are
+// read anew, the others shared.
+void TestArchiveStagedRows::keptReaderFollowsImports_data()
+{
+    QTest::addColumn<Steps>("steps");
+    QTest::addColumn<QList<int>>("readAnew"); // days from 0
+    QTest::newRow("a day added") << Steps { { 8, 0 } } << QList<int> { 8 };
+    QTest::newRow("a staged day replaced with new content") << Steps { { 6, 1 } } << QList<int> { 6 };
+    QTest::newRow("a staged day imported again unchanged") << Steps { { 6, 0 } } << QList<int> {};
+    QTest::newRow("a staged day replaced and back to its content")
+        << Steps { { 6, 1 }, { 6, 0 } } << QList<int> {};
+    QTest::newRow("the staged days folded") << Steps { Fold } << QList<int> {};
+    QTest::newRow("a staged day replacing a folded one") << Steps { { 2, 1 } } << QList<int> { 2 };
+    QTest::newRow("folded, then a day staged before staged again with new content")
+        << Steps { Fold, { 7, 1 } } << QList<int> { 7 };
+    QTest::newRow("two days replaced, one added")
+        << Steps { { 5, 1 }, { 7, 2 }, { 9, 1 } } << QList<int> { 5, 7, 9 };
+}
+
+void TestArchiveStagedRows::keptReaderFollowsImports()
+{
+    QFETCH(Steps, steps);
+    QFETCH(QList<int>, readAnew);
+    QTemporaryDir temp;
+    const std::string archive = temp.filePath(QStringLiteral("a.archive")).toStdString();
+    const auto db = OpenArchive(archive, ArchiveAccess::Import);
+    ArchiveWriter writer(*db);
+    for (const Step &step : Steps { { 0, 0 }, { 1, 0 }, { 2, 0 }, { 3, 0 }, { 4, 0 }, Fold, { 5, 0 },
+             { 6, 0 }, { 7, 0 } })
+        Take(writer, step);
+    ArchiveReader kept(archive);
+    QVERIFY(!Answers(kept).isEmpty());
+    const StagedDays first = ReadStagedDays(*db);
+
+    for (const Step &step : steps)
+        Take(writer, step);
+    ArchiveReader fresh(archive);
+    QCOMPARE(Answers(kept), Answers(fresh));
+
+    const StagedDays second = ReadStagedDays(*db, &first);
+    QList<int> anew;
+    for (size_t i = 0; i < second.days.size(); ++i) {
+        if (std::find(first.rows.begin(), first.rows.end(), second.rows[i]) == first.rows.end())
+            anew << second.days[i] - Day;
+    }
+    QCOMPARE(anew, readAnew);
 }
 
 QTEST_GUILESS_MAIN(TestArchiveStagedRows)
