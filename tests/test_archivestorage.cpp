@@ -1,6 +1,7 @@
 // What plotwise-archive import leaves on disk: a day rolled back on a full
 // disk, little room taken on a short one, whole days after a killed import,
 // and few pages for folded days.
+#include "archive/ArchiveFile.h"
 #include "archive/ArchiveReader.h"
 #include "archive/Days.h"
 #include "archive/Sqlite.h"
@@ -11,6 +12,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -48,6 +50,8 @@ private slots:
     void killedImportLeavesWholeDays();
     void foldedDaysTakeFewPages_data();
     void foldedDaysTakeFewPages();
+    void pageSizeOfNewAndKept_data();
+    void pageSizeOfNewAndKept();
 };
 
 // A write that fails half-way (a file size limit stands in for a full disk)
@@ -172,6 +176,49 @@ void TestArchiveStorage::foldedDaysTakeFewPages()
     QCOMPARE(db.number("SELECT count(*) FROM days WHERE staged IS NOT NULL"), 0);
     const int64_t pages = db.number("SELECT count(*) FROM dbstat WHERE name = 'days'");
     QVERIFY2(pages <= 3, qPrintable(QString::number(pages) + " pages"));
+}
+
+// A new archive is made with pages of 16 KB; an archive made with other
+// pages keeps them through an import. Either way the log is copied in
+// every 64 MB. (A page size set after the log is switched on is silently
+// ignored.)
+void TestArchiveStorage::pageSizeOfNewAndKept_data()
+{
+    QTest::addColumn<QString>("golden"); // empty: a new archive
+    QTest::addColumn<qint64>("pageSize");
+    QTest::newRow("a new archive") << QString() << qint64(16384);
+    QTest::newRow("an archive of 4 KB pages, upgraded")
+        << "archive-layout2/staged-after.archive" << qint64(4096);
+}
+
+void TestArchiveStorage::pageSizeOfNewAndKept()
+{
+    QFETCH(QString, golden);
+    QFETCH(qint64, pageSize);
+    QTemporaryDir dir;
+    const QString archive = dir.filePath("a.pwa");
+    if (!golden.isEmpty()) {
+        QVERIFY(QFile::copy(TestDataDir() + "/" + golden, archive));
+        QFile(archive).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    }
+    {
+        const auto db = OpenArchive(archive.toStdString(), ArchiveAccess::Import);
+        QCOMPARE(db->number("PRAGMA page_size"), pageSize);
+        QCOMPARE(db->number("PRAGMA wal_autocheckpoint") * pageSize, qint64(64) << 20);
+    }
+    const QString snapshots = GeneratedSnapshots("small", { "--days", "12", "--games", "40" });
+    const RunResult result = Archive({ "import", archive, snapshots });
+    QVERIFY2(result.status == 0, qPrintable(result.err));
+    Database db(archive.toStdString(), SQLITE_OPEN_READONLY);
+    QCOMPARE(db.number("PRAGMA page_size"), pageSize);
+    QSet<QString> named;
+    for (const QString &file : QDir(snapshots).entryList({ "*.csv" }, QDir::Files))
+        named.insert(file.left(10));
+    size_t days = 0;
+    CheckWholeDays(archive, &days);
+    QVERIFY(days >= size_t(named.size()) && !named.isEmpty());
+    if (golden.isEmpty())
+        QCOMPARE(days, size_t(named.size()));
 }
 
 QTEST_GUILESS_MAIN(TestArchiveStorage)
