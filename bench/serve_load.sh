@@ -29,6 +29,9 @@ PY
 echo "pages: $(wc -l < "$work/pages.txt") of 2,000 games"
 
 start_service() { # options...
+    # Emptied here, not by the redirection below, which the service's own
+    # process makes later: the last service's "listening" line would be read.
+    : > "$work/service.out"
     "$build/plotwise-archive" serve "$work/archive.pwa" --port 0 --per-address 0 "$@" > "$work/service.out" &
     service_pid=$!
     while ! grep -q listening "$work/service.out"; do sleep 0.1; done
