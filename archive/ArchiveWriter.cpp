@@ -175,10 +175,7 @@ void ArchiveWriter::startLogWrites()
 PackedDay PackSnapshot(const Snapshot &snapshot)
 {
     PackedDay packed;
-    // Packed days wait for the writer, many at a time: they hold no more
-    // room than their bytes.
     packed.bytes = PackDay(snapshot.rows);
-    packed.bytes.shrink_to_fit();
     packed.digest = int64_t(Digest(packed.bytes));
     packed.records = int64_t(snapshot.rows.size());
     packed.skipped = snapshot.skipped;

@@ -203,6 +203,8 @@ ReadFile Read(Input input, std::string &bytes)
     const Snapshot snapshot = ReadSnapshot(bytes);
     file.input.error = snapshot.error;
     file.packed = PackSnapshot(snapshot);
+    // It waits for the writer among many: no more room than its bytes.
+    file.packed.bytes.shrink_to_fit();
     return file;
 }
 

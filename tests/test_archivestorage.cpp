@@ -1,6 +1,7 @@
 // What plotwise-archive import leaves on disk: a day rolled back on a full
 // disk, little room taken on a short one, whole days after a killed import,
-// and few pages for folded days.
+// few pages for folded days, and the page size of a new archive and of one
+// made before.
 #include "archive/ArchiveFile.h"
 #include "archive/ArchiveReader.h"
 #include "archive/Days.h"
